@@ -1,0 +1,92 @@
+#include "CourseRecords.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonParseError>
+
+namespace vox {
+
+QJsonObject TranslationEntry::toJson() const
+{
+    return QJsonObject{
+        {QStringLiteral("timestamp"), timestamp.sinceReference},
+        {QStringLiteral("source"), source},
+        {QStringLiteral("target"), target},
+        {QStringLiteral("audioTime"), audioTime},
+    };
+}
+
+std::optional<TranslationEntry> TranslationEntry::fromJson(const QJsonValue &v)
+{
+    if (!v.isObject())
+        return std::nullopt;
+    const QJsonObject o = v.toObject();
+    const QJsonValue ts = o.value(QStringLiteral("timestamp"));
+    const QJsonValue src = o.value(QStringLiteral("source"));
+    const QJsonValue tgt = o.value(QStringLiteral("target"));
+    const QJsonValue at = o.value(QStringLiteral("audioTime"));
+    if (!ts.isDouble() || !src.isString() || !tgt.isString() || !at.isDouble())
+        return std::nullopt;
+    return TranslationEntry(Date{ts.toDouble()}, src.toString(), tgt.toString(), at.toDouble());
+}
+
+QJsonObject CourseSession::toJson() const
+{
+    QJsonArray arr;
+    for (const auto &e : entries)
+        arr.append(e.toJson());
+    QJsonObject o{
+        {QStringLiteral("startDate"), startDate.sinceReference},
+        {QStringLiteral("endDate"), endDate.sinceReference},
+        {QStringLiteral("entries"), arr},
+    };
+    if (recordingURL)
+        o.insert(QStringLiteral("recordingURL"), QString::fromUtf8(recordingURL->toEncoded()));
+    return o;
+}
+
+QByteArray CourseSession::encode() const
+{
+    return QJsonDocument(toJson()).toJson(QJsonDocument::Compact);
+}
+
+std::optional<CourseSession> CourseSession::fromJson(const QJsonObject &o)
+{
+    const QJsonValue start = o.value(QStringLiteral("startDate"));
+    const QJsonValue end = o.value(QStringLiteral("endDate"));
+    const QJsonValue entries = o.value(QStringLiteral("entries"));
+    if (!start.isDouble() || !end.isDouble() || !entries.isArray())
+        return std::nullopt;
+    CourseSession c;
+    c.startDate = Date{start.toDouble()};
+    c.endDate = Date{end.toDouble()};
+    const QJsonArray arr = entries.toArray();
+    c.entries.reserve(size_t(arr.size()));
+    for (const QJsonValue &v : arr) {
+        auto e = TranslationEntry::fromJson(v);
+        if (!e)
+            return std::nullopt;
+        c.entries.push_back(std::move(*e));
+    }
+    const QJsonValue rec = o.value(QStringLiteral("recordingURL"));
+    if (rec.isString()) {
+        const QUrl url = QUrl(rec.toString(), QUrl::StrictMode);
+        if (!url.isValid() || url.scheme().isEmpty())
+            return std::nullopt;
+        c.recordingURL = url;
+    } else if (!rec.isUndefined() && !rec.isNull()) {
+        return std::nullopt;
+    }
+    return c;
+}
+
+std::optional<CourseSession> CourseSession::decode(const QByteArray &json)
+{
+    QJsonParseError err{};
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &err);
+    if (err.error != QJsonParseError::NoError || !doc.isObject())
+        return std::nullopt;
+    return fromJson(doc.object());
+}
+
+} // namespace vox
