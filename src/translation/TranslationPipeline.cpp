@@ -1,0 +1,465 @@
+#include "TranslationPipeline.h"
+
+#include "ChatCompletions.h"
+#include "ChineseScript.h"
+#include "DeepSeekTranslationService.h"
+#include "LocalTranslationSession.h"
+#include "TranslationCache.h"
+#include "TranslationService.h"
+#include "platform/Diag.h"
+#include "platform/Settings.h"
+#include "platform/Time.h"
+
+#include <QPointer>
+#if __has_include("glossary/GlossaryManager.h")
+#include "glossary/GlossaryManager.h"
+#define VOX_PIPELINE_HAS_GLOSSARY 1
+#endif
+#include <algorithm>
+#include <deque>
+
+namespace vox {
+
+QString rawValue(TranslationEngine e)
+{
+    switch (e) {
+    case TranslationEngine::System:
+        return QStringLiteral("system");
+    case TranslationEngine::DeepSeek:
+        return QStringLiteral("deepseek");
+    }
+    return QStringLiteral("system");
+}
+
+std::optional<TranslationEngine> translationEngineFromRaw(const QString &raw)
+{
+    if (raw == QLatin1String("system"))
+        return TranslationEngine::System;
+    if (raw == QLatin1String("deepseek"))
+        return TranslationEngine::DeepSeek;
+    return std::nullopt;
+}
+
+namespace {
+
+constexpr int kMaxAttempts = 3;
+constexpr double kRetryDelay = 1.5;
+constexpr double kMinimumDisplay = 0.45;
+constexpr size_t kRecentContextLimit = 5;
+constexpr size_t kEntryLimit = 10000;
+
+const QString kPlaceholder = QStringLiteral("（译文缺失，请参考英文原文）");
+const QString kRemoveReason = QStringLiteral("译文落地移除原文");
+const QString kSep = QStringLiteral(" | ");
+
+bool hasLetterOrNumber(const QString &text)
+{
+    for (const char32_t c : text.toUcs4())
+        if (QChar::isLetterOrNumber(c))
+            return true;
+    return false;
+}
+
+} // namespace
+
+namespace {
+namespace PipelineMessages {
+const QString sessionNotReady = QStringLiteral("翻译会话尚未就绪，英文原文已保留；请稍后继续说话或重新开始。");
+// The language pack of the local translation server (its zh model) is missing.
+const QString languagePackMissing =
+    QStringLiteral("需要下载英中翻译语言包；英文原文已保留。请为本地翻译服务安装中文（zh）模型后重试，"
+                   "例如以「libretranslate --load-only en,zh」启动。");
+const QString translateFailedPrefix = QStringLiteral("翻译失败，英文原文已保留：");
+const QString noApiKey =
+    QStringLiteral("DeepSeek 在线翻译需要 API Key；英文原文已保留。请点击「翻译设置」填写后重试。");
+const QString deepSeekFellBackPrefix = QStringLiteral("DeepSeek 翻译失败，已自动切换为系统离线翻译：");
+const QString deepSeekNoSession = QStringLiteral("DeepSeek 翻译失败，系统翻译会话尚未就绪；英文原文已保留。");
+const QString bothFailedPrefix = QStringLiteral("DeepSeek 与系统翻译均失败，英文原文已保留：");
+const QString incomplete = QStringLiteral("翻译结果不完整，英文原文已保留，请稍后重试。");
+const QString gaveUp = QStringLiteral("翻译多次失败，已把英文原文记入课程记录（译文缺失），请检查网络或翻译设置。");
+} // namespace PipelineMessages
+} // namespace
+
+namespace M = PipelineMessages;
+
+struct PendingBatch {
+    QStringList texts;
+    std::vector<double> audioTimes;
+    QUuid id;
+};
+
+struct TranslationPipeline::Private {
+    TranslationPipeline *q;
+    PipelineHost &host;
+
+    std::vector<TranslationEntry> entries;
+    QString translatedText;
+    bool isTranslating = false;
+    TranslationEngine engine = TranslationEngine::System;
+    std::vector<InFlightBatch> inFlight;
+    std::deque<ContextPair> recent;
+    std::shared_ptr<TranslationSession> session;
+    std::unique_ptr<TranslationService> service;
+    GlossaryManager *glossary = nullptr;
+
+    // The chain: batches wait here in submission order; one runs at a time.
+    std::deque<PendingBatch> queue;
+    std::optional<PendingBatch> current;
+    int attempt = 0;
+    bool pumping = false;
+
+    Private(TranslationPipeline *q, PipelineHost &host) : q(q), host(host) {}
+
+    std::vector<GlossaryPair> glossaryTerms() const
+    {
+#ifdef VOX_PIPELINE_HAS_GLOSSARY
+        if (glossary)
+            return glossaryPairs(glossary->terms());
+#endif
+        return {};
+    }
+    QString fingerprint() const { return TranslationCache::glossaryFingerprint(glossaryTerms()); }
+
+    TranslationService &translationService()
+    {
+        if (!service)
+            service = std::make_unique<TranslationService>();
+        return *service;
+    }
+
+    void setTranslating(bool on)
+    {
+        if (isTranslating == on)
+            return;
+        isTranslating = on;
+        Q_EMIT q->isTranslatingChanged();
+    }
+
+    // ------------------------------------------------------------ chain
+
+    void enqueue(PendingBatch b)
+    {
+        queue.push_back(std::move(b));
+        pump();
+    }
+
+    // Starts queued batches one at a time. A batch that ends synchronously
+    // (a cache hit) lets the loop start the next without recursion.
+    void pump()
+    {
+        if (pumping)
+            return;
+        pumping = true;
+        while (!current && !queue.empty()) {
+            current = std::move(queue.front());
+            queue.pop_front();
+            attempt = 1;
+            runAttempt();
+        }
+        pumping = false;
+    }
+
+    void runAttempt()
+    {
+        const QUuid id = current->id;
+        const int thisAttempt = attempt;
+        translateSentences(*current, [this, id, thisAttempt](bool ok) { attemptEnded(id, thisAttempt, ok); });
+    }
+
+    void attemptEnded(const QUuid &id, int thisAttempt, bool ok)
+    {
+        if (!current || current->id != id || attempt != thisAttempt)
+            return;
+        if (ok) {
+            batchEnded();
+            return;
+        }
+        if (attempt >= kMaxAttempts) {
+            recordTranslationFailure(*current);
+            batchEnded();
+            return;
+        }
+        attempt += 1;
+        timeSource().after(kRetryDelay, q, [this, id] {
+            if (!current || current->id != id)
+                return;
+            diag(QStringLiteral("翻译重试（第 %1 次）: ").arg(attempt - 1) + current->texts.join(kSep));
+            runAttempt();
+        });
+    }
+
+    void batchEnded()
+    {
+        current.reset();
+        pump();
+    }
+
+    // ------------------------------------------------------------ attempts
+
+    void translateSentences(const PendingBatch &b, std::function<void(bool)> done)
+    {
+        if (const auto cached = TranslationCache::cachedResults(b.texts, fingerprint())) {
+            diag(QStringLiteral("命中离线翻译缓存: ") + b.texts.join(kSep));
+            done(finishTranslation(*cached, b));
+            return;
+        }
+        if (engine == TranslationEngine::DeepSeek) {
+            translateViaDeepSeek(b, std::move(done));
+            return;
+        }
+        // Linux always has the local facility; only its session can be missing.
+        if (!session) {
+            host.setLastError(M::sessionNotReady);
+            diag(QStringLiteral("翻译会话未就绪，保留英文原文"));
+            done(false);
+            return;
+        }
+        setTranslating(true);
+        diag(QStringLiteral("开始翻译: ") + b.texts.join(kSep));
+        translationService().translate(b.texts, session, q, [this, b, done](Result<QStringList> r) {
+            if (r) {
+                diag(QStringLiteral("翻译完成: ") + r.value().join(kSep));
+                const bool landed = finishTranslation(r.value(), b);
+                setTranslating(false);
+                done(landed);
+                return;
+            }
+            diag(QStringLiteral("翻译失败: ") + ChatCompletions::fullDescription(r.error()));
+            if (isLanguagePackMissing(r.error()))
+                host.setLastError(M::languagePackMissing);
+            else
+                host.setLastError(M::translateFailedPrefix + r.error().message);
+            setTranslating(false);
+            done(false);
+        });
+    }
+
+    void translateViaDeepSeek(const PendingBatch &b, std::function<void(bool)> done)
+    {
+        const QString apiKey = settings().string(QLatin1String(Keys::DeepSeekApiKey));
+        if (apiKey.isEmpty()) {
+            host.setLastError(M::noApiKey);
+            done(false);
+            return;
+        }
+        setTranslating(true);
+        diag(QStringLiteral("DeepSeek 翻译: ") + b.texts.join(kSep));
+        DeepSeekTranslationService::Input in;
+        in.sentences = b.texts;
+        in.glossary = glossaryTerms();
+        in.apiKey = apiKey;
+        in.recent.assign(recent.begin(), recent.end());
+        in.subject = settings().string(QLatin1String(Keys::CourseSubject));
+        DeepSeekTranslationService::translate(in, q, [this, b, done](Result<QStringList> r) {
+            if (r) {
+                diag(QStringLiteral("DeepSeek 翻译完成: ") + r.value().join(kSep));
+                const bool landed = finishTranslation(r.value(), b);
+                setTranslating(false);
+                done(landed);
+                return;
+            }
+            diag(QStringLiteral("DeepSeek 翻译失败，尝试降级系统翻译: ") + ChatCompletions::fullDescription(r.error()));
+            host.setLastError(M::deepSeekFellBackPrefix + r.error().message);
+            if (!session) {
+                host.setLastError(M::deepSeekNoSession);
+                setTranslating(false);
+                done(false);
+                return;
+            }
+            translationService().translate(b.texts, session, q, [this, b, done](Result<QStringList> f) {
+                if (f) {
+                    const bool landed = finishTranslation(f.value(), b);
+                    setTranslating(false);
+                    done(landed);
+                    return;
+                }
+                diag(QStringLiteral("系统降级翻译也失败: ") + ChatCompletions::fullDescription(f.error()));
+                host.setLastError(M::bothFailedPrefix + f.error().message);
+                setTranslating(false);
+                done(false);
+            });
+        });
+    }
+
+    // ------------------------------------------------------------ landing
+
+    bool finishTranslation(const QStringList &results, const PendingBatch &b)
+    {
+        QStringList cleaned;
+        cleaned.reserve(results.size());
+        bool anyEmpty = false;
+        for (const QString &r : results) {
+            const QString trimmed = r.trimmed();
+            QString simplified = toSimplifiedChinese(trimmed);
+            if (simplified.isEmpty())
+                simplified = trimmed;
+            anyEmpty = anyEmpty || simplified.isEmpty();
+            cleaned.append(simplified);
+        }
+        if (cleaned.size() == b.texts.size() && !anyEmpty) {
+            TranslationCache::cacheResults(cleaned, b.texts, fingerprint());
+            appendTranslationResults(cleaned, b.texts, b.audioTimes, false);
+            completeInFlightBatch(b.id);
+            return true;
+        }
+        host.setLastError(M::incomplete);
+        diag(QStringLiteral("翻译结果不完整，保留英文: expected=%1, actual=%2").arg(b.texts.size()).arg(results.size()));
+        return false;
+    }
+
+    void appendTranslationResults(const QStringList &results, const QStringList &texts,
+                                  const std::vector<double> &audioTimes, bool isPlaceholder)
+    {
+        std::vector<TranslationEntry> appended;
+        for (qsizetype i = 0; i < texts.size() && i < results.size(); ++i) {
+            const double audio = size_t(i) < audioTimes.size() ? audioTimes[size_t(i)] : 0.0;
+            entries.emplace_back(timeSource().now(), texts[i], results[i], audio);
+            appended.push_back(entries.back());
+            if (!isPlaceholder) {
+                recent.push_back(ContextPair{texts[i], results[i]});
+                while (recent.size() > kRecentContextLimit)
+                    recent.pop_front();
+            }
+            if (entries.size() > kEntryLimit)
+                entries.erase(entries.begin(), entries.begin() + std::ptrdiff_t(entries.size() - kEntryLimit));
+            if (!translatedText.isEmpty())
+                translatedText += QLatin1Char('\n');
+            translatedText += results[i];
+        }
+        if (appended.empty())
+            return;
+        Q_EMIT q->translationEntriesChanged();
+        Q_EMIT q->translatedTextChanged();
+        for (const auto &e : appended)
+            Q_EMIT q->entryAppended(e);
+    }
+
+    bool removeInFlight(const QUuid &id)
+    {
+        const auto it = std::find_if(inFlight.begin(), inFlight.end(), [&](const InFlightBatch &b) { return b.id == id; });
+        if (it == inFlight.end())
+            return false;
+        host.logRecognizedTextBeforeClear(kRemoveReason);
+        // The host may have touched the list; look again.
+        const auto again = std::find_if(inFlight.begin(), inFlight.end(), [&](const InFlightBatch &b) { return b.id == id; });
+        if (again != inFlight.end())
+            inFlight.erase(again);
+        host.refreshRecognizedText();
+        return true;
+    }
+
+    void completeInFlightBatch(const QUuid &id)
+    {
+        const auto it = std::find_if(inFlight.begin(), inFlight.end(), [&](const InFlightBatch &b) { return b.id == id; });
+        if (it == inFlight.end())
+            return;
+        const double remaining = std::max(0.0, kMinimumDisplay - timeSource().now().secondsSince(it->submittedAt));
+        if (remaining <= 0) {
+            removeInFlight(id);
+            return;
+        }
+        timeSource().after(remaining, q, [this, id] { removeInFlight(id); });
+    }
+
+    void recordTranslationFailure(const PendingBatch &b)
+    {
+        diag(QStringLiteral("翻译连续失败 %1 次，保留英文原文入账: ").arg(kMaxAttempts) + b.texts.join(kSep));
+        QStringList placeholders;
+        for (qsizetype i = 0; i < b.texts.size(); ++i)
+            placeholders.append(kPlaceholder);
+        appendTranslationResults(placeholders, b.texts, b.audioTimes, true);
+        removeInFlight(b.id);
+        host.setLastError(M::gaveUp);
+    }
+};
+
+// ---------------------------------------------------------------- public
+
+TranslationPipeline::TranslationPipeline(PipelineHost &host, QObject *parent)
+    : QObject(parent)
+    , d(std::make_unique<Private>(this, host))
+{
+}
+
+TranslationPipeline::~TranslationPipeline() = default;
+
+void TranslationPipeline::submitChunks(const std::vector<RecognitionChunk> &chunks, const QString &reason)
+{
+    QStringList texts;
+    std::vector<double> audioTimes;
+    const double requestStart = d->host.requestStartRecordingTime();
+    for (const auto &c : chunks) {
+        if (!hasLetterOrNumber(c.text))
+            continue;
+        texts.append(c.text);
+        audioTimes.push_back(std::max(0.0, requestStart + c.startTimestamp.value_or(0.0)));
+    }
+    if (texts.isEmpty())
+        return;
+    d->host.clearPendingSince();
+    InFlightBatch batch{QUuid::createUuid(), texts.join(QLatin1Char(' ')), timeSource().now()};
+    d->inFlight.push_back(batch);
+    diag(QStringLiteral("判句[") + reason + QStringLiteral("]: ") + texts.join(kSep));
+    d->enqueue(PendingBatch{texts, std::move(audioTimes), batch.id});
+    d->host.refreshRecognizedText();
+}
+
+const std::vector<TranslationEntry> &TranslationPipeline::translationEntries() const
+{
+    return d->entries;
+}
+
+const QString &TranslationPipeline::translatedText() const
+{
+    return d->translatedText;
+}
+
+bool TranslationPipeline::isTranslating() const
+{
+    return d->isTranslating;
+}
+
+TranslationEngine TranslationPipeline::translationEngine() const
+{
+    return d->engine;
+}
+
+void TranslationPipeline::setTranslationEngine(TranslationEngine e)
+{
+    if (d->engine == e)
+        return;
+    d->engine = e;
+    Q_EMIT translationEngineChanged();
+}
+
+const std::vector<InFlightBatch> &TranslationPipeline::inFlightBatches() const
+{
+    return d->inFlight;
+}
+
+void TranslationPipeline::clearInFlightBatches()
+{
+    d->inFlight.clear();
+}
+
+void TranslationPipeline::setGlossaryManager(GlossaryManager *g)
+{
+    d->glossary = g;
+}
+
+void TranslationPipeline::setTranslationSession(std::shared_ptr<TranslationSession> s)
+{
+    d->session = std::move(s);
+}
+
+std::shared_ptr<TranslationSession> TranslationPipeline::translationSession() const
+{
+    return d->session;
+}
+
+bool TranslationPipeline::isIdle() const
+{
+    return !d->current && d->queue.empty();
+}
+
+} // namespace vox

@@ -1,0 +1,83 @@
+#pragma once
+// Live translation of recognized sentences: one batch per hand-over, batches
+// strictly in submission order, cache first, then the chosen engine with up to
+// three attempts, placeholders when every attempt failed. Lives inside the
+// speech engine and runs on the main thread; the engine forwards the
+// published values below as its own properties.
+#include "course/CourseRecords.h"
+#include "engine/RecognitionChunk.h"
+#include "platform/TranslationSession.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QUuid>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace vox {
+
+class GlossaryManager;
+
+enum class TranslationEngine { System, DeepSeek };
+QString rawValue(TranslationEngine e);                       // "system" / "deepseek"
+std::optional<TranslationEngine> translationEngineFromRaw(const QString &raw);
+
+// What the pipeline reads from and writes to the engine that owns it.
+class PipelineHost {
+public:
+    virtual ~PipelineHost() = default;
+    virtual void setLastError(const QString &message) = 0;
+    // Recording time at which the current recognition request started.
+    virtual double requestStartRecordingTime() const = 0;
+    virtual void clearPendingSince() = 0;
+    // Rebuilds the live English text (assembler + in-flight batches).
+    virtual void refreshRecognizedText() = 0;
+    virtual void logRecognizedTextBeforeClear(const QString &reason) = 0;
+};
+
+struct InFlightBatch {
+    QUuid id;
+    QString sourceText;
+    Date submittedAt;
+};
+
+class TranslationPipeline : public QObject {
+    Q_OBJECT
+public:
+    explicit TranslationPipeline(PipelineHost &host, QObject *parent = nullptr);
+    ~TranslationPipeline() override;
+
+    void submitChunks(const std::vector<RecognitionChunk> &chunks, const QString &reason);
+
+    const std::vector<TranslationEntry> &translationEntries() const;
+    const QString &translatedText() const;
+    bool isTranslating() const;
+    TranslationEngine translationEngine() const;
+    void setTranslationEngine(TranslationEngine e);
+    const std::vector<InFlightBatch> &inFlightBatches() const;
+    void clearInFlightBatches();
+
+    void setGlossaryManager(GlossaryManager *g);
+    // The on-device ("system") session; nullptr while none is ready.
+    void setTranslationSession(std::shared_ptr<TranslationSession> s);
+    std::shared_ptr<TranslationSession> translationSession() const;
+
+    // True when every submitted batch has ended (landed or given up).
+    bool isIdle() const;
+
+Q_SIGNALS:
+    void translationEntriesChanged();
+    void translatedTextChanged();
+    void isTranslatingChanged();
+    void translationEngineChanged();
+    // Emitted once per appended entry (the headless tool prints them).
+    void entryAppended(const vox::TranslationEntry &entry);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace vox

@@ -1,0 +1,142 @@
+#pragma once
+// A small scriptable HTTP/1.1 server on 127.0.0.1 for tests of network code.
+// It stands in for DeepSeek's chat-completions service and for a local
+// LibreTranslate server, and records every request it receives.
+//
+//   vox::test::HttpTestServer server;            // listens on a free port
+//   server.enqueue("POST", "/chat/completions",  // next answer on that route
+//                  HttpTestReply::json(401, {{"error", "bad key"}}));
+//   server.route("GET", "/languages", [](const HttpTestRequest &) {
+//       return HttpTestReply::json(200, QJsonArray{...});
+//   });
+//   ... server.url() ... server.requests() ... server.requestCount("/translate")
+//
+// How a request is answered: the first queued reply of its method and path,
+// else the route handler, else 404. A reply can be delayed (wall-clock
+// milliseconds, keep them short), held until the test releases it, never
+// answered at all, or answered by closing the connection without a response.
+// Every answer carries "Connection: close".
+//
+// Imitations: installDeepSeek() answers chat-completions requests by
+// translating each numbered "[n] sentence" line of the user message with a
+// function; installLibreTranslate() answers GET /languages and POST /translate.
+//
+// Runs on the thread that created it (the tests' main thread): replies are
+// sent while the test processes events (vox::test::waitFor, VirtualTime).
+#include <QByteArray>
+#include <QHostAddress>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace vox::test {
+
+struct HttpTestRequest {
+    QByteArray method;                  // "GET", "POST"
+    QString path;                       // without the query, e.g. "/translate"
+    QString query;                      // after "?", may be empty
+    QMap<QByteArray, QByteArray> headers; // names in lower case
+    QByteArray body;
+
+    QByteArray header(const QByteArray &name) const { return headers.value(name.toLower()); }
+    QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
+};
+
+struct HttpTestReply {
+    enum class Action {
+        Respond,         // send status/body (after delayMs)
+        Hold,            // keep the request open until release()
+        NeverAnswer,     // keep the connection open and silent
+        CloseConnection, // close without any response
+    };
+    Action action = Action::Respond;
+    int status = 200;
+    QByteArray body;
+    QByteArray contentType = "application/json";
+    QList<QPair<QByteArray, QByteArray>> headers; // extra headers
+    int delayMs = 0;
+
+    static HttpTestReply json(int status, const QJsonObject &o);
+    static HttpTestReply json(int status, const QJsonArray &a);
+    static HttpTestReply text(int status, const QByteArray &body);
+    static HttpTestReply hold();
+    static HttpTestReply never();
+    static HttpTestReply close();
+    // A chat-completions envelope whose first choice's content is `content`.
+    static HttpTestReply chatContent(const QString &content);
+    // A chat-completions envelope with {"translations": [...]} as content.
+    static HttpTestReply chatTranslations(const QStringList &translations);
+};
+
+class HttpTestServer {
+public:
+    using Handler = std::function<HttpTestReply(const HttpTestRequest &)>;
+
+    HttpTestServer(); // listens on 127.0.0.1, a free port
+    ~HttpTestServer();
+    HttpTestServer(const HttpTestServer &) = delete;
+    HttpTestServer &operator=(const HttpTestServer &) = delete;
+
+    bool isListening() const;
+    quint16 port() const;
+    QUrl url() const; // "http://127.0.0.1:<port>"
+
+    void route(const QByteArray &method, const QString &path, Handler h);
+    void enqueue(const QByteArray &method, const QString &path, HttpTestReply reply);
+
+    // Every request received so far, in order of arrival.
+    const std::vector<HttpTestRequest> &requests() const { return m_requests; }
+    int requestCount(const QString &path = {}) const;
+    void clearRequests() { m_requests.clear(); }
+    // Processes events until `n` requests have arrived (wall-clock limit).
+    bool waitForRequests(int n, int timeoutMs = 5000);
+
+    // Held requests: answered later, oldest first.
+    int heldCount() const { return int(m_held.size()); }
+    bool release(const HttpTestReply &reply);
+
+    // Stops listening and drops every open connection.
+    void shutdown();
+
+    // DeepSeek imitation on POST /chat/completions: each "[n] sentence" line
+    // of the user message becomes translate(sentence).
+    void installDeepSeek(std::function<QString(const QString &)> translate);
+    // LibreTranslate imitation: GET /languages lists English with `targets`
+    // (e.g. {"zh-Hans"}, {"zh"}, {}), POST /translate maps every "q" item
+    // through translate().
+    void installLibreTranslate(const QStringList &targets,
+                               std::function<QString(const QString &)> translate);
+
+    // The numbered sentences of a chat-completions request's user message.
+    static QStringList numberedSentences(const HttpTestRequest &r);
+
+private:
+    struct Connection;
+    void onNewConnection();
+    void onReadyRead(const std::shared_ptr<Connection> &c);
+    void answer(const std::shared_ptr<Connection> &c, const HttpTestReply &reply);
+    void dispatch(const std::shared_ptr<Connection> &c, const HttpTestRequest &req);
+
+    std::unique_ptr<QTcpServer> m_server;
+    std::vector<std::shared_ptr<Connection>> m_connections;
+    std::map<QPair<QByteArray, QString>, Handler> m_routes;
+    std::map<QPair<QByteArray, QString>, std::deque<HttpTestReply>> m_queued;
+    std::vector<HttpTestRequest> m_requests;
+    std::deque<std::shared_ptr<Connection>> m_held;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+};
+
+} // namespace vox::test
