@@ -1,0 +1,83 @@
+#pragma once
+// The hardware audio layer on PulseAudio: synchronous libpulse calls on a
+// private main loop, each bounded by a time limit.
+//
+//   device id   = source index + 1 (so that 0 never names a device: callers
+//                 use 0 for "no device", and PulseAudio's first source has
+//                 index 0)
+//   device UID  = source name
+//   device name = source description
+//   default input = the server's default source
+//
+// Monitor sources (the "what is playing" side of a sink) are devices without
+// input streams. Status 0 is success, anything else a PA_ERR_* code.
+#include "platform/AudioInput.h"
+
+#include <QString>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace vox::pulse {
+
+struct SourceInfo {
+    quint32 index = 0;
+    QString name;
+    QString description;
+    bool monitor = false;
+    double sampleRate = 0;
+    quint32 channels = 0;
+};
+
+// One connection to the server (PULSE_SERVER or the session default), used
+// from one thread at a time. Every call waits at most `timeoutMs`.
+class Connection {
+public:
+    explicit Connection(int timeoutMs = 2000);
+    ~Connection();
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    // Connects if not connected (again after the server went away).
+    int ensureConnected();
+    int sources(std::vector<SourceInfo> &out);
+    int defaultSourceName(QString &name);
+    int setDefaultSource(const QString &name);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// One-shot helpers over a fresh connection; none when the server is unreachable.
+std::optional<QString> defaultSourceName(int timeoutMs = 2000);
+std::optional<std::vector<SourceInfo>> listSources(int timeoutMs = 2000);
+std::optional<SourceInfo> defaultSource(int timeoutMs = 2000);
+
+} // namespace vox::pulse
+
+namespace vox {
+
+class PulseHardwareAudio final : public HardwareAudio {
+public:
+    static AudioObjectID idOf(quint32 sourceIndex) { return sourceIndex + 1; }
+
+    explicit PulseHardwareAudio(int timeoutMs = 2000);
+    ~PulseHardwareAudio() override;
+
+    int deviceIDs(std::vector<AudioObjectID> &out) override;
+    int inputStreamCount(AudioObjectID id, quint32 &count) override;
+    int deviceUID(AudioObjectID id, QString &uid) override;
+    int deviceName(AudioObjectID id, QString &name) override;
+    int defaultInputDevice(AudioObjectID &id) override;
+    int setDefaultInputDevice(AudioObjectID id) override;
+
+private:
+    int findSource(AudioObjectID id, pulse::SourceInfo &out);
+
+    std::mutex m_mutex;
+    pulse::Connection m_conn;
+};
+
+} // namespace vox
