@@ -1,0 +1,248 @@
+#include "engine/RecognitionTextAssembler.h"
+
+#include <QStringList>
+#include <gtest/gtest.h>
+#include <limits>
+
+using namespace vox;
+
+namespace {
+
+// Words located in `text` one after another, with time stamps 1, 2, 3, ...
+// unless given.
+std::vector<RecognitionWord> wordsOf(const QString &text, const QStringList &tokens, std::vector<double> times = {})
+{
+    std::vector<RecognitionWord> out;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < tokens.size(); ++i) {
+        const qsizetype at = text.indexOf(tokens[i], from);
+        EXPECT_GE(at, 0) << tokens[i].toStdString();
+        from = at + tokens[i].size();
+        const double t = size_t(i) < times.size() ? times[size_t(i)] : double(i + 1);
+        out.push_back(RecognitionWord{TextRange{at, tokens[i].size()}, t, 0.2});
+    }
+    return out;
+}
+
+RecognitionTextAssembler assembled(const QString &text, const QStringList &tokens, std::vector<double> times = {})
+{
+    RecognitionTextAssembler a;
+    a.update(text, wordsOf(text, tokens, std::move(times)), false);
+    return a;
+}
+
+QStringList texts(const std::vector<RecognitionChunk> &chunks)
+{
+    QStringList out;
+    for (const auto &c : chunks)
+        out << c.text;
+    return out;
+}
+
+} // namespace
+
+TEST(RecognitionTextAssembler, TakesCompleteSentencesThenTheTail)
+{
+    const QString t = QStringLiteral("Hello world. How are");
+    auto a = assembled(t, {"Hello", "world.", "How", "are"}, {0.5, 1.0, 2.0, 2.5});
+    EXPECT_EQ(a.fullText(), t);
+
+    const auto first = a.take(false);
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_EQ(first[0].text, "Hello world.");
+    EXPECT_EQ(first[0].startTimestamp, 0.5);
+    EXPECT_EQ(a.emittedWordCount(), 2);
+    EXPECT_EQ(a.pendingText(), "How are");
+
+    EXPECT_TRUE(a.take(false).empty());
+    EXPECT_EQ(a.emittedWordCount(), 2);
+
+    const auto tail = a.take(true);
+    ASSERT_EQ(tail.size(), 1u);
+    EXPECT_EQ(tail[0].text, "How are");
+    EXPECT_EQ(tail[0].startTimestamp, 2.0);
+    EXPECT_EQ(a.emittedWordCount(), 4);
+    EXPECT_EQ(a.pendingText(), "");
+
+    // Cursor at the end, and a fresh assembler: nothing, cursor unchanged.
+    EXPECT_TRUE(a.take(true).empty());
+    EXPECT_EQ(a.emittedWordCount(), 4);
+    RecognitionTextAssembler empty;
+    EXPECT_TRUE(empty.take(true).empty());
+    EXPECT_TRUE(empty.isEmpty());
+}
+
+TEST(RecognitionTextAssembler, TerminatorsAndPunctuationSegments)
+{
+    // A lone full stop ends the sentence before it; abbreviations end sentences;
+    // every terminator counts, including the full-width and ellipsis ones.
+    const QString t = QStringLiteral("It works . The U.S. is big! Why? Well… 好。 对！ 吗？ end");
+    auto a = assembled(t, {"It", "works", ".", "The", "U.S.", "is", "big!", "Why?", "Well…", "好。", "对！", "吗？", "end"});
+    EXPECT_EQ(texts(a.take(false)),
+              QStringList({"It works .", "The U.S.", "is big!", "Why?", "Well…", "好。", "对！", "吗？"}));
+    EXPECT_EQ(a.pendingText(), "end");
+
+    // A word ending in a comma, a colon, a full stop with a combining mark or a
+    // full stop joined to a preceding prepended mark is no terminator.
+    const QString u = QStringLiteral("one, two: thre.\u0301 x\u0600. four");
+    auto b = assembled(u, {"one,", "two:", "thre.\u0301", "x\u0600.", "four"});
+    EXPECT_TRUE(b.take(false).empty());
+    EXPECT_EQ(b.emittedWordCount(), 0);
+}
+
+TEST(RecognitionTextAssembler, StartTimes)
+{
+    const QString t = QStringLiteral("Zero time. Later zero. Real start.");
+    auto a = assembled(t, {"Zero", "time.", "Later", "zero.", "Real", "start."}, {0, 0.4, 0, 1.1, 2.5, 2.9});
+    const auto c = a.take(false);
+    ASSERT_EQ(c.size(), 3u);
+    EXPECT_EQ(c[0].startTimestamp, 0.0); // word 0 keeps its 0
+    EXPECT_FALSE(c[1].startTimestamp.has_value());
+    EXPECT_EQ(c[2].startTimestamp, 2.5);
+
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    auto b = assembled(QStringLiteral("Odd."), {"Odd."}, {nan});
+    const auto d = b.take(false);
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_FALSE(d[0].startTimestamp.has_value());
+}
+
+TEST(RecognitionTextAssembler, RevocationRescuesOnlyCompleteSentencesOfShortFragments)
+{
+    const QString old = QStringLiteral("so the mitochondria is");
+    auto a = assembled(old, {"so", "the", "mitochondria", "is"});
+    a.take(false);
+    ASSERT_EQ(a.take(false).size(), 0u);
+    // Move the cursor to 2 as if the first two had been handed on.
+    const QString oldWithStop = QStringLiteral("so the. mitochondria is");
+    a.update(oldWithStop, wordsOf(oldWithStop, {"so", "the.", "mitochondria", "is"}), false);
+    ASSERT_EQ(a.take(false).size(), 1u);
+    ASSERT_EQ(a.emittedWordCount(), 2);
+
+    const QString fresh = QStringLiteral("so the my toe");
+    const auto rescued = a.update(fresh, wordsOf(fresh, {"so", "the", "my", "toe"}), true);
+    EXPECT_TRUE(rescued.empty()); // two waiting words: fragment dropped
+    EXPECT_EQ(a.emittedWordCount(), 2);
+    EXPECT_EQ(a.formattedText(), fresh);
+    EXPECT_EQ(a.pendingText(), "my toe");
+}
+
+TEST(RecognitionTextAssembler, RevocationOfFourWaitingWordsRescuesTheTail)
+{
+    const QString old = QStringLiteral("Done. alpha beta gamma delta");
+    auto a = assembled(old, {"Done.", "alpha", "beta", "gamma", "delta"});
+    a.take(false);
+    ASSERT_EQ(a.emittedWordCount(), 1);
+
+    const QString fresh = QStringLiteral("Done. other words");
+    auto rescued = a.update(fresh, wordsOf(fresh, {"Done.", "other", "words"}), true);
+    ASSERT_EQ(rescued.size(), 1u);
+    EXPECT_EQ(rescued[0].text, "alpha beta gamma delta");
+    EXPECT_EQ(rescued[0].startTimestamp, 2.0);
+    // The rescued words were handed on; the cursor is clamped to the new words.
+    EXPECT_EQ(a.emittedWordCount(), 3);
+    EXPECT_EQ(a.pendingText(), "");
+
+    // Without salvage nothing is rescued.
+    auto b = assembled(old, {"Done.", "alpha", "beta", "gamma", "delta"});
+    b.take(false);
+    EXPECT_TRUE(b.update(fresh, wordsOf(fresh, {"Done.", "other", "words"}), false).empty());
+    EXPECT_EQ(b.emittedWordCount(), 1);
+}
+
+TEST(RecognitionTextAssembler, PrefixExtensionAndShorterTranscriptions)
+{
+    const QString old = QStringLiteral("First. transla is going on");
+    auto a = assembled(old, {"First.", "transla", "is", "going", "on"});
+    a.take(false);
+    const QString grown = QStringLiteral("First. Translation, is going on");
+    EXPECT_TRUE(a.update(grown, wordsOf(grown, {"First.", "Translation,", "is", "going", "on"}), true).empty());
+    EXPECT_EQ(a.emittedWordCount(), 1); // not a revocation: nothing handed on
+
+    // The new transcription is no longer than the cursor: revocation, and the
+    // cursor follows the new word count.
+    const QString longer = QStringLiteral("One. Two. Three. four");
+    auto b = assembled(longer, {"One.", "Two.", "Three.", "four"});
+    b.take(false);
+    ASSERT_EQ(b.emittedWordCount(), 3);
+    const QString shorter = QStringLiteral("One.");
+    EXPECT_TRUE(b.update(shorter, wordsOf(shorter, {"One."}), true).empty()); // "four" is a fragment
+    EXPECT_EQ(b.emittedWordCount(), 1);
+    EXPECT_TRUE(b.take(true).empty());
+}
+
+TEST(RecognitionTextAssembler, Utf16RangesOutsideTheBasicPlane)
+{
+    const QString t = QStringLiteral("I 😀 love it. 𝐀bc then more");
+    auto a = assembled(t, {"I", "😀", "love", "it.", "𝐀bc", "then", "more"});
+    const auto c = a.take(true);
+    EXPECT_EQ(texts(c), QStringList({"I 😀 love it.", "𝐀bc then more"}));
+
+    // A letter outside the basic plane counts in the revocation comparison.
+    const QString old = QStringLiteral("𝐀 ends.");
+    auto b = assembled(old, {"𝐀", "ends."});
+    const QString fresh = QStringLiteral("𝐁 ends.");
+    EXPECT_EQ(texts(b.update(fresh, wordsOf(fresh, {"𝐁", "ends."}), true)), QStringList({"𝐀 ends."}));
+}
+
+TEST(RecognitionTextAssembler, HostileRangesNeverCrash)
+{
+    const qint64 big = std::numeric_limits<qint64>::max();
+    const qint64 small = std::numeric_limits<qint64>::min();
+    const QString t = QStringLiteral("Alpha beta. Gamma");
+    std::vector<RecognitionWord> words = {
+        {{0, 5}, 1, 0},          // Alpha
+        {{6, 5}, 2, 0},          // beta.
+        {{big, big}, 3, 0},      // overflow in location + length
+        {{small, small}, 4, 0},  // negative overflow
+        {{3, -2}, 5, 0},         // negative length
+        {{12, big}, 6, 0},       // huge length
+        {{-1, 3}, 7, 0},         // negative location
+        {{12, 5}, 8, 0},         // Gamma
+    };
+    RecognitionTextAssembler a;
+    a.update(t, words, false);
+    EXPECT_EQ(texts(a.take(false)), QStringList({"Alpha beta."}));
+    // The tail starts at a word far outside the text: no chunk, words passed over.
+    EXPECT_TRUE(a.take(true).empty());
+    EXPECT_EQ(a.emittedWordCount(), 8);
+
+    // Revocation checks with out-of-range words on both sides.
+    EXPECT_NO_FATAL_FAILURE(a.update(t, words, true));
+    RecognitionTextAssembler b;
+    b.update(t, {{{big, 1}, 0, 0}, {{-5, big}, 0, 0}}, false);
+    EXPECT_EQ(b.pendingText(), "");
+    EXPECT_TRUE(b.update(QString(), {}, true).empty());
+    EXPECT_EQ(b.emittedWordCount(), 0);
+
+    // A range ending beyond the text never ends a sentence; it is covered by
+    // the sentence it lies in.
+    RecognitionTextAssembler c;
+    c.update(QStringLiteral("One two."), {{{0, 3}, 0, 0}, {{4, 40}, 0, 0}, {{4, 4}, 0, 0}}, false);
+    EXPECT_EQ(texts(c.take(false)), QStringList({"One two."}));
+}
+
+TEST(RecognitionTextAssembler, SplitSurrogatePairsStayWhole)
+{
+    // "ab 😀cd. x": the emoji occupies units 3 and 4.
+    const QString t = QStringLiteral("ab 😀cd. x");
+    ASSERT_TRUE(t.at(3).isHighSurrogate());
+    RecognitionTextAssembler a;
+    a.update(t, {{{4, 4}, 1, 0}, {{9, 1}, 2, 0}}, false); // starts on the low half
+    auto c = a.take(true);
+    ASSERT_EQ(c.size(), 2u);
+    EXPECT_EQ(c[0].text, QStringLiteral("😀cd."));
+    EXPECT_EQ(c[1].text, "x");
+
+    RecognitionTextAssembler b;
+    b.update(t, {{{0, 2}, 1, 0}, {{3, 1}, 2, 0}}, false); // tail ends inside the pair
+    EXPECT_EQ(b.fullText(), t);
+    EXPECT_EQ(texts(b.take(true)), QStringList({QStringLiteral("ab 😀")}));
+    // Every chunk handed on is valid UTF-16.
+    RecognitionTextAssembler d;
+    d.update(QStringLiteral("😀😀. z"), {{{1, 2}, 1, 0}, {{3, 2}, 1, 0}, {{6, 1}, 1, 0}}, false);
+    c = d.take(true);
+    EXPECT_EQ(texts(c), QStringList({QStringLiteral("😀😀."), "z"}));
+    for (const auto &chunk : c)
+        EXPECT_TRUE(chunk.text.isValidUtf16());
+}
