@@ -1,0 +1,408 @@
+#include "FloatingSubtitleController.h"
+
+#include "platform/Diag.h"
+#include "platform/Settings.h"
+#include "ui/UITheme.h"
+
+#include <QGuiApplication>
+#include <QLocale>
+#include <QQmlComponent>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQuickWindow>
+#include <QRegularExpression>
+#include <QScreen>
+#include <algorithm>
+#include <cmath>
+
+#if __has_include(<xcb/xcb.h>)
+#include <QtGui/qguiapplication_platform.h>
+#include <dlfcn.h>
+#include <xcb/xcb.h>
+#define VOX_HAVE_XCB 1
+#endif
+
+namespace vox {
+
+namespace subtitle {
+
+namespace {
+QString number(double v)
+{
+    if (v == 0)
+        v = 0; // no "-0"
+    return QString::number(v, 'g', QLocale::FloatingPointShortest);
+}
+} // namespace
+
+QString rectToString(const QRectF &r)
+{
+    return QStringLiteral("{{%1, %2}, {%3, %4}}")
+        .arg(number(r.x()), number(r.y()), number(r.width()), number(r.height()));
+}
+
+QRectF rectFromString(const QString &text)
+{
+    static const QRegularExpression re(QStringLiteral(
+        R"(^\s*\{\s*\{\s*([-+0-9.eE]+)\s*,\s*([-+0-9.eE]+)\s*\}\s*,\s*\{\s*([-+0-9.eE]+)\s*,\s*([-+0-9.eE]+)\s*\}\s*\}\s*$)"));
+    const auto m = re.match(text);
+    if (!m.hasMatch())
+        return {};
+    double v[4];
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        v[i] = m.captured(i + 1).toDouble(&ok);
+        if (!ok || !std::isfinite(v[i]))
+            return {};
+    }
+    return QRectF(v[0], v[1], v[2], v[3]);
+}
+
+QRectF toBottomLeft(const QRectF &r, double primaryHeight)
+{
+    return QRectF(r.x(), primaryHeight - (r.y() + r.height()), r.width(), r.height());
+}
+
+QRectF toTopLeft(const QRectF &r, double primaryHeight)
+{
+    // The same reflection both ways.
+    return toBottomLeft(r, primaryHeight);
+}
+
+QRectF placement(const QRectF &available, const QRectF &stored, const QSizeF &size)
+{
+    if (stored.width() > 0 && available.left() <= stored.left() && stored.right() <= available.right()
+        && available.top() <= stored.top() && stored.bottom() <= available.bottom())
+        return stored;
+    // Centred for the first width; the bottom edge 240 points below the top.
+    const double x = available.center().x() - kFirstWidth / 2;
+    const double bottom = available.top() + 240;
+    return QRectF(x, bottom - size.height(), size.width(), size.height());
+}
+
+QRectF resizedFrame(const QRectF &start, double dx, double dy, const QSizeF &minimum)
+{
+    const double w = std::max(minimum.width(), start.width() + dx);
+    const double h = std::max(minimum.height(), start.height() + dy);
+    return QRectF(start.x(), start.y(), w, h);
+}
+
+double englishFontSize(double subtitleFontSize)
+{
+    return std::max(subtitleFontSize - 2, 10.0);
+}
+
+} // namespace subtitle
+
+namespace {
+
+double primaryScreenHeight()
+{
+    QScreen *s = QGuiApplication::primaryScreen();
+    return s ? s->geometry().height() : 0;
+}
+
+#ifdef VOX_HAVE_XCB
+// Puts the window on every workspace and keeps it above others, through the
+// window manager's EWMH messages. libxcb is already loaded by Qt's xcb
+// platform plugin; it is looked up at run time so that nothing links it.
+void setX11DesktopHints(QWindow *w)
+{
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection())
+        return;
+    xcb_connection_t *c = x11->connection();
+    void *lib = dlopen("libxcb.so.1", RTLD_LAZY | RTLD_NOLOAD);
+    if (!lib)
+        return;
+    auto internAtom = reinterpret_cast<decltype(&xcb_intern_atom)>(dlsym(lib, "xcb_intern_atom"));
+    auto internReply = reinterpret_cast<decltype(&xcb_intern_atom_reply)>(dlsym(lib, "xcb_intern_atom_reply"));
+    auto setup = reinterpret_cast<decltype(&xcb_get_setup)>(dlsym(lib, "xcb_get_setup"));
+    auto rootsIterator = reinterpret_cast<decltype(&xcb_setup_roots_iterator)>(dlsym(lib, "xcb_setup_roots_iterator"));
+    auto sendEvent = reinterpret_cast<decltype(&xcb_send_event)>(dlsym(lib, "xcb_send_event"));
+    auto flush = reinterpret_cast<decltype(&xcb_flush)>(dlsym(lib, "xcb_flush"));
+    if (!internAtom || !internReply || !setup || !rootsIterator || !sendEvent || !flush) {
+        dlclose(lib);
+        return;
+    }
+    auto atom = [&](const char *name) -> xcb_atom_t {
+        auto cookie = internAtom(c, 0, uint16_t(strlen(name)), name);
+        xcb_intern_atom_reply_t *reply = internReply(c, cookie, nullptr);
+        xcb_atom_t a = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        free(reply);
+        return a;
+    };
+    const xcb_window_t root = rootsIterator(setup(c)).data->root;
+    const auto win = xcb_window_t(w->winId());
+    auto send = [&](xcb_atom_t type, uint32_t d0, uint32_t d1, uint32_t d2) {
+        xcb_client_message_event_t ev{};
+        ev.response_type = XCB_CLIENT_MESSAGE;
+        ev.format = 32;
+        ev.window = win;
+        ev.type = type;
+        ev.data.data32[0] = d0;
+        ev.data.data32[1] = d1;
+        ev.data.data32[2] = d2;
+        ev.data.data32[3] = 1; // source: application
+        sendEvent(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                  reinterpret_cast<const char *>(&ev));
+    };
+    const xcb_atom_t wmState = atom("_NET_WM_STATE");
+    const xcb_atom_t wmDesktop = atom("_NET_WM_DESKTOP");
+    const xcb_atom_t sticky = atom("_NET_WM_STATE_STICKY");
+    const xcb_atom_t above = atom("_NET_WM_STATE_ABOVE");
+    constexpr uint32_t kAdd = 1;
+    if (wmDesktop != XCB_ATOM_NONE)
+        send(wmDesktop, 0xFFFFFFFFu, 0, 0);
+    if (wmState != XCB_ATOM_NONE && sticky != XCB_ATOM_NONE)
+        send(wmState, kAdd, sticky, above);
+    flush(c);
+    dlclose(lib);
+}
+#endif
+
+} // namespace
+
+FloatingSubtitleController::FloatingSubtitleController(QObject *parent) : QObject(parent)
+{
+    connect(&settings(), &Settings::changed, this, &FloatingSubtitleController::onSettingChanged);
+}
+
+FloatingSubtitleController::~FloatingSubtitleController()
+{
+    delete m_window.data();
+}
+
+void FloatingSubtitleController::setQmlEngine(QQmlEngine *engine)
+{
+    m_qmlEngine = engine;
+}
+
+void FloatingSubtitleController::setTranslationEntries(const std::vector<TranslationEntry> &all)
+{
+    QVariantList list;
+    const size_t n = std::min<size_t>(2, all.size());
+    for (size_t i = 0; i < n; ++i) {
+        const TranslationEntry &e = all[all.size() - 1 - i];
+        list.append(QVariantMap{{QStringLiteral("source"), e.source},
+                                {QStringLiteral("target"), e.target},
+                                {QStringLiteral("id"), e.id.toString(QUuid::WithoutBraces)}});
+    }
+    if (list == m_entries)
+        return;
+    m_entries = list;
+    emit entriesChanged();
+}
+
+double FloatingSubtitleController::subtitleOpacity() const
+{
+    const double v = settings().real(QString::fromLatin1(Keys::SubtitleOpacity));
+    return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.95;
+}
+
+void FloatingSubtitleController::setSubtitleOpacity(double v)
+{
+    if (!std::isfinite(v))
+        return;
+    settings().setValue(QString::fromLatin1(Keys::SubtitleOpacity), std::clamp(v, 0.0, 1.0));
+}
+
+double FloatingSubtitleController::subtitleFontSize() const
+{
+    const double v = settings().real(QString::fromLatin1(Keys::SubtitleFontSize));
+    // The style menu offers 11 to 24; a stored value outside it (edited by
+    // hand) would make the text vanish or overflow the window.
+    return std::isfinite(v) ? std::clamp(v, 11.0, 24.0) : 15.0;
+}
+
+void FloatingSubtitleController::setSubtitleFontSize(double v)
+{
+    if (!std::isfinite(v))
+        return;
+    settings().setValue(QString::fromLatin1(Keys::SubtitleFontSize), std::clamp(std::round(v), 11.0, 24.0));
+}
+
+QString FloatingSubtitleController::themeName() const
+{
+    return settings().string(QString::fromLatin1(Keys::UiTheme));
+}
+
+bool FloatingSubtitleController::isSubtitleVisible() const
+{
+    return settings().boolean(QString::fromLatin1(Keys::SubtitleVisible));
+}
+
+void FloatingSubtitleController::onSettingChanged(const QString &key)
+{
+    if (key == QLatin1String(Keys::SubtitleOpacity))
+        emit subtitleOpacityChanged();
+    else if (key == QLatin1String(Keys::SubtitleFontSize))
+        emit subtitleFontSizeChanged();
+    else if (key == QLatin1String(Keys::UiTheme))
+        emit themeNameChanged();
+    else if (key == QLatin1String(Keys::SubtitleVisible))
+        emit isSubtitleVisibleChanged();
+}
+
+bool FloatingSubtitleController::createWindow()
+{
+    QQmlEngine *engine = m_qmlEngine ? m_qmlEngine.data() : qmlEngine(this);
+    if (!engine) {
+        diag(QStringLiteral("字幕窗：没有 QML 引擎，无法创建窗口"));
+        return false;
+    }
+    // The appearance is fixed for the life of the window.
+    m_darkAppearance = isDarkAppearance(themeFromRaw(themeName()));
+    emit darkAppearanceChanged();
+    auto *theme = new ThemeModel(this);
+
+    QQmlComponent component(engine, QUrl(QStringLiteral("qrc:/qt/qml/Voxleaf/qml/FloatingSubtitleView.qml")));
+    QObject *obj = component.createWithInitialProperties(
+        {{QStringLiteral("controller"), QVariant::fromValue(this)}, {QStringLiteral("theme"), QVariant::fromValue(theme)}});
+    auto *window = qobject_cast<QQuickWindow *>(obj);
+    if (!window) {
+        diag(QStringLiteral("字幕窗：创建失败 ") + component.errorString());
+        delete obj;
+        delete theme;
+        return false;
+    }
+    QQmlEngine::setObjectOwnership(window, QQmlEngine::CppOwnership);
+    window->setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus
+                     | Qt::NoDropShadowWindowHint);
+    window->setColor(Qt::transparent);
+    window->setMinimumSize(QSize(int(subtitle::kMinimumWidth), int(subtitle::kMinimumHeight)));
+    window->resize(int(subtitle::kFirstWidth), int(subtitle::kFirstHeight));
+    window->setPosition(0, 0);
+    m_window = window;
+    return true;
+}
+
+QRectF FloatingSubtitleController::frame() const
+{
+    if (!m_window)
+        return {};
+    return QRectF(m_window->geometry());
+}
+
+void FloatingSubtitleController::setFrame(const QRectF &r)
+{
+    if (!m_window)
+        return;
+    m_window->setGeometry(r.toAlignedRect());
+}
+
+void FloatingSubtitleController::place()
+{
+    QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen || !m_window)
+        return;
+    const QRectF available(screen->availableGeometry());
+    const QString stored = settings().string(QString::fromLatin1(Keys::FloatingSubtitleFrame));
+    QRectF storedTopLeft;
+    if (!stored.isEmpty()) {
+        const QRectF r = subtitle::rectFromString(stored);
+        if (r.width() > 0)
+            storedTopLeft = subtitle::toTopLeft(r, primaryScreenHeight());
+    }
+    setFrame(subtitle::placement(available, storedTopLeft, frame().size()));
+}
+
+void FloatingSubtitleController::storeFrame()
+{
+    if (!m_window)
+        return;
+    const QString text = subtitle::rectToString(subtitle::toBottomLeft(frame(), primaryScreenHeight()));
+    settings().setValue(QString::fromLatin1(Keys::FloatingSubtitleFrame), text);
+}
+
+void FloatingSubtitleController::applyDesktopHints()
+{
+#ifdef VOX_HAVE_XCB
+    if (m_window && QGuiApplication::platformName() == QLatin1String("xcb"))
+        setX11DesktopHints(m_window);
+#endif
+}
+
+void FloatingSubtitleController::showSubtitle()
+{
+    if (!m_window) {
+        if (!createWindow())
+            return;
+        place();
+    }
+    m_window->show();
+    m_window->raise();
+    applyDesktopHints();
+    settings().setValue(QString::fromLatin1(Keys::SubtitleVisible), true);
+}
+
+void FloatingSubtitleController::hideSubtitle()
+{
+    if (m_window) {
+        storeFrame();
+        m_window->hide();
+    }
+    settings().setValue(QString::fromLatin1(Keys::SubtitleVisible), false);
+}
+
+void FloatingSubtitleController::toggleSubtitle()
+{
+    if (isSubtitleVisible() && m_window && m_window->isVisible())
+        hideSubtitle();
+    else
+        showSubtitle();
+}
+
+void FloatingSubtitleController::restoreFromSettings()
+{
+    if (isSubtitleVisible())
+        showSubtitle();
+}
+
+void FloatingSubtitleController::saveFrame()
+{
+    storeFrame();
+}
+
+void FloatingSubtitleController::resizeDrag(double dx, double dy)
+{
+    if (!m_window)
+        return;
+    if (!m_resizeStartFrame)
+        m_resizeStartFrame = frame();
+    setFrame(subtitle::resizedFrame(*m_resizeStartFrame, dx, dy));
+}
+
+void FloatingSubtitleController::endResize()
+{
+    m_resizeStartFrame.reset();
+    if (!m_window)
+        return;
+    storeFrame();
+    emit frameStored(settings().string(QString::fromLatin1(Keys::FloatingSubtitleFrame)));
+}
+
+bool FloatingSubtitleController::beginMove()
+{
+    if (!m_window)
+        return false;
+    m_moveStartPos.reset();
+    if (m_window->startSystemMove())
+        return true;
+    m_moveStartPos = QPointF(m_window->position());
+    return false;
+}
+
+void FloatingSubtitleController::moveDrag(double dx, double dy)
+{
+    if (!m_window || !m_moveStartPos)
+        return;
+    m_window->setPosition((*m_moveStartPos + QPointF(dx, dy)).toPoint());
+}
+
+void FloatingSubtitleController::endMove()
+{
+    m_moveStartPos.reset();
+}
+
+} // namespace vox

@@ -1,0 +1,141 @@
+#pragma once
+// The floating subtitle window: a small frameless window above all others that
+// shows the two newest translations. Created on the first showSubtitle() of a
+// run and kept until the end; hiding only takes it off the screen. Its frame is
+// stored under "floatingSubtitleFrame" as "{{x, y}, {width, height}}" with the
+// origin at the bottom left of the primary screen (y grows upwards), the form
+// the store has always used; Qt's top-left coordinates are converted on the
+// way in and out.
+#include "course/CourseRecords.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QRectF>
+#include <QSizeF>
+#include <QVariantList>
+#include <optional>
+#include <vector>
+
+#include <QQmlEngine>
+#include <QQuickWindow>
+
+namespace vox {
+
+namespace subtitle {
+
+inline constexpr double kFirstWidth = 360;
+inline constexpr double kFirstHeight = 230;
+inline constexpr double kMinimumWidth = 280;
+inline constexpr double kMinimumHeight = 170;
+
+// "{{x, y}, {w, h}}"; numbers in their shortest exact form.
+QString rectToString(const QRectF &r);
+// The inverse; anything that does not parse yields a zero rectangle.
+QRectF rectFromString(const QString &text);
+
+// Between Qt's top-left screen coordinates and bottom-left ones, for a
+// primary screen `primaryHeight` high.
+QRectF toBottomLeft(const QRectF &topLeftRect, double primaryHeight);
+QRectF toTopLeft(const QRectF &bottomLeftRect, double primaryHeight);
+
+// Where a new window goes, all in top-left coordinates. `available` is the
+// usable area of the screen; `stored` the stored frame converted to top-left
+// coordinates (a zero rectangle when absent or unreadable). The stored frame is
+// used when it has a width and lies wholly inside `available`; otherwise the
+// window keeps `size` and is centred for the first width, its bottom edge 240
+// points below the top of the area.
+QRectF placement(const QRectF &available, const QRectF &stored, const QSizeF &size);
+
+// The frame during a resize drag from `start` by (dx, dy) (dy positive
+// downwards): never below the minimum, top-left corner fixed.
+QRectF resizedFrame(const QRectF &start, double dx, double dy,
+                    const QSizeF &minimum = QSizeF(kMinimumWidth, kMinimumHeight));
+
+// The English line's point size for a Chinese size.
+double englishFontSize(double subtitleFontSize);
+
+} // namespace subtitle
+
+class FloatingSubtitleController : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QVariantList entries READ entries NOTIFY entriesChanged)
+    Q_PROPERTY(bool hasEntries READ hasEntries NOTIFY entriesChanged)
+    Q_PROPERTY(double subtitleOpacity READ subtitleOpacity WRITE setSubtitleOpacity NOTIFY subtitleOpacityChanged)
+    Q_PROPERTY(double subtitleFontSize READ subtitleFontSize WRITE setSubtitleFontSize NOTIFY subtitleFontSizeChanged)
+    Q_PROPERTY(double englishFontSize READ englishFontSize NOTIFY subtitleFontSizeChanged)
+    Q_PROPERTY(QString themeName READ themeName NOTIFY themeNameChanged)
+    Q_PROPERTY(bool darkAppearance READ darkAppearance NOTIFY darkAppearanceChanged)
+    Q_PROPERTY(bool isSubtitleVisible READ isSubtitleVisible NOTIFY isSubtitleVisibleChanged)
+
+public:
+    explicit FloatingSubtitleController(QObject *parent = nullptr);
+    ~FloatingSubtitleController() override;
+
+    // The QML engine that builds the window (default: the engine of this
+    // object, when it was handed to QML).
+    void setQmlEngine(QQmlEngine *engine);
+    // Source of the translations; the newest two are shown.
+    void setTranslationEntries(const std::vector<TranslationEntry> &entries);
+
+    QVariantList entries() const { return m_entries; }
+    bool hasEntries() const { return !m_entries.isEmpty(); }
+    double subtitleOpacity() const;
+    void setSubtitleOpacity(double v);
+    double subtitleFontSize() const;
+    void setSubtitleFontSize(double v);
+    double englishFontSize() const { return subtitle::englishFontSize(subtitleFontSize()); }
+    QString themeName() const;
+    bool darkAppearance() const { return m_darkAppearance; }
+    bool isSubtitleVisible() const;
+
+    QQuickWindow *window() const { return m_window; }
+
+    // Creates (once), places and shows the window; stores "subtitle_visible".
+    Q_INVOKABLE void showSubtitle();
+    // Stores the frame and takes the window off the screen; the window stays.
+    Q_INVOKABLE void hideSubtitle();
+    Q_INVOKABLE void toggleSubtitle();
+    // At start-up: reopens the window when it was open at the last exit.
+    Q_INVOKABLE void restoreFromSettings();
+    // At termination: stores the frame when the window exists.
+    Q_INVOKABLE void saveFrame();
+
+    // Frame in top-left screen coordinates (invalid without a window).
+    QRectF frame() const;
+
+    // Resize drag on the handle, (dx, dy) the translation since the press.
+    Q_INVOKABLE void resizeDrag(double dx, double dy);
+    Q_INVOKABLE void endResize();
+    // Moving by the background: the window manager's move when it offers one,
+    // otherwise by hand from the press position.
+    Q_INVOKABLE bool beginMove();
+    Q_INVOKABLE void moveDrag(double dx, double dy);
+    Q_INVOKABLE void endMove();
+
+Q_SIGNALS:
+    void entriesChanged();
+    void subtitleOpacityChanged();
+    void subtitleFontSizeChanged();
+    void themeNameChanged();
+    void darkAppearanceChanged();
+    void isSubtitleVisibleChanged();
+    // After a resize drag ended, with the stored frame (bottom-left form).
+    void frameStored(const QString &text);
+
+private:
+    bool createWindow();
+    void place();
+    void setFrame(const QRectF &topLeftFrame);
+    void storeFrame();
+    void applyDesktopHints();
+    void onSettingChanged(const QString &key);
+
+    QPointer<QQmlEngine> m_qmlEngine;
+    QPointer<QQuickWindow> m_window;
+    QVariantList m_entries;
+    bool m_darkAppearance = true;
+    std::optional<QRectF> m_resizeStartFrame;
+    std::optional<QPointF> m_moveStartPos;
+};
+
+} // namespace vox
