@@ -136,6 +136,7 @@ public:
     bool loadFailed() const { return m_loadFailed.load(); }
     bool waitUntilLoaded(int timeoutMs);
     bool fwdflat() const { return m_fwdflat; }
+    std::atomic<double> maxUtteranceSeconds{25.0};
 
     void append(const std::shared_ptr<SphinxStream> &s, const PcmBuffer &buffer);
     void endAudio(const std::shared_ptr<SphinxStream> &s);
@@ -224,6 +225,7 @@ SphinxCore::SphinxCore(PocketSphinxOptions options) : m_options(std::move(option
         diag(QStringLiteral("PocketSphinx 模型文件缺失: ") + dir);
         m_loadFailed = true;
     }
+    maxUtteranceSeconds = m_options.maxUtteranceSeconds;
 }
 
 void SphinxCore::startThread()
@@ -672,7 +674,7 @@ bool SphinxCore::process(const std::shared_ptr<SphinxStream> &s, const std::vect
         deliverPartial(false);
         return true;
     }
-    if (inSpeech && m_dec.speechRunSamples > qint64(m_options.maxUtteranceSeconds * kSampleRate)) {
+    if (inSpeech && m_dec.speechRunSamples > qint64(maxUtteranceSeconds.load() * kSampleRate)) {
         // Unbroken speech: cut it before the utterance's end gets expensive.
         if (!endUtterance(false, true))
             return false;
@@ -803,6 +805,7 @@ std::shared_ptr<RecognitionTask> PocketSphinxRecognizer::startTask(std::shared_p
 
 bool PocketSphinxRecognizer::waitUntilLoaded(int timeoutMs) const { return m_core->waitUntilLoaded(timeoutMs); }
 bool PocketSphinxRecognizer::usesFwdflat() const { return m_core->fwdflat(); }
+void PocketSphinxRecognizer::setMaxUtteranceSeconds(double seconds) { m_core->maxUtteranceSeconds = seconds; }
 double PocketSphinxRecognizer::queuedSeconds() const { return m_core->queuedSeconds(); }
 bool PocketSphinxRecognizer::waitForRoom(double maxQueuedSeconds, int timeoutMs) const
 {

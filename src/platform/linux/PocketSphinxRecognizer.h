@@ -53,6 +53,9 @@ public:
     // Waits until the decoder is loaded (true) or failed to load (false).
     bool waitUntilLoaded(int timeoutMs) const;
     bool usesFwdflat() const;
+    // Limit of unbroken speech in one utterance, in seconds; takes effect
+    // with the next buffer.
+    void setMaxUtteranceSeconds(double seconds);
 
     // Back-pressure for producers faster than real time (a file): audio
     // queued to the recognizer and not yet decoded, in seconds of 16 kHz.

@@ -1,0 +1,204 @@
+// The file-backed audio engine: formats libsndfile reads, buffer slicing in
+// the file's own format, back-pressure without loss, end of file, bad files.
+#include "platform/linux/FileAudioEngine.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
+
+using namespace vox;
+
+namespace {
+
+// A file whose sample i of channel c is a known ramp, so any lost, repeated
+// or reordered frame shows.
+QString writeFile(const QTemporaryDir &dir, const char *name, int format, int rate, int channels, int frames)
+{
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = format;
+    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    if (!f)
+        return {};
+    std::vector<float> s(size_t(frames) * channels);
+    for (int i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c)
+            s[size_t(i) * channels + c] = float(0.5 * std::sin(i * 0.01 + c));
+    sf_writef_float(f, s.data(), frames);
+    sf_close(f);
+    return path;
+}
+
+struct Sink {
+    std::mutex m;
+    std::condition_variable cv;
+    std::vector<PcmBuffer> buffers;
+    bool ended = false;
+    qint64 endFrames = -1;
+    std::optional<Error> endError;
+
+    FileAudioEngineOptions options(const QString &path)
+    {
+        FileAudioEngineOptions o;
+        o.path = path;
+        o.onEnd = [this](qint64 frames, std::optional<Error> e) {
+            std::lock_guard lk(m);
+            ended = true;
+            endFrames = frames;
+            endError = e;
+            cv.notify_all();
+        };
+        return o;
+    }
+    std::function<void(const PcmBuffer &)> tap()
+    {
+        return [this](const PcmBuffer &b) {
+            std::lock_guard lk(m);
+            buffers.push_back(b);
+        };
+    }
+    bool waitEnd(int ms = 20000)
+    {
+        std::unique_lock lk(m);
+        return cv.wait_for(lk, std::chrono::milliseconds(ms), [&] { return ended; });
+    }
+};
+
+} // namespace
+
+TEST(FileAudioEngine, DeliversEveryFrameOfEachFormatInTapSizedBuffers)
+{
+    QTemporaryDir dir;
+    struct Case {
+        const char *name;
+        int format;
+        int rate;
+        int channels;
+        bool lossless;
+    };
+    const Case cases[] = {
+        {"a.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2, false},
+        {"b.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 1, false},
+        {"c.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 16000, 1, false},
+        {"d.caf", SF_FORMAT_CAF | SF_FORMAT_FLOAT, 16000, 1, true},
+    };
+    const int frames = 4096 * 3 + 123;
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.name);
+        const QString path = writeFile(dir, k.name, k.format, k.rate, k.channels, frames);
+        ASSERT_FALSE(path.isEmpty());
+        Sink sink;
+        FileAudioEngine engine(sink.options(path));
+        EXPECT_EQ(engine.inputFormat(), (PcmFormat{double(k.rate), quint32(k.channels), false}));
+        engine.installTap(4096, sink.tap());
+        engine.prepare();
+        ASSERT_FALSE(engine.start());
+        ASSERT_TRUE(sink.waitEnd());
+        EXPECT_FALSE(sink.endError);
+        const qint64 total = engine.totalFrames();
+        EXPECT_EQ(sink.endFrames, total);
+        EXPECT_EQ(engine.framesDelivered(), total);
+        EXPECT_TRUE(engine.isFinished());
+        if (k.format != (SF_FORMAT_OGG | SF_FORMAT_VORBIS)) {
+            EXPECT_EQ(total, frames);
+        }
+        qint64 sum = 0;
+        for (size_t i = 0; i < sink.buffers.size(); ++i) {
+            const PcmBuffer &b = sink.buffers[i];
+            EXPECT_EQ(b.format().sampleRate, k.rate);
+            EXPECT_EQ(b.format().channels, quint32(k.channels));
+            if (i + 1 < sink.buffers.size()) {
+                EXPECT_EQ(b.frameLength(), 4096u);
+            }
+            sum += b.frameLength();
+        }
+        EXPECT_EQ(sum, total);
+        if (k.lossless && sink.buffers.size() > 1) {
+            // Planar channels, frames in order across buffer borders.
+            const PcmBuffer &b = sink.buffers[1];
+            EXPECT_FLOAT_EQ(b.channel(0)[5], float(0.5 * std::sin((4096 + 5) * 0.01)));
+        }
+        engine.stop();
+    }
+}
+
+// The consumer says "not yet" many times: the engine waits, drops nothing,
+// and stops promptly even while it is waiting.
+TEST(FileAudioEngine, BackPressureLosesNothingAndStopEndsTheWait)
+{
+    QTemporaryDir dir;
+    const int frames = 4096 * 5;
+    const QString path = writeFile(dir, "p.caf", SF_FORMAT_CAF | SF_FORMAT_FLOAT, 16000, 1, frames);
+    Sink sink;
+    FileAudioEngineOptions o = sink.options(path);
+    std::atomic<int> asks{0};
+    o.readyForMore = [&](int) { return ++asks % 4 == 0; };
+    FileAudioEngine engine(o);
+    engine.installTap(4096, sink.tap());
+    ASSERT_FALSE(engine.start());
+    ASSERT_TRUE(sink.waitEnd());
+    EXPECT_EQ(sink.endFrames, frames);
+    EXPECT_GE(asks.load(), 5 * 4);
+    float expect = 0;
+    size_t frame = 0;
+    for (const PcmBuffer &b : sink.buffers)
+        for (quint32 i = 0; i < b.frameLength(); ++i, ++frame) {
+            expect = float(0.5 * std::sin(double(frame) * 0.01));
+            ASSERT_FLOAT_EQ(b.channel(0)[i], expect) << frame;
+        }
+    engine.stop();
+
+    Sink blocked;
+    FileAudioEngineOptions never = blocked.options(path);
+    never.readyForMore = [](int ms) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 20)));
+        return false;
+    };
+    FileAudioEngine stuck(never);
+    stuck.installTap(4096, blocked.tap());
+    ASSERT_FALSE(stuck.start());
+    stuck.stop();
+    EXPECT_EQ(stuck.framesDelivered(), 0);
+    EXPECT_FALSE(blocked.ended);
+}
+
+TEST(FileAudioEngine, RealTimePacingAndUnreadableFiles)
+{
+    QTemporaryDir dir;
+    // 0.3 s of audio paced in real time cannot arrive in much less than that.
+    const QString path = writeFile(dir, "rt.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 16000, 1, 4800);
+    Sink sink;
+    FileAudioEngineOptions o = sink.options(path);
+    o.realTime = true;
+    FileAudioEngine engine(o);
+    engine.installTap(1600, sink.tap());
+    const auto t0 = std::chrono::steady_clock::now();
+    ASSERT_FALSE(engine.start());
+    ASSERT_TRUE(sink.waitEnd());
+    const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_GE(took, 0.18);
+    EXPECT_EQ(sink.buffers.size(), 3u);
+
+    const QString text = dir.filePath(QStringLiteral("notes.txt"));
+    QFile f(text);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("this is not audio\n");
+    f.close();
+    for (const QString &bad : {text, dir.filePath(QStringLiteral("missing.wav"))}) {
+        FileAudioEngine e(FileAudioEngineOptions{bad, false, {}, {}});
+        EXPECT_EQ(e.inputFormat().sampleRate, 0);
+        const auto err = e.start();
+        ASSERT_TRUE(err);
+        EXPECT_EQ(err->domain, QStringLiteral("FileAudioEngine"));
+        EXPECT_TRUE(err->message.contains(bad));
+        EXPECT_EQ(e.totalFrames(), -1);
+    }
+}

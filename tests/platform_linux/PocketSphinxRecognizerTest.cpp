@@ -1,0 +1,392 @@
+// The PocketSphinx adapter against real recordings (the LibriVox test files
+// of pocketsphinx-testdata), streamed buffer by buffer as live audio would be.
+// One decoder serves the whole suite.
+#include "platform/Diag.h"
+#include "platform/linux/PocketSphinxRecognizer.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
+
+using namespace vox;
+
+namespace {
+
+const char *kLibrivox = "/usr/share/pocketsphinx/test/data/librivox/sense_and_sensibility_01_austen_64kb-";
+constexpr int kRate = 16000;
+
+std::vector<float> readClip(const QString &name)
+{
+    SF_INFO info{};
+    SNDFILE *f = sf_open((kLibrivox + name.toStdString() + ".wav").c_str(), SFM_READ, &info);
+    if (!f)
+        return {};
+    std::vector<float> s(size_t(info.frames) * info.channels);
+    sf_readf_float(f, s.data(), info.frames);
+    sf_close(f);
+    return s;
+}
+
+// Faint noise (not digital silence, which the speech detector handles badly),
+// deterministic.
+void appendNoise(std::vector<float> &out, double seconds, quint32 &seed)
+{
+    for (int i = 0; i < int(seconds * kRate); ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        out.push_back((float(seed >> 8) / float(1 << 24) - 0.5f) * 0.012f);
+    }
+}
+
+// Where speech really starts in a recording: the first 10 ms frame whose level
+// is four times the recording's opening noise floor.
+double speechOnset(const std::vector<float> &s)
+{
+    auto rms = [&](size_t frame) {
+        double sum = 0;
+        for (size_t i = frame * 160; i < frame * 160 + 160 && i < s.size(); ++i)
+            sum += double(s[i]) * s[i];
+        return std::sqrt(sum / 160);
+    };
+    std::vector<double> floor;
+    for (size_t k = 0; k < 10; ++k)
+        floor.push_back(rms(k));
+    std::sort(floor.begin(), floor.end());
+    const double threshold = 4 * floor[5];
+    for (size_t k = 0; k * 160 < s.size(); ++k)
+        if (rms(k) > threshold)
+            return double(k) / 100.0;
+    return -1;
+}
+
+struct Collector {
+    std::mutex m;
+    std::condition_variable cv;
+    std::vector<RecognitionResult> partials;
+    std::optional<RecognitionResult> final;
+    std::vector<Error> errors;
+    int calls = 0;
+
+    RecognitionHandler handler()
+    {
+        return [this](std::optional<RecognitionResult> r, std::optional<Error> e) {
+            std::lock_guard lk(m);
+            ++calls;
+            if (e)
+                errors.push_back(*e);
+            if (r) {
+                if (r->isFinal)
+                    final = *r;
+                else
+                    partials.push_back(*r);
+            }
+            cv.notify_all();
+        };
+    }
+    bool waitEnd(int ms = 180000)
+    {
+        std::unique_lock lk(m);
+        return cv.wait_for(lk, std::chrono::milliseconds(ms), [&] { return final || !errors.empty(); });
+    }
+};
+
+void feed(RecognitionRequest &req, const std::vector<float> &samples, quint32 chunk = 4096)
+{
+    for (size_t at = 0; at < samples.size(); at += chunk) {
+        const quint32 n = quint32(std::min<size_t>(chunk, samples.size() - at));
+        req.append(PcmBuffer::fromInterleaved(PcmFormat::target(), samples.data() + at, n));
+    }
+}
+
+QStringList wordsOf(const RecognitionTranscription &t)
+{
+    QStringList out;
+    for (const auto &s : t.segments)
+        out << t.formattedString.mid(int(s.location), int(s.length));
+    return out;
+}
+
+// Every segment points at one word of the text, in order, the words joined by
+// single spaces; times are ordered and inside the audio.
+void expectWellFormed(const RecognitionTranscription &t, double audioSeconds)
+{
+    EXPECT_EQ(wordsOf(t).join(u' '), t.formattedString);
+    static const QRegularExpression word(QStringLiteral("^[A-Za-z][A-Za-z']*\\.?$"));
+    double last = -1;
+    for (const QString &w : wordsOf(t))
+        EXPECT_TRUE(word.match(w).hasMatch()) << "not a plain word: " << w.toStdString();
+    for (const auto &s : t.segments) {
+        EXPECT_GE(s.timestamp, last);
+        EXPECT_GT(s.duration, 0);
+        EXPECT_LE(s.timestamp + s.duration, audioSeconds + 0.05);
+        last = s.timestamp;
+    }
+}
+
+class PocketSphinxRecognizerTest : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        PocketSphinxOptions o;
+        o.fwdflat = false;
+        s_rec = makePocketSphinxRecognizer(o);
+        s_rec->waitUntilLoaded(120000);
+    }
+    static void TearDownTestSuite() { s_rec.reset(); }
+    void SetUp() override
+    {
+        if (!s_rec->isAvailable())
+            GTEST_SKIP() << "PocketSphinx English model missing (package pocketsphinx-en-us)";
+        if (readClip(QStringLiteral("0930")).empty())
+            GTEST_SKIP() << "LibriVox test recordings missing (package pocketsphinx-testdata)";
+        s_rec->setMaxUtteranceSeconds(25);
+    }
+    static inline std::shared_ptr<PocketSphinxRecognizer> s_rec;
+};
+
+} // namespace
+
+TEST(PocketSphinxWords, FillersAndAlternatePronunciations)
+{
+    for (const char *f : {"<s>", "</s>", "<sil>", "[NOISE]", "[SPEECH]", "++UH++", ""})
+        EXPECT_TRUE(sphinx::isFiller(QString::fromLatin1(f))) << f;
+    EXPECT_FALSE(sphinx::isFiller(QStringLiteral("lecture")));
+    EXPECT_EQ(sphinx::stripAlternate(QStringLiteral("read(2)")), QStringLiteral("read"));
+    EXPECT_EQ(sphinx::stripAlternate(QStringLiteral("the(12)")), QStringLiteral("the"));
+    EXPECT_EQ(sphinx::stripAlternate(QStringLiteral("don't")), QStringLiteral("don't"));
+}
+
+TEST(PocketSphinxAvailability, MissingModelIsUnavailableAndFailsTasksWithAnError)
+{
+    QTemporaryDir empty;
+    PocketSphinxOptions o;
+    o.modelDir = empty.path();
+    auto rec = makePocketSphinxRecognizer(o);
+    EXPECT_FALSE(rec->isAvailable());
+    EXPECT_FALSE(rec->waitUntilLoaded(10000));
+    auto req = rec->makeRequest({});
+    Collector c;
+    auto task = rec->startTask(req, c.handler());
+    std::vector<float> s(16000, 0.001f);
+    feed(*req, s);
+    ASSERT_TRUE(c.waitEnd(10000));
+    ASSERT_EQ(c.errors.size(), 1u);
+    EXPECT_EQ(c.errors[0].domain, QStringLiteral("PocketSphinx"));
+    EXPECT_NE(c.errors[0].code, 0);
+    EXPECT_FALSE(c.errors[0].message.isEmpty());
+    EXPECT_FALSE(c.final);
+    req->endAudio();
+    task->finish();
+}
+
+// Two sentences with a pause between them: each utterance becomes a sentence,
+// the second continues the same transcript, words sit where they are spoken.
+TEST_F(PocketSphinxRecognizerTest, SentencesWordRangesAndTimes)
+{
+    const std::vector<float> a = readClip(QStringLiteral("0930")); // he might even have been made amiable himself
+    const std::vector<float> b = readClip(QStringLiteral("0880")); // he was not an ill disposed young man
+    quint32 seed = 7;
+    std::vector<float> clip;
+    appendNoise(clip, 1.0, seed);
+    const double aStart = double(clip.size()) / kRate + speechOnset(a);
+    clip.insert(clip.end(), a.begin(), a.end());
+    appendNoise(clip, 1.5, seed);
+    const double bStart = double(clip.size()) / kRate + speechOnset(b);
+    clip.insert(clip.end(), b.begin(), b.end());
+    appendNoise(clip, 1.0, seed);
+    const double seconds = double(clip.size()) / kRate;
+
+    RecognitionRequestOptions opts;
+    opts.addsPunctuation = true;
+    auto req = s_rec->makeRequest(opts);
+    Collector c;
+    auto task = s_rec->startTask(req, c.handler());
+    feed(*req, clip);
+    req->endAudio();
+    task->finish();
+    ASSERT_TRUE(c.waitEnd());
+    ASSERT_TRUE(c.errors.empty()) << c.errors[0].message.toStdString();
+    ASSERT_TRUE(c.final);
+
+    const RecognitionTranscription &t = c.final->bestTranscription;
+    SCOPED_TRACE(t.formattedString.toStdString());
+    expectWellFormed(t, seconds);
+    const QStringList words = wordsOf(t);
+    ASSERT_GE(words.size(), 10);
+
+    // Two sentences, each capitalised and ending in ".".
+    QStringList sentences = t.formattedString.split(QStringLiteral(". "));
+    ASSERT_EQ(sentences.size(), 2);
+    EXPECT_TRUE(t.formattedString.endsWith(u'.'));
+    EXPECT_TRUE(sentences[0].startsWith(QStringLiteral("He ")));
+    EXPECT_TRUE(sentences[1].startsWith(QStringLiteral("He ")));
+    EXPECT_TRUE(t.formattedString.contains(QStringLiteral("amiable himself.")));
+    EXPECT_TRUE(t.formattedString.contains(QStringLiteral("young man.")));
+
+    // Start times where the speech is (request-relative, 10 ms frames).
+    const qsizetype second = words.indexOf(QStringLiteral("himself.")) + 1;
+    ASSERT_GT(second, 0);
+    ASSERT_LT(second, words.size());
+    EXPECT_NEAR(t.segments[0].timestamp, aStart, 0.2);
+    EXPECT_NEAR(t.segments[size_t(second)].timestamp, bStart, 0.2);
+
+    // Partial results: never a filler, well formed, and the second sentence
+    // grows behind the finished first one.
+    ASSERT_FALSE(c.partials.empty());
+    bool continued = false;
+    for (const auto &p : c.partials) {
+        const QString &text = p.bestTranscription.formattedString;
+        EXPECT_FALSE(text.contains(u'<') || text.contains(u'[') || text.contains(u'(') || text.contains(QStringLiteral("  ")))
+            << text.toStdString();
+        expectWellFormed(p.bestTranscription, seconds);
+        if (text.startsWith(sentences[0] + QStringLiteral(". ")) && text.size() > sentences[0].size() + 2)
+            continued = true;
+    }
+    EXPECT_TRUE(continued);
+}
+
+// A request of faint noise only: an empty final result, no error. Contextual
+// strings are accepted; a word missing from the dictionary is logged once.
+TEST_F(PocketSphinxRecognizerTest, SilenceEndsWithEmptyFinalResult)
+{
+    std::vector<float> quiet;
+    quint32 seed = 3;
+    appendNoise(quiet, 2.5, seed);
+    quiet.resize(quiet.size() + 8000, 0.0f); // and a stretch of digital silence
+
+    for (int round = 0; round < 2; ++round) {
+        RecognitionRequestOptions opts;
+        opts.contextualStrings = {QStringLiteral("Zyxqwvort theorem"), QStringLiteral("lecture")};
+        auto req = s_rec->makeRequest(opts);
+        Collector c;
+        auto task = s_rec->startTask(req, c.handler());
+        feed(*req, quiet, 1365);
+        req->endAudio();
+        ASSERT_TRUE(c.waitEnd());
+        EXPECT_TRUE(c.errors.empty());
+        ASSERT_TRUE(c.final);
+        EXPECT_TRUE(c.final->bestTranscription.formattedString.isEmpty())
+            << c.final->bestTranscription.formattedString.toStdString();
+        EXPECT_TRUE(c.final->bestTranscription.segments.empty());
+    }
+    QFile log(diagPath());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(log.readAll());
+    EXPECT_EQ(text.count(QStringLiteral("zyxqwvort")), 1);
+    EXPECT_FALSE(text.contains(QStringLiteral("术语词: lecture")));
+}
+
+// Rotation: the next task is started while the previous one still has audio
+// queued. Each keeps its own audio and times; the first ends before the
+// second says anything; a cancelled third task says nothing at all.
+TEST_F(PocketSphinxRecognizerTest, TasksInARowKeepTheirAudioApartAndCancelSilences)
+{
+    const std::vector<float> a = readClip(QStringLiteral("0930"));
+    const std::vector<float> b = readClip(QStringLiteral("0880"));
+    quint32 seed = 11;
+    std::vector<float> clipA, clipB;
+    appendNoise(clipA, 0.5, seed);
+    clipA.insert(clipA.end(), a.begin(), a.end());
+    appendNoise(clipA, 0.5, seed);
+    appendNoise(clipB, 0.8, seed);
+    const double bStart = 0.8 + speechOnset(b);
+    clipB.insert(clipB.end(), b.begin(), b.end());
+    appendNoise(clipB, 0.5, seed);
+
+    std::mutex m;
+    std::vector<std::string> order;
+    auto tagged = [&](const char *tag, Collector &c) {
+        auto inner = c.handler();
+        return [&, tag, inner](std::optional<RecognitionResult> r, std::optional<Error> e) {
+            {
+                std::lock_guard lk(m);
+                order.push_back(std::string(tag) + (r && r->isFinal ? "-final" : ""));
+            }
+            inner(r, e);
+        };
+    };
+
+    Collector ca, cb, cc;
+    auto reqA = s_rec->makeRequest({});
+    auto taskA = s_rec->startTask(reqA, tagged("A", ca));
+    feed(*reqA, clipA);
+    reqA->endAudio();
+    auto reqB = s_rec->makeRequest({});
+    auto taskB = s_rec->startTask(reqB, tagged("B", cb));
+    feed(*reqB, clipB);
+    taskB->finish();
+    ASSERT_TRUE(ca.waitEnd());
+    ASSERT_TRUE(cb.waitEnd());
+    ASSERT_TRUE(ca.final && cb.final);
+
+    const QString ta = ca.final->bestTranscription.formattedString.toLower();
+    const QString tb = cb.final->bestTranscription.formattedString.toLower();
+    EXPECT_TRUE(ta.contains(QStringLiteral("amiable"))) << ta.toStdString();
+    EXPECT_FALSE(ta.contains(QStringLiteral("young"))) << ta.toStdString();
+    EXPECT_TRUE(tb.contains(QStringLiteral("young man"))) << tb.toStdString();
+    EXPECT_FALSE(tb.contains(QStringLiteral("amiable"))) << tb.toStdString();
+    ASSERT_FALSE(cb.final->bestTranscription.segments.empty());
+    EXPECT_NEAR(cb.final->bestTranscription.segments[0].timestamp, bStart, 0.2);
+    {
+        std::lock_guard lk(m);
+        const auto aFinal = std::find(order.begin(), order.end(), "A-final");
+        const auto bFirst = std::find_if(order.begin(), order.end(), [](const std::string &s) { return s[0] == 'B'; });
+        EXPECT_LT(aFinal, bFirst);
+    }
+
+    // Cancel while audio is queued: no result of any kind afterwards.
+    auto reqC = s_rec->makeRequest({});
+    auto taskC = s_rec->startTask(reqC, cc.handler());
+    feed(*reqC, clipA);
+    taskC->cancel();
+    int callsAtCancel = 0;
+    {
+        std::lock_guard lk(cc.m);
+        callsAtCancel = cc.calls;
+    }
+    feed(*reqC, clipB);
+    reqC->endAudio();
+    ASSERT_TRUE(s_rec->waitUntilIdle(60000));
+    std::lock_guard lk(cc.m);
+    EXPECT_EQ(cc.calls, callsAtCancel);
+    EXPECT_FALSE(cc.final);
+    EXPECT_EQ(s_rec->queuedSeconds(), 0);
+}
+
+// Unbroken speech past the limit is cut into utterances without a sentence
+// end, and audio in a format other than 16 kHz is refused with an error.
+TEST_F(PocketSphinxRecognizerTest, LongSpeechIsCutAndWrongRateIsAnError)
+{
+    const std::vector<float> a = readClip(QStringLiteral("0870")); // 7 s of unbroken speech
+    s_rec->setMaxUtteranceSeconds(2.0);
+    const auto before = s_rec->stats();
+    auto req = s_rec->makeRequest({});
+    Collector c;
+    auto task = s_rec->startTask(req, c.handler());
+    feed(*req, a);
+    req->endAudio();
+    ASSERT_TRUE(c.waitEnd());
+    ASSERT_TRUE(c.final);
+    EXPECT_GT(s_rec->stats().utteranceCuts, before.utteranceCuts);
+    const QString text = c.final->bestTranscription.formattedString;
+    // Only the request's end closes a sentence.
+    EXPECT_EQ(text.count(u'.'), 1) << text.toStdString();
+    EXPECT_TRUE(text.endsWith(u'.'));
+    expectWellFormed(c.final->bestTranscription, double(a.size()) / kRate);
+
+    auto req2 = s_rec->makeRequest({});
+    Collector c2;
+    auto task2 = s_rec->startTask(req2, c2.handler());
+    std::vector<float> stereo(2 * 4800, 0.01f);
+    req2->append(PcmBuffer::fromInterleaved(PcmFormat{48000, 2, false}, stereo.data(), 4800));
+    ASSERT_TRUE(c2.waitEnd(60000));
+    ASSERT_EQ(c2.errors.size(), 1u);
+    EXPECT_EQ(c2.errors[0].domain, QStringLiteral("PocketSphinx"));
+    EXPECT_FALSE(c2.final);
+}
