@@ -1,0 +1,108 @@
+#include "AudioDeviceManager.h"
+
+#include <QVariantMap>
+
+namespace vox {
+
+AudioDeviceManager::AudioDeviceManager(QObject *parent) : AudioDeviceManager(vox::platform(), parent) {}
+
+AudioDeviceManager::AudioDeviceManager(const Platform &platform, QObject *parent)
+    : QObject(parent), m_platform(platform)
+{
+}
+
+QVariantList AudioDeviceManager::devicesVariant() const
+{
+    QVariantList list;
+    for (const auto &d : m_devices) {
+        QVariantMap m;
+        m.insert(QStringLiteral("id"), d.id);
+        m.insert(QStringLiteral("name"), d.name);
+        list.append(m);
+    }
+    return list;
+}
+
+void AudioDeviceManager::setSelectedDeviceID(const QString &id)
+{
+    select(id.isEmpty() ? std::nullopt : std::optional<QString>(id));
+}
+
+void AudioDeviceManager::select(std::optional<QString> id)
+{
+    if (m_selected == id)
+        return;
+    m_selected = std::move(id);
+    emit selectedDeviceIDChanged();
+}
+
+void AudioDeviceManager::refresh()
+{
+    std::vector<AudioDevice> list;
+    if (m_platform.captureDevices) {
+        for (const auto &d : m_platform.captureDevices->discover())
+            if (d.connected && !d.suspended)
+                list.push_back(AudioDevice{d.uniqueID, d.localizedName});
+    }
+    if (list != m_devices) {
+        m_devices = std::move(list);
+        emit devicesChanged();
+    }
+    if (m_selected) {
+        for (const auto &d : m_devices)
+            if (d.id == *m_selected)
+                return;
+    }
+    if (m_platform.captureDevices) {
+        if (auto def = m_platform.captureDevices->defaultDevice()) {
+            select(def->uniqueID);
+            return;
+        }
+    }
+    select(m_devices.empty() ? std::nullopt : std::optional<QString>(m_devices.front().id));
+}
+
+std::vector<AudioObjectID> AudioDeviceManager::allAudioDeviceIDs(HardwareAudio &hw)
+{
+    std::vector<AudioObjectID> ids;
+    if (hw.deviceIDs(ids) != 0)
+        return {};
+    return ids;
+}
+
+std::vector<AudioObjectID> AudioDeviceManager::inputDeviceIDs(HardwareAudio &hw)
+{
+    std::vector<AudioObjectID> out;
+    for (AudioObjectID id : allAudioDeviceIDs(hw)) {
+        quint32 count = 0;
+        if (hw.inputStreamCount(id, count) == 0 && count > 0)
+            out.push_back(id);
+    }
+    return out;
+}
+
+std::optional<AudioObjectID> AudioDeviceManager::audioDeviceID(const QString &deviceID, const Platform &platform)
+{
+    if (!platform.hardware)
+        return std::nullopt;
+    HardwareAudio &hw = *platform.hardware;
+    const std::vector<AudioObjectID> inputs = inputDeviceIDs(hw);
+    for (AudioObjectID id : inputs) {
+        QString uid;
+        if (hw.deviceUID(id, uid) == 0 && uid == deviceID)
+            return id;
+    }
+    if (!platform.captureDevices)
+        return std::nullopt;
+    const auto device = platform.captureDevices->device(deviceID);
+    if (!device)
+        return std::nullopt;
+    for (AudioObjectID id : inputs) {
+        QString name;
+        if (hw.deviceName(id, name) == 0 && name == device->localizedName)
+            return id;
+    }
+    return std::nullopt;
+}
+
+} // namespace vox

@@ -1,0 +1,1184 @@
+#include "SpeechEngine.h"
+
+#include "course/CourseArchive.h"
+#include "engine/AudioDeviceManager.h"
+#include "platform/Diag.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPointer>
+#include <QSaveFile>
+
+#if __has_include("glossary/GlossaryManager.h")
+#include "glossary/GlossaryManager.h"
+#define VOX_HAVE_GLOSSARY 1
+#endif
+
+namespace vox {
+
+namespace {
+
+const QString kMicDenied = QStringLiteral(
+    "麦克风权限未开启：请在「系统设置 → 声音 → 输入」中确认本应用可以使用麦克风（PulseAudio/PipeWire 未将本应用静音），然后重试。");
+const QString kSpeechDenied = QStringLiteral(
+    "语音识别权限未开启：请确认本机语音识别已启用（已安装 pocketsphinx 及英语模型包 pocketsphinx-en-us），然后重试。");
+const QString kSpeechTimeout = QStringLiteral(
+    "语音识别不可用：请先确认已安装 pocketsphinx 及英语模型包 pocketsphinx-en-us，再点「开始」重试。");
+const QString kRecognizerUnavailable = QStringLiteral(
+    "语音识别不可用：请确认已安装 pocketsphinx 及英语模型包 pocketsphinx-en-us（如缺失，可用 sudo apt install pocketsphinx-en-us 安装）。");
+const QString kNoAudio3s = QStringLiteral(
+    "3 秒内未采集到音频：请在「系统设置 → 声音 → 输入」（或 PulseAudio 音量控制 pavucontrol 的「输入设备」）中确认所选麦克风未被静音，并确认输入音量不为 0。");
+const QString kNoText8s = QStringLiteral(
+    "已采集到音频但未产生识别结果：请确认已安装英语模型包 pocketsphinx-en-us（若已安装，先点「停止」再重新「开始」以重新初始化语音识别），并确认所选麦克风正在收到说话声。");
+
+QString describe(const Error &e)
+{
+    return QStringLiteral("Error Domain=%1 Code=%2 \"%3\"").arg(e.domain).arg(e.code).arg(e.message);
+}
+
+// Runs fn on the main thread later, if the engine still exists then. Safe to
+// call from any thread.
+template <typename Fn>
+void hopToMain(const QPointer<SpeechEngine> &weak, Fn fn)
+{
+    QObject *app = QCoreApplication::instance();
+    if (!app)
+        return;
+    QMetaObject::invokeMethod(
+        app,
+        [weak, fn = std::move(fn)]() mutable {
+            if (weak)
+                fn(weak.data());
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace
+
+struct SpeechEngine::PendingStart {
+    quint64 token = 0;
+    QString deviceID;
+    AudioObjectID deviceId = 0;
+    std::unique_ptr<AudioEngine> engine;
+    bool speechAnswered = false;
+    TaskHandle timer;
+};
+
+// ---- construction ----------------------------------------------------------------
+
+SpeechEngine::SpeechEngine(QObject *parent) : SpeechEngine(vox::platform(), parent) {}
+
+SpeechEngine::SpeechEngine(const Platform &platform, QObject *parent) : QObject(parent), m_platform(platform)
+{
+    init();
+}
+
+void SpeechEngine::init()
+{
+    const Date now = timeSource().now();
+    m_requestStartedAt = now;
+    m_transcriptChangedAt = now;
+
+    m_pipeline = std::make_unique<TranslationPipeline>(*this);
+    connect(m_pipeline.get(), &TranslationPipeline::translationEntriesChanged, this,
+            &SpeechEngine::translationEntriesChanged);
+    connect(m_pipeline.get(), &TranslationPipeline::translatedTextChanged, this,
+            &SpeechEngine::translatedTextChanged);
+    connect(m_pipeline.get(), &TranslationPipeline::isTranslatingChanged, this, &SpeechEngine::isTranslatingChanged);
+    connect(m_pipeline.get(), &TranslationPipeline::translationEngineChanged, this,
+            &SpeechEngine::translationEngineChanged);
+
+    m_liveSummary = std::make_unique<LiveSummary>(*this);
+    connect(m_liveSummary.get(), &LiveSummary::summaryPointsChanged, this, &SpeechEngine::summaryPointsChanged);
+    connect(m_liveSummary.get(), &LiveSummary::isSummarizingChanged, this, &SpeechEngine::isSummarizingChanged);
+
+    // A previous run that died while the default input was switched left its
+    // note behind: put the user's default back now.
+    restoreRememberedDefaultInput();
+}
+
+SpeechEngine::~SpeechEngine()
+{
+    if (m_pending)
+        abandonPendingStart(QStringLiteral("引擎释放"));
+    if (m_isRecording)
+        stop();
+    restoreDefaultInput();
+    m_courseTimerTask.cancel();
+    m_sessionTimerTask.cancel();
+    if (m_recognitionTask)
+        m_recognitionTask->cancel();
+    // The collaborators call back into the engine while they go.
+    m_liveSummary.reset();
+    m_pipeline.reset();
+}
+
+// ---- published values ----------------------------------------------------------------
+
+QString SpeechEngine::translatedText() const
+{
+    return m_pipeline ? m_pipeline->translatedText() : QString();
+}
+
+bool SpeechEngine::isTranslating() const
+{
+    return m_pipeline && m_pipeline->isTranslating();
+}
+
+void SpeechEngine::setTranslationUnavailable(bool on)
+{
+    if (m_translationUnavailable == on)
+        return;
+    m_translationUnavailable = on;
+    emit translationUnavailableChanged();
+}
+
+void SpeechEngine::setTranslationEnabled(bool on)
+{
+    if (m_isTranslationEnabled == on)
+        return;
+    m_isTranslationEnabled = on;
+    emit isTranslationEnabledChanged();
+}
+
+TranslationEngine SpeechEngine::translationEngine() const
+{
+    return m_pipeline->translationEngine();
+}
+
+void SpeechEngine::setTranslationEngine(TranslationEngine e)
+{
+    m_pipeline->setTranslationEngine(e);
+}
+
+QString SpeechEngine::translationEngineRaw() const
+{
+    return rawValue(translationEngine());
+}
+
+void SpeechEngine::setTranslationEngineRaw(const QString &raw)
+{
+    if (auto e = translationEngineFromRaw(raw))
+        setTranslationEngine(*e);
+}
+
+const std::vector<TranslationEntry> &SpeechEngine::translationEntries() const
+{
+    return m_pipeline->translationEntries();
+}
+
+QVariantList SpeechEngine::translationEntriesVariant() const
+{
+    QVariantList list;
+    const auto &entries = translationEntries();
+    list.reserve(qsizetype(entries.size()));
+    for (const auto &e : entries) {
+        QVariantMap m;
+        m.insert(QStringLiteral("source"), e.source);
+        m.insert(QStringLiteral("target"), e.target);
+        m.insert(QStringLiteral("audioTime"), e.audioTime);
+        m.insert(QStringLiteral("timestamp"), e.timestamp.sinceReference);
+        list.append(m);
+    }
+    return list;
+}
+
+QDateTime SpeechEngine::courseStartDateTime() const
+{
+    return m_courseStartDate ? m_courseStartDate->toQDateTime() : QDateTime();
+}
+
+QStringList SpeechEngine::summaryPoints() const
+{
+    return m_liveSummary ? m_liveSummary->summaryPoints() : QStringList();
+}
+
+bool SpeechEngine::isSummarizing() const
+{
+    return m_liveSummary && m_liveSummary->isSummarizing();
+}
+
+void SpeechEngine::setGlossaryManager(GlossaryManager *g)
+{
+    m_glossaryManager = g;
+    m_pipeline->setGlossaryManager(g);
+}
+
+void SpeechEngine::setTranslationSession(std::shared_ptr<TranslationSession> s)
+{
+    m_pipeline->setTranslationSession(std::move(s));
+}
+
+std::shared_ptr<TranslationSession> SpeechEngine::translationSession() const
+{
+    return m_pipeline->translationSession();
+}
+
+void SpeechEngine::setRecognizedText(const QString &t)
+{
+    if (m_recognizedText == t)
+        return;
+    m_recognizedText = t;
+    emit recognizedTextChanged();
+}
+
+void SpeechEngine::setRecording(bool on)
+{
+    if (m_isRecording == on)
+        return;
+    m_isRecording = on;
+    emit isRecordingChanged();
+}
+
+void SpeechEngine::setLevel(double v)
+{
+    if (m_level == v)
+        return;
+    m_level = v;
+    emit levelChanged();
+}
+
+void SpeechEngine::setAudioActive(bool on)
+{
+    if (m_audioActive == on)
+        return;
+    m_audioActive = on;
+    emit audioActiveChanged();
+}
+
+void SpeechEngine::setLastError(const QString &message)
+{
+    if (m_lastError && *m_lastError == message)
+        return;
+    m_lastError = message;
+    emit lastErrorChanged();
+}
+
+void SpeechEngine::clearLastError()
+{
+    if (!m_lastError)
+        return;
+    m_lastError.reset();
+    emit lastErrorChanged();
+}
+
+void SpeechEngine::setSessionDuration(double v)
+{
+    if (m_sessionDuration == v)
+        return;
+    m_sessionDuration = v;
+    emit sessionDurationChanged();
+}
+
+// ---- device resolution -------------------------------------------------------------
+
+std::vector<AudioObjectID> SpeechEngine::allAudioDeviceIDs(HardwareAudio &hw)
+{
+    return AudioDeviceManager::allAudioDeviceIDs(hw);
+}
+
+std::vector<AudioObjectID> SpeechEngine::inputDeviceIDs(HardwareAudio &hw)
+{
+    return AudioDeviceManager::inputDeviceIDs(hw);
+}
+
+std::optional<AudioObjectID> SpeechEngine::audioDeviceID(const QString &deviceID, const Platform &platform)
+{
+    return AudioDeviceManager::audioDeviceID(deviceID, platform);
+}
+
+// ---- the remembered default input ------------------------------------------------------
+
+QString SpeechEngine::savedDefaultInputPath() const
+{
+    if (!m_platform.desktop)
+        return {};
+    const QString base = m_platform.desktop->applicationDataFolder();
+    if (base.isEmpty())
+        return {};
+    return QDir(base).filePath(QStringLiteral("Voxleaf/previous_default_input.json"));
+}
+
+void SpeechEngine::rememberDefaultInput(AudioObjectID id)
+{
+    const QString path = savedDefaultInputPath();
+    if (path.isEmpty() || id == 0)
+        return;
+    QString uid;
+    if (m_platform.hardware)
+        m_platform.hardware->deviceUID(id, uid);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QJsonObject o;
+    o.insert(QStringLiteral("id"), qint64(id));
+    o.insert(QStringLiteral("uid"), uid);
+    QSaveFile f(path);
+    if (f.open(QIODevice::WriteOnly)) {
+        f.write(QJsonDocument(o).toJson(QJsonDocument::Compact));
+        f.commit();
+    }
+}
+
+void SpeechEngine::forgetRememberedDefaultInput()
+{
+    const QString path = savedDefaultInputPath();
+    if (!path.isEmpty())
+        QFile::remove(path);
+}
+
+void SpeechEngine::restoreRememberedDefaultInput()
+{
+    const QString path = savedDefaultInputPath();
+    if (path.isEmpty() || !m_platform.hardware)
+        return;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return;
+    const QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
+    f.close();
+    AudioObjectID id = AudioObjectID(o.value(QStringLiteral("id")).toInteger());
+    const QString uid = o.value(QStringLiteral("uid")).toString();
+    // Device ids need not survive a restart; the UID does.
+    if (!uid.isEmpty()) {
+        for (AudioObjectID candidate : inputDeviceIDs(*m_platform.hardware)) {
+            QString u;
+            if (m_platform.hardware->deviceUID(candidate, u) == 0 && u == uid) {
+                id = candidate;
+                break;
+            }
+        }
+    }
+    if (id != 0) {
+        const int status = m_platform.hardware->setDefaultInputDevice(id);
+        diag(QStringLiteral("恢复上次未还原的默认输入设备 id=%1，返回 %2").arg(id).arg(status));
+    }
+    QFile::remove(path);
+}
+
+void SpeechEngine::restoreDefaultInput()
+{
+    if (m_previousDefaultInputID == 0)
+        return;
+    if (m_platform.hardware)
+        m_platform.hardware->setDefaultInputDevice(m_previousDefaultInputID);
+    m_previousDefaultInputID = 0;
+    forgetRememberedDefaultInput();
+}
+
+// ---- start ------------------------------------------------------------------------------
+
+bool SpeechEngine::pendingIs(quint64 token) const
+{
+    return m_pending && m_pending->token == token;
+}
+
+void SpeechEngine::abandonPendingStart(const QString &why)
+{
+    if (!m_pending)
+        return;
+    diag(QStringLiteral("未完成的开始已放弃（%1）").arg(why));
+    m_pending->timer.cancel();
+    m_pending.reset();
+    m_startToken++;
+    m_forwarder.reset();
+    restoreDefaultInput();
+}
+
+void SpeechEngine::failStart(const QString &message, const QString &logLine)
+{
+    if (m_pending)
+        m_pending->timer.cancel();
+    m_pending.reset();
+    m_startToken++;
+    m_forwarder.reset();
+    restoreDefaultInput();
+    setLastError(message);
+    if (!logLine.isEmpty())
+        diag(logLine);
+}
+
+void SpeechEngine::start(const QString &deviceID)
+{
+    // 1.
+    if (m_isRecording)
+        stop();
+    if (m_pending)
+        abandonPendingStart(QStringLiteral("新的开始"));
+
+    m_pending = std::make_unique<PendingStart>();
+    m_pending->token = ++m_startToken;
+    m_pending->deviceID = deviceID;
+
+    // 2.
+    diag(QStringLiteral("===== start(deviceID=%1) =====").arg(deviceID));
+    startCheckMicrophone();
+}
+
+void SpeechEngine::startCheckMicrophone()
+{
+    // 3. Microphone permission.
+    Permissions *perms = m_platform.permissions.get();
+    const AuthorizationState mic = perms ? perms->microphoneStatus() : AuthorizationState::Authorized;
+    switch (mic) {
+    case AuthorizationState::Denied:
+    case AuthorizationState::Restricted:
+        failStart(kMicDenied, QStringLiteral("麦克风权限 denied/restricted"));
+        return;
+    case AuthorizationState::Authorized:
+        diag(QStringLiteral("麦克风权限已授权"));
+        startCheckSpeech();
+        return;
+    case AuthorizationState::NotDetermined: {
+        diag(QStringLiteral("麦克风权限 notDetermined，主动请求…"));
+        const quint64 token = m_pending->token;
+        QPointer<SpeechEngine> weak(this);
+        perms->requestMicrophone([weak, token](bool granted) {
+            hopToMain(weak, [token, granted](SpeechEngine *self) {
+                diag(QStringLiteral("请求麦克风权限结果: ") + (granted ? QStringLiteral("true") : QStringLiteral("false")));
+                if (self->pendingIs(token))
+                    self->startCheckSpeech();
+            });
+        });
+        return;
+    }
+    }
+}
+
+void SpeechEngine::startCheckSpeech()
+{
+    // 4. Speech-recognition permission.
+    Permissions *perms = m_platform.permissions.get();
+    const AuthorizationState speech = perms ? perms->speechStatus() : AuthorizationState::Authorized;
+    switch (speech) {
+    case AuthorizationState::Denied:
+    case AuthorizationState::Restricted:
+        failStart(kSpeechDenied, QStringLiteral("语音识别权限 denied/restricted"));
+        return;
+    case AuthorizationState::Authorized:
+        diag(QStringLiteral("语音识别权限已授权"));
+        startFromRecognizer();
+        return;
+    case AuthorizationState::NotDetermined: {
+        diag(QStringLiteral("语音识别权限 notDetermined，主动请求…"));
+        const quint64 token = m_pending->token;
+        // The time limit first, so that an answer given at once still wins.
+        m_pending->timer = timeSource().after(kSpeechAuthorizationWait, this, [this, token] {
+            if (!pendingIs(token) || m_pending->speechAnswered)
+                return;
+            m_pending->speechAnswered = true;
+            diag(QStringLiteral("语音识别授权请求超时：疑似「听写」未开启"));
+            failStart(kSpeechTimeout, QString());
+        });
+        QPointer<SpeechEngine> weak(this);
+        perms->requestSpeech([weak, token](AuthorizationState) {
+            hopToMain(weak, [token](SpeechEngine *self) {
+                diag(QStringLiteral("语音识别授权回调"));
+                if (!self->pendingIs(token) || self->m_pending->speechAnswered)
+                    return;
+                self->m_pending->speechAnswered = true;
+                self->m_pending->timer.cancel();
+                self->startFromRecognizer();
+            });
+        });
+        return;
+    }
+    }
+}
+
+void SpeechEngine::startFromRecognizer()
+{
+    // 5. Recognizer.
+    if (!m_platform.recognizer || !m_platform.recognizer->isAvailable()) {
+        failStart(kRecognizerUnavailable, QStringLiteral("语音识别器不可用（isAvailable=false）"));
+        return;
+    }
+
+    // 6. Device.
+    const QString deviceID = m_pending->deviceID;
+    const auto resolved = audioDeviceID(deviceID, m_platform);
+    if (!resolved) {
+        failStart(QStringLiteral("找不到所选麦克风对应的系统音频设备，请重新选择或刷新设备列表。"),
+                  QStringLiteral("audioDeviceID(for:) 匹配失败: ") + deviceID);
+        return;
+    }
+    m_pending->deviceId = *resolved;
+    diag(QStringLiteral("所选设备 %1 → CoreAudio id=%2").arg(deviceID).arg(*resolved));
+
+    // 7. Per-session recognition state.
+    m_isFinalizingStop = false;
+    m_isRotating = false;
+    m_rotationStartRecordingTime.reset();
+    m_silenceDuration = 0;
+    m_assembler.reset();
+    m_pipeline->clearInFlightBatches();
+    logRecognizedTextBeforeClear(QStringLiteral("开始录音"));
+    setRecognizedText(QString());
+
+    // 8. Switch the system default input.
+    HardwareAudio &hw = *m_platform.hardware;
+    AudioObjectID previous = 0;
+    hw.defaultInputDevice(previous);
+    m_previousDefaultInputID = previous;
+    diag(QStringLiteral("切换前默认输入设备 id=%1").arg(previous));
+    rememberDefaultInput(previous);
+    const int status = hw.setDefaultInputDevice(*resolved);
+    diag(QStringLiteral("setDefaultInputDevice(%1) 返回 %2").arg(*resolved).arg(status));
+    if (status != 0) {
+        failStart(QStringLiteral("无法切换到所选麦克风（错误码 %1）。").arg(status), QString());
+        return;
+    }
+    const quint64 token = m_pending->token;
+    m_pending->timer = timeSource().after(kDeviceSettle, this, [this, token] {
+        if (pendingIs(token))
+            startAfterSettle();
+    });
+}
+
+void SpeechEngine::startAfterSettle()
+{
+    AudioObjectID now = 0;
+    m_platform.hardware->defaultInputDevice(now);
+    diag(QStringLiteral("切换后默认输入设备 id=%1").arg(now));
+
+    // 9. Audio engine and its input format.
+    m_pending->engine = m_platform.audioEngines ? m_platform.audioEngines->create() : nullptr;
+    if (!m_pending->engine) {
+        failStart(QStringLiteral("无法适配麦克风音频格式（0.0Hz）。"), QStringLiteral("转换器创建失败"));
+        return;
+    }
+    const PcmFormat format = m_pending->engine->inputFormat();
+    if (!(format.sampleRate > 0) || format.channels == 0) {
+        diag(QStringLiteral("首次取格式异常 (%1Hz/%2ch)，重试…").arg(formatDouble(format.sampleRate)).arg(format.channels));
+        const quint64 token = m_pending->token;
+        m_pending->timer = timeSource().after(kFormatRetry, this, [this, token] {
+            if (pendingIs(token))
+                startWithFormat(m_pending->engine->inputFormat());
+        });
+        return;
+    }
+    startWithFormat(format);
+}
+
+void SpeechEngine::startWithFormat(PcmFormat format)
+{
+    // 10.
+    diag(QStringLiteral("硬件格式: %1Hz / %2ch").arg(formatDouble(format.sampleRate)).arg(format.channels));
+
+    // 11. Converter.
+    std::unique_ptr<AudioConverter> converter;
+    if (format.sampleRate > 0 && format.channels != 0 && m_platform.converters)
+        converter = m_platform.converters->create(format, PcmFormat::target());
+    if (!converter) {
+        failStart(QStringLiteral("无法适配麦克风音频格式（%1Hz）。").arg(formatDouble(format.sampleRate)),
+                  QStringLiteral("转换器创建失败"));
+        return;
+    }
+
+    // 12. Forwarder with its two callbacks (audio thread → main thread).
+    auto forwarder = std::make_shared<AudioForwarder>(PcmFormat::target());
+    forwarder->setConverter(std::move(converter));
+    QPointer<SpeechEngine> weak(this);
+    std::weak_ptr<AudioForwarder> weakForwarder = forwarder;
+    forwarder->onActivity = [weak, weakForwarder](AudioActivity a) {
+        hopToMain(weak, [a, weakForwarder](SpeechEngine *self) {
+            // Activity of a forwarder that has been replaced is stale.
+            auto f = weakForwarder.lock();
+            if (!f || f != self->m_forwarder)
+                return;
+            self->onActivity(a);
+        });
+    };
+    forwarder->onError = [weak, weakForwarder](const QString &message) {
+        hopToMain(weak, [message, weakForwarder](SpeechEngine *self) {
+            auto f = weakForwarder.lock();
+            if (!f || f != self->m_forwarder)
+                return;
+            self->setLastError(message);
+        });
+    };
+    m_forwarder = forwarder;
+
+    // 13. Tap.
+    AudioEngine &engine = *m_pending->engine;
+    engine.installTap(AudioForwarder::kTapBufferSize, [weakForwarder](const PcmBuffer &buffer) {
+        if (auto f = weakForwarder.lock())
+            f->handle(buffer);
+    });
+
+    // 14. Start the engine.
+    engine.prepare();
+    if (auto err = engine.start()) {
+        engine.removeTap();
+        m_pending->engine.reset();
+        m_forwarder.reset();
+        restoreDefaultInput();
+        m_pending.reset();
+        m_startToken++;
+        setLastError(QStringLiteral("无法启动录音：") + err->message);
+        diag(QStringLiteral("engine.start 抛出异常: ") + describe(*err));
+        return;
+    }
+    diag(QStringLiteral("AVAudioEngine.start() 成功"));
+
+    // 15. Recording file.
+    openRecordingFile();
+
+    // 16. Publish the session.
+    m_audioEngine = std::move(m_pending->engine);
+    m_pending.reset();
+    setRecording(true);
+    setLevel(0);
+    setAudioActive(false);
+    clearLastError();
+    m_sessionStartDate = timeSource().now();
+    setSessionDuration(0);
+    m_rotationCount = 0;
+    m_autoRestartFailures = 0;
+    startRecognitionRequest();
+    startSessionTimer();
+    diag(QStringLiteral("长时间运行保护已启动（停顿处轮换 %1-%2s / 自动重连 / 计时）")
+             .arg(int(kRotationAtPause))
+             .arg(int(kHardRotation)));
+
+    // Watchdogs: one-shot, never cancelled; they re-check the state.
+    timeSource().after(3.0, this, [this] {
+        if (m_isRecording && !m_audioActive)
+            setLastError(kNoAudio3s);
+    });
+    timeSource().after(8.0, this, [this] {
+        if (m_isRecording && m_audioActive && !m_lastError && m_recognizedText.isEmpty())
+            setLastError(kNoText8s);
+    });
+}
+
+// ---- recording file -----------------------------------------------------------------------
+
+std::optional<QString> SpeechEngine::recordingURL(const Date &start) const
+{
+    if (!m_platform.desktop)
+        return std::nullopt;
+    const auto desktop = m_platform.desktop->desktopFolder();
+    if (!desktop)
+        return std::nullopt;
+    const QString folder = QDir(*desktop).filePath(QStringLiteral("课程记录/课堂录音"));
+    if (!QDir().mkpath(folder)) {
+        diag(QStringLiteral("创建课堂录音目录失败: 无法创建目录 ") + folder);
+        return std::nullopt;
+    }
+    return QDir(folder).filePath(fileStamp(start) + QStringLiteral(" 课堂录音.caf"));
+}
+
+void SpeechEngine::openRecordingFile()
+{
+    const Date start = (m_isCourseActive && m_courseStartDate) ? *m_courseStartDate : timeSource().now();
+    auto url = recordingURL(start);
+    if (!url || !m_platform.audioFiles)
+        return;
+    // A second session of the same course derives the same name: never
+    // overwrite an earlier recording.
+    QString path = *url;
+    if (QFileInfo::exists(path)) {
+        const QString stem = path.left(path.size() - 4); // without ".caf"
+        for (int n = 2;; ++n) {
+            path = QStringLiteral("%1 (%2).caf").arg(stem).arg(n);
+            if (!QFileInfo::exists(path))
+                break;
+        }
+    }
+    auto result = m_platform.audioFiles->createForWriting(path, PcmFormat::target());
+    if (!result) {
+        diag(QStringLiteral("创建课堂录音文件失败: ") + result.error().message);
+        return;
+    }
+    m_recordingFile = std::shared_ptr<AudioFileWriter>(std::move(result.value()));
+    m_forwarder->setRecordingFile(m_recordingFile);
+    m_currentRecordingURL = path;
+    emit recordingPathsChanged();
+    diag(QStringLiteral("课堂录音文件已创建: ") + path);
+}
+
+void SpeechEngine::finalizeRecording()
+{
+    if (!m_recordingFile)
+        return;
+    if (m_recordingFile->length() > 0 && m_currentRecordingURL) {
+        m_lastRecordingURL = m_currentRecordingURL;
+        diag(QStringLiteral("课堂录音已保存: ") + *m_currentRecordingURL);
+        m_recordingFile->close();
+    } else if (m_currentRecordingURL) {
+        m_recordingFile->close();
+        QFile::remove(*m_currentRecordingURL);
+        diag(QStringLiteral("课堂录音无音频数据，已删除: ") + *m_currentRecordingURL);
+    } else {
+        m_recordingFile->close();
+    }
+    m_recordingFile.reset();
+    m_currentRecordingURL.reset();
+    emit recordingPathsChanged();
+}
+
+double SpeechEngine::recordingPosition() const
+{
+    if (!m_recordingFile || !m_forwarder)
+        return 0;
+    return double(m_forwarder->recordedFrames()) / PcmFormat::target().sampleRate;
+}
+
+// ---- stop ---------------------------------------------------------------------------------
+
+void SpeechEngine::stop()
+{
+    if (!m_isRecording) {
+        // A start still waiting for permission, the device or its format
+        // ends here too, without leaving the default input switched.
+        if (m_pending)
+            abandonPendingStart(QStringLiteral("停止"));
+        return;
+    }
+    // 1.
+    setRecording(false);
+    m_sessionTimerTask.cancel();
+    m_sessionTimerTask = TaskHandle();
+    m_sessionStartDate.reset();
+    m_isRotating = false;
+
+    // 2.
+    if (m_audioEngine) {
+        m_audioEngine->stop();
+        m_audioEngine->removeTap();
+        m_audioEngine.reset();
+    }
+
+    // 3.
+    if (m_forwarder) {
+        m_forwarder->setRequest(nullptr);
+        m_forwarder->clearBufferedAudio();
+        m_forwarder->takeRecordingFile();
+    }
+
+    // 4.
+    if (m_recognitionRequest) {
+        m_recognitionRequest->endAudio();
+        m_recognitionRequest.reset();
+    }
+
+    // 5.
+    if (m_recognitionTask) {
+        m_isFinalizingStop = true;
+        m_recognitionTask->finish();
+        scheduleFinalizationFallback(m_recognitionGeneration);
+    } else {
+        if (m_isTranslationEnabled)
+            submitChunks(m_assembler.take(true), QStringLiteral("停止收尾"));
+        m_assembler.reset();
+    }
+
+    // 6.
+    finalizeRecording();
+
+    // 7.
+    m_forwarder.reset();
+    restoreDefaultInput();
+
+    // 8.
+    setLevel(0);
+    setAudioActive(false);
+}
+
+// ---- timers -------------------------------------------------------------------------------
+
+void SpeechEngine::startSessionTimer()
+{
+    m_sessionTimerTask.cancel();
+    m_sessionTimerTask = timeSource().every(1.0, this, [this] {
+        if (!m_isRecording) {
+            m_sessionTimerTask.cancel();
+            return;
+        }
+        if (m_sessionStartDate)
+            setSessionDuration(timeSource().now().secondsSince(*m_sessionStartDate));
+        evaluateSentenceBoundary();
+        evaluateRequestRotation();
+    });
+}
+
+void SpeechEngine::onActivity(AudioActivity a)
+{
+    setLevel(a.level);
+    if (!m_audioActive)
+        setAudioActive(true);
+    m_silenceDuration = a.silenceDuration;
+    evaluateSentenceBoundary();
+    evaluateRequestRotation();
+}
+
+// ---- recognition --------------------------------------------------------------------------
+
+QStringList SpeechEngine::contextualStrings() const
+{
+    QStringList out;
+#ifdef VOX_HAVE_GLOSSARY
+    if (!m_glossaryManager)
+        return out;
+    for (const auto &term : m_glossaryManager->terms()) {
+        if (term.source.isEmpty())
+            continue;
+        out.append(term.source);
+        if (out.size() >= kContextualStringLimit)
+            break;
+    }
+#endif
+    return out;
+}
+
+void SpeechEngine::startRecognitionRequest()
+{
+    // 1–2.
+    if (!m_isRecording)
+        return;
+    if (!m_platform.recognizer || !m_platform.recognizer->isAvailable()) {
+        diag(QStringLiteral("识别器不可用，稍后重试"));
+        setLastError(QStringLiteral("语音识别服务暂时不可用，正在自动重试…"));
+        scheduleAutoRestart();
+        return;
+    }
+    // 3.
+    RecognitionRequestOptions options;
+    options.shouldReportPartialResults = true;
+    options.requiresOnDeviceRecognition = true;
+    options.addsPunctuation = true;
+    options.contextualStrings = contextualStrings();
+    auto request = m_platform.recognizer->makeRequest(options);
+    // 4.
+    const qint64 g = ++m_recognitionGeneration;
+    // 5.
+    QPointer<SpeechEngine> weak(this);
+    auto task = m_platform.recognizer->startTask(
+        request, [weak, g](std::optional<RecognitionResult> result, std::optional<Error> error) {
+            hopToMain(weak, [g, result = std::move(result), error = std::move(error)](SpeechEngine *self) {
+                self->handleRecognitionResult(result, error, g);
+            });
+        });
+    m_recognitionTask = task;
+    m_recognitionRequest = request;
+    // 6.
+    m_assembler.reset();
+    // 7.
+    m_requestStartRecordingTime = m_rotationStartRecordingTime ? *m_rotationStartRecordingTime : recordingPosition();
+    m_rotationStartRecordingTime.reset();
+    // 8.
+    const Date now = timeSource().now();
+    m_requestStartedAt = now;
+    m_transcriptChangedAt = now;
+    m_pendingSince.reset();
+    // 9.
+    if (m_forwarder)
+        m_forwarder->setRequest(request);
+    // 10.
+    diag(QStringLiteral("识别请求已开启（术语提示 %1 条，音频起点 %2s）")
+             .arg(request->options().contextualStrings.size())
+             .arg(QString::asprintf("%.1f", m_requestStartRecordingTime)));
+}
+
+void SpeechEngine::handleRecognitionResult(const std::optional<RecognitionResult> &result,
+                                           const std::optional<Error> &error, qint64 generation)
+{
+    // 1.
+    if (generation != m_recognitionGeneration)
+        return;
+    // 2.
+    if (result) {
+        m_autoRestartFailures = 0;
+        applyTranscription(result->bestTranscription);
+        if (!error && !result->isFinal)
+            return;
+    }
+    // 3.
+    if (!result && !error)
+        return;
+    // 4.
+    if (error) {
+        setLastError(friendlyMessage(*error));
+        diag(QStringLiteral("识别错误: ") + describe(*error));
+    }
+    // 5.
+    m_isFinalizingStop = false;
+    m_isRotating = false;
+    if (m_isTranslationEnabled)
+        submitChunks(m_assembler.take(true), QStringLiteral("识别段结束"));
+    m_assembler.reset();
+    m_recognitionRequest.reset();
+    m_recognitionTask.reset();
+    if (!m_rotationStartRecordingTime)
+        m_rotationStartRecordingTime = recordingPosition();
+    if (m_forwarder)
+        m_forwarder->setRequest(nullptr);
+    // 6.
+    if (m_isRecording) {
+        if (error)
+            scheduleAutoRestart();
+        else
+            startRecognitionRequest();
+    }
+}
+
+void SpeechEngine::applyTranscription(const RecognitionTranscription &t)
+{
+    // 1.
+    std::vector<RecognitionWord> words;
+    words.reserve(t.segments.size());
+    for (const auto &s : t.segments)
+        words.push_back(RecognitionWord{TextRange{s.location, s.length}, s.timestamp, s.duration});
+    // 2.
+    if (words.empty() && !t.formattedString.isEmpty()) {
+        diag(QStringLiteral("识别结果无词片段，本次跳过: ") + t.formattedString);
+        return;
+    }
+    // 3.
+    const QString old = m_assembler.fullText();
+    // 4.
+    auto rescued = m_assembler.update(t.formattedString, std::move(words), m_isTranslationEnabled);
+    if (!rescued.empty())
+        submitChunks(rescued, QStringLiteral("识别撤回抢救"));
+    // 5.
+    const QString now = m_assembler.fullText();
+    if (now != old) {
+        m_transcriptChangedAt = timeSource().now();
+        if (now.size() < old.size())
+            diag(QStringLiteral("识别修正撤回: [%1] → [%2]").arg(old, now));
+    }
+    // 6.
+    refreshRecognizedText();
+}
+
+void SpeechEngine::refreshRecognizedText()
+{
+    QStringList parts;
+    for (const auto &b : m_pipeline->inFlightBatches())
+        if (!b.sourceText.isEmpty())
+            parts.append(b.sourceText);
+    const QString pending = m_assembler.pendingText();
+    if (!pending.isEmpty())
+        parts.append(pending);
+    setRecognizedText(parts.join(QLatin1Char(' ')));
+}
+
+void SpeechEngine::logRecognizedTextBeforeClear(const QString &reason)
+{
+    if (m_recognizedText.isEmpty())
+        return;
+    diag(QStringLiteral("英语识别清除[%1]: %2").arg(reason, m_recognizedText));
+}
+
+void SpeechEngine::submitChunks(const std::vector<RecognitionChunk> &chunks, const QString &reason)
+{
+    if (chunks.empty())
+        return;
+    emit chunksSubmitted(chunks, reason);
+    m_pipeline->submitChunks(chunks, reason);
+}
+
+void SpeechEngine::evaluateSentenceBoundary()
+{
+    // 1.
+    if (!m_isRecording || !m_isTranslationEnabled)
+        return;
+    // 2.
+    if (m_assembler.pendingText().isEmpty()) {
+        m_pendingSince.reset();
+        return;
+    }
+    const Date now = timeSource().now();
+    // 3.
+    if (!m_pendingSince)
+        m_pendingSince = now;
+    // 4.
+    if (now.secondsSince(m_transcriptChangedAt) < kSettleTime)
+        return;
+    // 5–6.
+    if (m_silenceDuration >= kPauseLength) {
+        submitChunks(m_assembler.take(true), QStringLiteral("停顿判句"));
+    } else if (m_pendingSince && now.secondsSince(*m_pendingSince) >= kBacklogLimit) {
+        submitChunks(m_assembler.take(false), QStringLiteral("积压放行"));
+    }
+}
+
+void SpeechEngine::evaluateRequestRotation()
+{
+    if (!m_isRecording || m_isRotating || !m_recognitionRequest)
+        return;
+    const double age = timeSource().now().secondsSince(m_requestStartedAt);
+    if (age >= kHardRotation)
+        rotateRecognitionRequest(QStringLiteral("硬上限 %1s").arg(int(kHardRotation)));
+    else if (age >= kRotationAtPause && m_silenceDuration >= kPauseLength && m_assembler.pendingText().isEmpty())
+        rotateRecognitionRequest(QStringLiteral("停顿处轮换"));
+}
+
+void SpeechEngine::rotateRecognitionRequest(const QString &reason)
+{
+    // 1.
+    if (!m_isRecording || m_isRotating || !m_recognitionRequest)
+        return;
+    // 2.
+    m_isRotating = true;
+    m_rotationCount++;
+    diag(QStringLiteral("轮换识别请求 #%1（%2）").arg(m_rotationCount).arg(reason));
+    // 3.
+    if (m_isTranslationEnabled)
+        submitChunks(m_assembler.take(true), QStringLiteral("轮换收尾"));
+    // 4.
+    m_rotationStartRecordingTime = recordingPosition();
+    // 5.
+    if (m_forwarder)
+        m_forwarder->setRequest(nullptr);
+    // 6.
+    m_recognitionRequest->endAudio();
+    m_recognitionRequest.reset();
+    // 7.
+    scheduleFinalizationFallback(m_recognitionGeneration);
+}
+
+void SpeechEngine::scheduleFinalizationFallback(qint64 g)
+{
+    timeSource().after(kFinalizationFallback, this, [this, g] {
+        if (m_recognitionGeneration != g)
+            return;
+        // 1.
+        if (!m_isFinalizingStop && !m_isRotating)
+            return;
+        // 2.
+        diag(QStringLiteral("识别请求 %1 秒未返回最终结果，强制收尾").arg(int(kFinalizationFallback)));
+        // 3.
+        const bool wasRotating = m_isRotating;
+        m_isFinalizingStop = false;
+        m_isRotating = false;
+        m_recognitionGeneration++;
+        // 4.
+        if (m_recognitionTask) {
+            m_recognitionTask->cancel();
+            m_recognitionTask.reset();
+        }
+        m_recognitionRequest.reset();
+        // 5.
+        if (m_isTranslationEnabled)
+            submitChunks(m_assembler.take(true), QStringLiteral("收尾超时"));
+        m_assembler.reset();
+        // 6.
+        if (wasRotating && m_isRecording)
+            startRecognitionRequest();
+    });
+}
+
+void SpeechEngine::scheduleAutoRestart()
+{
+    // 1.
+    if (!m_isRecording || m_isRotating)
+        return;
+    // 2.
+    m_autoRestartFailures++;
+    // 3.
+    if (m_autoRestartFailures <= kAutoRestartLimit) {
+        diag(QStringLiteral("识别异常，3 秒后自动重连（第 %1 次）…").arg(m_autoRestartFailures));
+        timeSource().after(kAutoRestartDelay, this, [this] {
+            if (m_isRecording && !m_isRotating && !m_recognitionRequest)
+                startRecognitionRequest();
+        });
+        return;
+    }
+    // 4.
+    setLastError(QStringLiteral("语音识别已连续中断多次，请点「停止」后重新「开始」。"));
+    diag(QStringLiteral("自动重连超过 5 次，停止重试"));
+}
+
+QString SpeechEngine::friendlyMessage(const Error &error)
+{
+    if (error.message.contains(QStringLiteral("no speech"), Qt::CaseInsensitive))
+        return QStringLiteral("未检测到语音：请确认已选中正确的麦克风、麦克风权限已开启、系统输入音量不为 0，并靠近麦克风清晰说话。");
+    if (error.domain == QStringLiteral("kAFAssistantErrorDomain")) {
+        switch (error.code) {
+        case 203:
+            return QStringLiteral("语音识别不可用：请确认本机语音识别已启用，并已安装英语模型包 pocketsphinx-en-us。");
+        case 1101:
+            return QStringLiteral("识别任务中断，正在自动重连…（如连续失败请点「停止」后重新「开始」）");
+        case 2096:
+        case 2161:
+            return QStringLiteral("语音识别服务暂时不可用，请稍后重试。");
+        default:
+            break;
+        }
+    }
+    return QStringLiteral("识别错误：") + error.message;
+}
+
+// ---- course lifecycle -------------------------------------------------------------------
+
+void SpeechEngine::startCourse()
+{
+    m_courseStartDate = timeSource().now();
+    emit courseStartDateChanged();
+    m_courseDuration = 0;
+    emit courseDurationChanged();
+    if (!m_isCourseActive) {
+        m_isCourseActive = true;
+        emit isCourseActiveChanged();
+    }
+    if (m_completedCourse) {
+        m_completedCourse.reset();
+        emit completedCourseChanged();
+    }
+    m_liveSummary->resetForNewCourse();
+    startCourseTimer();
+    m_liveSummary->startAutoSummaryIfNeeded();
+    diag(QStringLiteral("课程开始"));
+}
+
+void SpeechEngine::startCourseTimer()
+{
+    m_courseTimerTask.cancel();
+    auto tick = [this] {
+        if (m_courseStartDate && m_isCourseActive) {
+            const double d = timeSource().now().secondsSince(*m_courseStartDate);
+            if (d != m_courseDuration) {
+                m_courseDuration = d;
+                emit courseDurationChanged();
+            }
+        }
+    };
+    tick();
+    m_courseTimerTask = timeSource().every(1.0, this, tick);
+}
+
+void SpeechEngine::endCourse()
+{
+    if (!m_isCourseActive || !m_courseStartDate)
+        return;
+    const Date start = *m_courseStartDate;
+    std::vector<TranslationEntry> selected;
+    for (const auto &e : translationEntries())
+        if (e.timestamp >= start)
+            selected.push_back(e);
+    std::optional<QUrl> recording;
+    if (m_currentRecordingURL)
+        recording = QUrl::fromLocalFile(*m_currentRecordingURL);
+    else if (m_lastRecordingURL)
+        recording = QUrl::fromLocalFile(*m_lastRecordingURL);
+    CourseSession course(start, timeSource().now(), selected, recording);
+    m_completedCourse = course;
+    emit completedCourseChanged();
+    CourseArchive::save(course);
+    m_isCourseActive = false;
+    emit isCourseActiveChanged();
+    m_courseStartDate.reset();
+    emit courseStartDateChanged();
+    m_courseTimerTask.cancel();
+    m_courseTimerTask = TaskHandle();
+    m_liveSummary->cancelAutoSummary();
+    diag(QStringLiteral("课程结束，共记录 %1 条翻译，录音: %2")
+             .arg(selected.size())
+             .arg(recording ? recording->toLocalFile() : QStringLiteral("无")));
+}
+
+} // namespace vox

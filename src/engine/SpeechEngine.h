@@ -1,0 +1,283 @@
+#pragma once
+// The central engine object: capture session start and stop, recognition
+// requests kept alive over long lectures, sentence hand-over to translation,
+// the recording file and the course lifecycle. Lives on the main thread; every
+// delayed action goes through vox::timeSource() and holds the engine weakly
+// (scheduled with the engine as context, or hopping through a QPointer).
+#include "course/CourseRecords.h"
+#include "engine/AudioForwarder.h"
+#include "engine/LiveSummary.h"
+#include "engine/RecognitionTextAssembler.h"
+#include "platform/Platform.h"
+#include "platform/Time.h"
+#include "translation/TranslationPipeline.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace vox {
+
+class GlossaryManager;
+
+class SpeechEngine : public QObject, public PipelineHost, public LiveSummaryHost {
+    Q_OBJECT
+    Q_PROPERTY(QString recognizedText READ recognizedText NOTIFY recognizedTextChanged)
+    Q_PROPERTY(bool isRecording READ isRecording NOTIFY isRecordingChanged)
+    Q_PROPERTY(double level READ level NOTIFY levelChanged)
+    Q_PROPERTY(bool audioActive READ audioActive NOTIFY audioActiveChanged)
+    // Empty when there is no error.
+    Q_PROPERTY(QString lastError READ lastError NOTIFY lastErrorChanged)
+    Q_PROPERTY(QString translatedText READ translatedText NOTIFY translatedTextChanged)
+    Q_PROPERTY(bool isTranslating READ isTranslating NOTIFY isTranslatingChanged)
+    Q_PROPERTY(bool translationUnavailable READ translationUnavailable WRITE setTranslationUnavailable NOTIFY
+                   translationUnavailableChanged)
+    Q_PROPERTY(bool isTranslationEnabled READ isTranslationEnabled WRITE setTranslationEnabled NOTIFY
+                   isTranslationEnabledChanged)
+    // Raw value: "system" or "deepseek".
+    Q_PROPERTY(QString translationEngine READ translationEngineRaw WRITE setTranslationEngineRaw NOTIFY
+                   translationEngineChanged)
+    Q_PROPERTY(double sessionDuration READ sessionDuration NOTIFY sessionDurationChanged)
+    // Maps {source, target, audioTime, timestamp (seconds since 2001-01-01)}.
+    Q_PROPERTY(QVariantList translationEntries READ translationEntriesVariant NOTIFY translationEntriesChanged)
+    Q_PROPERTY(bool isCourseActive READ isCourseActive NOTIFY isCourseActiveChanged)
+    // Invalid when no course runs.
+    Q_PROPERTY(QDateTime courseStartDate READ courseStartDateTime NOTIFY courseStartDateChanged)
+    Q_PROPERTY(double courseDuration READ courseDuration NOTIFY courseDurationChanged)
+    Q_PROPERTY(bool hasCompletedCourse READ hasCompletedCourse NOTIFY completedCourseChanged)
+    Q_PROPERTY(QStringList summaryPoints READ summaryPoints NOTIFY summaryPointsChanged)
+    Q_PROPERTY(bool isSummarizing READ isSummarizing NOTIFY isSummarizingChanged)
+    // Paths, empty when absent.
+    Q_PROPERTY(QString currentRecordingURL READ currentRecordingPath NOTIFY recordingPathsChanged)
+    Q_PROPERTY(QString lastRecordingURL READ lastRecordingPath NOTIFY recordingPathsChanged)
+
+public:
+    // Rotation thresholds and the other timing rules of recognition.
+    static constexpr double kSettleTime = 0.35;
+    static constexpr double kPauseLength = 0.9;
+    static constexpr double kBacklogLimit = 12.0;
+    static constexpr double kRotationAtPause = 45.0;
+    static constexpr double kHardRotation = 60.0;
+    static constexpr double kFinalizationFallback = 3.0;
+    static constexpr double kAutoRestartDelay = 3.0;
+    static constexpr int kAutoRestartLimit = 5;
+    static constexpr int kContextualStringLimit = 100;
+    static constexpr double kSpeechAuthorizationWait = 1.5;
+    static constexpr double kDeviceSettle = 0.4;
+    static constexpr double kFormatRetry = 0.5;
+
+    // Uses the process-wide platform.
+    explicit SpeechEngine(QObject *parent = nullptr);
+    explicit SpeechEngine(const Platform &platform, QObject *parent = nullptr);
+    ~SpeechEngine() override;
+
+    // ---- published values --------------------------------------------------
+    QString recognizedText() const { return m_recognizedText; }
+    bool isRecording() const { return m_isRecording; }
+    double level() const { return m_level; }
+    bool audioActive() const { return m_audioActive; }
+    QString lastError() const { return m_lastError.value_or(QString()); }
+    const std::optional<QString> &lastErrorValue() const { return m_lastError; }
+    QString translatedText() const;
+    bool isTranslating() const;
+    bool translationUnavailable() const { return m_translationUnavailable; }
+    void setTranslationUnavailable(bool on);
+    bool isTranslationEnabled() const { return m_isTranslationEnabled; }
+    void setTranslationEnabled(bool on);
+    TranslationEngine translationEngine() const;
+    void setTranslationEngine(TranslationEngine e);
+    QString translationEngineRaw() const;
+    void setTranslationEngineRaw(const QString &raw);
+    double sessionDuration() const { return m_sessionDuration; }
+    const std::vector<TranslationEntry> &translationEntries() const;
+    QVariantList translationEntriesVariant() const;
+    bool isCourseActive() const { return m_isCourseActive; }
+    std::optional<Date> courseStartDate() const { return m_courseStartDate; }
+    QDateTime courseStartDateTime() const;
+    double courseDuration() const { return m_courseDuration; }
+    const std::optional<CourseSession> &completedCourse() const { return m_completedCourse; }
+    bool hasCompletedCourse() const { return m_completedCourse.has_value(); }
+    QStringList summaryPoints() const;
+    bool isSummarizing() const;
+    QString currentRecordingPath() const { return m_currentRecordingURL.value_or(QString()); }
+    QString lastRecordingPath() const { return m_lastRecordingURL.value_or(QString()); }
+    const std::optional<QString> &currentRecordingURL() const { return m_currentRecordingURL; }
+    const std::optional<QString> &lastRecordingURL() const { return m_lastRecordingURL; }
+
+    // ---- collaborators -------------------------------------------------------
+    GlossaryManager *glossaryManager() const { return m_glossaryManager; }
+    void setGlossaryManager(GlossaryManager *g);
+    void setTranslationSession(std::shared_ptr<TranslationSession> s);
+    std::shared_ptr<TranslationSession> translationSession() const;
+    TranslationPipeline &pipeline() { return *m_pipeline; }
+    LiveSummary &liveSummary() { return *m_liveSummary; }
+
+    // ---- operations ----------------------------------------------------------
+    // Starts a capture session on the capture device `deviceID`. Permission
+    // and device waits are awaited steps: the session runs (or has failed)
+    // once they are over. A stop or a new start meanwhile abandons this one.
+    Q_INVOKABLE void start(const QString &deviceID);
+    Q_INVOKABLE void stop();
+    Q_INVOKABLE void startCourse();
+    Q_INVOKABLE void endCourse();
+    // True between start() and the end of its awaited steps.
+    bool isStarting() const { return bool(m_pending); }
+
+    // The system audio device id of a capture device (UID first, then name).
+    static std::optional<AudioObjectID> audioDeviceID(const QString &deviceID, const Platform &platform);
+    static std::vector<AudioObjectID> inputDeviceIDs(HardwareAudio &hw);
+    static std::vector<AudioObjectID> allAudioDeviceIDs(HardwareAudio &hw);
+    // Desktop/课程记录/课堂录音/<start> 课堂录音.caf, or none.
+    std::optional<QString> recordingURL(const Date &start) const;
+
+    // ---- PipelineHost --------------------------------------------------------
+    void setLastError(const QString &message) override;
+    double requestStartRecordingTime() const override { return m_requestStartRecordingTime; }
+    void clearPendingSince() override { m_pendingSince.reset(); }
+    void refreshRecognizedText() override;
+    void logRecognizedTextBeforeClear(const QString &reason) override;
+
+    // ---- LiveSummaryHost -----------------------------------------------------
+    const std::vector<TranslationEntry> &summaryEntries() const override { return translationEntries(); }
+    bool summaryCourseActive() const override { return m_isCourseActive; }
+    std::optional<Date> summaryCourseStartDate() const override { return m_courseStartDate; }
+    void setSummaryError(const QString &message) override { setLastError(message); }
+
+    // ---- inspection (tests, benchmarks) --------------------------------------
+    qint64 recognitionGeneration() const { return m_recognitionGeneration; }
+    qint64 rotationCount() const { return m_rotationCount; }
+    qint64 autoRestartFailures() const { return m_autoRestartFailures; }
+    bool isRotating() const { return m_isRotating; }
+    bool isFinalizingStop() const { return m_isFinalizingStop; }
+    bool hasRecognitionRequest() const { return bool(m_recognitionRequest); }
+    bool hasRecognitionTask() const { return bool(m_recognitionTask); }
+    std::optional<Date> pendingSince() const { return m_pendingSince; }
+    const RecognitionTextAssembler &assembler() const { return m_assembler; }
+    AudioForwarder *forwarder() const { return m_forwarder.get(); }
+    AudioObjectID previousDefaultInputID() const { return m_previousDefaultInputID; }
+    double recordingPosition() const;
+    QStringList contextualStrings() const;
+    static QString friendlyMessage(const Error &error);
+    // File that remembers the default input while it is switched.
+    QString savedDefaultInputPath() const;
+
+Q_SIGNALS:
+    void recognizedTextChanged();
+    void isRecordingChanged();
+    void levelChanged();
+    void audioActiveChanged();
+    void lastErrorChanged();
+    void translatedTextChanged();
+    void isTranslatingChanged();
+    void translationUnavailableChanged();
+    void isTranslationEnabledChanged();
+    void translationEngineChanged();
+    void sessionDurationChanged();
+    void translationEntriesChanged();
+    void isCourseActiveChanged();
+    void courseStartDateChanged();
+    void courseDurationChanged();
+    void completedCourseChanged();
+    void summaryPointsChanged();
+    void isSummarizingChanged();
+    void recordingPathsChanged();
+    // Every hand-over to translation, before the pipeline receives it.
+    void chunksSubmitted(const std::vector<vox::RecognitionChunk> &chunks, const QString &reason);
+
+private:
+    struct PendingStart;
+    void init();
+
+    // start, in steps; each continuation checks its start token.
+    void startCheckMicrophone();
+    void startCheckSpeech();
+    void startFromRecognizer();
+    void startAfterSettle();
+    void startWithFormat(PcmFormat format);
+    void failStart(const QString &message, const QString &logLine);
+    void abandonPendingStart(const QString &why);
+    bool pendingIs(quint64 token) const;
+    void restoreDefaultInput();
+    void rememberDefaultInput(AudioObjectID id);
+    void forgetRememberedDefaultInput();
+    void restoreRememberedDefaultInput();
+    void openRecordingFile();
+    void finalizeRecording();
+    void startSessionTimer();
+    void startCourseTimer();
+
+    // Recognition.
+    void startRecognitionRequest();
+    void handleRecognitionResult(const std::optional<RecognitionResult> &result, const std::optional<Error> &error,
+                                 qint64 generation);
+    void applyTranscription(const RecognitionTranscription &t);
+    void evaluateSentenceBoundary();
+    void evaluateRequestRotation();
+    void rotateRecognitionRequest(const QString &reason);
+    void scheduleFinalizationFallback(qint64 generation);
+    void scheduleAutoRestart();
+    void submitChunks(const std::vector<RecognitionChunk> &chunks, const QString &reason);
+    void onActivity(AudioActivity a);
+
+    void setRecognizedText(const QString &t);
+    void setRecording(bool on);
+    void setLevel(double v);
+    void setAudioActive(bool on);
+    void clearLastError();
+    void setSessionDuration(double v);
+
+    Platform m_platform;
+    std::unique_ptr<TranslationPipeline> m_pipeline;
+    std::unique_ptr<LiveSummary> m_liveSummary;
+    GlossaryManager *m_glossaryManager = nullptr;
+
+    // Published.
+    QString m_recognizedText;
+    bool m_isRecording = false;
+    double m_level = 0;
+    bool m_audioActive = false;
+    std::optional<QString> m_lastError;
+    bool m_translationUnavailable = false;
+    bool m_isTranslationEnabled = true;
+    double m_sessionDuration = 0;
+    bool m_isCourseActive = false;
+    std::optional<Date> m_courseStartDate;
+    double m_courseDuration = 0;
+    std::optional<CourseSession> m_completedCourse;
+
+    // Recognition.
+    std::shared_ptr<RecognitionRequest> m_recognitionRequest;
+    std::shared_ptr<RecognitionTask> m_recognitionTask;
+    std::unique_ptr<AudioEngine> m_audioEngine;
+    std::shared_ptr<AudioForwarder> m_forwarder;
+    AudioObjectID m_previousDefaultInputID = 0;
+    qint64 m_recognitionGeneration = 0;
+    bool m_isFinalizingStop = false;
+    bool m_isRotating = false;
+    RecognitionTextAssembler m_assembler;
+    double m_requestStartRecordingTime = 0;
+    std::optional<double> m_rotationStartRecordingTime;
+    Date m_requestStartedAt;
+    Date m_transcriptChangedAt;
+    std::optional<Date> m_pendingSince;
+    double m_silenceDuration = 0;
+    std::shared_ptr<AudioFileWriter> m_recordingFile;
+    std::optional<QString> m_currentRecordingURL;
+    std::optional<QString> m_lastRecordingURL;
+    std::optional<Date> m_sessionStartDate;
+    TaskHandle m_sessionTimerTask;
+    qint64 m_rotationCount = 0;
+    qint64 m_autoRestartFailures = 0;
+    TaskHandle m_courseTimerTask;
+
+    // The start in progress, if any.
+    std::unique_ptr<PendingStart> m_pending;
+    quint64 m_startToken = 0;
+};
+
+} // namespace vox
