@@ -1,0 +1,164 @@
+#include "glossary/GlossaryManager.h"
+#include "support/TestEnv.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+
+using namespace vox;
+
+namespace {
+
+const QString kKey = QString::fromLatin1(Keys::GlossaryTerms);
+const QString kRepeatedSource = QStringLiteral("该英文词汇已在术语表中（同一原文映射到不同译文会降低一致性）。");
+
+QByteArray stored(test::ScopedSettings &s)
+{
+    return (*s).bytes(kKey);
+}
+
+} // namespace
+
+TEST(GlossaryManager, AddTrimsAndRejectsRepeatedSources)
+{
+    test::ScopedSettings store;
+    GlossaryManager g;
+    EXPECT_TRUE(g.terms().empty());
+    EXPECT_FALSE(store->contains(kKey));
+
+    g.add(QStringLiteral("  gradient \n"), QStringLiteral("\t梯度 "), QStringLiteral(" 数学 "));
+    ASSERT_EQ(g.terms().size(), 1u);
+    EXPECT_EQ(g.terms()[0].source, "gradient");
+    EXPECT_EQ(g.terms()[0].target, QStringLiteral("梯度"));
+    EXPECT_EQ(g.terms()[0].note, QStringLiteral("数学"));
+
+    g.add(QStringLiteral("GRADIENT"), QStringLiteral("坡度"));
+    g.add(QStringLiteral("Ünïcode"), QStringLiteral("统一码"));
+    g.add(QStringLiteral("ÜNÏCODE"), QStringLiteral("另一个"));
+    g.add(QStringLiteral("   "), QStringLiteral("空"));
+    g.add(QStringLiteral("empty target"), QStringLiteral(" \n"));
+    ASSERT_EQ(g.terms().size(), 2u);
+    EXPECT_EQ(g.conflictMessage(QStringLiteral(" Gradient "), QStringLiteral("梯度")), kRepeatedSource);
+
+    // The list survives a restart, in order and with its ids.
+    GlossaryManager again;
+    EXPECT_EQ(again.terms(), g.terms());
+}
+
+TEST(GlossaryManager, ConflictMessages)
+{
+    test::ScopedSettings store;
+    GlossaryManager g;
+    g.add(QStringLiteral("loss"), QStringLiteral("损失"));
+    g.add(QStringLiteral("cost"), QStringLiteral("代价"));
+
+    const QString expected = QStringLiteral("译文「损失」已被「loss」使用，请确认是否要与现有术语区分。");
+    EXPECT_EQ(g.conflictMessage(QStringLiteral("deficit"), QStringLiteral(" 损失 ")), expected);
+    EXPECT_EQ(g.conflictWarning(QStringLiteral("deficit"), QStringLiteral("损失")), expected);
+    EXPECT_EQ(g.conflictMessage(QStringLiteral("deficit"), QString()), std::nullopt);
+    EXPECT_EQ(g.conflictMessage(QStringLiteral("deficit"), QStringLiteral("亏损")), std::nullopt);
+    EXPECT_EQ(g.conflictWarning(QStringLiteral("deficit"), QStringLiteral("亏损")), QString());
+    // A taken target does not stop adding.
+    g.add(QStringLiteral("deficit"), QStringLiteral("损失"));
+    EXPECT_EQ(g.terms().size(), 3u);
+}
+
+TEST(GlossaryManager, RemoveAndClearSave)
+{
+    test::ScopedSettings store;
+    GlossaryManager g;
+    int changes = 0;
+    QObject::connect(&g, &GlossaryManager::termsChanged, [&] { ++changes; });
+    g.add(QStringLiteral("alpha"), QStringLiteral("阿尔法"));
+    g.add(QStringLiteral("beta"), QStringLiteral("贝塔"));
+    const GlossaryTerm alpha = g.terms()[0];
+
+    store->remove(kKey);
+    g.remove(GlossaryTerm{}); // not in the list: nothing changes, still saved
+    EXPECT_EQ(g.terms().size(), 2u);
+    EXPECT_TRUE(store->contains(kKey));
+
+    g.remove(alpha);
+    ASSERT_EQ(g.terms().size(), 1u);
+    EXPECT_EQ(g.terms()[0].source, "beta");
+    EXPECT_EQ(GlossaryManager().terms(), g.terms());
+
+    g.removeById(g.terms()[0].id.toString());
+    EXPECT_TRUE(g.terms().empty());
+    EXPECT_EQ(stored(store), "[]");
+    EXPECT_EQ(changes, 4);
+
+    g.add(QStringLiteral("gamma"), QStringLiteral("伽马"));
+    g.clear();
+    EXPECT_TRUE(g.terms().empty());
+    EXPECT_TRUE(g.termsList().isEmpty());
+    EXPECT_TRUE(GlossaryManager().terms().empty());
+}
+
+TEST(GlossaryManager, StoredFormatAndViewList)
+{
+    test::ScopedSettings store;
+    GlossaryManager g;
+    g.add(QStringLiteral("vector"), QStringLiteral("向量"), QStringLiteral("线性代数"));
+    const QByteArray data = stored(store);
+    EXPECT_FALSE(data.contains('\n')); // compact
+    const QJsonArray arr = QJsonDocument::fromJson(data).array();
+    ASSERT_EQ(arr.size(), 1);
+    const QJsonObject o = arr[0].toObject();
+    EXPECT_EQ(o.size(), 4);
+    EXPECT_EQ(o["source"].toString(), "vector");
+    EXPECT_EQ(o["target"].toString(), QStringLiteral("向量"));
+    EXPECT_EQ(o["note"].toString(), QStringLiteral("线性代数"));
+    EXPECT_EQ(QUuid::fromString(o["id"].toString()), g.terms()[0].id);
+    EXPECT_EQ(o["id"].toString().size(), 36);
+
+    const QVariantMap row = g.termsList().at(0).toMap();
+    EXPECT_EQ(row["source"].toString(), "vector");
+    EXPECT_EQ(row["target"].toString(), QStringLiteral("向量"));
+    EXPECT_EQ(g.property("terms").toList().size(), 1);
+}
+
+TEST(GlossaryManager, UnreadableStoredValueIsKeptUntilARealChange)
+{
+    const QByteArray deep = QByteArray(5000, '[') + QByteArray(5000, ']');
+    const QByteArray big = "[" + QByteArray(2 * 1024 * 1024, ' ') + "{\"id\":1}]";
+    const QList<QByteArray> bad = {
+        "not json",
+        "{\"id\":\"x\"}",
+        "[{\"id\":\"6f1d4b8e-0000-4000-8000-000000000001\",\"source\":\"a\",\"target\":\"b\"}]", // note missing
+        "[{\"id\":\"nope\",\"source\":\"a\",\"target\":\"b\",\"note\":\"\"}]",
+        "[{\"id\":\"6f1d4b8e-0000-4000-8000-000000000001\",\"source\":1,\"target\":\"b\",\"note\":\"\"}]",
+        "[{\"id\":\"6f1d4b8e-0000-4000-8000-000000000001\",\"source\":\"a\",\"target\":\"b\",\"note\":\"\"}",
+        QByteArray("\xff\xfe[]", 4),
+        deep,
+        big,
+    };
+    for (const QByteArray &value : bad) {
+        SCOPED_TRACE(value.left(60).toStdString());
+        test::ScopedSettings store;
+        store->setValue(kKey, value);
+        GlossaryManager g;
+        EXPECT_TRUE(g.terms().empty());
+
+        // Nothing the user did changed the glossary: the bytes stay.
+        g.remove(GlossaryTerm{});
+        g.clear();
+        EXPECT_EQ(stored(store), value);
+
+        g.add(QStringLiteral("term"), QStringLiteral("术语"));
+        ASSERT_EQ(g.terms().size(), 1u);
+        EXPECT_EQ(GlossaryManager().terms(), g.terms());
+    }
+}
+
+TEST(GlossaryManager, AcceptsWellFormedStoredValues)
+{
+    test::ScopedSettings store;
+    store->setValue(kKey, QByteArray("[{\"note\":\"\",\"target\":\"熵\",\"extra\":true,"
+                                     "\"id\":\"6F1D4B8E-0000-4000-8000-000000000001\",\"source\":\"entropy\"}]"));
+    GlossaryManager g;
+    ASSERT_EQ(g.terms().size(), 1u);
+    EXPECT_EQ(g.terms()[0].id, QUuid::fromString(QStringLiteral("6f1d4b8e-0000-4000-8000-000000000001")));
+    EXPECT_EQ(g.terms()[0].target, QStringLiteral("熵"));
+}
