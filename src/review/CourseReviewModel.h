@@ -1,0 +1,128 @@
+#pragma once
+// The state behind the review window of one course: the course shown (which a
+// re-translation replaces), the DeepSeek review and its document, the
+// re-translation and the subtitle export. The window only binds to it; the
+// recording player lives with the window and reports its failures through
+// reportPlaybackFailure().
+#include "course/CourseRecords.h"
+#include "translation/DeepSeekTranslationService.h"
+
+#include <QObject>
+#include <QString>
+#include <QUrl>
+#include <QVariantList>
+#include <vector>
+
+namespace vox {
+
+class CourseReviewModel : public QObject {
+    Q_OBJECT
+    // Header: "HH:mm:ss ～ HH:mm:ss · 时长 hh:mm:ss · 共 N 条".
+    Q_PROPERTY(QString startTimeText READ startTimeText NOTIFY courseChanged)
+    Q_PROPERTY(QString endTimeText READ endTimeText NOTIFY courseChanged)
+    Q_PROPERTY(QString durationText READ durationText NOTIFY courseChanged)
+    Q_PROPERTY(int entryCount READ entryCount NOTIFY courseChanged)
+    Q_PROPERTY(QString headerCaption READ headerCaption NOTIFY courseChanged)
+    // One map per entry: source, target, audioTime, timeText ("HH:mm:ss"), index.
+    Q_PROPERTY(QVariantList entries READ entries NOTIFY courseChanged)
+    Q_PROPERTY(bool hasEntries READ hasEntries NOTIFY courseChanged)
+    Q_PROPERTY(QString recordingPath READ recordingPath NOTIFY courseChanged)
+    Q_PROPERTY(QString recordingFileName READ recordingFileName NOTIFY courseChanged)
+    Q_PROPERTY(bool recordingExists READ recordingExists NOTIFY courseChanged)
+
+    // The stored "deepseek_api_key"; writing stores the value trimmed (empty included).
+    Q_PROPERTY(QString apiKey READ apiKey WRITE setApiKey NOTIFY apiKeyChanged)
+    Q_PROPERTY(bool canReview READ canReview NOTIFY actionsChanged)
+    Q_PROPERTY(bool canRetranslate READ canRetranslate NOTIFY actionsChanged)
+
+    Q_PROPERTY(ReviewState reviewState READ reviewState NOTIFY reviewStateChanged)
+    Q_PROPERTY(bool isReviewing READ isReviewing NOTIFY reviewStateChanged)
+    // The text shown for the state: the working caption, the failure message.
+    Q_PROPERTY(QString reviewMessage READ reviewMessage NOTIFY reviewStateChanged)
+    Q_PROPERTY(QUrl documentUrl READ documentUrl NOTIFY reviewStateChanged)
+    Q_PROPERTY(QString documentFileName READ documentFileName NOTIFY reviewStateChanged)
+
+    Q_PROPERTY(RetranslateState retranslateState READ retranslateState NOTIFY retranslateStateChanged)
+    Q_PROPERTY(bool isRetranslating READ isRetranslating NOTIFY retranslateStateChanged)
+    Q_PROPERTY(int retranslatedCount READ retranslatedCount NOTIFY retranslateStateChanged)
+    Q_PROPERTY(QString retranslateMessage READ retranslateMessage NOTIFY retranslateStateChanged)
+
+public:
+    enum class ReviewState { Idle, Working, Done, Failed };
+    Q_ENUM(ReviewState)
+    enum class RetranslateState { Idle, Working, Done, Failed };
+    Q_ENUM(RetranslateState)
+
+    explicit CourseReviewModel(CourseSession course, std::vector<GlossaryPair> glossary = {},
+                               QObject *parent = nullptr);
+
+    const CourseSession &course() const { return m_course; }
+    const std::vector<GlossaryPair> &glossary() const { return m_glossary; }
+
+    QString startTimeText() const;
+    QString endTimeText() const;
+    QString durationText() const;
+    int entryCount() const { return int(m_course.entries.size()); }
+    QString headerCaption() const;
+    QVariantList entries() const;
+    bool hasEntries() const { return !m_course.entries.empty(); }
+    QString recordingPath() const { return m_course.recordingPath(); }
+    QString recordingFileName() const;
+    bool recordingExists() const;
+
+    QString apiKey() const;
+    void setApiKey(const QString &key);
+    bool canReview() const;
+    bool canRetranslate() const;
+
+    ReviewState reviewState() const { return m_reviewState; }
+    bool isReviewing() const { return m_isReviewing; }
+    QString reviewMessage() const { return m_reviewMessage; }
+    QUrl documentUrl() const { return m_documentUrl; }
+    QString documentFileName() const;
+
+    RetranslateState retranslateState() const { return m_retranslateState; }
+    bool isRetranslating() const { return m_isRetranslating; }
+    int retranslatedCount() const { return m_retranslatedCount; }
+    QString retranslateMessage() const { return m_retranslateMessage; }
+
+    // Reviews the course with DeepSeek and saves the document on the Desktop.
+    Q_INVOKABLE void startReview();
+    // Translates the whole course again; a success replaces the course.
+    Q_INVOKABLE void retranslate();
+    // "srt" or "vtt": writes the subtitles to the Desktop and reveals the file.
+    Q_INVOKABLE void exportSubtitle(const QString &format);
+    Q_INVOKABLE void openDocument();
+    Q_INVOKABLE void revealDocument();
+    Q_INVOKABLE void revealRecording();
+    // "无法播放录音：" + description, shown where review results are shown.
+    Q_INVOKABLE void reportPlaybackFailure(const QString &description);
+    // Reloads the key from the store (when the window is shown).
+    Q_INVOKABLE void reloadApiKey();
+
+Q_SIGNALS:
+    void courseChanged();
+    void apiKeyChanged();
+    void actionsChanged();
+    void reviewStateChanged();
+    void retranslateStateChanged();
+
+private:
+    void setReviewState(ReviewState s, QString message = {}, QUrl url = {});
+    void setRetranslateState(RetranslateState s, QString message = {}, int count = 0);
+    QString trimmedKey() const { return m_apiKey.trimmed(); }
+
+    CourseSession m_course;
+    std::vector<GlossaryPair> m_glossary;
+    QString m_apiKey;
+    ReviewState m_reviewState = ReviewState::Idle;
+    bool m_isReviewing = false;
+    QString m_reviewMessage;
+    QUrl m_documentUrl;
+    RetranslateState m_retranslateState = RetranslateState::Idle;
+    bool m_isRetranslating = false;
+    int m_retranslatedCount = 0;
+    QString m_retranslateMessage;
+};
+
+} // namespace vox
