@@ -178,6 +178,40 @@ void FloatingSubtitleController::setQmlEngine(QQmlEngine *engine)
     m_qmlEngine = engine;
 }
 
+void FloatingSubtitleController::setEngine(QObject *engine)
+{
+    if (engine == m_engine)
+        return;
+    disconnect(m_engineConnection);
+    m_engine = engine;
+    if (engine) {
+        const QMetaObject *mo = engine->metaObject();
+        const int idx = mo->indexOfSignal("translationEntriesChanged()");
+        if (idx >= 0)
+            m_engineConnection = connect(engine, mo->method(idx), this,
+                                         metaObject()->method(metaObject()->indexOfSlot("readEngineEntries()")));
+    }
+    emit engineChanged();
+    readEngineEntries();
+}
+
+void FloatingSubtitleController::readEngineEntries()
+{
+    std::vector<TranslationEntry> all;
+    if (m_engine) {
+        // Only the newest two are needed.
+        const QVariantList list = m_engine->property("translationEntries").toList();
+        for (qsizetype i = std::max<qsizetype>(0, list.size() - 2); i < list.size(); ++i) {
+            const QVariantMap m = list.at(i).toMap();
+            TranslationEntry e;
+            e.source = m.value(QStringLiteral("source")).toString();
+            e.target = m.value(QStringLiteral("target")).toString();
+            all.push_back(std::move(e));
+        }
+    }
+    setTranslationEntries(all);
+}
+
 void FloatingSubtitleController::setTranslationEntries(const std::vector<TranslationEntry> &all)
 {
     QVariantList list;
@@ -185,8 +219,7 @@ void FloatingSubtitleController::setTranslationEntries(const std::vector<Transla
     for (size_t i = 0; i < n; ++i) {
         const TranslationEntry &e = all[all.size() - 1 - i];
         list.append(QVariantMap{{QStringLiteral("source"), e.source},
-                                {QStringLiteral("target"), e.target},
-                                {QStringLiteral("id"), e.id.toString(QUuid::WithoutBraces)}});
+                                {QStringLiteral("target"), e.target}});
     }
     if (list == m_entries)
         return;
@@ -274,6 +307,7 @@ bool FloatingSubtitleController::createWindow()
     window->resize(int(subtitle::kFirstWidth), int(subtitle::kFirstHeight));
     window->setPosition(0, 0);
     m_window = window;
+    emit windowChanged();
     return true;
 }
 

@@ -66,6 +66,10 @@ class FloatingSubtitleController : public QObject {
     Q_PROPERTY(QString themeName READ themeName NOTIFY themeNameChanged)
     Q_PROPERTY(bool darkAppearance READ darkAppearance NOTIFY darkAppearanceChanged)
     Q_PROPERTY(bool isSubtitleVisible READ isSubtitleVisible NOTIFY isSubtitleVisibleChanged)
+    // The window once created (it then lives until the controller goes).
+    Q_PROPERTY(QQuickWindow *window READ window NOTIFY windowChanged)
+    // The speech engine, read through its "translationEntries" property.
+    Q_PROPERTY(QObject *engine READ engine WRITE setEngine NOTIFY engineChanged)
 
 public:
     explicit FloatingSubtitleController(QObject *parent = nullptr);
@@ -74,6 +78,8 @@ public:
     // The QML engine that builds the window (default: the engine of this
     // object, when it was handed to QML).
     void setQmlEngine(QQmlEngine *engine);
+    QObject *engine() const { return m_engine; }
+    void setEngine(QObject *engine);
     // Source of the translations; the newest two are shown.
     void setTranslationEntries(const std::vector<TranslationEntry> &entries);
 
@@ -119,8 +125,13 @@ Q_SIGNALS:
     void themeNameChanged();
     void darkAppearanceChanged();
     void isSubtitleVisibleChanged();
+    void windowChanged();
+    void engineChanged();
     // After a resize drag ended, with the stored frame (bottom-left form).
     void frameStored(const QString &text);
+
+private Q_SLOTS:
+    void readEngineEntries();
 
 private:
     bool createWindow();
@@ -132,6 +143,8 @@ private:
 
     QPointer<QQmlEngine> m_qmlEngine;
     QPointer<QQuickWindow> m_window;
+    QPointer<QObject> m_engine;
+    QMetaObject::Connection m_engineConnection;
     QVariantList m_entries;
     bool m_darkAppearance = true;
     std::optional<QRectF> m_resizeStartFrame;

@@ -1,0 +1,109 @@
+#pragma once
+// Playback of a course recording in the course review window: the recording
+// bar's play/pause button and caption, and seeking to a sentence when its row
+// is clicked. The player comes from the platform (vox::platform().players);
+// the position is refreshed every 0.25 s through vox::timeSource().
+#include "course/CourseRecords.h"
+#include "platform/AudioPlayer.h"
+#include "platform/Time.h"
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <memory>
+
+namespace vox {
+
+class CoursePlaybackModel : public QObject {
+    Q_OBJECT
+    // The course shown (a CourseSession); setting it stops any playback.
+    Q_PROPERTY(QVariant course READ courseVariant WRITE setCourseVariant NOTIFY courseChanged)
+    Q_PROPERTY(bool hasCourse READ hasCourse NOTIFY courseChanged)
+    // Entries as maps {index, timestamp ("HH:mm:ss"), source, target, audioTime}.
+    Q_PROPERTY(QVariantList entries READ entries NOTIFY courseChanged)
+    Q_PROPERTY(int entryCount READ entryCount NOTIFY courseChanged)
+    // "09:00:00 ～ 10:30:00 · 时长 01:30:00 · 共 12 条".
+    Q_PROPERTY(QString headerCaption READ headerCaption NOTIFY courseChanged)
+    Q_PROPERTY(bool recordingExists READ recordingExists NOTIFY courseChanged)
+    Q_PROPERTY(QString recordingPath READ recordingPath NOTIFY courseChanged)
+    Q_PROPERTY(QString recordingFileName READ recordingFileName NOTIFY courseChanged)
+    Q_PROPERTY(bool isPlayingRecording READ isPlayingRecording NOTIFY stateChanged)
+    Q_PROPERTY(double playbackPosition READ playbackPosition NOTIFY stateChanged)
+    Q_PROPERTY(double playbackDuration READ playbackDuration NOTIFY stateChanged)
+    // "00:00:05 / 00:00:10" once a duration is known, else the file name.
+    Q_PROPERTY(QString caption READ caption NOTIFY stateChanged)
+    // Position over duration, 0…1.
+    Q_PROPERTY(double progress READ progress NOTIFY stateChanged)
+    Q_PROPERTY(QString playButtonText READ playButtonText NOTIFY stateChanged)
+    Q_PROPERTY(QString statusSymbol READ statusSymbol NOTIFY stateChanged)
+
+public:
+    static constexpr double kTimerInterval = 0.25;
+    static constexpr double kEndMargin = 0.5;
+
+    explicit CoursePlaybackModel(QObject *parent = nullptr);
+    ~CoursePlaybackModel() override;
+
+    // Shows another course: any playback of the previous one stops.
+    void setCourse(const CourseSession &course);
+    const CourseSession &course() const { return m_course; }
+    // Replaces the entries shown (after a re-translation) without touching
+    // playback.
+    void updateCourse(const CourseSession &course);
+    QVariant courseVariant() const;
+    void setCourseVariant(const QVariant &v);
+    // The engine's completed course (nothing when it has none).
+    Q_INVOKABLE bool loadCompletedCourse(QObject *engine);
+    bool hasCourse() const { return m_hasCourse; }
+    QVariantList entries() const;
+    int entryCount() const { return int(m_course.entries.size()); }
+    QString headerCaption() const;
+
+    bool recordingExists() const;
+    QString recordingPath() const { return m_course.recordingPath(); }
+    QString recordingFileName() const;
+    bool isPlayingRecording() const { return m_isPlaying; }
+    double playbackPosition() const { return m_position; }
+    double playbackDuration() const { return m_duration; }
+    QString caption() const;
+    double progress() const;
+    QString playButtonText() const;
+    QString statusSymbol() const;
+    AudioPlayer *player() const { return m_player.get(); }
+    bool isTimerRunning() const { return m_timer.isActive(); }
+
+    // Pauses when playing; otherwise plays the recording from the start with
+    // a new player.
+    Q_INVOKABLE void togglePlayback();
+    // Plays from the entry's position (at most half a second before the end).
+    Q_INVOKABLE void seekToEntry(int index);
+    void seekToTime(double audioTime);
+    // The window closes: the player and the timer stop.
+    Q_INVOKABLE void stopPlayback();
+    // Selects the recording in the file manager.
+    Q_INVOKABLE bool revealRecording();
+
+Q_SIGNALS:
+    void courseChanged();
+    void stateChanged();
+    // "无法播放录音：…", for the review panel's state line.
+    void failed(const QString &message);
+
+private:
+    bool openPlayer();
+    void startPlaybackTimer();
+    void stopTimer();
+    void tick();
+    void setState(bool playing, double position, double duration);
+
+    CourseSession m_course;
+    bool m_hasCourse = false;
+    std::unique_ptr<AudioPlayer> m_player;
+    TaskHandle m_timer;
+    bool m_isPlaying = false;
+    double m_position = 0;
+    double m_duration = 0;
+};
+
+} // namespace vox

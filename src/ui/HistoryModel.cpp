@@ -1,0 +1,87 @@
+#include "HistoryModel.h"
+
+#include "course/CourseArchive.h"
+
+namespace vox {
+
+HistoryModel::HistoryModel(QObject *parent) : QObject(parent) {}
+
+void HistoryModel::setKeyword(const QString &k)
+{
+    if (k == m_keyword)
+        return;
+    m_keyword = k;
+    emit keywordChanged();
+    refilter();
+}
+
+void HistoryModel::reload()
+{
+    m_courses = CourseArchive::loadAll();
+    refilter();
+}
+
+void HistoryModel::refilter()
+{
+    // The keyword goes to the search as typed; the search trims it.
+    m_displayed = CourseArchive::search(m_courses, m_keyword);
+    emit rowsChanged();
+}
+
+QString HistoryModel::startText(const CourseSession &c)
+{
+    return c.startDate.toQDateTime().toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString HistoryModel::caption(const CourseSession &c)
+{
+    return QStringLiteral("%1 条翻译 · 时长 ").arg(c.entries.size()) + formattedDuration(c.endDate.secondsSince(c.startDate));
+}
+
+QVariantList HistoryModel::rows() const
+{
+    QVariantList list;
+    list.reserve(qsizetype(m_displayed.size()));
+    for (size_t i = 0; i < m_displayed.size(); ++i) {
+        const CourseSession &c = m_displayed[i];
+        const bool hasPreview = !c.entries.empty();
+        list.append(QVariantMap{{QStringLiteral("index"), int(i)},
+                                {QStringLiteral("startText"), startText(c)},
+                                {QStringLiteral("caption"), caption(c)},
+                                {QStringLiteral("preview"), hasPreview ? c.entries.front().source : QString()},
+                                {QStringLiteral("hasPreview"), hasPreview}});
+    }
+    return list;
+}
+
+QString HistoryModel::emptyText() const
+{
+    if (!m_displayed.empty())
+        return {};
+    if (!m_courses.empty())
+        return QStringLiteral("没有匹配「") + m_keyword + QStringLiteral("」的课程。");
+    return QStringLiteral("还没有归档课程。\n课程结束后记录会自动保存到「桌面/课程记录/记录/」。");
+}
+
+QVariant HistoryModel::reviewingCourseVariant() const
+{
+    return m_reviewing ? QVariant::fromValue(*m_reviewing) : QVariant();
+}
+
+void HistoryModel::openCourse(int row)
+{
+    if (row < 0 || size_t(row) >= m_displayed.size())
+        return;
+    m_reviewing = m_displayed[size_t(row)];
+    emit reviewingCourseChanged();
+}
+
+void HistoryModel::closeReview()
+{
+    if (!m_reviewing)
+        return;
+    m_reviewing.reset();
+    emit reviewingCourseChanged();
+}
+
+} // namespace vox

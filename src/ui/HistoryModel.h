@@ -1,0 +1,68 @@
+#pragma once
+// The history sheet: every archived course, filtered by a keyword that may
+// occur in an English sentence or a Chinese translation; a chosen course
+// opens in the course review sheet.
+#include "course/CourseRecords.h"
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <optional>
+#include <vector>
+
+namespace vox {
+
+class HistoryModel : public QObject {
+    Q_OBJECT
+    // The search text as typed.
+    Q_PROPERTY(QString keyword READ keyword WRITE setKeyword NOTIFY keywordChanged)
+    // Rows [{index, startText, caption, preview, hasPreview}] in search order.
+    Q_PROPERTY(QVariantList rows READ rows NOTIFY rowsChanged)
+    Q_PROPERTY(int courseCount READ courseCount NOTIFY rowsChanged)
+    // The text shown instead of an empty list.
+    Q_PROPERTY(QString emptyText READ emptyText NOTIFY rowsChanged)
+    Q_PROPERTY(bool hasReviewingCourse READ hasReviewingCourse NOTIFY reviewingCourseChanged)
+    // The CourseSession opened in the review sheet (invalid when none).
+    Q_PROPERTY(QVariant reviewingCourse READ reviewingCourseVariant NOTIFY reviewingCourseChanged)
+
+public:
+    explicit HistoryModel(QObject *parent = nullptr);
+
+    QString keyword() const { return m_keyword; }
+    void setKeyword(const QString &k);
+    QVariantList rows() const;
+    int courseCount() const { return int(m_courses.size()); }
+    QString emptyText() const;
+    const std::vector<CourseSession> &displayed() const { return m_displayed; }
+
+    bool hasReviewingCourse() const { return m_reviewing.has_value(); }
+    const std::optional<CourseSession> &reviewingCourse() const { return m_reviewing; }
+    QVariant reviewingCourseVariant() const;
+
+    // Reads the archive again (the sheet was shown).
+    Q_INVOKABLE void reload();
+    // A row was clicked: its course opens in the review sheet.
+    Q_INVOKABLE void openCourse(int row);
+    Q_INVOKABLE void closeReview();
+
+    // "yyyy-MM-dd HH:mm:ss" in local time.
+    static QString startText(const CourseSession &c);
+    // "<n> 条翻译 · 时长 HH:MM:SS".
+    static QString caption(const CourseSession &c);
+
+Q_SIGNALS:
+    void keywordChanged();
+    void rowsChanged();
+    void reviewingCourseChanged();
+
+private:
+    void refilter();
+
+    QString m_keyword;
+    std::vector<CourseSession> m_courses;
+    std::vector<CourseSession> m_displayed;
+    std::optional<CourseSession> m_reviewing;
+};
+
+} // namespace vox

@@ -1,0 +1,291 @@
+#include "TranslationSettingsModel.h"
+
+#include "glossary/GlossaryManager.h"
+#include "platform/Diag.h"
+#include "platform/Settings.h"
+#include "translation/LocalTranslationSession.h"
+
+#include <QMetaMethod>
+#include <algorithm>
+
+namespace vox {
+
+namespace {
+
+// Trimmed of white space and line breaks at both ends.
+QString trimmed(const QString &s)
+{
+    return s.trimmed();
+}
+
+QString key(const char *k)
+{
+    return QString::fromLatin1(k);
+}
+
+} // namespace
+
+TranslationSettingsModel::TranslationSettingsModel(QObject *parent) : QObject(parent)
+{
+    Settings &s = settings();
+    m_apiKey = s.string(key(Keys::DeepSeekApiKey));
+    m_subject = s.string(key(Keys::CourseSubject));
+    // Opening the sheet puts the stored count back into 1…100.
+    const int stored = s.integer(key(Keys::VisibleTranslationCount));
+    s.setValue(key(Keys::VisibleTranslationCount), std::clamp(stored, 1, 100));
+    connect(&s, &Settings::changed, this, &TranslationSettingsModel::onSettingChanged);
+    m_serviceStatus = QStringLiteral("正在检测本地翻译服务…");
+}
+
+TranslationSettingsModel::~TranslationSettingsModel()
+{
+    ++*m_probeGeneration;
+}
+
+void TranslationSettingsModel::onSettingChanged(const QString &k)
+{
+    if (k == QLatin1String(Keys::VisibleTranslationCount))
+        emit visibleTranslationCountChanged();
+    else if (k == QLatin1String(Keys::LocalTranslationUrl))
+        emit localTranslationUrlChanged();
+}
+
+void TranslationSettingsModel::setEngine(QObject *engine)
+{
+    if (engine == m_engine)
+        return;
+    disconnect(m_engineConnection);
+    m_engine = engine;
+    if (engine) {
+        const int idx = engine->metaObject()->indexOfSignal("translationEntriesChanged()");
+        if (idx >= 0)
+            m_engineConnection =
+                connect(engine, engine->metaObject()->method(idx), this,
+                        metaObject()->method(metaObject()->indexOfMethod("refreshCandidatesSlot()")));
+    }
+    emit engineChanged();
+    refreshCandidates();
+}
+
+QObject *TranslationSettingsModel::glossaryObject() const
+{
+    return m_glossary.data();
+}
+
+void TranslationSettingsModel::setGlossary(QObject *glossary)
+{
+    auto *g = qobject_cast<GlossaryManager *>(glossary);
+    if (g == m_glossary)
+        return;
+    disconnect(m_glossaryConnection);
+    m_glossary = g;
+    if (g)
+        m_glossaryConnection = connect(g, &GlossaryManager::termsChanged, this, [this] {
+            emit termsChanged();
+            refreshCandidates();
+        });
+    emit glossaryChanged();
+    emit termsChanged();
+    refreshCandidates();
+}
+
+int TranslationSettingsModel::visibleTranslationCount() const
+{
+    return std::clamp(settings().integer(key(Keys::VisibleTranslationCount)), 1, 100);
+}
+
+void TranslationSettingsModel::setVisibleTranslationCount(int n)
+{
+    settings().setValue(key(Keys::VisibleTranslationCount), std::clamp(n, 1, 100));
+}
+
+void TranslationSettingsModel::setSubject(const QString &s)
+{
+    if (s == m_subject)
+        return;
+    m_subject = s;
+    settings().setValue(key(Keys::CourseSubject), trimmed(s));
+    emit subjectChanged();
+}
+
+void TranslationSettingsModel::setApiKey(const QString &k)
+{
+    if (k == m_apiKey)
+        return;
+    m_apiKey = k;
+    // An emptied field keeps the stored key.
+    const QString t = trimmed(k);
+    if (!t.isEmpty())
+        settings().setValue(key(Keys::DeepSeekApiKey), t);
+    emit apiKeyChanged();
+}
+
+void TranslationSettingsModel::setNewSource(const QString &s)
+{
+    if (s == m_newSource)
+        return;
+    m_newSource = s;
+    emit newTermChanged();
+}
+
+void TranslationSettingsModel::setNewTarget(const QString &s)
+{
+    if (s == m_newTarget)
+        return;
+    m_newTarget = s;
+    emit newTermChanged();
+}
+
+bool TranslationSettingsModel::canAdd() const
+{
+    return !trimmed(m_newSource).isEmpty() && !trimmed(m_newTarget).isEmpty();
+}
+
+void TranslationSettingsModel::setConflictMessage(const QString &m)
+{
+    if (m == m_conflictMessage)
+        return;
+    m_conflictMessage = m;
+    emit conflictMessageChanged();
+}
+
+QVariantList TranslationSettingsModel::terms() const
+{
+    QVariantList list;
+    if (!m_glossary)
+        return list;
+    for (const GlossaryTerm &t : m_glossary->terms())
+        list.append(QVariantMap{{QStringLiteral("id"), t.id.toString(QUuid::WithoutBraces)},
+                                {QStringLiteral("source"), t.source},
+                                {QStringLiteral("target"), t.target}});
+    return list;
+}
+
+int TranslationSettingsModel::termCount() const
+{
+    return m_glossary ? m_glossary->count() : 0;
+}
+
+void TranslationSettingsModel::addTerm()
+{
+    if (!m_glossary)
+        return;
+    const QString source = trimmed(m_newSource), target = trimmed(m_newTarget);
+    if (const auto conflict = m_glossary->conflictMessage(source, target)) {
+        setConflictMessage(*conflict);
+        return;
+    }
+    m_glossary->add(source, target, QString());
+    setConflictMessage(QString());
+    m_newSource.clear();
+    m_newTarget.clear();
+    emit newTermChanged();
+}
+
+void TranslationSettingsModel::chooseCandidate(const QString &word)
+{
+    setNewSource(word);
+    setConflictMessage(QString());
+}
+
+void TranslationSettingsModel::removeTerm(const QString &id)
+{
+    if (m_glossary)
+        m_glossary->removeById(id);
+}
+
+void TranslationSettingsModel::clearAll()
+{
+    if (m_glossary)
+        m_glossary->setTerms({});
+}
+
+void TranslationSettingsModel::importGlossary(const QUrl &file)
+{
+    if (!m_glossary || file.isEmpty())
+        return;
+    const int n = m_glossary->importFromMarkdown(file);
+    m_importMessage = n < 1 ? QStringLiteral("没有导入任何术语（文件为空、格式不符或术语已存在）。")
+                            : QStringLiteral("导入成功：新增 %1 条术语。").arg(n);
+    emit importMessageChanged();
+}
+
+QStringList TranslationSettingsModel::entrySources() const
+{
+    QStringList out;
+    if (!m_engine)
+        return out;
+    const QVariantList list = m_engine->property("translationEntries").toList();
+    for (const QVariant &v : list)
+        out.append(v.toMap().value(QStringLiteral("source")).toString());
+    return out;
+}
+
+void TranslationSettingsModel::refreshCandidates()
+{
+    QVariantList list;
+    if (m_glossary) {
+        for (const GlossaryCandidate &c : m_glossary->candidates(entrySources(), kCandidateLimit)) {
+            list.append(QVariantMap{
+                {QStringLiteral("word"), c.word},
+                {QStringLiteral("count"), c.count},
+                {QStringLiteral("label"), QStringLiteral("%1 ×%2").arg(c.word).arg(c.count)},
+                {QStringLiteral("help"), QStringLiteral("填入「%1」（本节课出现 %2 次）").arg(c.word).arg(c.count)}});
+        }
+    }
+    if (list == m_candidates)
+        return;
+    m_candidates = list;
+    emit candidatesChanged();
+}
+
+QString TranslationSettingsModel::localTranslationUrl() const
+{
+    return settings().string(key(Keys::LocalTranslationUrl));
+}
+
+void TranslationSettingsModel::setLocalTranslationUrl(const QString &url)
+{
+    const QString t = trimmed(url);
+    if (t == localTranslationUrl())
+        return;
+    if (t.isEmpty())
+        settings().remove(key(Keys::LocalTranslationUrl)); // back to the default address
+    else
+        settings().setValue(key(Keys::LocalTranslationUrl), t);
+    checkService();
+}
+
+void TranslationSettingsModel::setServiceState(int state, const QString &text)
+{
+    if (state == m_serviceState && text == m_serviceStatus)
+        return;
+    m_serviceState = state;
+    m_serviceStatus = text;
+    emit serviceStateChanged();
+}
+
+void TranslationSettingsModel::checkService()
+{
+    const QUrl base = vox::localTranslationUrl();
+    const int generation = ++*m_probeGeneration;
+    setServiceState(Checking, QStringLiteral("正在检测本地翻译服务…"));
+    std::weak_ptr<int> gen = m_probeGeneration;
+    const QString address = base.toString();
+    probeLanguages(base, this, [this, gen, generation, address](Result<LanguageProbe> r) {
+        auto g = gen.lock();
+        if (!g || *g != generation)
+            return; // a newer check, or the sheet is gone
+        if (!r.ok()) {
+            setServiceState(NotAnswering, QStringLiteral("本地翻译服务未响应（%1）：%2").arg(address, r.error().message));
+            return;
+        }
+        if (r.value().chineseAvailable)
+            setServiceState(Answering, QStringLiteral("本地翻译服务已连接（%1）").arg(address));
+        else
+            setServiceState(AnsweringWithoutChinese,
+                            QStringLiteral("本地翻译服务已连接（%1），但未安装英译中语言包").arg(address));
+    });
+}
+
+} // namespace vox

@@ -1,0 +1,140 @@
+#pragma once
+// The translation settings sheet: visible translation count, course subject,
+// DeepSeek key, the local translation service address and the glossary
+// (add with conflict warnings, suggestions from the current lecture, delete,
+// clear, Markdown import). Values are written to the store as they change;
+// there is no save step. The engine choice is bound straight to the engine's
+// "translationEngine" property by the view and never stored.
+#include "glossary/GlossaryManager.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <QVariantList>
+#include <memory>
+
+namespace vox {
+
+class TranslationSettingsModel : public QObject {
+    Q_OBJECT
+    // The speech engine (read through its "translationEntries" property).
+    Q_PROPERTY(QObject *engine READ engine WRITE setEngine NOTIFY engineChanged)
+    Q_PROPERTY(QObject *glossary READ glossaryObject WRITE setGlossary NOTIFY glossaryChanged)
+
+    Q_PROPERTY(int visibleTranslationCount READ visibleTranslationCount WRITE setVisibleTranslationCount NOTIFY
+                   visibleTranslationCountChanged)
+    Q_PROPERTY(QString subject READ subject WRITE setSubject NOTIFY subjectChanged)
+    Q_PROPERTY(QString apiKey READ apiKey WRITE setApiKey NOTIFY apiKeyChanged)
+
+    Q_PROPERTY(QString newSource READ newSource WRITE setNewSource NOTIFY newTermChanged)
+    Q_PROPERTY(QString newTarget READ newTarget WRITE setNewTarget NOTIFY newTermChanged)
+    Q_PROPERTY(bool canAdd READ canAdd NOTIFY newTermChanged)
+    Q_PROPERTY(QString conflictMessage READ conflictMessage NOTIFY conflictMessageChanged)
+    Q_PROPERTY(QString importMessage READ importMessage NOTIFY importMessageChanged)
+
+    // [{id, source, target}] in stored order.
+    Q_PROPERTY(QVariantList terms READ terms NOTIFY termsChanged)
+    Q_PROPERTY(int termCount READ termCount NOTIFY termsChanged)
+    // [{word, count, label, help}], at most 8.
+    Q_PROPERTY(QVariantList candidates READ candidates NOTIFY candidatesChanged)
+
+    Q_PROPERTY(QString localTranslationUrl READ localTranslationUrl WRITE setLocalTranslationUrl NOTIFY
+                   localTranslationUrlChanged)
+    // 0 checking, 1 answering with Chinese, 2 answering without Chinese, 3 not answering.
+    Q_PROPERTY(int serviceState READ serviceState NOTIFY serviceStateChanged)
+    Q_PROPERTY(QString serviceStatus READ serviceStatus NOTIFY serviceStateChanged)
+
+public:
+    enum ServiceState { Checking = 0, Answering = 1, AnsweringWithoutChinese = 2, NotAnswering = 3 };
+    static constexpr int kCandidateLimit = 8;
+
+    // Reads the key and the subject from the store and clamps the stored
+    // visible count to 1…100 (writing it back).
+    explicit TranslationSettingsModel(QObject *parent = nullptr);
+    ~TranslationSettingsModel() override;
+
+    QObject *engine() const { return m_engine; }
+    void setEngine(QObject *engine);
+    QObject *glossaryObject() const;
+    GlossaryManager *glossary() const { return m_glossary; }
+    void setGlossary(QObject *glossary);
+
+    int visibleTranslationCount() const;
+    void setVisibleTranslationCount(int n);
+    QString subject() const { return m_subject; }
+    void setSubject(const QString &s);
+    QString apiKey() const { return m_apiKey; }
+    void setApiKey(const QString &k);
+
+    QString newSource() const { return m_newSource; }
+    void setNewSource(const QString &s);
+    QString newTarget() const { return m_newTarget; }
+    void setNewTarget(const QString &s);
+    bool canAdd() const;
+    QString conflictMessage() const { return m_conflictMessage; }
+    QString importMessage() const { return m_importMessage; }
+
+    QVariantList terms() const;
+    int termCount() const;
+    QVariantList candidates() const { return m_candidates; }
+
+    QString localTranslationUrl() const;
+    void setLocalTranslationUrl(const QString &url);
+    int serviceState() const { return m_serviceState; }
+    QString serviceStatus() const { return m_serviceStatus; }
+
+    Q_INVOKABLE void addTerm();
+    // A suggestion chip: fills the English field and clears the warning.
+    Q_INVOKABLE void chooseCandidate(const QString &word);
+    Q_INVOKABLE void removeTerm(const QString &id);
+    Q_INVOKABLE void clearAll();
+    // The file chosen in the import dialog; an empty URL (cancelled) does nothing.
+    Q_INVOKABLE void importGlossary(const QUrl &file);
+    // Asks the local translation service whether it answers.
+    Q_INVOKABLE void checkService();
+
+    // The English sources of the engine's translations.
+    QStringList entrySources() const;
+
+Q_SIGNALS:
+    void engineChanged();
+    void glossaryChanged();
+    void visibleTranslationCountChanged();
+    void subjectChanged();
+    void apiKeyChanged();
+    void newTermChanged();
+    void conflictMessageChanged();
+    void importMessageChanged();
+    void termsChanged();
+    void candidatesChanged();
+    void localTranslationUrlChanged();
+    void serviceStateChanged();
+
+private Q_SLOTS:
+    void refreshCandidatesSlot() { refreshCandidates(); }
+
+private:
+    void refreshCandidates();
+    void setConflictMessage(const QString &m);
+    void setServiceState(int state, const QString &text);
+    void onSettingChanged(const QString &key);
+
+    QPointer<QObject> m_engine;
+    QPointer<GlossaryManager> m_glossary;
+    QMetaObject::Connection m_engineConnection;
+    QMetaObject::Connection m_glossaryConnection;
+    QString m_subject;
+    QString m_apiKey;
+    QString m_newSource;
+    QString m_newTarget;
+    QString m_conflictMessage;
+    QString m_importMessage;
+    QVariantList m_candidates;
+    int m_serviceState = Checking;
+    QString m_serviceStatus;
+    std::shared_ptr<int> m_probeGeneration = std::make_shared<int>(0);
+};
+
+} // namespace vox
