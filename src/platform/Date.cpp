@@ -1,13 +1,20 @@
 #include "Date.h"
 
 #include <QTimeZone>
+#include <algorithm>
 #include <cmath>
 
 namespace vox {
 
 QDateTime Date::toQDateTime() const
 {
-    const double ms = std::floor(toUnix() * 1000.0);
+    // Kept within +-100 million days of 1970 (what calendars can show); a NaN
+    // reads as the Unix epoch. Converting an out-of-range double is undefined.
+    constexpr double kLimitMs = 8.64e15;
+    double ms = std::floor(toUnix() * 1000.0);
+    if (std::isnan(ms))
+        ms = 0;
+    ms = std::clamp(ms, -kLimitMs, kLimitMs);
     return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(ms));
 }
 

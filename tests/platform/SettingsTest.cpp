@@ -1,0 +1,134 @@
+#include "platform/Settings.h"
+#include "support/TestEnv.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace vox;
+
+namespace {
+
+unsigned fileMode(const QString &path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return 0;
+    return st.st_mode & 07777;
+}
+
+} // namespace
+
+TEST(Settings, AwkwardKeysRoundTripAndListByPrefix)
+{
+    test::ScopedSettings store;
+    const QString p = QString::fromLatin1(Keys::TranslationCachePrefix);
+    const QStringList keys = {
+        p + "a/b/c",
+        p + "back\\slash",
+        p + "pipe|pipe",
+        p + "with spaces  and\ttab",
+        p + QStringLiteral("中文键 – ümlaut 😀"),
+        p + "-2F looks encoded %2F",
+        p + "=;#[section]\"quoted\"",
+        "/leading/slash",
+        "UI_THEME", // keys are case-sensitive
+    };
+    for (int i = 0; i < keys.size(); ++i)
+        store->setValue(keys[i], QStringLiteral("value %1 值").arg(i));
+    store->setValue(Keys::UiTheme, QStringLiteral("ocean"));
+
+    // A fresh object over the same file sees exactly what was written.
+    Settings reread(store.path());
+    for (int i = 0; i < keys.size(); ++i) {
+        EXPECT_TRUE(reread.contains(keys[i])) << keys[i].toStdString();
+        EXPECT_EQ(reread.string(keys[i]), QStringLiteral("value %1 值").arg(i)) << keys[i].toStdString();
+    }
+    EXPECT_EQ(reread.string(Keys::UiTheme), "ocean");
+    EXPECT_FALSE(reread.contains(p + "a"));
+    EXPECT_FALSE(reread.contains(p + "a/b"));
+
+    QStringList listed = reread.keys(p);
+    listed.sort();
+    QStringList expected = keys.mid(0, 7);
+    expected.sort();
+    EXPECT_EQ(listed, expected);
+    EXPECT_EQ(reread.keys().size(), keys.size() + 1);
+
+    reread.remove(keys[0]);
+    EXPECT_FALSE(Settings(store.path()).contains(keys[0]));
+    EXPECT_EQ(Settings(store.path()).keys(p).size(), 6);
+}
+
+TEST(Settings, BytesAndStringsRoundTripUnchanged)
+{
+    test::ScopedSettings store;
+    QByteArray all;
+    for (int i = 0; i < 256; ++i)
+        all.append(char(i));
+    const QList<QByteArray> values = {
+        all,
+        QByteArray(),
+        QByteArray("@ByteArray(fake)"),
+        QByteArray("[{\"id\":\"x\",\"source\":\"a\\nb\"}]"),
+        QByteArray(300000, '\0'),
+    };
+    for (int i = 0; i < values.size(); ++i)
+        store->setValue(QStringLiteral("bytes %1").arg(i), values[i]);
+    const QStringList strings = {"@Variant(x)", "@@", "line\nbreak\r\n", QStringLiteral(" 前后空格 "), "a,b,c", ""};
+    for (int i = 0; i < strings.size(); ++i)
+        store->setValue(QStringLiteral("string %1").arg(i), strings[i]);
+
+    Settings reread(store.path());
+    for (int i = 0; i < values.size(); ++i)
+        EXPECT_EQ(reread.bytes(QStringLiteral("bytes %1").arg(i)), values[i]) << i;
+    for (int i = 0; i < strings.size(); ++i) {
+        const QVariant v = reread.value(QStringLiteral("string %1").arg(i));
+        EXPECT_EQ(v.toString(), strings[i]) << i;
+    }
+}
+
+TEST(Settings, DefaultsAndTypedValues)
+{
+    test::ScopedSettings store;
+    Settings &s = *store;
+    EXPECT_EQ(s.string(Keys::UiTheme), "cyberpunk");
+    EXPECT_FALSE(s.boolean(Keys::SubtitleVisible));
+    EXPECT_EQ(s.integer(Keys::VisibleTranslationCount), 10);
+    EXPECT_DOUBLE_EQ(s.real(Keys::SubtitleOpacity), 0.95);
+    EXPECT_DOUBLE_EQ(s.real(Keys::SubtitleFontSize), 15.0);
+    EXPECT_EQ(s.string(Keys::DeepSeekApiKey), "");
+    EXPECT_EQ(s.string(Keys::CourseSubject), "");
+    EXPECT_FALSE(s.value(Keys::FloatingSubtitleFrame).isValid());
+    EXPECT_FALSE(s.value(Keys::GlossaryTerms).isValid());
+    EXPECT_FALSE(s.contains(Keys::UiTheme)); // a default is not a stored value
+
+    QStringList notified;
+    QObject::connect(&s, &Settings::changed, [&](const QString &key) { notified << key; });
+    s.setValue(Keys::VisibleTranslationCount, 37);
+    s.setValue(Keys::SubtitleVisible, true);
+    EXPECT_EQ(Settings(store.path()).integer(Keys::VisibleTranslationCount), 37);
+    EXPECT_TRUE(Settings(store.path()).boolean(Keys::SubtitleVisible));
+    s.remove(Keys::VisibleTranslationCount);
+    EXPECT_EQ(Settings(store.path()).integer(Keys::VisibleTranslationCount), 10);
+    EXPECT_EQ(notified, QStringList({Keys::VisibleTranslationCount, Keys::SubtitleVisible, Keys::VisibleTranslationCount}));
+}
+
+TEST(Settings, FileIsReadableByItsOwnerOnly)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("voxleaf.ini"));
+    {
+        Settings s(path);
+        s.setValue(Keys::DeepSeekApiKey, QStringLiteral("sk-secret"));
+    }
+    EXPECT_EQ(fileMode(path), 0600u);
+
+    // A file that was left readable by others is tightened on the next write.
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::ReadGroup));
+    Settings again(path);
+    again.setValue(Keys::CourseSubject, QStringLiteral("线性代数"));
+    EXPECT_EQ(fileMode(path), 0600u);
+    EXPECT_EQ(Settings(path).string(Keys::DeepSeekApiKey), "sk-secret");
+}
