@@ -2,6 +2,7 @@
 
 #include "course/CourseArchive.h"
 #include "engine/AudioDeviceManager.h"
+#include "glossary/GlossaryManager.h"
 #include "platform/Diag.h"
 
 #include <QCoreApplication>
@@ -13,10 +14,6 @@
 #include <QPointer>
 #include <QSaveFile>
 
-#if __has_include("glossary/GlossaryManager.h")
-#include "glossary/GlossaryManager.h"
-#define VOX_HAVE_GLOSSARY 1
-#endif
 
 namespace vox {
 
@@ -820,7 +817,6 @@ void SpeechEngine::onActivity(AudioActivity a)
 QStringList SpeechEngine::contextualStrings() const
 {
     QStringList out;
-#ifdef VOX_HAVE_GLOSSARY
     if (!m_glossaryManager)
         return out;
     for (const auto &term : m_glossaryManager->terms()) {
@@ -830,7 +826,6 @@ QStringList SpeechEngine::contextualStrings() const
         if (out.size() >= kContextualStringLimit)
             break;
     }
-#endif
     return out;
 }
 

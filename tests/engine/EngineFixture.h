@@ -1,0 +1,96 @@
+#pragma once
+// Shared set-up of the engine tests: virtual time, a temporary settings
+// store, the fake platform and a fresh engine; helpers to run a session.
+#include "engine/SpeechEngine.h"
+#include "platform/Diag.h"
+#include "platform/fake/FakePlatform.h"
+#include "support/TestEnv.h"
+
+#include <QFile>
+#include <ostream>
+#include <gtest/gtest.h>
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
+namespace vox::test {
+
+struct Submission {
+    QStringList texts;
+    QString reason;
+};
+
+class EngineFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QFile log(diagPath());
+        m_logOffset = log.exists() ? log.size() : 0;
+        fakes.install();
+        engine = std::make_unique<SpeechEngine>(fakes.platform());
+        QObject::connect(engine.get(), &SpeechEngine::chunksSubmitted,
+                         [this](const std::vector<RecognitionChunk> &chunks, const QString &reason) {
+                             Submission s;
+                             for (const auto &c : chunks)
+                                 s.texts.append(c.text);
+                             s.reason = reason;
+                             submissions.push_back(s);
+                         });
+    }
+    void TearDown() override { engine.reset(); }
+
+    // Lets queued hops (recognizer results, audio activity) reach the engine.
+    void pump() { time->advance(0); }
+    void advance(double s) { time->advance(s); }
+
+    // Starts on the 48 kHz microphone and waits out the device settle time.
+    void startSession(const QString &device = QStringLiteral("mic-48k"))
+    {
+        engine->start(device);
+        advance(0.4);
+        ASSERT_TRUE(engine->isRecording()) << engine->lastError().toStdString();
+    }
+    fake::FakeAudioEngine *audio() { return fakes.audioEngines->current; }
+    std::shared_ptr<fake::FakeRecognitionTask> task() { return fakes.recognizer->lastTask(); }
+    // One 4096-frame buffer of a constant signal at 48 kHz stereo (1365 frames at 16 kHz).
+    void pushAudio(float amplitude, int buffers = 1)
+    {
+        for (int i = 0; i < buffers; ++i)
+            audio()->pushConstant(amplitude);
+        pump();
+    }
+
+    // Log lines written since the test began.
+    QString log() const
+    {
+        QFile f(diagPath());
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        f.seek(m_logOffset);
+        return QString::fromUtf8(f.readAll());
+    }
+    bool logged(const QString &text) const { return log().contains(text); }
+
+    QStringList reasons() const
+    {
+        QStringList r;
+        for (const auto &s : submissions)
+            r.append(s.reason);
+        return r;
+    }
+
+    ScopedSettings settingsStore;
+    ScopedVirtualTime time;
+    fake::FakePlatform fakes;
+    std::unique_ptr<SpeechEngine> engine;
+    std::vector<Submission> submissions;
+
+private:
+    qint64 m_logOffset = 0;
+};
+
+} // namespace vox::test
