@@ -1,0 +1,319 @@
+// Recognition requests over a session: results and generations, sentence
+// hand-over (pause, backlog, revocation), rotation, the finalization
+// fallback, automatic restarts and error wording.
+#include "EngineFixture.h"
+
+using namespace vox;
+using namespace vox::test;
+
+namespace {
+
+class RecognitionTest : public EngineFixture {
+protected:
+    void SetUp() override
+    {
+        EngineFixture::SetUp();
+        startSession();
+        requestStart = time->now();
+    }
+    void speak(int buffers = 1) { pushAudio(0.2f, buffers); }
+    // Quiet buffers of about 1365/16000 s each; the first still carries the
+    // resampler's tail of the speech, the other 11 make a pause of 0.94 s.
+    void pause() { pushAudio(0.0f, 12); }
+    double age() { return time->now().secondsSince(requestStart); }
+    void advanceToAge(double a) { advance(a - age()); }
+
+    Date requestStart;
+};
+
+TEST_F(RecognitionTest, PartialResultsBuildTheLiveText)
+{
+    task()->deliverPartial(QStringLiteral("Hello"));
+    EXPECT_TRUE(engine->recognizedText().isEmpty()); // not before the hop
+    pump();
+    EXPECT_EQ(engine->recognizedText(), QStringLiteral("Hello"));
+    task()->deliverPartial(QStringLiteral("Hello world."));
+    pump();
+    EXPECT_EQ(engine->recognizedText(), QStringLiteral("Hello world."));
+    // Text without word segments is skipped.
+    RecognitionResult r;
+    r.bestTranscription.formattedString = QStringLiteral("garbled");
+    task()->deliver(r, std::nullopt);
+    pump();
+    EXPECT_EQ(engine->recognizedText(), QStringLiteral("Hello world."));
+    EXPECT_TRUE(logged(QStringLiteral("识别结果无词片段，本次跳过: garbled")));
+    EXPECT_TRUE(submissions.empty());
+}
+
+TEST_F(RecognitionTest, PauseHandsOnAfterTheSettleTime)
+{
+    speak();
+    task()->deliverPartial(QStringLiteral("Hello world. How are"));
+    pump();
+    pause(); // the text changed just now: no decision yet
+    EXPECT_TRUE(submissions.empty());
+    EXPECT_TRUE(engine->pendingSince().has_value());
+    advance(0.35);
+    pause();
+    ASSERT_EQ(submissions.size(), 1u);
+    EXPECT_EQ(submissions[0].reason, QStringLiteral("停顿判句"));
+    EXPECT_EQ(submissions[0].texts, (QStringList{QStringLiteral("Hello world."), QStringLiteral("How are")}));
+    EXPECT_TRUE(engine->assembler().pendingText().isEmpty());
+}
+
+TEST_F(RecognitionTest, BacklogReleasesOnlyCompleteSentences)
+{
+    task()->deliverPartial(QStringLiteral("One sentence here. And a fragment"));
+    pump();
+    speak();
+    advance(11.9);
+    speak();
+    EXPECT_TRUE(submissions.empty());
+    advance(0.2);
+    speak();
+    ASSERT_EQ(submissions.size(), 1u);
+    EXPECT_EQ(submissions[0].reason, QStringLiteral("积压放行"));
+    EXPECT_EQ(submissions[0].texts, QStringList{QStringLiteral("One sentence here.")});
+    EXPECT_EQ(engine->assembler().pendingText(), QStringLiteral("And a fragment"));
+    // The fragment keeps waiting without a pause.
+    advance(20);
+    speak();
+    EXPECT_EQ(submissions.size(), 1u);
+}
+
+TEST_F(RecognitionTest, TranslationDisabledHandsNothingOn)
+{
+    engine->setTranslationEnabled(false);
+    task()->deliverPartial(QStringLiteral("First one. Second one. third"));
+    pump();
+    advance(1);
+    pause();
+    EXPECT_FALSE(engine->pendingSince().has_value());
+    advance(13);
+    speak();
+    // Revocation is not rescued either.
+    task()->deliverPartial(QStringLiteral("Something else entirely"));
+    pump();
+    advanceToAge(61); // hard rotation
+    EXPECT_EQ(engine->rotationCount(), 1);
+    task()->deliverFinal(QStringLiteral("Something else entirely."));
+    pump();
+    task()->deliverPartial(QStringLiteral("more words"));
+    pump();
+    engine->stop();
+    task()->deliverFinal(QStringLiteral("more words."));
+    pump();
+    EXPECT_TRUE(submissions.empty());
+    EXPECT_FALSE(engine->pendingSince().has_value());
+}
+
+TEST_F(RecognitionTest, RevokedWaitingWordsAreRescued)
+{
+    task()->deliverPartial(QStringLiteral("Alpha beta. Gamma delta epsilon zeta"));
+    pump();
+    speak();
+    advance(12.5);
+    speak(); // backlog: "Alpha beta." handed on, four words wait
+    ASSERT_EQ(submissions.size(), 1u);
+    task()->deliverPartial(QStringLiteral("Alpha beta. Other"));
+    pump();
+    ASSERT_EQ(submissions.size(), 2u);
+    EXPECT_EQ(submissions[1].reason, QStringLiteral("识别撤回抢救"));
+    EXPECT_EQ(submissions[1].texts, QStringList{QStringLiteral("Gamma delta epsilon zeta")});
+    EXPECT_TRUE(logged(QStringLiteral("识别修正撤回: [Alpha beta. Gamma delta epsilon zeta] → [Alpha beta. Other]")));
+}
+
+TEST_F(RecognitionTest, RotationAtAPauseAfterFortyFiveSeconds)
+{
+    // A pause before 45 s hands on the sentence but does not rotate.
+    task()->deliverPartial(QStringLiteral("Early words."));
+    pump();
+    advance(1);
+    speak();
+    pause();
+    EXPECT_EQ(reasons(), QStringList{QStringLiteral("停顿判句")});
+    speak(); // speech again: no pause
+    advanceToAge(44.9);
+    EXPECT_EQ(engine->rotationCount(), 0);
+    advanceToAge(50);
+    EXPECT_EQ(engine->rotationCount(), 0);
+    EXPECT_TRUE(engine->hasRecognitionRequest());
+    // The pause comes: rotate, nothing pending.
+    const auto generation = engine->recognitionGeneration();
+    auto rotated = task();
+    pause();
+    EXPECT_EQ(engine->rotationCount(), 1);
+    EXPECT_TRUE(engine->isRotating());
+    EXPECT_FALSE(engine->hasRecognitionRequest());
+    EXPECT_TRUE(rotated->request()->audioEnded());
+    EXPECT_EQ(engine->recognitionGeneration(), generation);
+    EXPECT_TRUE(logged(QStringLiteral("轮换识别请求 #1（停顿处轮换）")));
+    // Audio meanwhile is buffered for the next request.
+    speak(2);
+    EXPECT_NEAR(engine->forwarder()->bufferedFrames(), 2 * 1365, 1);
+    const qint64 buffered = engine->forwarder()->bufferedFrames();
+    // The rotated task's final result opens the next request at once.
+    rotated->deliverFinal(QStringLiteral("Early words."));
+    pump();
+    ASSERT_NE(task(), rotated);
+    EXPECT_FALSE(engine->isRotating());
+    EXPECT_TRUE(engine->hasRecognitionRequest());
+    EXPECT_EQ(task()->request()->appendedFrames(), buffered);
+    EXPECT_EQ(engine->forwarder()->bufferedFrames(), 0u);
+    // The later fallback finds nothing to do.
+    advance(3.5);
+    EXPECT_FALSE(logged(QStringLiteral("强制收尾")));
+    EXPECT_EQ(fakes.recognizer->tasks.size(), 2u);
+}
+
+TEST_F(RecognitionTest, HardRotationAtSixtySecondsHandsOnTheTail)
+{
+    speak();
+    task()->deliverPartial(QStringLiteral("Done here. still talking and"));
+    pump();
+    advanceToAge(59.5);
+    speak();
+    // The backlog released the complete sentence; the fragment waits.
+    EXPECT_EQ(reasons(), QStringList{QStringLiteral("积压放行")});
+    EXPECT_EQ(engine->rotationCount(), 0);
+    advanceToAge(60);
+    EXPECT_EQ(engine->rotationCount(), 1);
+    EXPECT_TRUE(logged(QStringLiteral("轮换识别请求 #1（硬上限 60s）")));
+    ASSERT_EQ(submissions.size(), 2u);
+    EXPECT_EQ(submissions[1].reason, QStringLiteral("轮换收尾"));
+    EXPECT_EQ(submissions[1].texts, QStringList{QStringLiteral("still talking and")});
+}
+
+TEST_F(RecognitionTest, RotationWithoutFinalResultFallsBackAfterThreeSeconds)
+{
+    speak(3);
+    advanceToAge(60);
+    ASSERT_TRUE(engine->isRotating());
+    auto abandoned = task();
+    const auto generation = engine->recognitionGeneration();
+    const double position = engine->recordingPosition();
+    // A partial of the rotating task still counts (same generation).
+    abandoned->deliverPartial(QStringLiteral("late but valid"));
+    pump();
+    EXPECT_EQ(engine->recognizedText(), QStringLiteral("late but valid"));
+    speak(1);
+    advance(2.9);
+    EXPECT_TRUE(engine->isRotating());
+    advance(0.1);
+    EXPECT_TRUE(logged(QStringLiteral("识别请求 3 秒未返回最终结果，强制收尾")));
+    EXPECT_TRUE(abandoned->isCancelled());
+    EXPECT_FALSE(engine->isRotating());
+    EXPECT_EQ(reasons().last(), QStringLiteral("收尾超时"));
+    EXPECT_EQ(submissions.back().texts, QStringList{QStringLiteral("late but valid")});
+    ASSERT_NE(task(), abandoned);
+    EXPECT_EQ(engine->recognitionGeneration(), generation + 2);
+    // The next request's audio starts where the old one stopped.
+    EXPECT_DOUBLE_EQ(engine->requestStartRecordingTime(), position);
+    EXPECT_NEAR(task()->request()->appendedFrames(), 1365, 1);
+
+    // Stale: the abandoned task's late results change nothing.
+    const QString before = engine->recognizedText();
+    const auto count = submissions.size();
+    abandoned->deliverPartial(QStringLiteral("ghost words"));
+    abandoned->deliverFinal(QStringLiteral("ghost words."));
+    pump();
+    EXPECT_EQ(engine->recognizedText(), before);
+    EXPECT_EQ(submissions.size(), count);
+    EXPECT_TRUE(engine->hasRecognitionRequest());
+}
+
+TEST_F(RecognitionTest, StopFallbackForcesTheEndAfterThreeSeconds)
+{
+    task()->deliverPartial(QStringLiteral("unfinished words"));
+    pump();
+    auto t = task();
+    engine->stop();
+    advance(3);
+    EXPECT_TRUE(t->isCancelled());
+    EXPECT_FALSE(engine->isFinalizingStop());
+    EXPECT_FALSE(engine->hasRecognitionTask());
+    ASSERT_EQ(submissions.size(), 1u);
+    EXPECT_EQ(submissions[0].reason, QStringLiteral("收尾超时"));
+    EXPECT_EQ(fakes.recognizer->tasks.size(), 1u); // not recording: no new request
+}
+
+TEST_F(RecognitionTest, SixConsecutiveErrorsGiveFiveRestartsThenTheFinalMessage)
+{
+    const Error err{QStringLiteral("kAFAssistantErrorDomain"), 1101, QStringLiteral("interrupted")};
+    for (int i = 1; i <= 5; ++i) {
+        task()->deliverError(err);
+        pump();
+        EXPECT_EQ(engine->lastError(),
+                  QStringLiteral("识别任务中断，正在自动重连…（如连续失败请点「停止」后重新「开始」）"));
+        EXPECT_TRUE(logged(QStringLiteral("识别异常，3 秒后自动重连（第 %1 次）…").arg(i)));
+        EXPECT_FALSE(engine->hasRecognitionRequest());
+        advance(2.9);
+        EXPECT_EQ(fakes.recognizer->tasks.size(), size_t(i));
+        advance(0.1);
+        EXPECT_EQ(fakes.recognizer->tasks.size(), size_t(i + 1));
+    }
+    task()->deliverError(err);
+    pump();
+    EXPECT_EQ(engine->lastError(), QStringLiteral("语音识别已连续中断多次，请点「停止」后重新「开始」。"));
+    EXPECT_TRUE(logged(QStringLiteral("自动重连超过 5 次，停止重试")));
+    advance(10);
+    EXPECT_EQ(fakes.recognizer->tasks.size(), 6u);
+    EXPECT_TRUE(engine->isRecording());
+    // Audio keeps being buffered.
+    speak(2);
+    EXPECT_NEAR(engine->forwarder()->bufferedFrames(), 2 * 1365, 1);
+    EXPECT_TRUE(logged(QStringLiteral("识别错误: Error Domain=kAFAssistantErrorDomain Code=1101 \"interrupted\"")));
+}
+
+TEST_F(RecognitionTest, AResultBetweenErrorsResetsTheCount)
+{
+    const Error err{QStringLiteral("other"), 1, QStringLiteral("oops")};
+    for (int i = 0; i < 4; ++i) {
+        task()->deliverError(err);
+        pump();
+        advance(3);
+    }
+    EXPECT_EQ(engine->autoRestartFailures(), 4);
+    task()->deliverPartial(QStringLiteral("alive"));
+    pump();
+    EXPECT_EQ(engine->autoRestartFailures(), 0);
+    for (int i = 0; i < 5; ++i) {
+        task()->deliverError(err);
+        pump();
+        advance(3);
+    }
+    EXPECT_EQ(fakes.recognizer->tasks.size(), 10u);
+    EXPECT_EQ(engine->lastError(), QStringLiteral("识别错误：oops"));
+    // The error hands on what was waiting.
+    EXPECT_EQ(reasons(), QStringList{QStringLiteral("识别段结束")});
+}
+
+TEST_F(RecognitionTest, RecognizerUnavailableAtRequestTimeRetries)
+{
+    task()->deliverFinal(QStringLiteral("Fine."));
+    fakes.recognizer->available = false;
+    pump();
+    EXPECT_EQ(engine->lastError(), QStringLiteral("语音识别服务暂时不可用，正在自动重试…"));
+    EXPECT_TRUE(logged(QStringLiteral("识别器不可用，稍后重试")));
+    fakes.recognizer->available = true;
+    advance(3);
+    EXPECT_TRUE(engine->hasRecognitionRequest());
+}
+
+TEST(FriendlyMessage, MapsErrorsInOrder)
+{
+    const QString d = QStringLiteral("kAFAssistantErrorDomain");
+    EXPECT_TRUE(SpeechEngine::friendlyMessage({d, 203, QStringLiteral("No speech detected")})
+                    .startsWith(QStringLiteral("未检测到语音：")));
+    EXPECT_EQ(SpeechEngine::friendlyMessage({d, 203, QStringLiteral("x")}),
+              QStringLiteral("语音识别不可用：请确认本机语音识别已启用，并已安装英语模型包 pocketsphinx-en-us。"));
+    EXPECT_EQ(SpeechEngine::friendlyMessage({d, 2096, QStringLiteral("x")}),
+              QStringLiteral("语音识别服务暂时不可用，请稍后重试。"));
+    EXPECT_EQ(SpeechEngine::friendlyMessage({d, 2161, QStringLiteral("x")}),
+              QStringLiteral("语音识别服务暂时不可用，请稍后重试。"));
+    EXPECT_EQ(SpeechEngine::friendlyMessage({d, 1, QStringLiteral("x")}), QStringLiteral("识别错误：x"));
+    EXPECT_EQ(SpeechEngine::friendlyMessage({QStringLiteral("other"), 1101, QStringLiteral("y")}),
+              QStringLiteral("识别错误：y"));
+}
+
+} // namespace
