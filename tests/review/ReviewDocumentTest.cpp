@@ -1,0 +1,186 @@
+// The HTML review document: escaping, sections, cards, bars and the file.
+#include "ReviewFixture.h"
+#include "review/DeepSeekReviewService.h"
+
+#include <QRegularExpression>
+
+using namespace vox;
+using namespace vox::test;
+namespace RS = vox::DeepSeekReviewService;
+
+namespace {
+
+ReviewResult fullResult()
+{
+    ReviewResult r;
+    r.title = QStringLiteral("细胞");
+    r.summary = QStringLiteral("总结");
+    r.improvedEntries = {ImprovedEntry{"a <b>", "旧", "新", "注"}, ImprovedEntry{"b", "x", "y", ""}};
+    r.keyPoints = {QStringLiteral("一"), QStringLiteral("二")};
+    r.vocabulary = {VocabularyItem{"cell", "细胞", "例句"}, VocabularyItem{"atp", "能量", ""}};
+    r.topics = {TopicCount{"甲", 10}, TopicCount{"乙", 5}};
+    return r;
+}
+
+CourseSession course(double seconds = 3725, int entries = 3)
+{
+    const Date start = localDate(2025, 5, 2, 14, 3, 9);
+    return CourseSession(start, start.addSeconds(seconds), makeEntries(entries, start), std::nullopt);
+}
+
+QStringList cardNumbers(const QString &html)
+{
+    QStringList out;
+    static const QRegularExpression re(QStringLiteral("<h2><span class=\"num\">(\\d+)</span>"));
+    for (auto it = re.globalMatch(html); it.hasNext();)
+        out << it.next().captured(1);
+    return out;
+}
+
+} // namespace
+
+TEST(ReviewDocument, EscapingIsAppliedOnceToEveryCourseAndReviewText)
+{
+    EXPECT_EQ(RS::escapeHTML(QStringLiteral("Tom & Jerry's <b>\"x\"</b> &amp;")),
+              QStringLiteral("Tom &amp; Jerry&#39;s &lt;b&gt;&quot;x&quot;&lt;/b&gt; &amp;amp;"));
+
+    ReviewResult r = fullResult();
+    r.title = QStringLiteral("Cells & Energy's <b>core</b>");
+    r.summary = QStringLiteral("<script>alert(1)</script>");
+    r.keyPoints = {QStringLiteral("a<b")};
+    r.topics = {TopicCount{"x\"y", 1}};
+    r.vocabulary = {VocabularyItem{"<w>", "<m>", "<e>"}};
+    r.improvedEntries = {ImprovedEntry{"<s>", "<t>", "<i>", "<n>"}};
+    CourseSession c = course();
+    c.entries[0].source = QStringLiteral("<img src=x onerror=alert(1)>");
+    c.entries[0].target = QStringLiteral("'甲'");
+    const QString html = RS::buildHTML(c, r);
+
+    EXPECT_TRUE(html.contains(QStringLiteral("<title>Cells &amp; Energy&#39;s &lt;b&gt;core&lt;/b&gt;</title>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<h1>Cells &amp; Energy&#39;s &lt;b&gt;core&lt;/b&gt;</h1>")));
+    EXPECT_FALSE(html.contains(QStringLiteral("&amp;amp;")));
+    EXPECT_FALSE(html.contains(QStringLiteral("<script>")));
+    EXPECT_FALSE(html.contains(QStringLiteral("<img")));
+    EXPECT_FALSE(html.contains(QStringLiteral("<b>")));
+    for (const char *tag : {"<w>", "<m>", "<e>", "<s>", "<t>", "<i>", "<n>", "a<b"})
+        EXPECT_FALSE(html.contains(QString::fromUtf8(tag))) << tag;
+    EXPECT_TRUE(html.contains(QStringLiteral("<div class=\"bar-label\">x&quot;y</div>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<div class=\"dst\">&#39;甲&#39;</div>")));
+}
+
+TEST(ReviewDocument, BarWidths)
+{
+    auto widths = [](std::vector<qint64> counts) {
+        std::vector<TopicCount> t;
+        for (auto c : counts)
+            t.push_back(TopicCount{"t", c});
+        return RS::topicBarWidths(t);
+    };
+    EXPECT_EQ(widths({10, 5, 0}), (std::vector<int>{100, 50, 3}));
+    EXPECT_EQ(widths({0, 0}), (std::vector<int>{3, 3}));
+    EXPECT_EQ(widths({1}), (std::vector<int>{100}));
+    EXPECT_EQ(widths({3, 1}), (std::vector<int>{100, 33}));
+    EXPECT_EQ(widths({100, 2, -4}), (std::vector<int>{100, 3, 3}));
+
+    const QString chart = RS::topicsChartHTML({TopicCount{"甲", 10}, TopicCount{"乙", 0}});
+    EXPECT_EQ(chart, QStringLiteral("<div class=\"bar-row\">\n<div class=\"bar-label\">甲</div>\n<div class=\"bar-track\">"
+                                    "<div class=\"bar-fill\" style=\"width:100%\"></div></div>\n<div class=\"bar-count\">10 条</div>\n</div>\n"
+                                    "<div class=\"bar-row\">\n<div class=\"bar-label\">乙</div>\n<div class=\"bar-track\">"
+                                    "<div class=\"bar-fill\" style=\"width:3%\"></div></div>\n<div class=\"bar-count\">0 条</div>\n</div>"));
+}
+
+TEST(ReviewDocument, CardsKeepTheirNumbersWhenSectionsAreLeftOut)
+{
+    EXPECT_EQ(cardNumbers(RS::buildHTML(course(), fullResult())), (QStringList{"1", "2", "3", "4", "5", "6"}));
+    ReviewResult r = fullResult();
+    r.topics.clear();
+    r.vocabulary.clear();
+    const QString html = RS::buildHTML(course(), r);
+    EXPECT_EQ(cardNumbers(html), (QStringList{"1", "2", "4", "6"}));
+    // An omitted card leaves an empty line between its neighbours.
+    EXPECT_TRUE(html.contains(QStringLiteral("</ul>\n</div>\n\n<div class=\"card\">\n<h2><span class=\"num\">4</span>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("</table>\n</div>\n\n<div class=\"card\">\n<h2><span class=\"num\">6</span>")));
+}
+
+TEST(ReviewDocument, EmptyTextsAndLists)
+{
+    ReviewResult r;
+    CourseSession c = course(0, 0);
+    const QString html = RS::buildHTML(c, r);
+    EXPECT_TRUE(html.contains(QStringLiteral("<title>课堂记录</title>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<h1>课堂翻译记录</h1>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<p class=\"empty\">暂无总结。</p>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<p class=\"empty\">暂无要点。</p>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<p class=\"empty\">未发现明显翻译问题，本节课译文质量良好。</p>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<p class=\"empty\">本节课没有翻译记录。</p>")));
+    // A note of one space is not empty.
+    EXPECT_TRUE(RS::reviewTableHTML({ImprovedEntry{"a", "b", "c", " "}}).contains(QStringLiteral("<div class=\"note\">💡  </div>")));
+    EXPECT_TRUE(RS::reviewTableHTML({ImprovedEntry{"a", "b", "c", ""}}).contains(QStringLiteral("<td class=\"improved\">c</td>\n<td></td>\n</tr>")));
+    EXPECT_EQ(RS::vocabularyHTML({VocabularyItem{"w", "m", ""}}),
+              QStringLiteral("<div class=\"vocab\">\n<div class=\"vocab-item\">\n<div class=\"w\">w</div>\n<div class=\"m\">m</div>\n\n</div>\n</div>"));
+}
+
+TEST(ReviewDocument, HeroDurationsAndPageFrame)
+{
+    const QString hero = RS::heroSection(course(3725, 3), fullResult());
+    EXPECT_EQ(hero, QStringLiteral("<div class=\"hero\">\n<h1>细胞</h1>\n<div class=\"meta\">📅 2025年5月2日 · 🕐 14:03:09 ～ 15:05:14"
+                                   "（时长 01:02:05）</div>\n<div>\n<span class=\"badge\">共 3 条翻译</span>\n"
+                                   "<span class=\"badge\">2 处改进</span>\n<span class=\"badge\">2 个要点</span>\n"
+                                   "<span class=\"badge\">DeepSeek 审阅</span>\n</div>\n</div>"));
+    EXPECT_TRUE(RS::heroSection(course(360000.9, 0), fullResult()).contains(QStringLiteral("（时长 100:00:00）")));
+
+    const QString html = RS::buildHTML(course(), fullResult());
+    EXPECT_TRUE(html.startsWith(QStringLiteral("<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"UTF-8\">\n"
+                                               "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1.0\">\n"
+                                               "<title>细胞</title>\n<style>\n*{box-sizing:border-box;}\nbody{")));
+    EXPECT_TRUE(html.contains(QStringLiteral("@media (max-width:640px){.vocab{grid-template-columns:1fr;}}\n</style>\n</head>\n"
+                                             "<body>\n<div class=\"page\">\n<div class=\"hero\">")));
+    EXPECT_TRUE(html.endsWith(QStringLiteral("</details>\n</div>\n<footer>由 DeepSeek 审阅生成 · 实时课堂翻译记录</footer>\n</div>\n</body>\n</html>")));
+    EXPECT_EQ(RS::styleSheet().count(QLatin1Char('\n')), 40); // 41 rules, one per line
+    EXPECT_EQ(RS::card(3, QStringLiteral("T"), QStringLiteral("C")),
+              QStringLiteral("<div class=\"card\">\n<h2><span class=\"num\">3</span>T</h2>\nC\n</div>"));
+}
+
+TEST(ReviewDocument, FullEntriesListEveryEntry)
+{
+    CourseSession c = course(3600, 900);
+    const QString html = RS::fullEntriesHTML(c.entries);
+    EXPECT_TRUE(html.startsWith(QStringLiteral("<details>\n<summary>展开 / 收起全部 900 条记录（点击切换）</summary>\n"
+                                               "<div style=\"margin-top:12px\">\n<div class=\"entry\">\n<div class=\"time\">14:03:10</div>\n"
+                                               "<div class=\"body\">\n<div class=\"src\">sentence 1</div>\n<div class=\"dst\">句子 1</div>\n</div>\n</div>\n")));
+    EXPECT_EQ(html.count(QStringLiteral("<div class=\"entry\">")), 900);
+}
+
+class ReviewDocumentFile : public ReviewFixture {};
+
+TEST_F(ReviewDocumentFile, SavedInTheCourseFolderNamedByStart)
+{
+    EXPECT_EQ(RS::documentFileName(course()), QStringLiteral("2025-05-02 14-03-09 课堂记录.html"));
+    auto saved = RS::saveDocument(course(), fullResult());
+    ASSERT_TRUE(saved.ok()) << saved.error().message.toStdString();
+    EXPECT_EQ(saved.value(), courseFolder() + QStringLiteral("/2025-05-02 14-03-09 课堂记录.html"));
+    EXPECT_EQ(QString::fromUtf8(readAll(saved.value())), RS::buildHTML(course(), fullResult()));
+
+    // Again: replaced, no temporary file left.
+    ReviewResult other = fullResult();
+    other.title = QStringLiteral("第二次");
+    ASSERT_TRUE(RS::saveDocument(course(), other).ok());
+    EXPECT_TRUE(QString::fromUtf8(readAll(saved.value())).contains(QStringLiteral("<h1>第二次</h1>")));
+    EXPECT_EQ(QDir(courseFolder()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+
+    desktop->setDesktop({});
+    auto noDesktop = RS::saveDocument(course(), fullResult());
+    ASSERT_FALSE(noDesktop.ok());
+    EXPECT_EQ(noDesktop.error(), (Error{"DeepSeek", -3, QStringLiteral("无法访问桌面目录")}));
+}
+
+TEST_F(ReviewDocumentFile, FolderThatCannotBeMadeIsAnError)
+{
+    // A file where the folder should be.
+    QFile blocker(courseFolder());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    auto r = RS::saveDocument(course(), fullResult());
+    ASSERT_FALSE(r.ok());
+    EXPECT_FALSE(r.error().message.isEmpty());
+}
