@@ -2,9 +2,45 @@
 
 #include "platform/Settings.h"
 
+#include <QPointer>
 #include <algorithm>
 
 namespace vox::TranslationCache {
+
+namespace {
+
+// The number of cache keys in the current store, kept so that a write does
+// not have to list every key of the store; recounted whenever the store
+// changes (tests and tools install their own) and after every trim.
+struct KeyCount {
+    QPointer<Settings> store;
+    qsizetype count = 0;
+};
+KeyCount g_count;
+
+qsizetype &cacheKeyCount()
+{
+    Settings &s = settings();
+    if (g_count.store.data() != &s) {
+        g_count.store = &s;
+        g_count.count = s.keys(QLatin1String(Keys::TranslationCachePrefix)).size();
+    }
+    return g_count.count;
+}
+
+// Removes many keys; one write of the store when it offers a batch removal.
+template <typename Store>
+void removeKeys(Store &s, const QStringList &keys)
+{
+    if constexpr (requires { s.remove(keys); }) {
+        s.remove(keys);
+    } else {
+        for (const QString &k : keys)
+            s.remove(k);
+    }
+}
+
+} // namespace
 
 std::uint64_t stableHash(const QString &text)
 {
@@ -65,8 +101,13 @@ void cacheResults(const QStringList &results, const QStringList &sentences, cons
     for (qsizetype i = 0; i < sentences.size() && i < results.size(); ++i) {
         if (results[i].isEmpty())
             continue;
-        s.setValue(key(fingerprint, sentences[i]), results[i]);
-        trimIfNeeded();
+        const QString k = key(fingerprint, sentences[i]);
+        qsizetype &count = cacheKeyCount();
+        if (!s.contains(k))
+            ++count;
+        s.setValue(k, results[i]);
+        if (count > kTrimThreshold)
+            trimIfNeeded();
     }
 }
 
@@ -74,12 +115,14 @@ void trimIfNeeded()
 {
     Settings &s = settings();
     QStringList keys = s.keys(QLatin1String(Keys::TranslationCachePrefix));
-    if (keys.size() <= kTrimThreshold)
-        return;
-    std::sort(keys.begin(), keys.end());
-    const qsizetype n = std::min<qsizetype>(kTrimAmount, keys.size());
-    for (qsizetype i = 0; i < n; ++i)
-        s.remove(keys[i]);
+    if (keys.size() > kTrimThreshold) {
+        std::sort(keys.begin(), keys.end());
+        const qsizetype n = std::min<qsizetype>(kTrimAmount, keys.size());
+        removeKeys(s, keys.mid(0, n));
+        keys.remove(0, n);
+    }
+    g_count.store = &s;
+    g_count.count = keys.size();
 }
 
 } // namespace vox::TranslationCache

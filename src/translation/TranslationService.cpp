@@ -46,8 +46,8 @@ void TranslationService::translate(const QStringList &sentences, const std::shar
         }
         const QStringList &responses = r.value();
         for (qsizetype k = 0; k < responses.size() && k < pending.size(); ++k) {
-            // An empty answer is not remembered: a retry asks again.
-            if (!responses[k].isEmpty())
+            // A blank answer is not remembered: a retry asks again.
+            if (!responses[k].trimmed().isEmpty())
                 memo->insert(pending[k], responses[k]);
             results[positions[k]] = responses[k];
         }

@@ -1,0 +1,206 @@
+// The "system" engine on Linux: a local LibreTranslate-style server, its
+// language probe, batch translation and the service's memo.
+#include "support/HttpTestServer.h"
+#include "support/TestEnv.h"
+#include "translation/LocalTranslationSession.h"
+#include "translation/TranslationService.h"
+
+#include <QJsonArray>
+#include <gtest/gtest.h>
+
+using namespace vox;
+using vox::test::HttpTestReply;
+using vox::test::HttpTestServer;
+
+namespace {
+
+QString zh(const QString &s)
+{
+    return QStringLiteral("中:") + s;
+}
+
+struct ProbeRun {
+    std::shared_ptr<LocalTranslationSession> session;
+    std::optional<Error> failure;
+};
+
+ProbeRun probe(const QUrl &url)
+{
+    LocalTranslationProbe p;
+    p.setBaseUrl(url);
+    ProbeRun out;
+    QObject::connect(&p, &LocalTranslationProbe::sessionReady, [&](std::shared_ptr<TranslationSession> s) {
+        out.session = std::dynamic_pointer_cast<LocalTranslationSession>(s);
+    });
+    QObject::connect(&p, &LocalTranslationProbe::probeFailed, [&](const Error &e) { out.failure = e; });
+    p.start();
+    test::waitFor([&] { return out.session || out.failure; });
+    return out;
+}
+
+Result<QStringList> translateWith(TranslationSession &s, const QStringList &texts)
+{
+    std::optional<Result<QStringList>> out;
+    s.translate(texts, [&](Result<QStringList> r) { out = std::move(r); });
+    test::waitFor([&] { return out.has_value(); });
+    return out ? *out : Result<QStringList>(Error{"test", 0, "no answer"});
+}
+
+} // namespace
+
+TEST(LocalTranslationTest, ProbePrefersZhHansAndFallsBackToZh)
+{
+    test::ScopedVirtualTime time;
+    HttpTestServer modern;
+    modern.installLibreTranslate({"zh-Hans", "zh-Hant"}, zh);
+    auto a = probe(modern.url());
+    ASSERT_TRUE(a.session);
+    EXPECT_EQ(a.session->targetCode(), QStringLiteral("zh-Hans"));
+
+    HttpTestServer older;
+    older.installLibreTranslate({"zh"}, zh);
+    auto b = probe(older.url());
+    ASSERT_TRUE(b.session);
+    EXPECT_EQ(b.session->targetCode(), QStringLiteral("zh"));
+    EXPECT_EQ(older.requests().front().method, "GET");
+    EXPECT_EQ(older.requests().front().path, QStringLiteral("/languages"));
+}
+
+TEST(LocalTranslationTest, ServerWithoutChineseGivesTheLanguagePackError)
+{
+    test::ScopedVirtualTime time;
+    HttpTestServer server;
+    server.installLibreTranslate({"de", "fr"}, zh);
+    auto p = probe(server.url());
+    ASSERT_TRUE(p.session);
+    EXPECT_FALSE(p.session->chineseAvailable());
+    auto r = translateWith(*p.session, {"Hello."});
+    ASSERT_FALSE(r.ok());
+    EXPECT_TRUE(isLanguagePackMissing(r.error()));
+    EXPECT_EQ(server.requestCount(QStringLiteral("/translate")), 0);
+
+    // Once the zh model is installed the same session translates.
+    server.installLibreTranslate({"zh"}, zh);
+    auto later = translateWith(*p.session, {"Hello."});
+    ASSERT_TRUE(later.ok());
+    EXPECT_EQ(later.value(), QStringList{zh("Hello.")});
+}
+
+TEST(LocalTranslationTest, ProbeRetriesWithBackOffUntilTheServerAnswers)
+{
+    test::ScopedVirtualTime time;
+    HttpTestServer server;
+    server.enqueue("GET", "/languages", HttpTestReply::text(503, "starting"));
+    server.enqueue("GET", "/languages", HttpTestReply::text(502, "gateway"));
+    server.installLibreTranslate({"zh"}, zh);
+
+    LocalTranslationProbe p;
+    p.setBaseUrl(server.url());
+    std::shared_ptr<TranslationSession> got;
+    int failures = 0;
+    QObject::connect(&p, &LocalTranslationProbe::sessionReady, [&](auto s) { got = s; });
+    QObject::connect(&p, &LocalTranslationProbe::probeFailed, [&](const Error &) { ++failures; });
+    p.start();
+    ASSERT_TRUE(test::waitFor([&] { return failures == 1; }));
+    EXPECT_TRUE(p.isProbing());
+    time->advance(0.9);
+    EXPECT_EQ(server.requestCount(), 1); // first retry after 1 s
+    time->advance(0.1);
+    ASSERT_TRUE(test::waitFor([&] { return failures == 2; }));
+    time->advance(1.9);
+    EXPECT_EQ(server.requestCount(), 2); // then after 2 s
+    time->advance(0.1);
+    ASSERT_TRUE(test::waitFor([&] { return got != nullptr; }));
+    EXPECT_FALSE(p.isProbing());
+}
+
+TEST(LocalTranslationTest, BatchGoesOutInOneRequestAndComesBackInOrder)
+{
+    HttpTestServer server;
+    server.installLibreTranslate({"zh-Hans"}, zh);
+    LocalTranslationSession s(server.url(), QStringLiteral("zh-Hans"));
+    auto r = translateWith(s, {"First.", "Second.", "Third."});
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.value(), (QStringList{zh("First."), zh("Second."), zh("Third.")}));
+    ASSERT_EQ(server.requestCount(), 1);
+    const auto &req = server.requests().front();
+    EXPECT_EQ(req.method, "POST");
+    EXPECT_EQ(req.path, QStringLiteral("/translate"));
+    EXPECT_EQ(req.json(), (QJsonObject{{"q", QJsonArray{"First.", "Second.", "Third."}},
+                                       {"source", "en"},
+                                       {"target", "zh-Hans"},
+                                       {"format", "text"}}));
+}
+
+TEST(LocalTranslationTest, ServerErrorsBecomeErrorValuesWithTheServersMessage)
+{
+    HttpTestServer server;
+    LocalTranslationSession s(server.url(), QStringLiteral("zh"));
+    server.enqueue("POST", "/translate", HttpTestReply::json(400, QJsonObject{{"error", "zh is not supported"}}));
+    auto r = translateWith(s, {"Hello."});
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error().message, QStringLiteral("zh is not supported"));
+    EXPECT_EQ(r.error().code, 400);
+
+    server.enqueue("POST", "/translate", HttpTestReply::text(200, "not json"));
+    auto bad = translateWith(s, {"Hello."});
+    ASSERT_FALSE(bad.ok());
+    EXPECT_EQ(bad.error().domain, QStringLiteral("LocalTranslation"));
+
+    server.shutdown();
+    auto down = translateWith(s, {"Hello."});
+    ASSERT_FALSE(down.ok());
+    EXPECT_EQ(down.error().domain, QStringLiteral("Network"));
+}
+
+TEST(LocalTranslationTest, AddressComesFromEnvironmentThenSetting)
+{
+    test::ScopedSettings settings;
+    qunsetenv("VOXLEAF_LOCAL_TRANSLATION_URL");
+    EXPECT_EQ(localTranslationUrl(), QUrl("http://127.0.0.1:5000"));
+    settings->setValue(Keys::LocalTranslationUrl, "http://10.0.0.2:8000/");
+    EXPECT_EQ(localTranslationUrl(), QUrl("http://10.0.0.2:8000"));
+    qputenv("VOXLEAF_LOCAL_TRANSLATION_URL", "http://localhost:5555");
+    EXPECT_EQ(localTranslationUrl(), QUrl("http://localhost:5555"));
+    qunsetenv("VOXLEAF_LOCAL_TRANSLATION_URL");
+}
+
+TEST(TranslationServiceTest, MemoKeepsRepeatedSentencesAwayFromTheServer)
+{
+    HttpTestServer server;
+    server.installLibreTranslate({"zh"}, zh);
+    auto session = std::make_shared<LocalTranslationSession>(server.url(), QStringLiteral("zh"));
+    TranslationService service;
+    QObject context;
+    auto run = [&](const QStringList &texts) {
+        std::optional<Result<QStringList>> out;
+        service.translate(texts, session, &context, [&](Result<QStringList> r) { out = std::move(r); });
+        test::waitFor([&] { return out.has_value(); });
+        return *out;
+    };
+
+    auto first = run({"A.", "B."});
+    ASSERT_TRUE(first.ok());
+    // Two identical new sentences are both asked for; the known one is not.
+    auto second = run({"A.", "C.", "C."});
+    ASSERT_TRUE(second.ok());
+    EXPECT_EQ(second.value(), (QStringList{zh("A."), zh("C."), zh("C.")}));
+    ASSERT_EQ(server.requestCount(), 2);
+    EXPECT_EQ(server.requests()[1].json()["q"].toArray(), (QJsonArray{"C.", "C."}));
+
+    auto third = run({"B.", "C."});
+    ASSERT_TRUE(third.ok());
+    EXPECT_EQ(server.requestCount(), 2);
+
+    // A short answer leaves the unanswered position empty (and not memoized);
+    // extra answers are ignored.
+    server.enqueue("POST", "/translate", HttpTestReply::json(200, QJsonObject{{"translatedText", QJsonArray{"一"}}}));
+    auto shortAnswer = run({"D.", "E."});
+    ASSERT_TRUE(shortAnswer.ok());
+    EXPECT_EQ(shortAnswer.value(), (QStringList{"一", ""}));
+    server.enqueue("POST", "/translate",
+                   HttpTestReply::json(200, QJsonObject{{"translatedText", QJsonArray{"二", "多余"}}}));
+    auto extra = run({"E."});
+    ASSERT_TRUE(extra.ok());
+    EXPECT_EQ(extra.value(), QStringList{"二"});
+}

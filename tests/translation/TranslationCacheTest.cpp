@@ -1,0 +1,89 @@
+// The persistent translation cache: fingerprint, whole-batch hits, trimming.
+#include "support/TestEnv.h"
+#include "translation/TranslationCache.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace vox;
+namespace TC = vox::TranslationCache;
+
+TEST(TranslationCacheTest, FingerprintIsFnv1aInBase36)
+{
+    EXPECT_EQ(TC::stableHash(QString()), 14695981039346656037ULL);
+    EXPECT_EQ(TC::glossaryFingerprint({}), QStringLiteral("33niihzj4ux45"));
+    // Reference values of FNV-1a 64.
+    EXPECT_EQ(TC::stableHash(QStringLiteral("a")), 0xaf63dc4c8601ec8cULL);
+    EXPECT_EQ(TC::stableHash(QStringLiteral("foobar")), 0x85944171f73967e8ULL);
+    // Over UTF-8 bytes, not UTF-16 units.
+    EXPECT_EQ(TC::stableHash(QStringLiteral("熵")), TC::stableHash(QString::fromUtf8("\xE7\x86\xB5")));
+    EXPECT_EQ(TC::base36(0), QStringLiteral("0"));
+    EXPECT_EQ(TC::base36(35), QStringLiteral("z"));
+    EXPECT_EQ(TC::base36(36), QStringLiteral("10"));
+    EXPECT_EQ(TC::base36(~0ULL), QStringLiteral("3w5e11264sgsf"));
+}
+
+TEST(TranslationCacheTest, FingerprintFollowsTargetsAndOrderButNotSourceCase)
+{
+    const std::vector<GlossaryPair> base{{"Entropy", "熵"}, {"GPU", "图形处理器"}};
+    const QString fp = TC::glossaryFingerprint(base);
+    EXPECT_EQ(fp, TC::base36(TC::stableHash(QStringLiteral("entropy=熵;gpu=图形处理器"))));
+    EXPECT_EQ(TC::glossaryFingerprint({{"ENTROPY", "熵"}, {"gpu", "图形处理器"}}), fp);
+    EXPECT_NE(TC::glossaryFingerprint({{"Entropy", "熵值"}, {"GPU", "图形处理器"}}), fp);
+    EXPECT_NE(TC::glossaryFingerprint({{"GPU", "图形处理器"}, {"Entropy", "熵"}}), fp);
+}
+
+TEST(TranslationCacheTest, OnlyWholeBatchesHitAndEmptyResultsAreNeverStored)
+{
+    test::ScopedSettings settings;
+    const QString fp = QStringLiteral("fp");
+    EXPECT_EQ(TC::cachedResults({}, fp), QStringList{});
+
+    TC::cacheResults({"一", "", "三"}, {"One.", "Two.", "Three."}, fp);
+    EXPECT_EQ(settings->string("translation_cache_v1_fp|One."), QStringLiteral("一"));
+    EXPECT_FALSE(settings->contains("translation_cache_v1_fp|Two."));
+    EXPECT_EQ(TC::cachedResults({"One.", "Three."}, fp), (QStringList{"一", "三"}));
+    EXPECT_EQ(TC::cachedResults({"One.", "Two."}, fp), std::nullopt);
+    EXPECT_EQ(TC::cachedResults({"One."}, QStringLiteral("other")), std::nullopt);
+    // Sentences are keys exactly as recognized: spaces and "/" kept.
+    TC::cacheResults({"四"}, {" a/b \\ c "}, fp);
+    EXPECT_EQ(TC::cachedResults({" a/b \\ c "}, fp), QStringList{"四"});
+    EXPECT_EQ(TC::cachedResults({"a/b \\ c"}, fp), std::nullopt);
+}
+
+TEST(TranslationCacheTest, The2001stWriteDropsTheThousandSmallestKeys)
+{
+    // 2000 entries written straight into a store file (2000 single writes
+    // would take minutes under the sanitizers).
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("settings.ini"));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        QByteArray ini = "[General]\n" + Settings::encodeKey(Keys::CourseSubject).toLatin1() + "=physics\n";
+        for (int i = 0; i < 2000; ++i) {
+            const QString k = TC::key(QStringLiteral("fp"), QStringLiteral("s%1").arg(i, 4, 10, QLatin1Char('0')));
+            ini += Settings::encodeKey(k).toLatin1() + "=v" + QByteArray::number(i) + "\n";
+        }
+        f.write(ini);
+    }
+    Settings store(path);
+    setSettings(&store);
+    EXPECT_EQ(store.keys(Keys::TranslationCachePrefix).size(), 2000);
+    EXPECT_EQ(TC::cachedResults({"s0000", "s1999"}, QStringLiteral("fp")), (QStringList{"v0", "v1999"}));
+
+    // Rewriting a stored sentence adds no key and trims nothing.
+    TC::cacheResults({"新0"}, {"s0000"}, QStringLiteral("fp"));
+    EXPECT_EQ(store.keys(Keys::TranslationCachePrefix).size(), 2000);
+
+    TC::cacheResults({"新"}, {"a-first-in-order"}, QStringLiteral("fp"));
+    EXPECT_EQ(store.keys(Keys::TranslationCachePrefix).size(), 1001);
+    // "a-first-in-order" < "s0000" < ... : it and s0000..s0998 went first.
+    EXPECT_FALSE(store.contains("translation_cache_v1_fp|a-first-in-order"));
+    EXPECT_FALSE(store.contains("translation_cache_v1_fp|s0998"));
+    EXPECT_TRUE(store.contains("translation_cache_v1_fp|s0999"));
+    EXPECT_TRUE(store.contains("translation_cache_v1_fp|s1999"));
+    EXPECT_EQ(store.string(Keys::CourseSubject), QStringLiteral("physics"));
+    setSettings(nullptr);
+}

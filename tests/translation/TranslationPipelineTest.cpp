@@ -1,0 +1,317 @@
+// The live translation pipeline in virtual time, with a local DeepSeek
+// imitation and a local translation server.
+#include "support/HttpTestServer.h"
+#include "support/TestEnv.h"
+#include "translation/ChatCompletions.h"
+#include "translation/LocalTranslationSession.h"
+#include "translation/TranslationCache.h"
+#include "translation/TranslationPipeline.h"
+#include "platform/Diag.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <gtest/gtest.h>
+
+using namespace vox;
+using vox::test::HttpTestReply;
+using vox::test::HttpTestServer;
+
+namespace {
+
+const QString kPlaceholder = QStringLiteral("（译文缺失，请参考英文原文）");
+const QString kGaveUp = QStringLiteral("翻译多次失败，已把英文原文记入课程记录（译文缺失），请检查网络或翻译设置。");
+const QString kIncomplete = QStringLiteral("翻译结果不完整，英文原文已保留，请稍后重试。");
+
+struct StubHost : PipelineHost {
+    std::vector<QString> errors;
+    double requestStart = 0;
+    int pendingCleared = 0;
+    int refreshes = 0;
+    std::vector<QString> clearReasons;
+
+    void setLastError(const QString &m) override { errors.push_back(m); }
+    double requestStartRecordingTime() const override { return requestStart; }
+    void clearPendingSince() override { ++pendingCleared; }
+    void refreshRecognizedText() override { ++refreshes; }
+    void logRecognizedTextBeforeClear(const QString &reason) override { clearReasons.push_back(reason); }
+    QString lastError() const { return errors.empty() ? QString() : errors.back(); }
+};
+
+std::vector<RecognitionChunk> chunks(const QStringList &texts)
+{
+    std::vector<RecognitionChunk> out;
+    for (const auto &t : texts)
+        out.push_back(RecognitionChunk{t, std::nullopt});
+    return out;
+}
+
+QString diagText()
+{
+    QFile f(diagPath());
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll());
+}
+
+class PipelineTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ChatCompletions::setBaseUrlForTesting(deepseek.url());
+        local.installLibreTranslate({"zh"}, [](const QString &s) { return QStringLiteral("本地:") + s; });
+        session = std::make_shared<LocalTranslationSession>(local.url(), QStringLiteral("zh"));
+    }
+    void TearDown() override { ChatCompletions::setBaseUrlForTesting(std::nullopt); }
+
+    void useDeepSeek(const QString &key = QStringLiteral("sk-test"))
+    {
+        pipeline.setTranslationEngine(TranslationEngine::DeepSeek);
+        if (!key.isEmpty())
+            settings->setValue(Keys::DeepSeekApiKey, key);
+    }
+    bool waitEntries(size_t n) { return test::waitFor([&] { return pipeline.translationEntries().size() >= n; }); }
+    QStringList targets() const
+    {
+        QStringList out;
+        for (const auto &e : pipeline.translationEntries())
+            out.append(e.target);
+        return out;
+    }
+
+    test::ScopedSettings settings;
+    test::ScopedVirtualTime time;
+    HttpTestServer deepseek;
+    HttpTestServer local;
+    std::shared_ptr<LocalTranslationSession> session;
+    StubHost host;
+    TranslationPipeline pipeline{host};
+};
+
+} // namespace
+
+TEST_F(PipelineTest, HandOverKeepsSpokenTextsAndComputesAudioTimes)
+{
+    pipeline.setTranslationSession(session);
+    host.requestStart = 10;
+    pipeline.submitChunks(chunks({"…", " , "}), "停顿");
+    EXPECT_TRUE(pipeline.inFlightBatches().empty());
+    EXPECT_EQ(host.pendingCleared, 0);
+    EXPECT_EQ(local.requestCount(), 0);
+
+    std::vector<RecognitionChunk> c{{"Alpha one.", std::nullopt}, {"?!", 1.0}, {"Beta two.", 2.5}, {"Gamma 3", -20.0}};
+    pipeline.submitChunks(c, "停顿");
+    EXPECT_EQ(host.pendingCleared, 1);
+    ASSERT_EQ(pipeline.inFlightBatches().size(), 1u);
+    EXPECT_EQ(pipeline.inFlightBatches()[0].sourceText, QStringLiteral("Alpha one. Beta two. Gamma 3"));
+    ASSERT_TRUE(waitEntries(3));
+    const auto &e = pipeline.translationEntries();
+    EXPECT_DOUBLE_EQ(e[0].audioTime, 10.0);
+    EXPECT_DOUBLE_EQ(e[1].audioTime, 12.5);
+    EXPECT_DOUBLE_EQ(e[2].audioTime, 0.0);
+    EXPECT_EQ(pipeline.translatedText(), QStringLiteral("本地:Alpha one.\n本地:Beta two.\n本地:Gamma 3"));
+    EXPECT_TRUE(diagText().contains(QStringLiteral("判句[停顿]: Alpha one. | Beta two. | Gamma 3")));
+    EXPECT_TRUE(diagText().contains(QStringLiteral("翻译完成: 本地:Alpha one. | 本地:Beta two. | 本地:Gamma 3")));
+}
+
+TEST_F(PipelineTest, BatchesRunStrictlyInSubmissionOrder)
+{
+    useDeepSeek();
+    deepseek.enqueue("POST", "/chat/completions", HttpTestReply::hold());
+    deepseek.installDeepSeek([](const QString &s) { return QStringLiteral("译:") + s; });
+
+    pipeline.submitChunks(chunks({"First one."}), "停顿");
+    pipeline.submitChunks(chunks({"Second one."}), "停顿");
+    ASSERT_TRUE(deepseek.waitForRequests(1));
+    test::waitFor([] { return false; }, 100); // give a wrongly parallel second request time to arrive
+    EXPECT_EQ(deepseek.requestCount(), 1);
+    EXPECT_TRUE(pipeline.isTranslating());
+    EXPECT_FALSE(pipeline.isIdle());
+    EXPECT_EQ(pipeline.inFlightBatches().size(), 2u);
+
+    ASSERT_TRUE(deepseek.release(HttpTestReply::chatTranslations({"第一句。"})));
+    ASSERT_TRUE(waitEntries(2));
+    EXPECT_EQ(targets(), (QStringList{"第一句。", "译:Second one."}));
+    EXPECT_TRUE(pipeline.isIdle());
+    // The second request carried the first pair as recent context.
+    const QString system =
+        deepseek.requests()[1].json()["messages"].toArray()[0].toObject()["content"].toString();
+    EXPECT_TRUE(system.contains(QStringLiteral("原文: First one.\n译文: 第一句。")));
+}
+
+TEST_F(PipelineTest, IncompleteResultsAreRetriedThenRecordedWithPlaceholders)
+{
+    pipeline.setTranslationSession(session);
+    local.route("POST", "/translate", [](const test::HttpTestRequest &) {
+        return HttpTestReply::json(200, QJsonObject{{"translatedText", QJsonArray{"  "}}});
+    });
+    pipeline.submitChunks(chunks({"Retry me one.", "Retry me two."}), "积压");
+    ASSERT_TRUE(test::waitFor([&] { return host.lastError() == kIncomplete; }));
+    EXPECT_EQ(local.requestCount(), 1);
+    time->advance(1.49);
+    EXPECT_EQ(local.requestCount(), 1);
+    time->advance(0.01);
+    ASSERT_TRUE(local.waitForRequests(2));
+    test::waitFor([&] { return !pipeline.isTranslating(); });
+    time->advance(1.5);
+    ASSERT_TRUE(local.waitForRequests(3));
+    ASSERT_TRUE(waitEntries(2));
+    EXPECT_EQ(targets(), (QStringList{kPlaceholder, kPlaceholder}));
+    EXPECT_EQ(host.lastError(), kGaveUp);
+    EXPECT_TRUE(pipeline.inFlightBatches().empty()); // removed at once
+    EXPECT_EQ(host.clearReasons, std::vector<QString>{QStringLiteral("译文落地移除原文")});
+    const QString log = diagText();
+    EXPECT_TRUE(log.contains(QStringLiteral("翻译结果不完整，保留英文: expected=2, actual=2")));
+    EXPECT_TRUE(log.contains(QStringLiteral("翻译重试（第 1 次）: Retry me one. | Retry me two.")));
+    EXPECT_TRUE(log.contains(QStringLiteral("翻译重试（第 2 次）: Retry me one. | Retry me two.")));
+    EXPECT_TRUE(log.contains(QStringLiteral("翻译连续失败 3 次，保留英文原文入账: Retry me one. | Retry me two.")));
+    // Placeholders are never cached.
+    EXPECT_TRUE(settings->keys(Keys::TranslationCachePrefix).isEmpty());
+}
+
+TEST_F(PipelineTest, WithoutApiKeyThreeImmediateFailuresAndNoRequest)
+{
+    useDeepSeek(QString());
+    pipeline.setTranslationSession(session);
+    pipeline.submitChunks(chunks({"No key here."}), "停顿");
+    const QString noKey = QStringLiteral("DeepSeek 在线翻译需要 API Key；英文原文已保留。请点击「翻译设置」填写后重试。");
+    EXPECT_EQ(host.lastError(), noKey);
+    EXPECT_TRUE(pipeline.translationEntries().empty());
+    time->advance(1.5);
+    EXPECT_EQ(host.errors.size(), 2u);
+    EXPECT_TRUE(pipeline.translationEntries().empty());
+    time->advance(1.5);
+    EXPECT_EQ(host.errors, (std::vector<QString>{noKey, noKey, noKey, kGaveUp}));
+    EXPECT_EQ(targets(), QStringList{kPlaceholder});
+    EXPECT_EQ(deepseek.requestCount() + local.requestCount(), 0);
+}
+
+TEST_F(PipelineTest, DeepSeekFailureFallsBackToTheLocalEngine)
+{
+    useDeepSeek();
+    pipeline.setTranslationSession(session);
+    deepseek.enqueue("POST", "/chat/completions", HttpTestReply::text(500, "down"));
+    pipeline.submitChunks(chunks({"Fall back please."}), "停顿");
+    ASSERT_TRUE(waitEntries(1));
+    EXPECT_EQ(targets(), QStringList{"本地:Fall back please."});
+    EXPECT_EQ(host.lastError(), QStringLiteral("DeepSeek 翻译失败，已自动切换为系统离线翻译：DeepSeek 翻译 API 错误（500）：down"));
+    EXPECT_TRUE(diagText().contains(QStringLiteral("DeepSeek 翻译失败，尝试降级系统翻译: ")));
+
+    // Without a session the attempt fails with its own message.
+    pipeline.setTranslationSession(nullptr);
+    deepseek.enqueue("POST", "/chat/completions", HttpTestReply::text(401, "bad key"));
+    pipeline.submitChunks(chunks({"No session now."}), "停顿");
+    ASSERT_TRUE(test::waitFor([&] { return host.errors.size() >= 3; }));
+    EXPECT_EQ(host.lastError(), QStringLiteral("DeepSeek 翻译失败，系统翻译会话尚未就绪；英文原文已保留。"));
+
+    // Both failing: the local error's description.
+    pipeline.setTranslationSession(session);
+    local.enqueue("POST", "/translate", HttpTestReply::json(500, QJsonObject{{"error", "model crashed"}}));
+    deepseek.enqueue("POST", "/chat/completions", HttpTestReply::text(429, "slow down"));
+    time->advance(1.5);
+    ASSERT_TRUE(test::waitFor([&] { return host.lastError().startsWith(QStringLiteral("DeepSeek 与")); }));
+    EXPECT_EQ(host.lastError(), QStringLiteral("DeepSeek 与系统翻译均失败，英文原文已保留：model crashed"));
+}
+
+TEST_F(PipelineTest, SystemEngineMessagesForMissingSessionAndLanguagePack)
+{
+    pipeline.submitChunks(chunks({"Session missing."}), "停顿");
+    EXPECT_EQ(host.lastError(), QStringLiteral("翻译会话尚未就绪，英文原文已保留；请稍后继续说话或重新开始。"));
+
+    HttpTestServer noChinese;
+    noChinese.installLibreTranslate({"de"}, [](const QString &s) { return s; });
+    pipeline.setTranslationSession(std::make_shared<LocalTranslationSession>(noChinese.url(), QString()));
+    time->advance(1.5);
+    ASSERT_TRUE(test::waitFor([&] { return host.errors.size() >= 2; }));
+    EXPECT_EQ(host.lastError(),
+              QStringLiteral("需要下载英中翻译语言包；英文原文已保留。请为本地翻译服务安装中文（zh）模型后重试，"
+                             "例如以「libretranslate --load-only en,zh」启动。"));
+}
+
+TEST_F(PipelineTest, CacheHitsLandWithoutAnyCall)
+{
+    useDeepSeek();
+    TranslationCache::cacheResults({"缓存一", "缓存二"}, {"Cached one.", "Cached two."},
+                                   TranslationCache::glossaryFingerprint({}));
+    int translatingChanges = 0;
+    QObject::connect(&pipeline, &TranslationPipeline::isTranslatingChanged, [&] { ++translatingChanges; });
+    pipeline.submitChunks(chunks({"Cached one.", "Cached two."}), "停顿");
+    time->advance(0);
+    EXPECT_EQ(targets(), (QStringList{"缓存一", "缓存二"}));
+    EXPECT_EQ(translatingChanges, 0);
+    EXPECT_EQ(deepseek.requestCount(), 0);
+    EXPECT_TRUE(diagText().contains(QStringLiteral("命中离线翻译缓存: Cached one. | Cached two.")));
+
+    // A partial hit translates the whole batch.
+    pipeline.submitChunks(chunks({"Cached one.", "Fresh three."}), "停顿");
+    ASSERT_TRUE(deepseek.waitForRequests(1));
+    EXPECT_EQ(test::HttpTestServer::numberedSentences(deepseek.requests()[0]),
+              (QStringList{"Cached one.", "Fresh three."}));
+}
+
+TEST_F(PipelineTest, TraditionalResultsAreSimplifiedBeforeCachingAndAppending)
+{
+    pipeline.setTranslationSession(session);
+    local.enqueue("POST", "/translate",
+                  HttpTestReply::json(200, QJsonObject{{"translatedText", QJsonArray{QStringLiteral("  這個軟體的網絡\n")}}}));
+    pipeline.submitChunks(chunks({"This software."}), "停顿");
+    ASSERT_TRUE(waitEntries(1));
+    EXPECT_EQ(targets(), QStringList{QStringLiteral("这个软体的网络")});
+    EXPECT_EQ(TranslationCache::cachedResults({"This software."}, TranslationCache::glossaryFingerprint({})),
+              QStringList{QStringLiteral("这个软体的网络")});
+}
+
+TEST_F(PipelineTest, LandedBatchStaysVisibleForAtLeastPointFourFiveSeconds)
+{
+    pipeline.setTranslationSession(session);
+    local.enqueue("POST", "/translate", HttpTestReply::hold());
+    pipeline.submitChunks(chunks({"Quick landing."}), "停顿");
+    ASSERT_TRUE(local.waitForRequests(1));
+    time->advance(0.1);
+    local.release(HttpTestReply::json(200, QJsonObject{{"translatedText", QJsonArray{"很快落地。"}}}));
+    ASSERT_TRUE(waitEntries(1));
+    EXPECT_EQ(pipeline.inFlightBatches().size(), 1u);
+    time->advance(0.34);
+    EXPECT_EQ(pipeline.inFlightBatches().size(), 1u);
+    EXPECT_TRUE(host.clearReasons.empty());
+    time->advance(0.011);
+    EXPECT_TRUE(pipeline.inFlightBatches().empty());
+    EXPECT_EQ(host.clearReasons, std::vector<QString>{QStringLiteral("译文落地移除原文")});
+
+    // A batch cleared by a new recognition run still appends its entries.
+    local.enqueue("POST", "/translate", HttpTestReply::hold());
+    pipeline.submitChunks(chunks({"Cleared meanwhile."}), "停顿");
+    ASSERT_TRUE(local.waitForRequests(2));
+    pipeline.clearInFlightBatches();
+    local.release(HttpTestReply::json(200, QJsonObject{{"translatedText", QJsonArray{"已清除。"}}}));
+    ASSERT_TRUE(waitEntries(2));
+    time->advance(1);
+    EXPECT_EQ(host.clearReasons.size(), 1u);
+}
+
+TEST_F(PipelineTest, RecentContextHoldsFiveRealPairsOnly)
+{
+    useDeepSeek();
+    deepseek.installDeepSeek([](const QString &s) { return QStringLiteral("译:") + s; });
+    pipeline.submitChunks(chunks({"P1.", "P2.", "P3.", "P4.", "P5.", "P6.", "P7."}), "停顿");
+    ASSERT_TRUE(waitEntries(7));
+    // A batch that gives up adds placeholders, which never become context.
+    deepseek.enqueue("POST", "/chat/completions", HttpTestReply::text(500, "x"));
+    deepseek.enqueue("POST", "/chat/completions", HttpTestReply::text(500, "x"));
+    deepseek.enqueue("POST", "/chat/completions", HttpTestReply::text(500, "x"));
+    pipeline.submitChunks(chunks({"Lost."}), "停顿");
+    ASSERT_TRUE(deepseek.waitForRequests(2));
+    test::waitFor([&] { return !pipeline.isTranslating(); });
+    time->advance(1.5);
+    ASSERT_TRUE(deepseek.waitForRequests(3));
+    test::waitFor([&] { return !pipeline.isTranslating(); });
+    time->advance(1.5);
+    ASSERT_TRUE(waitEntries(8));
+    pipeline.submitChunks(chunks({"Next."}), "停顿");
+    ASSERT_TRUE(waitEntries(9));
+    const QString system =
+        deepseek.requests().back().json()["messages"].toArray()[0].toObject()["content"].toString();
+    EXPECT_FALSE(system.contains(QStringLiteral("原文: P2.")));
+    EXPECT_TRUE(system.contains(QStringLiteral("原文: P3.\n译文: 译:P3.\n\n")));
+    EXPECT_TRUE(system.contains(QStringLiteral("原文: P7.\n译文: 译:P7.")));
+    EXPECT_FALSE(system.contains(kPlaceholder));
+}
