@@ -3,16 +3,26 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <cmath>
 
 namespace vox {
+
+namespace {
+// JSON has no NaN or infinity: such a value would be written as null and make
+// the whole file unreadable. It is stored as 0 instead.
+double storable(double v)
+{
+    return std::isfinite(v) ? v : 0.0;
+}
+} // namespace
 
 QJsonObject TranslationEntry::toJson() const
 {
     return QJsonObject{
-        {QStringLiteral("timestamp"), timestamp.sinceReference},
+        {QStringLiteral("timestamp"), storable(timestamp.sinceReference)},
         {QStringLiteral("source"), source},
         {QStringLiteral("target"), target},
-        {QStringLiteral("audioTime"), audioTime},
+        {QStringLiteral("audioTime"), storable(audioTime)},
     };
 }
 
@@ -36,8 +46,8 @@ QJsonObject CourseSession::toJson() const
     for (const auto &e : entries)
         arr.append(e.toJson());
     QJsonObject o{
-        {QStringLiteral("startDate"), startDate.sinceReference},
-        {QStringLiteral("endDate"), endDate.sinceReference},
+        {QStringLiteral("startDate"), storable(startDate.sinceReference)},
+        {QStringLiteral("endDate"), storable(endDate.sinceReference)},
         {QStringLiteral("entries"), arr},
     };
     if (recordingURL)

@@ -1,0 +1,212 @@
+#include "course/CourseRecords.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+#include <limits>
+
+using namespace vox;
+
+namespace {
+
+const QString kRecording =
+    QStringLiteral("/home/学生/Desktop/课程记录/课堂录音/2026-03-09 14-05-07 课堂录音 #1 50%.caf");
+
+CourseSession sampleCourse()
+{
+    std::vector<TranslationEntry> entries = {
+        TranslationEntry(Date{794757910.5}, QStringLiteral("Hello everyone."), QStringLiteral("大家好。"), 3.25),
+        TranslationEntry(Date{794757920.125}, QStringLiteral("Quote \"this\"\n"), QString(), 0),
+    };
+    return CourseSession(Date{794757907.25}, Date{794761507.75}, std::move(entries), QUrl::fromLocalFile(kRecording));
+}
+
+QJsonObject validObject()
+{
+    return QJsonDocument::fromJson(sampleCourse().encode()).object();
+}
+
+QByteArray bytes(const QJsonObject &o)
+{
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+QJsonObject withEntry(QJsonObject course, const QString &key, const QJsonValue &value)
+{
+    QJsonArray entries = course["entries"].toArray();
+    QJsonObject e = entries[0].toObject();
+    if (value.isUndefined())
+        e.remove(key);
+    else
+        e[key] = value;
+    entries[0] = e;
+    course["entries"] = entries;
+    return course;
+}
+
+void expectSameExceptIds(const CourseSession &a, const CourseSession &b)
+{
+    EXPECT_EQ(a.startDate, b.startDate);
+    EXPECT_EQ(a.endDate, b.endDate);
+    EXPECT_EQ(a.recordingURL, b.recordingURL);
+    ASSERT_EQ(a.entries.size(), b.entries.size());
+    for (size_t i = 0; i < a.entries.size(); ++i) {
+        EXPECT_EQ(a.entries[i].timestamp, b.entries[i].timestamp);
+        EXPECT_EQ(a.entries[i].source, b.entries[i].source);
+        EXPECT_EQ(a.entries[i].target, b.entries[i].target);
+        EXPECT_EQ(a.entries[i].audioTime, b.entries[i].audioTime);
+        EXPECT_NE(a.entries[i].id, b.entries[i].id);
+    }
+}
+
+} // namespace
+
+TEST(CourseRecords, EncodesTheArchiveForm)
+{
+    const CourseSession c = sampleCourse();
+    const QByteArray json = c.encode();
+    EXPECT_FALSE(json.contains('\n'));
+    EXPECT_FALSE(json.contains("\": ")); // compact
+    EXPECT_FALSE(json.contains("\"id\""));
+
+    const QJsonObject o = QJsonDocument::fromJson(json).object();
+    EXPECT_EQ(o.keys(), QStringList({"endDate", "entries", "recordingURL", "startDate"}));
+    EXPECT_EQ(o["startDate"].toDouble(), 794757907.25); // seconds since 2001-01-01
+    EXPECT_EQ(o["endDate"].toDouble(), 794761507.75);
+    const QJsonObject e = o["entries"].toArray()[0].toObject();
+    EXPECT_EQ(e.keys(), QStringList({"audioTime", "source", "target", "timestamp"}));
+    EXPECT_EQ(e["timestamp"].toDouble(), 794757910.5);
+    EXPECT_EQ(e["audioTime"].toDouble(), 3.25);
+
+    // The recording is a percent-encoded file URL.
+    const QString url = o["recordingURL"].toString();
+    EXPECT_TRUE(url.startsWith("file:///home/%E5%AD%A6%E7%94%9F/Desktop/")) << url.toStdString();
+    EXPECT_FALSE(url.contains(u' '));
+    EXPECT_TRUE(url.contains("%20")) << url.toStdString();
+
+    // No recording: no key. No entries: an empty array.
+    const CourseSession bare(Date{1}, Date{2}, {}, std::nullopt);
+    const QJsonObject b = QJsonDocument::fromJson(bare.encode()).object();
+    EXPECT_FALSE(b.contains("recordingURL"));
+    EXPECT_TRUE(b["entries"].isArray());
+    EXPECT_TRUE(bare.encode().contains("\"entries\":[]"));
+}
+
+TEST(CourseRecords, RoundTripsWithFreshIds)
+{
+    const CourseSession c = sampleCourse();
+    const auto a = CourseSession::decode(c.encode());
+    const auto b = CourseSession::decode(c.encode());
+    ASSERT_TRUE(a && b);
+    expectSameExceptIds(c, *a);
+    EXPECT_NE(a->id, b->id);
+    EXPECT_NE(*a, *b);
+    EXPECT_EQ(a->recordingPath(), kRecording);
+    EXPECT_EQ(a->entries[1].target, QString()); // empty target kept as is
+
+    const auto bare = CourseSession::decode(CourseSession(Date{-5.5}, Date{0}, {}, std::nullopt).encode());
+    ASSERT_TRUE(bare);
+    EXPECT_TRUE(bare->entries.empty());
+    EXPECT_FALSE(bare->recordingURL);
+    EXPECT_EQ(bare->startDate.sinceReference, -5.5);
+}
+
+TEST(CourseRecords, LenientWhereTheFormatAllows)
+{
+    QJsonObject o = validObject();
+    o["recordingURL"] = QJsonValue::Null;
+    o["id"] = "ignored";
+    o["extra"] = QJsonArray{1, 2};
+    auto c = CourseSession::decode(bytes(withEntry(o, "id", "also ignored")));
+    ASSERT_TRUE(c);
+    EXPECT_FALSE(c->recordingURL);
+    EXPECT_EQ(c->entries.size(), 2u);
+
+    // Whole numbers are numbers too.
+    o["startDate"] = 0;
+    EXPECT_TRUE(CourseSession::decode(bytes(o)));
+}
+
+TEST(CourseRecords, StrictDecodingFailsTheWholeFile)
+{
+    const QJsonObject o = validObject();
+    std::vector<std::pair<const char *, QByteArray>> bad;
+    for (const char *key : {"startDate", "endDate", "entries"}) {
+        QJsonObject m = o;
+        m.remove(key);
+        bad.emplace_back(key, bytes(m));
+        m[key] = QJsonValue::Null;
+        bad.emplace_back(key, bytes(m));
+    }
+    for (const char *key : {"timestamp", "source", "target", "audioTime"}) {
+        bad.emplace_back(key, bytes(withEntry(o, key, QJsonValue::Undefined)));
+        bad.emplace_back(key, bytes(withEntry(o, key, QJsonValue::Null)));
+    }
+    QJsonObject m = o;
+    m["startDate"] = "2026-03-09T14:05:07Z";
+    bad.emplace_back("string date", bytes(m));
+    bad.emplace_back("string audioTime", bytes(withEntry(o, "audioTime", "3.25")));
+    bad.emplace_back("number source", bytes(withEntry(o, "source", 5)));
+    bad.emplace_back("bool timestamp", bytes(withEntry(o, "timestamp", true)));
+    m = o;
+    m["entries"] = QJsonObject();
+    bad.emplace_back("entries object", bytes(m));
+    m["entries"] = QJsonArray{1};
+    bad.emplace_back("entry number", bytes(m));
+    for (const char *url : {"not a url", "file:///a b.caf", "http://[::1", "%zz", "", "://x"}) {
+        m = o;
+        m["recordingURL"] = url;
+        bad.emplace_back(url, bytes(m));
+    }
+    m = o;
+    m["recordingURL"] = 42;
+    bad.emplace_back("number url", bytes(m));
+    bad.emplace_back("array", "[]");
+    bad.emplace_back("truncated", bytes(o).chopped(7));
+    bad.emplace_back("empty", QByteArray());
+    bad.emplace_back("huge number", QByteArray(R"({"startDate":1e400,"endDate":0,"entries":[]})"));
+    bad.emplace_back("invalid utf8", QByteArray("{\"startDate\":0,\"endDate\":0,\"entries\":[],\"x\":\"\xff\"}"));
+
+    for (const auto &[what, json] : bad)
+        EXPECT_FALSE(CourseSession::decode(json)) << what << ": " << json.left(200).toStdString();
+}
+
+TEST(CourseRecords, HostileFilesNeverCrash)
+{
+    // Deeply nested values, in the entries and at the top.
+    QByteArray deep = R"({"startDate":0,"endDate":0,"entries":)" + QByteArray(20000, '[') + QByteArray(20000, ']') + "}";
+    EXPECT_FALSE(CourseSession::decode(deep));
+    EXPECT_FALSE(CourseSession::decode(QByteArray(20000, '{')));
+    EXPECT_FALSE(CourseSession::decode(QByteArray(20000, '[')));
+
+    // A large but valid course decodes completely.
+    std::vector<TranslationEntry> entries;
+    for (int i = 0; i < 1000; ++i)
+        entries.emplace_back(Date{double(i)}, QStringLiteral("sentence %1").arg(i), QStringLiteral("句子 %1").arg(i), i);
+    const CourseSession big(Date{0}, Date{1000}, std::move(entries), std::nullopt);
+    const auto back = CourseSession::decode(big.encode());
+    ASSERT_TRUE(back);
+    ASSERT_EQ(back->entries.size(), 1000u);
+    EXPECT_EQ(back->entries.back().source, "sentence 999");
+
+    // Every prefix of a valid file either fails or (never) decodes: no crash.
+    const QByteArray json = sampleCourse().encode();
+    for (qsizetype n = 0; n < json.size(); ++n)
+        EXPECT_FALSE(CourseSession::decode(json.left(n))) << n;
+}
+
+TEST(CourseRecords, NonFiniteNumbersStillGiveAReadableFile)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const CourseSession c(Date{nan}, Date{inf}, {TranslationEntry(Date{-inf}, "kept", QStringLiteral("保留"), nan)},
+                          std::nullopt);
+    const QByteArray json = c.encode();
+    EXPECT_FALSE(json.contains("null")) << json.toStdString();
+    const auto back = CourseSession::decode(json);
+    ASSERT_TRUE(back);
+    ASSERT_EQ(back->entries.size(), 1u);
+    EXPECT_EQ(back->entries[0].source, "kept");
+    EXPECT_EQ(back->entries[0].audioTime, 0);
+}
