@@ -1,0 +1,222 @@
+// The audio path: conversion, passthrough, buffering while detached, the
+// recording file, level and adaptive silence.
+#include "engine/AudioForwarder.h"
+#include "platform/fake/FakeAudio.h"
+#include "platform/fake/FakeSpeechRecognizer.h"
+
+#include <QTemporaryDir>
+#include <cmath>
+#include <gtest/gtest.h>
+
+using namespace vox;
+using namespace vox::fake;
+
+namespace {
+
+PcmBuffer constant(PcmFormat f, quint32 frames, float v)
+{
+    PcmBuffer b(f, frames);
+    for (quint32 c = 0; c < f.channels; ++c)
+        std::fill_n(b.channel(c), frames, v);
+    b.setFrameLength(frames);
+    return b;
+}
+
+PcmBuffer sine(PcmFormat f, quint32 frames, float amplitude, double hz)
+{
+    PcmBuffer b(f, frames);
+    for (quint32 c = 0; c < f.channels; ++c)
+        for (quint32 i = 0; i < frames; ++i)
+            b.channel(c)[i] = amplitude * float(std::sin(2 * M_PI * hz * i / f.sampleRate));
+    b.setFrameLength(frames);
+    return b;
+}
+
+struct Harness {
+    explicit Harness(PcmFormat input)
+    {
+        forwarder.setConverter(FakeAudioConverterFactory().create(input, PcmFormat::target()));
+        forwarder.onActivity = [this](AudioActivity a) { activity.push_back(a); };
+        forwarder.onError = [this](const QString &m) { errors.push_back(m); };
+    }
+    AudioForwarder forwarder;
+    std::vector<AudioActivity> activity;
+    std::vector<QString> errors;
+};
+
+const PcmFormat kStereo48{48000.0, 2, false};
+
+TEST(AudioForwarder, FortyEightKilohertzStereoBecomesSixteenKilohertzMono)
+{
+    Harness h(kStereo48);
+    auto request = std::make_shared<FakeRecognitionRequest>(RecognitionRequestOptions{});
+    request->setKeepBuffers(true);
+    h.forwarder.setRequest(request);
+    // Left and right differ: the mono result is their mean.
+    PcmBuffer in(kStereo48, 4096);
+    std::fill_n(in.channel(0), 4096, 0.3f);
+    std::fill_n(in.channel(1), 4096, 0.1f);
+    in.setFrameLength(4096);
+    h.forwarder.handle(in);
+    auto got = request->buffers();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].format(), PcmFormat::target());
+    EXPECT_EQ(got[0].frameLength(), 1365u);
+    EXPECT_FLOAT_EQ(got[0].channel(0)[100], 0.2f);
+    ASSERT_EQ(h.activity.size(), 1u);
+    // Over many buffers the output length stays exact (one third).
+    for (int i = 0; i < 29; ++i)
+        h.forwarder.handle(in);
+    EXPECT_NEAR(double(request->appendedFrames()), 30 * 4096 / 3.0, 1.0);
+}
+
+TEST(AudioForwarder, SixteenKilohertzMonoPassesThrough)
+{
+    Harness h(PcmFormat::target());
+    auto request = std::make_shared<FakeRecognitionRequest>(RecognitionRequestOptions{});
+    request->setKeepBuffers(true);
+    h.forwarder.setRequest(request);
+    PcmBuffer in = sine(PcmFormat::target(), 4096, 0.5f, 440);
+    h.forwarder.handle(in);
+    auto got = request->buffers();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].frameLength(), 4096u);
+    for (quint32 i = 0; i < 4096; i += 97)
+        ASSERT_EQ(got[0].channel(0)[i], in.channel(0)[i]);
+}
+
+TEST(AudioForwarder, WithoutConverterNothingHappens)
+{
+    AudioForwarder f;
+    int calls = 0;
+    f.onActivity = [&](AudioActivity) { ++calls; };
+    f.handle(constant(kStereo48, 4096, 0.1f));
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(f.bufferedFrames(), 0u);
+}
+
+TEST(AudioForwarder, ConversionFailureReportsEveryBuffer)
+{
+    AudioForwarder f;
+    FakeAudioConverterFactory factory;
+    factory.convertersFail = true;
+    f.setConverter(factory.create(kStereo48, PcmFormat::target()));
+    std::vector<QString> errors;
+    int activity = 0;
+    f.onError = [&](const QString &m) { errors.push_back(m); };
+    f.onActivity = [&](AudioActivity) { ++activity; };
+    f.handle(constant(kStereo48, 4096, 0.1f));
+    f.handle(constant(kStereo48, 4096, 0.1f));
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_EQ(errors[0], QStringLiteral("音频格式转换失败，请尝试更换输入设备。"));
+    EXPECT_EQ(activity, 0);
+    EXPECT_EQ(f.bufferedFrames(), 0u);
+}
+
+TEST(AudioForwarder, BuffersUpToTheLimitWhileDetachedAndReplaysInOrder)
+{
+    Harness h(PcmFormat::target());
+    // 39 buffers of 4096 = 159744 frames: below the limit; the 40th crosses
+    // it and is kept; the 41st is not.
+    for (int i = 0; i < 41; ++i)
+        h.forwarder.handle(constant(PcmFormat::target(), 4096, float(i) / 1000.0f));
+    EXPECT_EQ(h.forwarder.bufferedBufferCount(), 40u);
+    EXPECT_EQ(h.forwarder.bufferedFrames(), 40u * 4096u);
+    auto request = std::make_shared<FakeRecognitionRequest>(RecognitionRequestOptions{});
+    request->setKeepBuffers(true);
+    h.forwarder.setRequest(request);
+    auto got = request->buffers();
+    ASSERT_EQ(got.size(), 40u);
+    for (int i = 0; i < 40; ++i)
+        EXPECT_FLOAT_EQ(got[size_t(i)].channel(0)[0], float(i) / 1000.0f);
+    EXPECT_EQ(h.forwarder.bufferedFrames(), 0u);
+    // Attached: straight into the request.
+    h.forwarder.handle(constant(PcmFormat::target(), 4096, 0.5f));
+    EXPECT_EQ(request->appendedBuffers(), 41);
+    // Detaching keeps later audio; clearing empties it.
+    h.forwarder.setRequest(nullptr);
+    h.forwarder.handle(constant(PcmFormat::target(), 4096, 0.5f));
+    EXPECT_EQ(h.forwarder.bufferedFrames(), 4096u);
+    h.forwarder.clearBufferedAudio();
+    EXPECT_EQ(h.forwarder.bufferedFrames(), 0u);
+}
+
+TEST(AudioForwarder, RecordingFileGetsEveryConvertedBuffer)
+{
+    QTemporaryDir dir;
+    FakeAudioFiles files;
+    auto w = files.createForWriting(dir.filePath(QStringLiteral("r.caf")), PcmFormat::target());
+    ASSERT_TRUE(w.ok());
+    std::shared_ptr<AudioFileWriter> file(std::move(w.value()));
+    Harness h(kStereo48);
+    h.forwarder.setRecordingFile(file);
+    for (int i = 0; i < 3; ++i)
+        h.forwarder.handle(constant(kStereo48, 4096, 0.1f));
+    EXPECT_EQ(h.forwarder.recordedFrames(), file->length());
+    EXPECT_NEAR(double(file->length()), 3 * 4096 / 3.0, 1.0);
+    EXPECT_EQ(h.forwarder.takeRecordingFile(), file);
+    h.forwarder.handle(constant(kStereo48, 4096, 0.1f));
+    EXPECT_NEAR(double(file->length()), 3 * 4096 / 3.0, 1.0); // no longer written
+}
+
+TEST(AudioForwarder, LevelOfKnownSignals)
+{
+    const PcmFormat t = PcmFormat::target();
+    EXPECT_FLOAT_EQ(AudioForwarder::computeLevel(constant(t, 4096, 0.0f)), 0.0f);
+    EXPECT_NEAR(AudioForwarder::computeLevel(constant(t, 4096, 0.05f)), 0.6f, 1e-6);
+    EXPECT_NEAR(AudioForwarder::computeLevel(constant(t, 4096, -0.05f)), 0.6f, 1e-6);
+    EXPECT_FLOAT_EQ(AudioForwarder::computeLevel(constant(t, 4096, 0.2f)), 1.0f); // clamped
+    // Sine of amplitude 0.05: RMS 0.05/√2, level ≈ 0.424 (strided estimate).
+    EXPECT_NEAR(AudioForwarder::computeLevel(sine(t, 1365, 0.05f, 437)), 0.05 / std::sqrt(2.0) * 12, 0.03);
+    // Short buffers use every sample; an empty buffer is silent.
+    EXPECT_NEAR(AudioForwarder::computeLevel(constant(t, 10, 0.01f)), 0.12f, 1e-6);
+    EXPECT_FLOAT_EQ(AudioForwarder::computeLevel(PcmBuffer(t, 16)), 0.0f);
+    // Only the strided samples count: a spike between them is not seen.
+    PcmBuffer spiky = constant(t, 1280, 0.0f);
+    spiky.channel(0)[5] = 1.0f;
+    EXPECT_FLOAT_EQ(AudioForwarder::computeLevel(spiky), 0.0f);
+}
+
+TEST(AudioForwarder, SilenceStaysZeroBeforeSpeechAndGrowsAfter)
+{
+    AudioForwarder f;
+    const double d = 1365.0 / 16000.0;
+    for (int i = 0; i < 20; ++i)
+        f.updateSilence(0.0f, d);
+    EXPECT_EQ(f.silenceDuration(), 0.0);
+    EXPECT_FALSE(f.hasSpoken());
+    f.updateSilence(0.6f, d); // rms 0.05
+    EXPECT_TRUE(f.hasSpoken());
+    EXPECT_EQ(f.silenceDuration(), 0.0);
+    f.updateSilence(0.01f, d);
+    f.updateSilence(0.01f, d);
+    EXPECT_NEAR(f.silenceDuration(), 2 * d, 1e-12);
+    f.updateSilence(0.6f, d);
+    EXPECT_EQ(f.silenceDuration(), 0.0);
+}
+
+TEST(AudioForwarder, SilenceThresholdAdaptsToTheRoom)
+{
+    AudioForwarder f;
+    const double d = 0.125;
+    // A noisy room (rms 0.01) for one 3 s window: the floor becomes 0.01,
+    // the threshold 0.015 (clamped from 0.025).
+    for (int i = 0; i < 24; ++i)
+        f.updateSilence(0.12f, d);
+    EXPECT_NEAR(f.noiseFloor(), 0.01f, 1e-6);
+    // Before the window closed, 0.01 counted as speech (threshold 0.004).
+    EXPECT_TRUE(f.hasSpoken());
+    f.updateSilence(0.12f, d); // now below the threshold: silence
+    EXPECT_NEAR(f.silenceDuration(), d, 1e-12);
+    f.updateSilence(0.18f, d); // rms 0.015: speech
+    EXPECT_EQ(f.silenceDuration(), 0.0);
+}
+
+TEST(FormatDouble, PlainDecimalForm)
+{
+    EXPECT_EQ(formatDouble(48000), QStringLiteral("48000.0"));
+    EXPECT_EQ(formatDouble(0), QStringLiteral("0.0"));
+    EXPECT_EQ(formatDouble(22050.5), QStringLiteral("22050.5"));
+}
+
+} // namespace
