@@ -34,14 +34,24 @@ std::vector<float> readClip(const QString &name)
     return s;
 }
 
-// Faint noise (not digital silence, which the speech detector handles badly),
-// deterministic.
+// Faint pink noise (not digital silence, which the speech detector handles
+// badly) at an RMS level of 0.0015, deterministic.
 void appendNoise(std::vector<float> &out, double seconds, quint32 &seed)
 {
-    for (int i = 0; i < int(seconds * kRate); ++i) {
+    std::vector<double> n(size_t(seconds * kRate));
+    double b0 = 0, b1 = 0, b2 = 0, sum = 0;
+    for (double &x : n) {
         seed = seed * 1664525u + 1013904223u;
-        out.push_back((float(seed >> 8) / float(1 << 24) - 0.5f) * 0.012f);
+        const double w = (double(seed >> 8) / double(1 << 24) - 0.5) * 2;
+        b0 = 0.99765 * b0 + w * 0.0990460;
+        b1 = 0.96300 * b1 + w * 0.2965164;
+        b2 = 0.57000 * b2 + w * 1.0526913;
+        x = b0 + b1 + b2 + w * 0.1848;
+        sum += x * x;
     }
+    const double scale = n.empty() ? 0 : 0.0015 / std::sqrt(sum / double(n.size()));
+    for (double x : n)
+        out.push_back(float(x * scale));
 }
 
 // Where speech really starts in a recording: the first 10 ms frame whose level
@@ -193,10 +203,10 @@ TEST_F(PocketSphinxRecognizerTest, SentencesWordRangesAndTimes)
     const std::vector<float> b = readClip(QStringLiteral("0880")); // he was not an ill disposed young man
     quint32 seed = 7;
     std::vector<float> clip;
-    appendNoise(clip, 1.0, seed);
+    appendNoise(clip, 0.5, seed);
     const double aStart = double(clip.size()) / kRate + speechOnset(a);
     clip.insert(clip.end(), a.begin(), a.end());
-    appendNoise(clip, 1.5, seed);
+    appendNoise(clip, 2.0, seed);
     const double bStart = double(clip.size()) / kRate + speechOnset(b);
     clip.insert(clip.end(), b.begin(), b.end());
     appendNoise(clip, 1.0, seed);
@@ -226,11 +236,12 @@ TEST_F(PocketSphinxRecognizerTest, SentencesWordRangesAndTimes)
     EXPECT_TRUE(t.formattedString.endsWith(u'.'));
     EXPECT_TRUE(sentences[0].startsWith(QStringLiteral("He ")));
     EXPECT_TRUE(sentences[1].startsWith(QStringLiteral("He ")));
-    EXPECT_TRUE(t.formattedString.contains(QStringLiteral("amiable himself.")));
-    EXPECT_TRUE(t.formattedString.contains(QStringLiteral("young man.")));
+    EXPECT_TRUE(sentences[0].contains(QStringLiteral("amiable himself")));
+    EXPECT_TRUE(sentences[1].contains(QStringLiteral("young man")));
 
     // Start times where the speech is (request-relative, 10 ms frames).
-    const qsizetype second = words.indexOf(QStringLiteral("himself.")) + 1;
+    const qsizetype second =
+        std::find_if(words.begin(), words.end(), [](const QString &w) { return w.endsWith(u'.'); }) - words.begin() + 1;
     ASSERT_GT(second, 0);
     ASSERT_LT(second, words.size());
     EXPECT_NEAR(t.segments[0].timestamp, aStart, 0.2);
@@ -294,8 +305,8 @@ TEST_F(PocketSphinxRecognizerTest, TasksInARowKeepTheirAudioApartAndCancelSilenc
     appendNoise(clipA, 0.5, seed);
     clipA.insert(clipA.end(), a.begin(), a.end());
     appendNoise(clipA, 0.5, seed);
-    appendNoise(clipB, 0.8, seed);
-    const double bStart = 0.8 + speechOnset(b);
+    appendNoise(clipB, 0.5, seed);
+    const double bStart = 0.5 + speechOnset(b);
     clipB.insert(clipB.end(), b.begin(), b.end());
     appendNoise(clipB, 0.5, seed);
 

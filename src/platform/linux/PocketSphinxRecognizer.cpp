@@ -71,7 +71,10 @@ void sphinxLogSink(void *, err_lvl_t level, const char *fmt, ...)
 void installSphinxLogging()
 {
     static std::once_flag once;
-    std::call_once(once, [] { err_set_callback(&sphinxLogSink, nullptr); });
+    std::call_once(once, [] {
+        err_set_logfp(nullptr); // no configuration dumps on stderr
+        err_set_callback(&sphinxLogSink, nullptr);
+    });
 }
 
 struct Word {
