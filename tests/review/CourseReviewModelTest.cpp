@@ -1,0 +1,244 @@
+// The review window's model: review flow, re-translation, subtitle export.
+#include "ReviewFixture.h"
+#include "review/CourseRetranslation.h"
+#include "review/CourseReviewModel.h"
+#include "review/DeepSeekReviewService.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+
+using namespace vox;
+using namespace vox::test;
+using RState = CourseReviewModel::ReviewState;
+using TState = CourseReviewModel::RetranslateState;
+
+namespace {
+
+const QString kReviewJson = QStringLiteral(
+    R"({"title":"测试课","summary":"总结","improvedEntries":[],"keyPoints":["一"],"vocabulary":[],"topics":[]})");
+
+CourseSession makeCourse(int n)
+{
+    const Date start = localDate(2025, 5, 2, 14, 3, 9);
+    return CourseSession(start, start.addSeconds(3725), makeEntries(n, start), QUrl::fromLocalFile(QStringLiteral("/nowhere/rec.caf")));
+}
+
+bool isReviewRequest(const HttpTestRequest &r)
+{
+    return r.json()["messages"].toArray()[0].toObject()["content"].toString() == DeepSeekReviewService::reviewPrompt();
+}
+
+} // namespace
+
+class CourseReviewModelTest : public ReviewFixture {};
+
+TEST_F(CourseReviewModelTest, HeaderAndEntriesForTheWindow)
+{
+    setKey(QStringLiteral("sk"));
+    CourseReviewModel m(makeCourse(3));
+    EXPECT_EQ(m.headerCaption(), QStringLiteral("14:03:09 ～ 15:05:14 · 时长 01:02:05 · 共 3 条"));
+    ASSERT_EQ(m.entries().size(), 3);
+    const QVariantMap first = m.entries()[0].toMap();
+    EXPECT_EQ(first["source"].toString(), QStringLiteral("sentence 1"));
+    EXPECT_EQ(first["timeText"].toString(), QStringLiteral("14:03:10"));
+    EXPECT_DOUBLE_EQ(first["audioTime"].toDouble(), 1.0);
+    EXPECT_EQ(m.recordingFileName(), QStringLiteral("rec.caf"));
+    EXPECT_FALSE(m.recordingExists());
+    EXPECT_TRUE(m.canReview());
+    EXPECT_TRUE(m.canRetranslate());
+
+    // The key field stores the trimmed value, an empty one included.
+    m.setApiKey(QStringLiteral("  sk-new \n"));
+    EXPECT_EQ(settings->string(QStringLiteral("deepseek_api_key")), QStringLiteral("sk-new"));
+    m.setApiKey(QStringLiteral("   "));
+    EXPECT_EQ(settings->string(QStringLiteral("deepseek_api_key")), QString());
+    EXPECT_FALSE(m.canReview());
+    EXPECT_FALSE(m.canRetranslate());
+
+    CourseReviewModel empty(makeCourse(0));
+    setKey(QStringLiteral("sk"));
+    empty.reloadApiKey();
+    EXPECT_FALSE(empty.canReview());
+    EXPECT_FALSE(empty.canRetranslate());
+}
+
+TEST_F(CourseReviewModelTest, ReviewSavesTheDocumentOnce)
+{
+    setKey(QStringLiteral("  sk-1 \n"));
+    server.enqueue("POST", "/chat/completions", HttpTestReply::chatContent(kReviewJson));
+    CourseReviewModel m(makeCourse(3));
+    m.startReview();
+    EXPECT_TRUE(m.isReviewing());
+    EXPECT_EQ(m.reviewState(), RState::Working);
+    EXPECT_EQ(m.reviewMessage(), QStringLiteral("正在审阅本节课 3 条翻译，请稍候…"));
+    EXPECT_FALSE(m.canReview());
+    m.startReview(); // refused while running
+
+    ASSERT_TRUE(waitFor([&] { return !m.isReviewing(); }));
+    EXPECT_EQ(server.requestCount("/chat/completions"), 1);
+    EXPECT_EQ(server.requests()[0].header("authorization"), "Bearer sk-1");
+    ASSERT_EQ(m.reviewState(), RState::Done) << m.reviewMessage().toStdString();
+    EXPECT_EQ(m.reviewMessage(), QStringLiteral("审阅完成，文档已保存"));
+    EXPECT_EQ(m.documentFileName(), QStringLiteral("2025-05-02 14-03-09 课堂记录.html"));
+    EXPECT_TRUE(QString::fromUtf8(readAll(m.documentUrl().toLocalFile())).contains(QStringLiteral("<h1>测试课</h1>")));
+
+    m.revealDocument();
+    m.openDocument();
+    EXPECT_EQ(desktop->revealed, QStringList{m.documentUrl().toLocalFile()});
+    EXPECT_EQ(desktop->opened, QStringList{m.documentUrl().toLocalFile()});
+}
+
+TEST_F(CourseReviewModelTest, ReviewFailureMessages)
+{
+    setKey(QStringLiteral("sk"));
+    server.enqueue("POST", "/chat/completions", HttpTestReply::text(429, "Rate limit reached"));
+    CourseReviewModel m(makeCourse(2));
+    m.startReview();
+    ASSERT_TRUE(waitFor([&] { return !m.isReviewing(); }));
+    EXPECT_EQ(m.reviewState(), RState::Failed);
+    EXPECT_EQ(m.reviewMessage(), QStringLiteral("生成失败：DeepSeek API 错误（429）：Rate limit reached"));
+    EXPECT_FALSE(QDir(courseFolder()).exists()); // a failed review leaves no file
+
+    // Document saving fails without a Desktop.
+    desktop->setDesktop({});
+    server.enqueue("POST", "/chat/completions", HttpTestReply::chatContent(kReviewJson));
+    m.startReview();
+    ASSERT_TRUE(waitFor([&] { return !m.isReviewing(); }));
+    EXPECT_EQ(m.reviewMessage(), QStringLiteral("生成失败：无法访问桌面目录"));
+
+    m.reportPlaybackFailure(QStringLiteral("文件不存在"));
+    EXPECT_EQ(m.reviewState(), RState::Failed);
+    EXPECT_EQ(m.reviewMessage(), QStringLiteral("无法播放录音：文件不存在"));
+}
+
+TEST_F(CourseReviewModelTest, BlankKeyOrEmptyCourseStartsNothing)
+{
+    setKey(QStringLiteral(" \n "));
+    CourseReviewModel m(makeCourse(3));
+    int signals_ = 0;
+    QObject::connect(&m, &CourseReviewModel::reviewStateChanged, [&] { ++signals_; });
+    QObject::connect(&m, &CourseReviewModel::retranslateStateChanged, [&] { ++signals_; });
+    m.startReview();
+    m.retranslate();
+    setKey(QStringLiteral("sk"));
+    CourseReviewModel empty(makeCourse(0));
+    empty.retranslate();
+    EXPECT_EQ(m.reviewState(), RState::Idle);
+    EXPECT_EQ(m.retranslateState(), TState::Idle);
+    EXPECT_EQ(empty.retranslateState(), TState::Idle);
+    EXPECT_EQ(signals_, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(server.requestCount(), 0);
+}
+
+TEST_F(CourseReviewModelTest, RetranslationOfFortyFiveEntriesInThreeRequests)
+{
+    setKey(QStringLiteral("sk"));
+    // Sentence 7 comes back empty and keeps its old translation.
+    server.installDeepSeek([](const QString &s) { return s == QLatin1String("sentence 7") ? QString() : QStringLiteral("新：") + s; });
+    const CourseSession original = makeCourse(45);
+    CourseReviewModel m(original, {GlossaryPair{QStringLiteral("cell"), QStringLiteral("细胞")}});
+    int courseChanged = 0;
+    QObject::connect(&m, &CourseReviewModel::courseChanged, [&] { ++courseChanged; });
+    m.retranslate();
+    EXPECT_TRUE(m.isRetranslating());
+    EXPECT_EQ(m.retranslateState(), TState::Working);
+    EXPECT_FALSE(m.canRetranslate());
+    m.retranslate(); // ignored while running
+    ASSERT_TRUE(waitFor([&] { return !m.isRetranslating(); }));
+
+    ASSERT_EQ(server.requestCount("/chat/completions"), 3);
+    const std::vector<int> sizes = {20, 20, 5};
+    for (int i = 0; i < 3; ++i) {
+        const HttpTestRequest &r = server.requests()[size_t(i)];
+        const QStringList sentences = HttpTestServer::numberedSentences(r);
+        EXPECT_EQ(sentences.size(), sizes[size_t(i)]);
+        EXPECT_EQ(sentences.first(), QStringLiteral("sentence %1").arg(i * 20 + 1));
+        const QString system = r.json()["messages"].toArray()[0].toObject()["content"].toString();
+        EXPECT_TRUE(system.contains(QStringLiteral("\n\n") + CourseRetranslation::courseContext()));
+        EXPECT_TRUE(system.contains(QStringLiteral("cell → 细胞")));
+        EXPECT_FALSE(system.contains(QStringLiteral("当前课堂科目")));
+        EXPECT_FALSE(system.contains(QStringLiteral("滑窗上下文")));
+    }
+
+    ASSERT_EQ(m.retranslateState(), TState::Done) << m.retranslateMessage().toStdString();
+    EXPECT_EQ(m.retranslatedCount(), 45);
+    EXPECT_EQ(m.retranslateMessage(), QStringLiteral("重新翻译完成，已更新 45 条译文（可再次生成审阅文档）"));
+    EXPECT_EQ(courseChanged, 1);
+    const CourseSession &now = m.course();
+    EXPECT_NE(now.id, original.id);
+    EXPECT_EQ(now.startDate, original.startDate);
+    EXPECT_EQ(now.endDate, original.endDate);
+    EXPECT_EQ(now.recordingURL, original.recordingURL);
+    ASSERT_EQ(now.entries.size(), 45u);
+    for (size_t i = 0; i < 45; ++i) {
+        EXPECT_NE(now.entries[i].id, original.entries[i].id);
+        EXPECT_EQ(now.entries[i].timestamp, original.entries[i].timestamp);
+        EXPECT_EQ(now.entries[i].audioTime, original.entries[i].audioTime);
+        EXPECT_EQ(now.entries[i].source, original.entries[i].source);
+    }
+    EXPECT_EQ(now.entries[0].target, QStringLiteral("新：sentence 1"));
+    EXPECT_EQ(now.entries[6].target, QStringLiteral("句子 7"));
+}
+
+TEST_F(CourseReviewModelTest, RetranslationFailureKeepsTheCourse)
+{
+    setKey(QStringLiteral("sk"));
+    server.enqueue("POST", "/chat/completions", HttpTestReply::chatTranslations(QStringList(20, QStringLiteral("好"))));
+    server.enqueue("POST", "/chat/completions", HttpTestReply::text(500, "server exploded"));
+    const CourseSession original = makeCourse(25);
+    CourseReviewModel m(original);
+    m.retranslate();
+    ASSERT_TRUE(waitFor([&] { return !m.isRetranslating(); }));
+    EXPECT_EQ(m.retranslateState(), TState::Failed);
+    EXPECT_EQ(m.retranslateMessage(), QStringLiteral("重新翻译失败：DeepSeek 翻译 API 错误（500）：server exploded"));
+    EXPECT_EQ(m.course(), original);
+    EXPECT_TRUE(m.canRetranslate());
+}
+
+TEST_F(CourseReviewModelTest, ReviewDocumentShowsARetranslationThatFinishedMeanwhile)
+{
+    setKey(QStringLiteral("sk"));
+    server.enqueue("POST", "/chat/completions", HttpTestReply::hold()); // the review waits
+    server.installDeepSeek([](const QString &s) { return QStringLiteral("重译 ") + s; });
+    CourseReviewModel m(makeCourse(3));
+    m.startReview();
+    ASSERT_TRUE(server.waitForRequests(1));
+    m.retranslate();
+    ASSERT_TRUE(waitFor([&] { return !m.isRetranslating(); }));
+    ASSERT_EQ(m.retranslateState(), TState::Done);
+    ASSERT_TRUE(server.release(HttpTestReply::chatContent(kReviewJson)));
+    ASSERT_TRUE(waitFor([&] { return !m.isReviewing(); }));
+    ASSERT_EQ(m.reviewState(), RState::Done) << m.reviewMessage().toStdString();
+    // The review was asked about the old translations ...
+    EXPECT_TRUE(isReviewRequest(server.requests()[0]));
+    EXPECT_TRUE(server.requests()[0].json()["messages"].toArray()[1].toObject()["content"].toString().contains(
+        QStringLiteral("[1] sentence 1 || 句子 1")));
+    // ... the document shows the course as it is now.
+    const QString html = QString::fromUtf8(readAll(m.documentUrl().toLocalFile()));
+    EXPECT_TRUE(html.contains(QStringLiteral("<div class=\"dst\">重译 sentence 1</div>")));
+}
+
+TEST_F(CourseReviewModelTest, SubtitleExport)
+{
+    CourseReviewModel m(makeCourse(3));
+    m.exportSubtitle(QStringLiteral("vtt"));
+    const QString vtt = courseFolder() + QStringLiteral("/字幕/2025-05-02 14-03-09 课堂字幕.vtt");
+    EXPECT_TRUE(QFileInfo::exists(vtt));
+    EXPECT_EQ(desktop->revealed, QStringList{vtt});
+    EXPECT_EQ(m.reviewState(), RState::Idle);
+
+    // A file where the subtitle folder should be.
+    QDir(courseFolder() + QStringLiteral("/字幕")).removeRecursively();
+    QFile blocker(courseFolder() + QStringLiteral("/字幕"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    m.exportSubtitle(QStringLiteral("srt"));
+    EXPECT_EQ(m.reviewState(), RState::Failed);
+    EXPECT_TRUE(m.reviewMessage().startsWith(QStringLiteral("导出字幕失败："))) << m.reviewMessage().toStdString();
+    EXPECT_EQ(desktop->revealed.size(), 1);
+
+    CourseReviewModel empty(makeCourse(0));
+    empty.exportSubtitle(QStringLiteral("srt"));
+    EXPECT_EQ(empty.reviewState(), RState::Idle);
+}
