@@ -1,0 +1,157 @@
+// Course lifecycle on the engine: entry selection by time, the recording
+// path, archiving once, the course timer and the live summary hooks.
+#include "EngineFixture.h"
+
+#include "course/CourseArchive.h"
+#include "platform/TranslationSession.h"
+
+using namespace vox;
+using namespace vox::test;
+
+namespace {
+
+// Translates at once: "译:" + source.
+class InstantSession : public TranslationSession {
+public:
+    void translate(const QStringList &texts, std::function<void(Result<QStringList>)> done) override
+    {
+        QStringList out;
+        for (const auto &t : texts)
+            out.append(QStringLiteral("译:") + t);
+        done(out);
+    }
+};
+
+class CourseTest : public EngineFixture {
+protected:
+    void SetUp() override
+    {
+        EngineFixture::SetUp();
+        engine->setTranslationSession(std::make_shared<InstantSession>());
+    }
+    // Recognizes one more sentence of the running request and lets a pause
+    // hand it on and translate it.
+    void sayAndTranslate(const QString &sentence)
+    {
+        transcript = transcript.isEmpty() ? sentence : transcript + QLatin1Char(' ') + sentence;
+        task()->deliverPartial(transcript);
+        pump();
+        advance(0.5);
+        pushAudio(0.2f);
+        pushAudio(0.0f, 12);
+        advance(1);
+    }
+    QString transcript;
+};
+
+TEST_F(CourseTest, EntriesBeforeTheStartAreLeftOutAndTheArchiveIsWrittenOnce)
+{
+    startSession();
+    sayAndTranslate(QStringLiteral("Before the course."));
+    ASSERT_EQ(engine->translationEntries().size(), 1u);
+
+    engine->startCourse();
+    EXPECT_TRUE(engine->isCourseActive());
+    EXPECT_TRUE(logged(QStringLiteral("课程开始")));
+    const Date start = *engine->courseStartDate();
+    sayAndTranslate(QStringLiteral("Inside the course."));
+    ASSERT_EQ(engine->translationEntries().size(), 2u);
+    advance(5);
+    const double shown = engine->courseDuration();
+    EXPECT_GT(shown, 5.0);
+
+    // Course button: endCourse while the recording is still open.
+    const QString recording = engine->currentRecordingPath();
+    ASSERT_FALSE(recording.isEmpty());
+    engine->endCourse();
+    ASSERT_TRUE(engine->completedCourse().has_value());
+    const CourseSession &c = *engine->completedCourse();
+    EXPECT_EQ(c.startDate, start);
+    EXPECT_EQ(c.endDate, time->now());
+    ASSERT_EQ(c.entries.size(), 1u);
+    EXPECT_EQ(c.entries[0].source, QStringLiteral("Inside the course."));
+    EXPECT_EQ(c.recordingPath(), recording);
+    EXPECT_FALSE(engine->isCourseActive());
+    EXPECT_FALSE(engine->courseStartDate().has_value());
+    EXPECT_TRUE(engine->isRecording()); // endCourse does not stop recording
+    EXPECT_EQ(engine->translationEntries().size(), 2u);
+    EXPECT_TRUE(logged(QStringLiteral("课程结束，共记录 1 条翻译，录音: ") + recording));
+
+    auto archived = CourseArchive::loadAll();
+    ASSERT_EQ(archived.size(), 1u);
+    EXPECT_EQ(archived[0].entries.size(), 1u);
+
+    // A second endCourse does nothing; the duration keeps its last value.
+    engine->endCourse();
+    advance(5);
+    EXPECT_EQ(CourseArchive::loadAll().size(), 1u);
+    EXPECT_EQ(engine->courseDuration(), shown);
+}
+
+TEST_F(CourseTest, EntryAtTheStartInstantBelongsToTheCourse)
+{
+    startSession();
+    task()->deliverPartial(QStringLiteral("Exactly now."));
+    pump();
+    advance(0.5);
+    pushAudio(0.2f);
+    engine->startCourse();
+    pushAudio(0.0f, 12); // hand-over and translation at the same instant
+    ASSERT_EQ(engine->translationEntries().size(), 1u);
+    EXPECT_EQ(engine->translationEntries()[0].timestamp, *engine->courseStartDate());
+    engine->endCourse();
+    EXPECT_EQ(engine->completedCourse()->entries.size(), 1u);
+}
+
+TEST_F(CourseTest, EmptyCourseWithoutRecording)
+{
+    engine->startCourse();
+    advance(2);
+    engine->endCourse();
+    ASSERT_TRUE(engine->completedCourse().has_value());
+    EXPECT_TRUE(engine->completedCourse()->entries.empty());
+    EXPECT_FALSE(engine->completedCourse()->recordingURL.has_value());
+    EXPECT_TRUE(logged(QStringLiteral("课程结束，共记录 0 条翻译，录音: 无")));
+    EXPECT_EQ(CourseArchive::loadAll().size(), 1u);
+}
+
+TEST_F(CourseTest, RecordButtonEndUsesTheFinishedFile)
+{
+    engine->startCourse();
+    startSession();
+    pushAudio(0.1f, 3);
+    engine->stop();
+    const QString finished = engine->lastRecordingPath();
+    ASSERT_FALSE(finished.isEmpty());
+    EXPECT_TRUE(finished.contains(fileStamp(*engine->courseStartDate())));
+    engine->endCourse();
+    EXPECT_EQ(engine->completedCourse()->recordingPath(), finished);
+}
+
+TEST_F(CourseTest, StartCourseAgainRestartsTheClockAndClearsTheCompletedCourse)
+{
+    engine->startCourse();
+    advance(3);
+    engine->endCourse();
+    EXPECT_TRUE(engine->hasCompletedCourse());
+    engine->startCourse();
+    EXPECT_FALSE(engine->hasCompletedCourse());
+    EXPECT_EQ(engine->courseDuration(), 0.0);
+    advance(10);
+    engine->startCourse(); // no guard: restarts from now
+    EXPECT_EQ(engine->courseDuration(), 0.0);
+    advance(2);
+    EXPECT_DOUBLE_EQ(engine->courseDuration(), 2.0);
+}
+
+TEST_F(CourseTest, LiveSummaryLoopLivesWithTheCourse)
+{
+    settingsStore->setValue(QString::fromLatin1(Keys::DeepSeekApiKey), QStringLiteral("sk-test"));
+    engine->startCourse();
+    EXPECT_TRUE(engine->liveSummary().isAutoSummaryRunning());
+    EXPECT_TRUE(engine->summaryPoints().isEmpty());
+    engine->endCourse();
+    EXPECT_FALSE(engine->liveSummary().isAutoSummaryRunning());
+}
+
+} // namespace

@@ -1,0 +1,125 @@
+// Device list and selection, hardware id resolution, and the permission
+// manager's statuses, hint and requests.
+#include "engine/AudioDeviceManager.h"
+#include "engine/PermissionManager.h"
+#include "platform/fake/FakePlatform.h"
+#include "support/TestEnv.h"
+
+#include <gtest/gtest.h>
+
+using namespace vox;
+using namespace vox::fake;
+using vox::test::ScopedVirtualTime;
+using PS = PermissionManager::PermissionStatus;
+
+namespace {
+
+TEST(AudioDeviceManager, RefreshKeepsAConnectedSelectionAndRepairsAGoneOne)
+{
+    FakePlatform fakes;
+    fakes.captureDevices->devices.push_back(
+        CaptureDevice{QStringLiteral("suspended"), QStringLiteral("S"), true, true});
+    fakes.captureDevices->devices.push_back(
+        CaptureDevice{QStringLiteral("unplugged"), QStringLiteral("U"), false, false});
+    AudioDeviceManager m(fakes.platform());
+    m.refresh();
+    ASSERT_EQ(m.devices().size(), 2u); // suspended and disconnected left out
+    EXPECT_EQ(m.selectedDeviceID(), QStringLiteral("builtin-uid"));
+    m.setSelectedDeviceID(QStringLiteral("mic-48k"));
+    m.refresh();
+    EXPECT_EQ(m.selectedDeviceID(), QStringLiteral("mic-48k"));
+    // The selected microphone is unplugged: back to the system default.
+    fakes.captureDevices->devices.erase(fakes.captureDevices->devices.begin() + 1);
+    m.refresh();
+    EXPECT_EQ(m.selectedDeviceID(), QStringLiteral("builtin-uid"));
+    // No default: the first device; no devices: nothing.
+    fakes.captureDevices->defaultID.clear();
+    m.setSelectedDeviceID(QStringLiteral("gone"));
+    m.refresh();
+    EXPECT_EQ(m.selectedDeviceID(), QStringLiteral("builtin-uid"));
+    fakes.captureDevices->devices.clear();
+    m.refresh();
+    EXPECT_FALSE(m.selectedDeviceID().has_value());
+    EXPECT_TRUE(m.devicesVariant().isEmpty());
+}
+
+TEST(AudioDeviceManager, DeviceIdByUidThenByName)
+{
+    FakePlatform fakes;
+    const Platform p = fakes.platform();
+    EXPECT_EQ(AudioDeviceManager::audioDeviceID(QStringLiteral("mic-48k"), p), FakePlatform::kMicID);
+    // UIDs differ between the two layers: found by name.
+    fakes.hardware->devices[1].uid = QStringLiteral("pulse:mic");
+    EXPECT_EQ(AudioDeviceManager::audioDeviceID(QStringLiteral("mic-48k"), p), FakePlatform::kMicID);
+    // Output-only devices never match, even by UID.
+    EXPECT_FALSE(AudioDeviceManager::audioDeviceID(QStringLiteral("speaker-uid"), p).has_value());
+    EXPECT_EQ(AudioDeviceManager::inputDeviceIDs(*fakes.hardware),
+              (std::vector<AudioObjectID>{FakePlatform::kBuiltInID, FakePlatform::kMicID}));
+    EXPECT_FALSE(AudioDeviceManager::audioDeviceID(QStringLiteral("nope"), p).has_value());
+    fakes.hardware->listStatus = -1;
+    EXPECT_TRUE(AudioDeviceManager::allAudioDeviceIDs(*fakes.hardware).empty());
+    EXPECT_FALSE(AudioDeviceManager::audioDeviceID(QStringLiteral("builtin-uid"), p).has_value());
+}
+
+TEST(PermissionManager, StatusesHintAndAllGranted)
+{
+    FakePlatform fakes;
+    fakes.permissions->microphone = AuthorizationState::Restricted;
+    PermissionManager m(fakes.platform());
+    EXPECT_EQ(m.microphoneStatus(), PS::Restricted);
+    EXPECT_FALSE(m.allGranted());
+    EXPECT_TRUE(m.denialHint().isEmpty());
+    fakes.permissions->microphone = AuthorizationState::Denied;
+    fakes.permissions->speech = AuthorizationState::Denied;
+    m.refreshStatus();
+    EXPECT_TRUE(m.denialHint().startsWith(QStringLiteral("麦克风权限被拒绝")));
+    fakes.permissions->microphone = AuthorizationState::Authorized;
+    m.refreshStatus();
+    EXPECT_TRUE(m.denialHint().startsWith(QStringLiteral("语音识别权限被拒绝")));
+    fakes.permissions->speech = AuthorizationState::Authorized;
+    m.refreshStatus();
+    EXPECT_TRUE(m.allGranted());
+}
+
+TEST(PermissionManager, RequestAllAsksOnlyForWhatIsMissing)
+{
+    ScopedVirtualTime time;
+    FakePlatform fakes;
+    PermissionManager m(fakes.platform());
+    bool done = false;
+    m.requestAll([&] { done = true; });
+    EXPECT_TRUE(done);
+    EXPECT_EQ(fakes.permissions->microphoneRequests, 0);
+    EXPECT_EQ(fakes.permissions->speechRequests, 0);
+
+    fakes.permissions->microphone = AuthorizationState::NotDetermined;
+    fakes.permissions->speech = AuthorizationState::NotDetermined;
+    m.refreshStatus();
+    done = false;
+    m.requestAll([&] { done = true; });
+    time->advance(0);
+    EXPECT_TRUE(done);
+    EXPECT_TRUE(m.allGranted());
+}
+
+TEST(PermissionManager, SpeechThatNeverAnswersEndsAfterTwoSeconds)
+{
+    ScopedVirtualTime time;
+    FakePlatform fakes;
+    fakes.permissions->speech = AuthorizationState::NotDetermined;
+    fakes.permissions->speechAnswer = FakePermissions::Answer::Never;
+    PermissionManager m(fakes.platform());
+    int done = 0;
+    m.requestAll([&] { ++done; });
+    time->advance(1.99);
+    EXPECT_EQ(done, 0);
+    time->advance(0.01);
+    EXPECT_EQ(done, 1);
+    EXPECT_EQ(m.speechStatus(), PS::NotDetermined);
+    // A late answer does not finish a second time.
+    fakes.permissions->answerSpeech(AuthorizationState::Authorized);
+    time->advance(1);
+    EXPECT_EQ(done, 1);
+}
+
+} // namespace
