@@ -3,6 +3,7 @@
 #include "PulseHardwareAudio.h"
 #include "platform/Diag.h"
 
+#include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSource>
 #include <QElapsedTimer>
@@ -109,7 +110,12 @@ private:
     QIODevice *m_sink = nullptr;
 };
 
-QtAudioEngine::QtAudioEngine() = default;
+QtAudioEngine::QtAudioEngine() : m_device(std::make_unique<QAudioDevice>()) {}
+
+QString QtAudioEngine::deviceName() const
+{
+    return QString::fromUtf8(m_device->id());
+}
 
 QtAudioEngine::~QtAudioEngine()
 {
@@ -119,7 +125,7 @@ QtAudioEngine::~QtAudioEngine()
 bool QtAudioEngine::resolve()
 {
     m_resolved = false;
-    m_device = QAudioDevice();
+    *m_device = QAudioDevice();
     m_format = PcmFormat{};
     const auto def = pulse::defaultSource();
     if (!def) {
@@ -127,7 +133,7 @@ bool QtAudioEngine::resolve()
         const QAudioDevice d = QMediaDevices::defaultAudioInput();
         if (d.isNull())
             return false;
-        m_device = d;
+        *m_device = d;
         const QAudioFormat f = d.preferredFormat();
         m_format = PcmFormat{double(f.sampleRate()), quint32(std::max(0, f.channelCount())), false};
         m_resolved = m_format.isValid();
@@ -139,15 +145,15 @@ bool QtAudioEngine::resolve()
     for (;;) {
         for (const QAudioDevice &d : QMediaDevices::audioInputs()) {
             if (QString::fromUtf8(d.id()) == def->name) {
-                m_device = d;
+                *m_device = d;
                 break;
             }
         }
-        if (!m_device.isNull() || waited.elapsed() > 1000)
+        if (!m_device->isNull() || waited.elapsed() > 1000)
             break;
         QThread::msleep(50);
     }
-    if (m_device.isNull()) {
+    if (m_device->isNull()) {
         diag(QStringLiteral("QtAudioEngine: 默认输入 %1 不在 Qt 设备列表中").arg(def->name));
         return false;
     }
@@ -214,7 +220,7 @@ std::optional<Error> QtAudioEngine::start()
     m_thread->start(QThread::TimeCriticalPriority);
 
     QString failure;
-    const QAudioDevice device = m_device;
+    const QAudioDevice device = *m_device;
     const PcmFormat format = m_format;
     const quint32 frames = tapBufferSize();
     QMetaObject::invokeMethod(

@@ -7,9 +7,10 @@
 // calls the tap there (the audio thread).
 #include "platform/AudioInput.h"
 
-#include <QAudioDevice>
+#include <memory>
 #include <mutex>
 
+class QAudioDevice;
 class QThread;
 
 namespace vox {
@@ -30,7 +31,7 @@ public:
 
     // The PulseAudio source the engine captures from (after inputFormat,
     // prepare or start).
-    QString deviceName() const { return QString::fromUtf8(m_device.id()); }
+    QString deviceName() const;
 
     // Called by the worker on the audio thread.
     void deliver(const PcmBuffer &buffer);
@@ -39,7 +40,7 @@ public:
 private:
     bool resolve();
 
-    QAudioDevice m_device;
+    std::unique_ptr<QAudioDevice> m_device;
     PcmFormat m_format;
     bool m_resolved = false;
 

@@ -126,13 +126,18 @@ qint64 SinkAudioPlayer::heardFrame() const
 {
     if (!m_sink)
         return m_pausedFrame;
+    // Upper bound: frames handed over minus what the sink reports it still
+    // holds. Qt's PulseAudio sink reads ahead beyond that buffer, though, so
+    // the bound runs about 0.1 s early; the stream's own playback clock
+    // (processedUSecs, from the server's timing) is what is being heard.
     const qint64 bpf = m_source->bytesPerFrame();
     qint64 buffered = 0;
     const QAudio::State st = m_sink->state();
     if (st == QAudio::ActiveState || st == QAudio::IdleState)
         buffered = std::max<qint64>(0, m_sink->bufferSize() - m_sink->bytesFree()) / bpf;
-    const qint64 frame = m_source->handed() - buffered;
-    return std::clamp<qint64>(frame, m_pausedFrame, m_source->frames());
+    const qint64 upper = m_source->handed() - buffered;
+    const qint64 played = m_pausedFrame + qint64(double(m_sink->processedUSecs()) * m_source->rate() / 1e6);
+    return std::clamp<qint64>(std::min(played, upper), m_pausedFrame, m_source->frames());
 }
 
 double SinkAudioPlayer::currentTime() const

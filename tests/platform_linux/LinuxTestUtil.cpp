@@ -1,0 +1,213 @@
+#include "LinuxTestUtil.h"
+
+#include "platform/linux/PulseHardwareAudio.h"
+#include "platform/linux/SndfileAudioFiles.h"
+#include "platform/linux/SoxrConverter.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <numbers>
+
+namespace vox::test {
+
+namespace {
+
+using Complex = std::complex<double>;
+
+void fft(std::vector<Complex> &a, bool inverse)
+{
+    const size_t n = a.size();
+    for (size_t i = 1, j = 0; i < n; ++i) {
+        size_t bit = n >> 1;
+        for (; j & bit; bit >>= 1)
+            j ^= bit;
+        j ^= bit;
+        if (i < j)
+            std::swap(a[i], a[j]);
+    }
+    for (size_t len = 2; len <= n; len <<= 1) {
+        const double ang = 2 * std::numbers::pi / double(len) * (inverse ? 1 : -1);
+        const Complex wl(std::cos(ang), std::sin(ang));
+        for (size_t i = 0; i < n; i += len) {
+            Complex w(1);
+            for (size_t k = 0; k < len / 2; ++k) {
+                const Complex u = a[i + k], v = a[i + k + len / 2] * w;
+                a[i + k] = u + v;
+                a[i + k + len / 2] = u - v;
+                w *= wl;
+            }
+        }
+    }
+    if (inverse)
+        for (auto &x : a)
+            x /= double(n);
+}
+
+} // namespace
+
+double toneAmplitude(const std::vector<float> &x, double rate, double hz)
+{
+    const double w = 2 * std::numbers::pi * hz / rate;
+    double re = 0, im = 0;
+    for (size_t i = 0; i < x.size(); ++i) {
+        re += x[i] * std::cos(w * double(i));
+        im -= x[i] * std::sin(w * double(i));
+    }
+    return 2 * std::hypot(re, im) / double(x.size());
+}
+
+double rms(const float *x, size_t n)
+{
+    double s = 0;
+    for (size_t i = 0; i < n; ++i)
+        s += double(x[i]) * x[i];
+    return n ? std::sqrt(s / double(n)) : 0;
+}
+
+std::vector<float> convertTo16kMono(const std::vector<PcmBuffer> &buffers)
+{
+    std::vector<float> out;
+    if (buffers.empty())
+        return out;
+    auto conv = SoxrConverter::create(buffers.front().format(), PcmFormat::target());
+    if (!conv)
+        return out;
+    auto take = [&](const PcmBuffer &in) {
+        const double ratio = 16000.0 / in.format().sampleRate;
+        PcmBuffer o(PcmFormat::target(), quint32(ratio * in.frameLength()) + 4096);
+        const ConverterStatus st = conv->convert(in, o);
+        out.insert(out.end(), o.channel(0), o.channel(0) + o.frameLength());
+        return st;
+    };
+    for (const PcmBuffer &b : buffers)
+        take(b);
+    const PcmBuffer end(buffers.front().format(), 0);
+    for (int i = 0; i < 100 && take(end) != ConverterStatus::EndOfStream; ++i) {
+    }
+    return out;
+}
+
+std::vector<float> readAs16kMono(const QString &path)
+{
+    SndfileAudioFiles files;
+    auto r = files.openForReading(path);
+    if (!r)
+        return {};
+    std::vector<PcmBuffer> buffers;
+    for (;;) {
+        PcmBuffer b = r.value()->read(4096);
+        if (b.frameLength() == 0)
+            break;
+        buffers.push_back(std::move(b));
+    }
+    return convertTo16kMono(buffers);
+}
+
+namespace {
+
+// Normalised cross-correlation of several segments (all of length L) with
+// one reference, sharing the reference's transform.
+std::vector<double> correlations(const std::vector<std::vector<float>> &segments, const std::vector<float> &ref)
+{
+    std::vector<double> result(segments.size(), 0.0);
+    if (segments.empty())
+        return result;
+    const size_t L = segments.front().size(), M = ref.size();
+    if (L == 0 || M < L)
+        return result;
+    size_t n = 1;
+    while (n < M + L)
+        n <<= 1;
+    std::vector<Complex> refT(n);
+    for (size_t i = 0; i < M; ++i)
+        refT[i] = ref[i];
+    fft(refT, false);
+    std::vector<double> prefix(M + 1, 0);
+    for (size_t i = 0; i < M; ++i)
+        prefix[i + 1] = prefix[i] + double(ref[i]) * ref[i];
+    for (size_t k = 0; k < segments.size(); ++k) {
+        const std::vector<float> &segment = segments[k];
+        std::vector<Complex> b(n);
+        double segEnergy = 0;
+        for (size_t i = 0; i < L; ++i) {
+            b[i] = segment[L - 1 - i]; // reversed: convolution gives correlation
+            segEnergy += double(segment[i]) * segment[i];
+        }
+        fft(b, false);
+        for (size_t i = 0; i < n; ++i)
+            b[i] *= refT[i];
+        fft(b, true);
+        double best = 0;
+        for (size_t lag = 0; lag + L <= M; ++lag) {
+            const double refEnergy = prefix[lag + L] - prefix[lag];
+            if (refEnergy <= 1e-9 || segEnergy <= 1e-9)
+                continue;
+            best = std::max(best, b[lag + L - 1].real() / std::sqrt(refEnergy * segEnergy));
+        }
+        result[k] = best;
+    }
+    return result;
+}
+
+} // namespace
+
+double bestCorrelation(const std::vector<float> &segment, const std::vector<float> &ref)
+{
+    return correlations({segment}, ref).front();
+}
+
+double bestWindowCorrelation(const std::vector<float> &captured, const std::vector<float> &ref)
+{
+    // The three loudest 1 s windows (hop 0.5 s): speech, not the gaps.
+    const size_t window = 16000, hop = 8000;
+    std::vector<std::pair<double, size_t>> loud;
+    for (size_t start = 0; start + window <= captured.size(); start += hop)
+        loud.emplace_back(rms(captured.data() + start, window), start);
+    std::sort(loud.begin(), loud.end(), std::greater<>());
+    std::vector<std::vector<float>> segments;
+    for (size_t i = 0; i < loud.size() && i < 3; ++i) {
+        const auto from = captured.begin() + std::ptrdiff_t(loud[i].second);
+        segments.emplace_back(from, from + std::ptrdiff_t(window));
+    }
+    double best = 0;
+    for (double c : correlations(segments, ref))
+        best = std::max(best, c);
+    return best;
+}
+
+QString testMicsDir()
+{
+    QString dir = qEnvironmentVariable("VOX_TESTMICS_DIR");
+    if (dir.isEmpty() && !qEnvironmentVariableIsEmpty("VOX_BUILD_DIR"))
+        dir = QDir(qEnvironmentVariable("VOX_BUILD_DIR")).filePath(QStringLiteral("testmics"));
+    if (dir.isEmpty() || !QFileInfo::exists(QDir(dir).filePath(QStringLiteral("clip48.wav"))))
+        return {};
+    return dir;
+}
+
+QString testMicsUnavailableReason()
+{
+    if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
+        return QStringLiteral("test microphones not running (PULSE_SERVER unset; start them with "
+                              "scripts/testmics.sh start DIR and source DIR/env)");
+    pulse::Connection conn(2000);
+    if (int err = conn.ensureConnected())
+        return QStringLiteral("PulseAudio at %1 does not answer (error %2)")
+            .arg(qEnvironmentVariable("PULSE_SERVER"))
+            .arg(err);
+    std::vector<pulse::SourceInfo> sources;
+    conn.sources(sources);
+    int found = 0;
+    for (const auto &s : sources)
+        found += (s.name == QLatin1String("vox_mic48") || s.name == QLatin1String("vox_mic16")) ? 1 : 0;
+    if (found != 2)
+        return QStringLiteral("the server has no vox_mic48/vox_mic16 (not the test microphones)");
+    if (testMicsDir().isEmpty())
+        return QStringLiteral("clip files not found (set VOX_TESTMICS_DIR)");
+    return {};
+}
+
+} // namespace vox::test

@@ -1,0 +1,151 @@
+// Recording files: CAF float written and read back, a writer that dies
+// without closing, reading other formats, bad paths.
+#include "LinuxTestUtil.h"
+#include "platform/linux/SndfileAudioFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace vox;
+using namespace vox::test;
+
+namespace {
+
+float sampleAt(quint64 i)
+{
+    return float((i * 7919) % 2001) / 1000.0f - 1.0f;
+}
+
+// Writes `frames` frames of 16 kHz mono in 1365-frame buffers (as the
+// forwarder does), then dies by SIGKILL without closing the file.
+void writeAndDie(const QString &path, quint64 frames)
+{
+    SndfileAudioFiles files;
+    auto w = files.createForWriting(path, PcmFormat::target());
+    if (!w)
+        _exit(3);
+    for (quint64 done = 0; done < frames;) {
+        const quint32 n = quint32(std::min<quint64>(1365, frames - done));
+        const quint64 base = done;
+        w.value()->write(makeBuffer(PcmFormat::target(), n, [&](quint32, quint32 i) { return sampleAt(base + i); }));
+        done += n;
+    }
+    raise(SIGKILL);
+    _exit(4);
+}
+
+} // namespace
+
+TEST(SndfileAudioFiles, CafFloatRoundTripsWithItsLengthWhileOpen)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("2026-01-02 10-00-00 课堂录音.caf"));
+    SndfileAudioFiles files;
+    auto w = files.createForWriting(path, PcmFormat::target());
+    ASSERT_TRUE(w) << w.error().message.toStdString();
+    quint64 written = 0;
+    for (int k = 0; k < 10; ++k) {
+        const quint64 base = written;
+        EXPECT_TRUE(w.value()->write(
+            makeBuffer(PcmFormat::target(), 1365, [&](quint32, quint32 i) { return sampleAt(base + i); })));
+        written += 1365;
+        EXPECT_EQ(w.value()->length(), qint64(written));
+    }
+    EXPECT_TRUE(w.value()->write(PcmBuffer(PcmFormat::target(), 0))); // empty: nothing to do
+    // A buffer in another format is refused, not written as garbage.
+    EXPECT_FALSE(w.value()->write(makeBuffer(PcmFormat{48000, 2, false}, 10, [](quint32, quint32) { return 0.f; })));
+    EXPECT_EQ(w.value()->length(), qint64(written));
+    w.value()->close();
+    EXPECT_FALSE(w.value()->write(makeBuffer(PcmFormat::target(), 10, [](quint32, quint32) { return 0.f; })));
+
+    auto r = files.openForReading(path);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r.value()->format(), PcmFormat::target());
+    EXPECT_EQ(r.value()->length(), qint64(written));
+    PcmBuffer all = r.value()->read(quint32(written + 100));
+    ASSERT_EQ(all.frameLength(), quint32(written));
+    for (quint64 i = 0; i < written; i += 97)
+        EXPECT_EQ(all.channel(0)[i], sampleAt(i)) << i;
+    EXPECT_EQ(r.value()->read(100).frameLength(), 0u); // end
+    ASSERT_TRUE(r.value()->seek(5000));
+    EXPECT_EQ(r.value()->read(1).channel(0)[0], sampleAt(5000));
+    EXPECT_FALSE(r.value()->seek(qint64(written) + 1));
+    EXPECT_FALSE(r.value()->seek(-1));
+}
+
+TEST(SndfileAudioFiles, AWriterKilledWithoutClosingLeavesEveryFrameReadable)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("killed.caf"));
+    const quint64 frames = 1365 * 37 + 100;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        writeAndDie(path, frames);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "child status " << status;
+
+    SndfileAudioFiles files;
+    auto r = files.openForReading(path);
+    ASSERT_TRUE(r) << r.error().message.toStdString();
+    EXPECT_EQ(r.value()->length(), qint64(frames));
+    PcmBuffer all = r.value()->read(quint32(frames));
+    ASSERT_EQ(all.frameLength(), quint32(frames));
+    EXPECT_EQ(all.channel(0)[frames - 1], sampleAt(frames - 1));
+}
+
+TEST(SndfileAudioFiles, ReadsOtherFormatsAndReportsBadPathsAsErrors)
+{
+    QTemporaryDir dir;
+    SndfileAudioFiles files;
+    // A stereo 48 kHz file written through the same writer reads back planar.
+    const QString stereo = dir.filePath(QStringLiteral("stereo.caf"));
+    {
+        auto w = files.createForWriting(stereo, PcmFormat{48000, 2, false});
+        ASSERT_TRUE(w);
+        w.value()->write(makeBuffer(PcmFormat{48000, 2, false}, 480, [](quint32 c, quint32 i) {
+            return c == 0 ? float(i) / 1000.0f : -float(i) / 1000.0f;
+        }));
+    } // destroyed without close(): the destructor closes
+    auto r = files.openForReading(stereo);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r.value()->format(), (PcmFormat{48000, 2, false}));
+    PcmBuffer b = r.value()->read(480);
+    ASSERT_EQ(b.frameLength(), 480u);
+    EXPECT_FLOAT_EQ(b.channel(0)[479], 0.479f);
+    EXPECT_FLOAT_EQ(b.channel(1)[479], -0.479f);
+
+    // A missing folder, a text file, an empty file: error values.
+    auto w = files.createForWriting(dir.filePath(QStringLiteral("no/such/folder/x.caf")), PcmFormat::target());
+    ASSERT_FALSE(w);
+    EXPECT_FALSE(w.error().message.isEmpty());
+    EXPECT_FALSE(files.createForWriting(dir.filePath(QStringLiteral("y.caf")), PcmFormat{0, 1, false}));
+    QFile text(dir.filePath(QStringLiteral("notes.caf")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("| 英文 | 中文 |\nthis is not audio\n");
+    text.close();
+    EXPECT_FALSE(files.openForReading(text.fileName()));
+    QFile empty(dir.filePath(QStringLiteral("empty.wav")));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    EXPECT_FALSE(files.openForReading(empty.fileName()));
+    EXPECT_FALSE(files.openForReading(dir.filePath(QStringLiteral("missing.wav"))));
+}
+
+TEST(SndfileAudioFiles, TheTestClipsAreReadableWav)
+{
+    const QString dir = testMicsDir();
+    if (dir.isEmpty())
+        GTEST_SKIP() << "test microphone clips not present (scripts/testmics.sh start DIR)";
+    SndfileAudioFiles files;
+    auto r = files.openForReading(QDir(dir).filePath(QStringLiteral("clip48.wav")));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r.value()->format(), (PcmFormat{48000, 2, false}));
+    EXPECT_GT(r.value()->length(), 48000);
+}
