@@ -1,0 +1,334 @@
+// The live summary on virtual time against the local DeepSeek imitation.
+#include "engine/LiveSummary.h"
+#include "platform/Diag.h"
+#include "review/DeepSeekReviewService.h"
+#include "support/HttpTestServer.h"
+#include "support/TestEnv.h"
+#include "translation/ChatCompletions.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <gtest/gtest.h>
+
+using namespace vox;
+using namespace vox::test;
+
+namespace {
+
+const QString kPath = QStringLiteral("/chat/completions");
+const QString kNeedKey = QStringLiteral("实时摘要需要 DeepSeek API Key：请点击「翻译设置」填写后重试。");
+
+class Host : public LiveSummaryHost {
+public:
+    const std::vector<TranslationEntry> &summaryEntries() const override { return entries; }
+    bool summaryCourseActive() const override { return active; }
+    std::optional<Date> summaryCourseStartDate() const override { return start; }
+    void setSummaryError(const QString &message) override { errors.append(message); }
+
+    std::vector<TranslationEntry> entries;
+    bool active = false;
+    std::optional<Date> start;
+    QStringList errors;
+};
+
+class LiveSummaryTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.isListening());
+        ChatCompletions::setBaseUrlForTesting(server.url());
+        QFile log(diagPath());
+        m_logOffset = log.exists() ? log.size() : 0;
+        settings->setValue(QStringLiteral("deepseek_api_key"), QStringLiteral("sk-live"));
+        summary = std::make_unique<LiveSummary>(host);
+    }
+    void TearDown() override
+    {
+        summary.reset();
+        ChatCompletions::setBaseUrlForTesting(std::nullopt);
+    }
+
+    // startCourse as the engine does it.
+    void startCourse()
+    {
+        host.active = true;
+        host.start = time->now();
+        summary->resetForNewCourse();
+        summary->startAutoSummaryIfNeeded();
+    }
+    void endCourse()
+    {
+        host.active = false;
+        host.start.reset();
+        summary->cancelAutoSummary();
+    }
+    // An entry landing now (after `offset` more seconds).
+    void land(int n, const QString &prefix = QStringLiteral("s"))
+    {
+        for (int i = 0; i < n; ++i)
+            host.entries.emplace_back(time->now(), QStringLiteral("%1 %2").arg(prefix).arg(host.entries.size() + 1),
+                                      QStringLiteral("译 %1").arg(host.entries.size() + 1), 1.0);
+    }
+    QString userMessage(size_t i) const
+    {
+        return server.requests().at(i).json()["messages"].toArray()[1].toObject()["content"].toString();
+    }
+    bool waitIdle() { return waitFor([&] { return !summary->isSummarizing(); }); }
+    QString logSinceStart() const
+    {
+        QFile f(diagPath());
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        f.seek(m_logOffset);
+        return QString::fromUtf8(f.readAll());
+    }
+    void reply(const QString &pointsJson) { server.enqueue("POST", kPath, HttpTestReply::chatContent(pointsJson)); }
+
+    ScopedVirtualTime time;
+    ScopedSettings settings;
+    HttpTestServer server;
+    Host host;
+    std::unique_ptr<LiveSummary> summary;
+
+private:
+    qint64 m_logOffset = 0;
+};
+
+} // namespace
+
+TEST_F(LiveSummaryTest, FirstRunAfterTenMinutesThenEveryTenMinutes)
+{
+    startCourse();
+    EXPECT_TRUE(summary->isAutoSummaryRunning());
+    time->advance(1);
+    land(3);
+    reply(R"({"points":["第一点","第二点"]})");
+    time->advance(598);
+    EXPECT_EQ(server.requestCount(), 0);
+    time->advance(1); // 600 s after the start
+    ASSERT_TRUE(summary->isSummarizing());
+    ASSERT_TRUE(waitIdle());
+    ASSERT_EQ(server.requestCount(kPath), 1);
+    EXPECT_TRUE(userMessage(0).startsWith(QStringLiteral("课堂翻译记录（共 3 条，以下为全部或最新 3 条）：\n[1] s 1 || 译 1")));
+    EXPECT_EQ(summary->summaryPoints(), (QStringList{QStringLiteral("第一点"), QStringLiteral("第二点")}));
+    EXPECT_TRUE(logSinceStart().contains(QStringLiteral("实时摘要完成，新增 2 条要点")));
+
+    // Only what landed after the first run goes into the second.
+    time->advance(10);
+    land(2);
+    reply(R"({"points":["第三点"]})");
+    time->advance(589);
+    EXPECT_EQ(server.requestCount(), 1);
+    time->advance(1);
+    ASSERT_TRUE(waitIdle());
+    ASSERT_EQ(server.requestCount(kPath), 2);
+    EXPECT_EQ(userMessage(1), QStringLiteral("课堂翻译记录（共 2 条，以下为全部或最新 2 条）：\n[1] s 4 || 译 4\n[2] s 5 || 译 5"));
+    EXPECT_EQ(summary->summaryPoints().size(), 3);
+
+    // Ten quiet minutes send nothing; the loop goes on.
+    time->advance(600);
+    EXPECT_EQ(server.requestCount(), 2);
+    EXPECT_TRUE(summary->isAutoSummaryRunning());
+    EXPECT_TRUE(host.errors.isEmpty());
+
+    // A tick that finds no course ends the loop.
+    host.active = false;
+    time->advance(600);
+    EXPECT_FALSE(summary->isAutoSummaryRunning());
+}
+
+TEST_F(LiveSummaryTest, NoStoredKeyMeansNoLoop)
+{
+    settings->setValue(QStringLiteral("deepseek_api_key"), QString());
+    startCourse();
+    EXPECT_FALSE(summary->isAutoSummaryRunning());
+    land(3);
+    time->advance(1800);
+    EXPECT_EQ(server.requestCount(), 0);
+    EXPECT_TRUE(host.errors.isEmpty());
+
+    // Storing a key during the course does not start it; the button asks for a key.
+    summary->generateSummary();
+    EXPECT_EQ(host.errors, QStringList{kNeedKey});
+    settings->setValue(QStringLiteral("deepseek_api_key"), QStringLiteral("sk"));
+    time->advance(1800);
+    EXPECT_EQ(server.requestCount(), 0);
+}
+
+TEST_F(LiveSummaryTest, AThousandEntriesSendTheLastEightHundred)
+{
+    startCourse();
+    time->advance(1);
+    land(1000);
+    reply(R"({"points":["a"]})");
+    summary->generateSummary();
+    ASSERT_TRUE(waitIdle());
+    const QStringList lines = userMessage(0).split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 801);
+    EXPECT_EQ(lines[0], QStringLiteral("课堂翻译记录（共 1000 条，以下为全部或最新 800 条）："));
+    EXPECT_EQ(lines[1], QStringLiteral("[1] s 201 || 译 201"));
+    EXPECT_EQ(lines[800], QStringLiteral("[800] s 1000 || 译 1000"));
+}
+
+TEST_F(LiveSummaryTest, EntriesBeforeTheCourseAndAtTheAnchorAreLeftOut)
+{
+    land(2, QStringLiteral("before"));
+    startCourse();
+    land(1, QStringLiteral("at-start")); // same instant as the start: not later than the anchor
+    time->advance(0.5);
+    land(1, QStringLiteral("inside"));
+    reply(R"({"points":[]})");
+    summary->generateSummary();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(userMessage(0), QStringLiteral("课堂翻译记录（共 1 条，以下为全部或最新 1 条）：\n[1] inside 4 || 译 4"));
+    // An empty "points" array succeeds and adds nothing.
+    EXPECT_TRUE(summary->summaryPoints().isEmpty());
+    EXPECT_TRUE(host.errors.isEmpty());
+    EXPECT_TRUE(logSinceStart().contains(QStringLiteral("实时摘要完成，新增 0 条要点")));
+}
+
+TEST_F(LiveSummaryTest, DoublePressSendsOneRequest)
+{
+    startCourse();
+    time->advance(1);
+    land(2);
+    server.enqueue("POST", kPath, HttpTestReply::hold());
+    int changes = 0;
+    QObject::connect(summary.get(), &LiveSummary::isSummarizingChanged, [&] { ++changes; });
+    summary->generateSummary();
+    summary->generateSummary();
+    ASSERT_TRUE(server.waitForRequests(1));
+    summary->generateSummary();
+    EXPECT_EQ(server.requestCount(), 1);
+    ASSERT_TRUE(server.release(HttpTestReply::chatContent(R"({"points":["x"]})")));
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(summary->summaryPoints(), QStringList{QStringLiteral("x")});
+    EXPECT_EQ(changes, 2);
+}
+
+TEST_F(LiveSummaryTest, EmptySelectionSendsNothingButMovesTheAnchor)
+{
+    startCourse();
+    time->advance(30);
+    summary->generateSummary();
+    EXPECT_EQ(server.requestCount(), 0);
+    EXPECT_FALSE(summary->isSummarizing());
+    ASSERT_TRUE(summary->summaryAnchorDate().has_value());
+    EXPECT_EQ(*summary->summaryAnchorDate(), time->now());
+    EXPECT_TRUE(host.errors.isEmpty());
+}
+
+TEST_F(LiveSummaryTest, FailuresReachLastErrorAndAreNotOfferedAgain)
+{
+    startCourse();
+    time->advance(1);
+    land(2);
+    server.enqueue("POST", kPath, HttpTestReply::text(401, "Authentication Fails"));
+    summary->generateSummary();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(host.errors, QStringList{QStringLiteral("实时摘要失败：DeepSeek 摘要 API 错误（401）：Authentication Fails")});
+    EXPECT_TRUE(logSinceStart().contains(QStringLiteral("实时摘要失败: ")));
+
+    // The anchor is not rolled back: the failed entries are not sent again.
+    time->advance(1);
+    summary->generateSummary();
+    EXPECT_EQ(server.requestCount(), 1);
+    time->advance(1);
+    land(1);
+    reply(R"({"points":["y"]})");
+    summary->generateSummary();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(userMessage(1), QStringLiteral("课堂翻译记录（共 1 条，以下为全部或最新 1 条）：\n[1] s 3 || 译 3"));
+
+    // A reply that is not JSON.
+    time->advance(1);
+    land(1);
+    time->advance(1);
+    reply(QStringLiteral("sorry"));
+    summary->generateSummary();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(host.errors.size(), 2);
+    EXPECT_TRUE(host.errors.last().startsWith(QStringLiteral("实时摘要失败：")));
+}
+
+TEST_F(LiveSummaryTest, EndCourseCancelsTheLoopsRequestThroughTheFailurePath)
+{
+    startCourse();
+    time->advance(1);
+    land(2);
+    server.enqueue("POST", kPath, HttpTestReply::hold());
+    time->advance(599);
+    ASSERT_TRUE(server.waitForRequests(1));
+    ASSERT_TRUE(summary->isSummarizing());
+
+    endCourse();
+    EXPECT_FALSE(summary->isSummarizing());
+    EXPECT_FALSE(summary->isAutoSummaryRunning());
+    EXPECT_EQ(host.errors, QStringList{QStringLiteral("实时摘要失败：已取消")});
+    EXPECT_TRUE(logSinceStart().contains(QStringLiteral("实时摘要失败: ")));
+
+    // The late answer changes nothing, and no further run comes.
+    ASSERT_TRUE(server.release(HttpTestReply::chatContent(R"({"points":["late"]})")));
+    waitFor([] { return false; }, 200);
+    EXPECT_TRUE(summary->summaryPoints().isEmpty());
+    time->advance(1800);
+    EXPECT_EQ(server.requestCount(), 1);
+}
+
+TEST_F(LiveSummaryTest, ButtonRunOutlivesTheEndOfTheCourse)
+{
+    startCourse();
+    time->advance(1);
+    land(2);
+    server.enqueue("POST", kPath, HttpTestReply::hold());
+    summary->generateSummary();
+    ASSERT_TRUE(server.waitForRequests(1));
+    endCourse();
+    EXPECT_TRUE(summary->isSummarizing());
+    ASSERT_TRUE(server.release(HttpTestReply::chatContent(R"({"points":["kept"]})")));
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(summary->summaryPoints(), QStringList{QStringLiteral("kept")});
+    EXPECT_TRUE(host.errors.isEmpty());
+
+    // The next course starts from an empty list.
+    startCourse();
+    EXPECT_TRUE(summary->summaryPoints().isEmpty());
+    EXPECT_FALSE(summary->summaryAnchorDate().has_value());
+}
+
+TEST_F(LiveSummaryTest, LoopRunWhileAButtonRunIsInFlightWaitsTenMoreMinutes)
+{
+    startCourse();
+    time->advance(1);
+    land(2);
+    server.enqueue("POST", kPath, HttpTestReply::hold());
+    time->advance(598);
+    summary->generateSummary(); // the button, just before the tick
+    ASSERT_TRUE(server.waitForRequests(1));
+    time->advance(1); // the tick finds a run in flight and skips
+    EXPECT_EQ(server.requestCount(), 1);
+    ASSERT_TRUE(server.release(HttpTestReply::chatContent(R"({"points":["a"]})")));
+    ASSERT_TRUE(waitIdle());
+    land(1);
+    reply(R"({"points":["b"]})");
+    time->advance(1);
+    time->advance(599);
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(server.requestCount(), 2);
+    EXPECT_EQ(summary->summaryPoints().size(), 2);
+}
+
+TEST_F(LiveSummaryTest, DestroyedWhileWaitingEndsQuietly)
+{
+    startCourse();
+    time->advance(1);
+    land(2);
+    server.enqueue("POST", kPath, HttpTestReply::hold());
+    time->advance(599);
+    ASSERT_TRUE(server.waitForRequests(1));
+    summary.reset();
+    ASSERT_TRUE(server.release(HttpTestReply::chatContent(R"({"points":["a"]})")));
+    waitFor([] { return false; }, 200);
+    time->advance(1800);
+    EXPECT_TRUE(host.errors.isEmpty());
+}
