@@ -86,11 +86,19 @@ QVariant Settings::defaultValue(const QString &key)
 
 bool Settings::contains(const QString &key) const
 {
-    return m_s->contains(encodeKey(key));
+    return m_overrides.contains(key) || m_s->contains(encodeKey(key));
+}
+
+void Settings::setOverride(const QString &key, const QVariant &value)
+{
+    m_overrides.insert(key, value);
+    Q_EMIT changed(key);
 }
 
 QVariant Settings::value(const QString &key) const
 {
+    if (auto it = m_overrides.constFind(key); it != m_overrides.constEnd())
+        return *it;
     const QString k = encodeKey(key);
     if (m_s->contains(k))
         return m_s->value(k);
@@ -99,6 +107,7 @@ QVariant Settings::value(const QString &key) const
 
 void Settings::setValue(const QString &key, const QVariant &value)
 {
+    m_overrides.remove(key);
     m_s->setValue(encodeKey(key), value);
     sync();
     Q_EMIT changed(key);
@@ -106,6 +115,7 @@ void Settings::setValue(const QString &key, const QVariant &value)
 
 void Settings::remove(const QString &key)
 {
+    m_overrides.remove(key);
     m_s->remove(encodeKey(key));
     sync();
     Q_EMIT changed(key);

@@ -4,6 +4,7 @@
 // kept verbatim for callers; underneath they are encoded so that "/", "\",
 // spaces or Chinese never turn into QSettings groups.
 #include <QByteArray>
+#include <QHash>
 #include <QObject>
 #include <QSettings>
 #include <QString>
@@ -56,6 +57,11 @@ public:
 
     QString fileName() const;
 
+    // A value that reads as stored for this process only and is never
+    // written (the headless tool's key from the environment). Writing the
+    // key drops the override.
+    void setOverride(const QString &key, const QVariant &value);
+
     static QString encodeKey(const QString &key);
     static QString decodeKey(const QString &stored);
 
@@ -65,6 +71,7 @@ Q_SIGNALS:
 private:
     void restrictPermissions();
     std::unique_ptr<QSettings> m_s;
+    QHash<QString, QVariant> m_overrides;
 };
 
 // The process-wide store. Defaults to the user's store; tests install their

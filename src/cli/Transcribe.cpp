@@ -1,0 +1,382 @@
+// transcribe and listen: the real speech engine fed from a file or a
+// microphone, printing every sentence as it lands.
+#include "CliSupport.h"
+#include "Commands.h"
+
+#include "course/CourseArchive.h"
+#include "engine/AudioDeviceManager.h"
+#include "engine/SpeechEngine.h"
+#include "glossary/GlossaryManager.h"
+#include "platform/Diag.h"
+#include "platform/Settings.h"
+#include "platform/linux/FileAudioEngine.h"
+#include "platform/linux/LinuxPlatform.h"
+#include "platform/linux/PocketSphinxRecognizer.h"
+#include "platform/linux/SndfileAudioFiles.h"
+#include "review/DesktopFiles.h"
+#include "review/SubtitleExporter.h"
+#include "translation/LocalTranslationSession.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QThread>
+#include <atomic>
+#include <csignal>
+
+namespace vox::cli {
+
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+
+void onSignal(int)
+{
+    g_interrupted.store(true);
+}
+
+// Processes Qt events for up to `ms` of wall time.
+void pump(int ms)
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents, ms);
+}
+
+// Waits (wall time, events flowing) until `done` or `timeoutMs`.
+bool waitWall(const std::function<bool()> &done, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        pump(10);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+void printEntry(const TranslationEntry &e, bool json, bool translate)
+{
+    if (json) {
+        QJsonObject o{{QStringLiteral("audioTime"), e.audioTime},
+                      {QStringLiteral("source"), e.source},
+                      {QStringLiteral("target"), translate ? e.target : QString()}};
+        out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)));
+        return;
+    }
+    out(bracketTime(e.audioTime) + QLatin1Char(' ') + e.source);
+    if (translate)
+        out(e.target);
+}
+
+void drawProgress(qint64 done, qint64 total, double speed)
+{
+    if (total <= 0)
+        return;
+    const double f = std::clamp(double(done) / double(total), 0.0, 1.0);
+    const int width = 30, filled = int(f * width);
+    const QString bar = QString(filled, QLatin1Char('#')) + QString(width - filled, QLatin1Char(' '));
+    const QByteArray b = QStringLiteral("\r[%1] %2%  %3x ").arg(bar).arg(int(f * 100), 3).arg(speed, 0, 'f', 1).toUtf8();
+    std::fwrite(b.constData(), 1, size_t(b.size()), stderr);
+    std::fflush(stderr);
+}
+
+// Asks the local translation server once for its languages and hands the
+// engine a session when English→Chinese is there.
+void connectLocalTranslation(SpeechEngine &engine)
+{
+    const QUrl base = localTranslationUrl();
+    bool answered = false;
+    std::optional<Result<LanguageProbe>> probe;
+    QObject ctx;
+    probeLanguages(base, &ctx, [&](Result<LanguageProbe> r) {
+        probe.emplace(std::move(r));
+        answered = true;
+    });
+    waitWall([&] { return answered; }, 8000);
+    if (!probe) {
+        err(QStringLiteral("本地翻译服务无响应（%1）；英文原文仍会完整输出。").arg(base.toString()));
+        return;
+    }
+    if (!probe->ok()) {
+        err(QStringLiteral("本地翻译服务不可用（%1）：%2；英文原文仍会完整输出。").arg(base.toString(), probe->error().message));
+        return;
+    }
+    engine.setTranslationSession(std::make_shared<LocalTranslationSession>(base, probe->value().targetCode));
+    if (!probe->value().chineseAvailable)
+        err(QStringLiteral("本地翻译服务没有英译中模型（%1）；英文原文仍会完整输出。").arg(base.toString()));
+}
+
+bool writeSubtitles(const QString &path, const std::vector<TranslationEntry> &entries, const Date &base,
+                    SubtitleExporter::Format format)
+{
+    const QFileInfo info(path);
+    QDir().mkpath(info.absolutePath());
+    const auto written = DesktopFiles::writeAtomically(info.absoluteFilePath(), SubtitleExporter::text(entries, base, format));
+    if (!written.ok()) {
+        err(QStringLiteral("无法写入字幕文件 %1：%2").arg(path, written.error().message));
+        return false;
+    }
+    err(QStringLiteral("字幕已写入: %1").arg(info.absoluteFilePath()));
+    return true;
+}
+
+// A file engine whose delivered audio is counted where the main loop can see
+// it: the clock of a file transcription follows that count.
+class CountingEngine final : public AudioEngine {
+public:
+    CountingEngine(std::unique_ptr<AudioEngine> inner, std::shared_ptr<std::atomic<qint64>> frames)
+        : m_inner(std::move(inner)), m_frames(std::move(frames)) {}
+    PcmFormat inputFormat() override { return m_inner->inputFormat(); }
+    void installTap(quint32 bufferSize, std::function<void(const PcmBuffer &)> block) override
+    {
+        m_inner->installTap(bufferSize, [frames = m_frames, block = std::move(block)](const PcmBuffer &b) {
+            block(b);
+            frames->fetch_add(b.frameLength());
+        });
+    }
+    void removeTap() override { m_inner->removeTap(); }
+    void prepare() override { m_inner->prepare(); }
+    std::optional<Error> start() override { return m_inner->start(); }
+    void stop() override { m_inner->stop(); }
+
+private:
+    std::unique_ptr<AudioEngine> m_inner;
+    std::shared_ptr<std::atomic<qint64>> m_frames;
+};
+
+class CountingFileEngineFactory final : public AudioEngineFactory {
+public:
+    CountingFileEngineFactory(FileAudioEngineOptions options, std::shared_ptr<std::atomic<qint64>> frames)
+        : m_options(std::move(options)), m_frames(std::move(frames)) {}
+    std::unique_ptr<AudioEngine> create() override
+    {
+        return std::make_unique<CountingEngine>(std::make_unique<FileAudioEngine>(m_options), m_frames);
+    }
+
+private:
+    FileAudioEngineOptions m_options;
+    std::shared_ptr<std::atomic<qint64>> m_frames;
+};
+
+} // namespace
+
+int runTranscription(const RunOptions &o)
+{
+    const bool fromFile = !o.live;
+    const auto engineChoice = translationEngineFromRaw(o.engine);
+    if (!engineChoice) {
+        err(QStringLiteral("未知的翻译引擎: %1（可选 system 或 deepseek）").arg(o.engine));
+        return ExitUsage;
+    }
+
+    Platform p = makeLinuxPlatform();
+    qint64 totalFrames = 0;
+    double fileRate = 0;
+    std::atomic<bool> audioEnded{false};
+    std::atomic<bool> audioFailed{false};
+    if (fromFile) {
+        auto reader = p.audioFiles->openForReading(o.file);
+        if (!reader.ok()) {
+            err(QStringLiteral("%1（%2）").arg(reader.error().message, o.file));
+            return ExitInput;
+        }
+        totalFrames = reader.value()->length();
+        fileRate = reader.value()->format().sampleRate;
+        if (totalFrames <= 0 || fileRate <= 0) {
+            err(QStringLiteral("音频文件为空或格式无效: %1").arg(o.file));
+            return ExitInput;
+        }
+    }
+
+    auto sphinx = std::dynamic_pointer_cast<PocketSphinxRecognizer>(p.recognizer);
+    if (!sphinx || !sphinx->waitUntilLoaded(60000) || !sphinx->isAvailable()) {
+        err(QStringLiteral("语音识别模型缺失或无法加载：请安装 pocketsphinx-en-us 后重试。"));
+        return ExitUnavailable;
+    }
+
+    auto delivered = std::make_shared<std::atomic<qint64>>(0);
+    if (fromFile) {
+        FileAudioEngineOptions fo;
+        fo.path = o.file;
+        fo.realTime = o.realtime;
+        if (!o.realtime)
+            fo.readyForMore = [sphinx](int ms) { return sphinx->waitForRoom(0.3, ms); };
+        fo.onEnd = [&audioEnded, &audioFailed](qint64, std::optional<Error> error) {
+            if (error)
+                audioFailed.store(true);
+            audioEnded.store(true);
+        };
+        p.audioEngines = std::make_shared<CountingFileEngineFactory>(fo, delivered);
+        auto device = std::make_shared<FileInputDevice>(QFileInfo(o.file).fileName());
+        p.captureDevices = device;
+        p.hardware = device;
+    }
+    if (!o.course)
+        p.desktop = std::make_shared<ScratchDesktop>(p.desktop);
+    setPlatform(p);
+
+    // A file runs on audio time: the clock follows the audio consumed, so a
+    // lecture behaves as it would live, however fast it is processed.
+    const bool virtualClock = fromFile && !o.realtime;
+    VirtualTime vt(SystemTime().now());
+    if (virtualClock)
+        setTimeSource(&vt);
+
+    GlossaryManager glossary;
+    SpeechEngine engine(p);
+    engine.setGlossaryManager(&glossary);
+    engine.setTranslationEngine(*engineChoice);
+    if (!o.translate)
+        ; // LEAD-TODO engine.pipeline().setRecordOnly(true);
+
+    if (o.translate) {
+        if (*engineChoice == TranslationEngine::DeepSeek && resolveApiKey().isEmpty())
+            err(QStringLiteral("DeepSeek 在线翻译需要 API Key：请设置环境变量 DEEPSEEK_API_KEY 或在翻译设置中填写；将尝试本地翻译。"));
+        connectLocalTranslation(engine);
+    }
+
+    int placeholders = 0;
+    QObject::connect(&engine.pipeline(), &TranslationPipeline::entryAppended, &engine,
+                     [&](const TranslationEntry &e) {
+                         if (e.target == QStringLiteral("（译文缺失，请参考英文原文）"))
+                             ++placeholders;
+                         printEntry(e, o.json, o.translate);
+                     });
+    QString lastShownError;
+    QObject::connect(&engine, &SpeechEngine::lastErrorChanged, &engine, [&] {
+        const QString e = engine.lastError();
+        if (!e.isEmpty() && e != lastShownError && !o.json)
+            err(QStringLiteral("提示: ") + e);
+        lastShownError = e;
+    });
+
+    QString deviceID = o.deviceID;
+    if (fromFile) {
+        deviceID = QLatin1String(FileInputDevice::kDeviceID);
+    } else if (deviceID.isEmpty()) {
+        AudioDeviceManager devices(p);
+        devices.refresh();
+        deviceID = devices.selectedDeviceID().value_or(QString());
+        if (deviceID.isEmpty()) {
+            err(QStringLiteral("找不到可用的麦克风。"));
+            return ExitUnavailable;
+        }
+    }
+
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+
+    const Date runStart = timeSource().now();
+    if (o.course)
+        engine.startCourse();
+    engine.start(deviceID);
+
+    // Starting: permission and device waits are scheduled steps.
+    QElapsedTimer wall;
+    wall.start();
+    while (!engine.isRecording() && engine.isStarting() && !g_interrupted.load()) {
+        if (virtualClock) {
+            if (!vt.runNext())
+                pump(5);
+        } else {
+            pump(20);
+        }
+    }
+    if (!engine.isRecording()) {
+        err(QStringLiteral("无法开始识别：") + engine.lastError());
+        if (o.course)
+            engine.endCourse();
+        return ExitUnavailable;
+    }
+
+    const Date audioStart = timeSource().now();
+    QElapsedTimer speedTimer;
+    speedTimer.start();
+    qint64 lastProgressMs = 0;
+    const bool progress = fromFile && stderrIsTerminal() && !o.realtime;
+    while (!g_interrupted.load()) {
+        if (fromFile && audioEnded.load())
+            break;
+        if (virtualClock) {
+            const double t = double(delivered->load()) / fileRate;
+            const double target = audioStart.sinceReference + t;
+            if (target > vt.now().sinceReference)
+                vt.advance(target - vt.now().sinceReference);
+        }
+        pump(5);
+        if (!virtualClock)
+            QThread::msleep(5);
+        if (progress && speedTimer.elapsed() - lastProgressMs > 200) {
+            lastProgressMs = speedTimer.elapsed();
+            const double audioSec = double(delivered->load()) / fileRate;
+            drawProgress(delivered->load(), totalFrames, audioSec / std::max(0.001, speedTimer.elapsed() / 1000.0));
+        }
+        if (!engine.isRecording())
+            break; // the session ended by itself (device lost)
+    }
+    if (progress) {
+        drawProgress(totalFrames, totalFrames, double(totalFrames) / fileRate / std::max(0.001, speedTimer.elapsed() / 1000.0));
+        err(QString());
+    }
+    if (audioFailed.load())
+        err(QStringLiteral("读取音频文件时出错，已处理到出错处为止。"));
+
+    // Let the recognizer flush, then every batch land or be given up. Time
+    // keeps moving (wall time from here on) so retries, the minimum display
+    // rule and the finalization fallback still fire.
+    engine.stop();
+    QElapsedTimer drain;
+    drain.start();
+    qint64 lastMs = 0;
+    auto step = [&] {
+        pump(10);
+        QThread::msleep(2);
+        if (virtualClock) {
+            const qint64 ms = drain.elapsed();
+            vt.advance((ms - lastMs) / 1000.0);
+            lastMs = ms;
+        }
+    };
+    while ((engine.isFinalizingStop() || !engine.pipeline().isIdle()) && drain.elapsed() < 10 * 60 * 1000) {
+        if (g_interrupted.load() && drain.elapsed() > 5000)
+            break;
+        step();
+    }
+    // The last landed batch leaves the live text after its minimum display.
+    for (int i = 0; i < 60; ++i)
+        step();
+
+    if (o.course) {
+        engine.endCourse();
+        if (const auto &course = engine.completedCourse()) {
+            if (const auto folder = CourseArchive::folder())
+                err(QStringLiteral("课程已存档: %1").arg(QDir(*folder).filePath(CourseArchive::fileName(*course))));
+            if (course->recordingURL)
+                err(QStringLiteral("课堂录音: %1").arg(course->recordingPath()));
+        }
+    }
+
+    const auto &entries = engine.translationEntries();
+    bool filesOk = true;
+    if (!o.srtPath.isEmpty())
+        filesOk &= writeSubtitles(o.srtPath, entries, runStart, SubtitleExporter::Format::SRT);
+    if (!o.vttPath.isEmpty())
+        filesOk &= writeSubtitles(o.vttPath, entries, runStart, SubtitleExporter::Format::VTT);
+
+    setTimeSource(nullptr);
+    if (g_interrupted.load() && !o.live)
+        return ExitInterrupted;
+    if (!filesOk)
+        return ExitInput;
+    if (o.translate && placeholders > 0) {
+        err(QStringLiteral("%1 句未能翻译，已保留英文原文（译文缺失）。").arg(placeholders));
+        return ExitTranslation;
+    }
+    return ExitOk;
+}
+
+} // namespace vox::cli

@@ -1,0 +1,428 @@
+// The headless tool end to end: real recordings through the recognizer, the
+// engine, the pipeline and the archive, with local imitations of DeepSeek and
+// of the local translation server. Nothing here reaches the internet.
+#include "support/HttpTestServer.h"
+#include "support/TestEnv.h"
+
+#include "course/CourseRecords.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cmath>
+
+using namespace vox;
+using namespace vox::test;
+
+namespace {
+
+const QString kLibrivox = QStringLiteral("/usr/share/pocketsphinx/test/data/librivox");
+
+struct Spoken {
+    QString text;
+    double start = 0; // where it starts in the made file, seconds
+};
+
+struct Lecture {
+    QString path;
+    std::vector<Spoken> sentences;
+    QString reference() const
+    {
+        QStringList words;
+        for (const auto &s : sentences)
+            words << s.text;
+        return words.join(QLatin1Char(' '));
+    }
+};
+
+bool run(const QString &program, const QStringList &args, int timeoutMs = 120000)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(timeoutMs))
+        return false;
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+double soundSeconds(const QString &path)
+{
+    SF_INFO info{};
+    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    if (!f)
+        return -1;
+    sf_close(f);
+    return double(info.frames) / info.samplerate;
+}
+
+// RMS of `seconds` of mono audio starting at `at`.
+double rmsAt(const QString &path, double at, double seconds)
+{
+    SF_INFO info{};
+    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    if (!f)
+        return -1;
+    sf_seek(f, sf_count_t(at * info.samplerate), SEEK_SET);
+    std::vector<float> buf(size_t(seconds * info.samplerate) * size_t(info.channels));
+    const sf_count_t n = sf_readf_float(f, buf.data(), sf_count_t(seconds * info.samplerate));
+    sf_close(f);
+    double sum = 0;
+    for (sf_count_t i = 0; i < n * info.channels; ++i)
+        sum += double(buf[size_t(i)]) * buf[size_t(i)];
+    return n > 0 ? std::sqrt(sum / double(n * info.channels)) : 0;
+}
+
+QStringList normalizedWords(const QString &text)
+{
+    QString t = text.toLower();
+    t.replace(QRegularExpression(QStringLiteral("[^a-z0-9' ]")), QStringLiteral(" "));
+    return t.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+double wordErrorRate(const QString &reference, const QString &hypothesis)
+{
+    const QStringList r = normalizedWords(reference), h = normalizedWords(hypothesis);
+    std::vector<int> prev(size_t(h.size()) + 1), cur(size_t(h.size()) + 1);
+    for (int j = 0; j <= h.size(); ++j)
+        prev[size_t(j)] = j;
+    for (int i = 1; i <= r.size(); ++i) {
+        cur[0] = i;
+        for (int j = 1; j <= h.size(); ++j) {
+            const int sub = prev[size_t(j - 1)] + (r[i - 1] == h[j - 1] ? 0 : 1);
+            cur[size_t(j)] = std::min({sub, prev[size_t(j)] + 1, cur[size_t(j - 1)] + 1});
+        }
+        std::swap(prev, cur);
+    }
+    return r.isEmpty() ? 0 : double(prev[size_t(h.size())]) / r.size();
+}
+
+// Concatenates clips with pauses into one 16 kHz mono file with a lead-in and
+// faint noise, recording where each clip starts.
+Lecture assemble(const QString &dir, const QString &name, const std::vector<std::pair<QString, QString>> &clips,
+                 double gap)
+{
+    Lecture lecture;
+    lecture.path = QDir(dir).filePath(name);
+    QStringList parts;
+    const QString lead = QDir(dir).filePath(name + QStringLiteral(".lead.wav"));
+    if (!run(QStringLiteral("sox"), {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("16000"), QStringLiteral("-c"),
+                                     QStringLiteral("1"), lead, QStringLiteral("trim"), QStringLiteral("0"),
+                                     QString::number(gap)}))
+        return {};
+    double t = gap;
+    int i = 0;
+    for (const auto &[path, text] : clips) {
+        const QString norm = QDir(dir).filePath(QStringLiteral("%1.%2.wav").arg(name).arg(i++));
+        if (!run(QStringLiteral("sox"), {path, QStringLiteral("-r"), QStringLiteral("16000"), QStringLiteral("-c"), QStringLiteral("1"),
+                                         QStringLiteral("-b"), QStringLiteral("16"), norm, QStringLiteral("vol"), QStringLiteral("0.6"),
+                                         QStringLiteral("pad"), QStringLiteral("0"), QString::number(gap)}))
+            return {};
+        lecture.sentences.push_back({text, t});
+        t += soundSeconds(norm);
+        parts << norm;
+    }
+    const QString clean = QDir(dir).filePath(name + QStringLiteral(".clean.wav"));
+    if (!run(QStringLiteral("sox"), QStringList{lead} + parts + QStringList{clean}))
+        return {};
+    const QString noise = QDir(dir).filePath(name + QStringLiteral(".noise.wav"));
+    if (!run(QStringLiteral("sox"), {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("16000"), QStringLiteral("-c"),
+                                     QStringLiteral("1"), QStringLiteral("-b"), QStringLiteral("16"), noise, QStringLiteral("synth"),
+                                     QString::number(t + 1), QStringLiteral("whitenoise"), QStringLiteral("vol"), QStringLiteral("0.003")}))
+        return {};
+    if (!run(QStringLiteral("sox"), {QStringLiteral("-m"), clean, noise, lecture.path, QStringLiteral("trim"), QStringLiteral("0"),
+                                     QString::number(t)}))
+        return {};
+    return lecture;
+}
+
+Lecture librivoxLecture(const QString &dir)
+{
+    QFile f(kLibrivox + QStringLiteral("/transcription"));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    std::vector<std::pair<QString, QString>> clips;
+    const QRegularExpression line(QStringLiteral("^<s> (.*) </s> \\((.*)\\)$"));
+    for (const QString &l : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const auto m = line.match(l.trimmed());
+        if (m.hasMatch())
+            clips.push_back({kLibrivox + QLatin1Char('/') + m.captured(2) + QStringLiteral(".wav"), m.captured(1)});
+    }
+    return assemble(dir, QStringLiteral("librivox.wav"), clips, 1.5);
+}
+
+Lecture espeakLecture(const QString &dir)
+{
+    const QStringList sentences = {
+        QStringLiteral("Today we will talk about the structure of the cell."),
+        QStringLiteral("The nucleus holds the genetic material of the cell."),
+        QStringLiteral("Energy is produced by small organs inside the cell."),
+        QStringLiteral("Next week we will study how cells divide and grow."),
+    };
+    std::vector<std::pair<QString, QString>> clips;
+    int i = 0;
+    for (const QString &s : sentences) {
+        const QString path = QDir(dir).filePath(QStringLiteral("espeak%1.wav").arg(i++));
+        if (!run(QStringLiteral("espeak-ng"), {QStringLiteral("-v"), QStringLiteral("en-us"), QStringLiteral("-s"),
+                                               QStringLiteral("150"), QStringLiteral("-w"), path, s}))
+            return {};
+        clips.push_back({path, s});
+    }
+    return assemble(dir, QStringLiteral("espeak.wav"), clips, 1.5);
+}
+
+struct Landed {
+    double audioTime;
+    QString source, target;
+};
+
+struct CliRun {
+    int exitCode = -1;
+    bool finished = false;
+    std::vector<Landed> entries;
+    QString stdErr;
+    QString stdOut;
+};
+
+class EndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = new QTemporaryDir;
+        if (QStandardPaths::findExecutable(QStringLiteral("sox")).isEmpty())
+            return;
+        s_librivox = new Lecture(librivoxLecture(s_dir->path()));
+        if (!QStandardPaths::findExecutable(QStringLiteral("espeak-ng")).isEmpty())
+            s_espeak = new Lecture(espeakLecture(s_dir->path()));
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_librivox;
+        delete s_espeak;
+        delete s_dir;
+        s_librivox = s_espeak = nullptr;
+        s_dir = nullptr;
+    }
+
+    void SetUp() override
+    {
+        if (!s_librivox || s_librivox->path.isEmpty() || !QFile::exists(s_librivox->path))
+            GTEST_SKIP() << "sox or the pocketsphinx test recordings are missing";
+        ASSERT_TRUE(m_home.isValid());
+        QDir(m_home.path()).mkpath(QStringLiteral("Desktop"));
+        m_deepseek.installDeepSeek([](const QString &s) { return QStringLiteral("译：") + s; });
+    }
+
+    QProcessEnvironment environment(bool serversUp = true) const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), m_home.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("XDG_DESKTOP_DIR"), m_home.filePath(QStringLiteral("Desktop")));
+        env.insert(QStringLiteral("VOXLEAF_DIAG_LOG"), m_home.filePath(QStringLiteral("diag.log")));
+        env.insert(QStringLiteral("DEEPSEEK_API_KEY"), QStringLiteral("sk-test"));
+        // A port nobody listens on stands for a server that is down.
+        const QString down = QStringLiteral("http://127.0.0.1:9");
+        env.insert(QStringLiteral("VOXLEAF_DEEPSEEK_BASE_URL"), serversUp ? m_deepseek.url().toString() : down);
+        env.insert(QStringLiteral("VOXLEAF_LOCAL_TRANSLATION_URL"), down);
+        return env;
+    }
+
+    CliRun transcribe(const QString &file, const QStringList &extra, bool serversUp = true)
+    {
+        CliRun r;
+        QProcess p;
+        p.setProcessEnvironment(environment(serversUp));
+        p.start(QStringLiteral(VOX_CLI_PATH), QStringList{QStringLiteral("transcribe"), file, QStringLiteral("--json")} + extra);
+        // The imitation server answers while this loop processes events.
+        r.finished = waitFor([&] { return p.state() == QProcess::NotRunning; }, 600000);
+        if (!r.finished) {
+            p.kill();
+            p.waitForFinished();
+        }
+        r.exitCode = p.exitCode();
+        r.stdOut = QString::fromUtf8(p.readAllStandardOutput());
+        r.stdErr = QString::fromUtf8(p.readAllStandardError());
+        for (const QString &line : r.stdOut.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+            EXPECT_FALSE(o.isEmpty()) << "not a JSON object on standard output: " << line.toStdString();
+            r.entries.push_back({o.value(QStringLiteral("audioTime")).toDouble(-1), o.value(QStringLiteral("source")).toString(),
+                                 o.value(QStringLiteral("target")).toString()});
+        }
+        return r;
+    }
+
+    static QString joinedSources(const std::vector<Landed> &entries)
+    {
+        QStringList s;
+        for (const auto &e : entries)
+            s << e.source;
+        return s.join(QLatin1Char(' '));
+    }
+
+    QString desktop(const QString &sub) const { return m_home.filePath(QStringLiteral("Desktop/课程记录/") + sub); }
+
+    static inline QTemporaryDir *s_dir = nullptr;
+    static inline Lecture *s_librivox = nullptr;
+    static inline Lecture *s_espeak = nullptr;
+    QTemporaryDir m_home;
+    HttpTestServer m_deepseek;
+};
+
+// Measured on the LibriVox set with the default decoder: about 0.2 word
+// error rate; the bound leaves a margin for decoder configuration changes.
+constexpr double kLibrivoxWerBound = 0.45;
+constexpr double kEspeakWerBound = 0.6;
+
+void checkRun(const CliRun &r, const Lecture &lecture, double werBound)
+{
+    ASSERT_TRUE(r.finished);
+    ASSERT_EQ(r.exitCode, 0) << r.stdErr.toStdString();
+    ASSERT_FALSE(r.entries.empty()) << r.stdErr.toStdString();
+    const double duration = soundSeconds(lecture.path);
+    double previous = 0;
+    for (const auto &e : r.entries) {
+        EXPECT_EQ(e.target, QStringLiteral("译：") + e.source) << "one translation per sentence, in order";
+        EXPECT_GE(e.audioTime, previous) << "audio times never go back";
+        EXPECT_LT(e.audioTime, duration);
+        previous = e.audioTime;
+        // The audio at an entry's time is speech, not the pause before it.
+        EXPECT_GT(rmsAt(lecture.path, e.audioTime, 0.4), 0.01) << e.source.toStdString() << " at " << e.audioTime;
+    }
+    const double wer = wordErrorRate(lecture.reference(), QStringList([&] {
+                                                                QStringList s;
+                                                                for (const auto &e : r.entries)
+                                                                    s << e.source;
+                                                                return s;
+                                                            }())
+                                                                .join(QLatin1Char(' ')));
+    std::printf("word error rate %.3f over %d entries\n", wer, int(r.entries.size()));
+    EXPECT_LE(wer, werBound);
+}
+
+} // namespace
+
+TEST_F(EndToEnd, LibrivoxLectureLandsInOrderWithCourseArchiveAndSubtitles)
+{
+    const QString srt = m_home.filePath(QStringLiteral("out/lecture.srt"));
+    const CliRun r = transcribe(s_librivox->path, {QStringLiteral("--engine"), QStringLiteral("deepseek"), QStringLiteral("--course"),
+                                                   QStringLiteral("--srt"), srt});
+    checkRun(r, *s_librivox, kLibrivoxWerBound);
+
+    // A sentence known to start at a given place starts there (within 0.5 s).
+    const Spoken &known = s_librivox->sentences.at(1); // "he was not an ill disposed young man"
+    bool found = false;
+    for (const auto &e : r.entries) {
+        if (e.source.contains(QStringLiteral("young"), Qt::CaseInsensitive)) {
+            EXPECT_NEAR(e.audioTime, known.start, 0.5) << e.source.toStdString();
+            found = true;
+            break;
+        }
+    }
+    EXPECT_TRUE(found) << "no sentence with 'young' was recognized";
+
+    // The archive reads back with the same sentences; the recording exists.
+    QDirIterator it(desktop(QStringLiteral("记录")), {QStringLiteral("*.json")});
+    ASSERT_TRUE(it.hasNext()) << r.stdErr.toStdString();
+    QFile f(it.next());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const auto course = CourseSession::decode(f.readAll());
+    ASSERT_TRUE(course.has_value());
+    ASSERT_EQ(course->entries.size(), r.entries.size());
+    for (size_t i = 0; i < r.entries.size(); ++i)
+        EXPECT_EQ(course->entries[i].source, r.entries[i].source);
+    ASSERT_TRUE(course->recordingURL.has_value());
+    EXPECT_NEAR(soundSeconds(course->recordingPath()), soundSeconds(s_librivox->path), 0.3);
+    EXPECT_TRUE(r.stdErr.contains(QStringLiteral("课程已存档")));
+
+    // One subtitle cue per entry.
+    QFile sub(srt);
+    ASSERT_TRUE(sub.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(sub.readAll());
+    EXPECT_EQ(text.count(QStringLiteral(" --> ")), int(r.entries.size()));
+}
+
+TEST_F(EndToEnd, SameFileTwiceIsDeterministicAndTheSecondRunIsServedFromTheCache)
+{
+    const CliRun first = transcribe(s_librivox->path, {QStringLiteral("--engine"), QStringLiteral("deepseek")});
+    checkRun(first, *s_librivox, kLibrivoxWerBound);
+    const int requests = m_deepseek.requestCount(QStringLiteral("/chat/completions"));
+    EXPECT_GT(requests, 0);
+
+    const CliRun second = transcribe(s_librivox->path, {QStringLiteral("--engine"), QStringLiteral("deepseek")});
+    ASSERT_EQ(second.exitCode, 0) << second.stdErr.toStdString();
+    ASSERT_EQ(second.entries.size(), first.entries.size());
+    for (size_t i = 0; i < first.entries.size(); ++i) {
+        EXPECT_EQ(second.entries[i].source, first.entries[i].source);
+        EXPECT_EQ(second.entries[i].target, first.entries[i].target);
+    }
+    EXPECT_EQ(m_deepseek.requestCount(QStringLiteral("/chat/completions")), requests) << "no request reaches the server";
+}
+
+TEST_F(EndToEnd, EspeakLectureRecognizedAndTranslated)
+{
+    if (!s_espeak || s_espeak->path.isEmpty())
+        GTEST_SKIP() << "espeak-ng is missing";
+    const CliRun r = transcribe(s_espeak->path, {QStringLiteral("--engine"), QStringLiteral("deepseek")});
+    checkRun(r, *s_espeak, kEspeakWerBound);
+}
+
+TEST_F(EndToEnd, ServersDownKeepEveryEnglishSentenceWithThePlaceholder)
+{
+    const CliRun r = transcribe(s_librivox->path, {QStringLiteral("--engine"), QStringLiteral("deepseek")}, false);
+    ASSERT_TRUE(r.finished);
+    EXPECT_NE(r.exitCode, 0) << "the exit status says that translation failed";
+    ASSERT_FALSE(r.entries.empty());
+    for (const auto &e : r.entries)
+        EXPECT_EQ(e.target, QStringLiteral("（译文缺失，请参考英文原文）"));
+    EXPECT_LE(wordErrorRate(s_librivox->reference(), joinedSources(r.entries)), kLibrivoxWerBound);
+}
+
+TEST_F(EndToEnd, BadInputGivesAClearErrorAndNonZeroExit)
+{
+    const QString junk = m_home.filePath(QStringLiteral("not-audio.wav"));
+    QFile f(junk);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("this is not a sound file");
+    f.close();
+    const CliRun r = transcribe(junk, {});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_TRUE(r.stdErr.contains(QStringLiteral("无法读取音频文件"))) << r.stdErr.toStdString();
+    EXPECT_TRUE(r.stdOut.isEmpty());
+
+    const CliRun missing = transcribe(m_home.filePath(QStringLiteral("nope.wav")), {});
+    EXPECT_NE(missing.exitCode, 0);
+}
+
+TEST_F(EndToEnd, ListenOnTheTestMicrophoneHearsItsClip)
+{
+    const QString mics = qEnvironmentVariable("VOX_BUILD_DIR") + QStringLiteral("/testmics");
+    if (qEnvironmentVariableIsEmpty("PULSE_SERVER") || !QFile::exists(mics + QStringLiteral("/clip48.txt")))
+        GTEST_SKIP() << "the test microphones are not running (scripts/testmics.sh start)";
+    QFile clip(mics + QStringLiteral("/clip48.txt"));
+    ASSERT_TRUE(clip.open(QIODevice::ReadOnly));
+    const QStringList words = normalizedWords(QString::fromUtf8(clip.readAll()));
+
+    QProcess p;
+    p.setProcessEnvironment(environment());
+    p.start(QStringLiteral(VOX_CLI_PATH), {QStringLiteral("listen"), QStringLiteral("--device"), QStringLiteral("vox_mic48"),
+                                           QStringLiteral("--no-translate"), QStringLiteral("--json")});
+    ASSERT_TRUE(p.waitForStarted());
+    waitFor([] { return false; }, 15000);
+    p.terminate(); // SIGTERM stops cleanly, as Ctrl+C does
+    ASSERT_TRUE(waitFor([&] { return p.state() == QProcess::NotRunning; }, 60000));
+    const QString heard = QString::fromUtf8(p.readAllStandardOutput());
+    int known = 0;
+    for (const QString &w : normalizedWords(heard))
+        known += words.contains(w) ? 1 : 0;
+    EXPECT_GE(known, 3) << "heard: " << heard.toStdString() << "\n" << p.readAllStandardError().toStdString();
+}
