@@ -10,11 +10,9 @@
 #include "platform/Settings.h"
 #include "platform/Time.h"
 
-#include <QPointer>
-#if __has_include("glossary/GlossaryManager.h")
 #include "glossary/GlossaryManager.h"
-#define VOX_PIPELINE_HAS_GLOSSARY 1
-#endif
+
+#include <QPointer>
 #include <algorithm>
 #include <deque>
 
@@ -100,7 +98,7 @@ struct TranslationPipeline::Private {
     std::deque<ContextPair> recent;
     std::shared_ptr<TranslationSession> session;
     std::unique_ptr<TranslationService> service;
-    GlossaryManager *glossary = nullptr;
+    QPointer<GlossaryManager> glossary;
 
     // The chain: batches wait here in submission order; one runs at a time.
     std::deque<PendingBatch> queue;
@@ -112,11 +110,9 @@ struct TranslationPipeline::Private {
 
     std::vector<GlossaryPair> glossaryTerms() const
     {
-#ifdef VOX_PIPELINE_HAS_GLOSSARY
-        if (glossary)
-            return glossaryPairs(glossary->terms());
-#endif
-        return {};
+        if (!glossary)
+            return {};
+        return glossaryPairs(glossary->terms());
     }
     QString fingerprint() const { return TranslationCache::glossaryFingerprint(glossaryTerms()); }
 

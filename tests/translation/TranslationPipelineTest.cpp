@@ -6,6 +6,7 @@
 #include "translation/LocalTranslationSession.h"
 #include "translation/TranslationCache.h"
 #include "translation/TranslationPipeline.h"
+#include "glossary/GlossaryManager.h"
 #include "platform/Diag.h"
 
 #include <QFile>
@@ -314,4 +315,45 @@ TEST_F(PipelineTest, RecentContextHoldsFiveRealPairsOnly)
     EXPECT_TRUE(system.contains(QStringLiteral("原文: P3.\n译文: 译:P3.\n\n")));
     EXPECT_TRUE(system.contains(QStringLiteral("原文: P7.\n译文: 译:P7.")));
     EXPECT_FALSE(system.contains(kPlaceholder));
+}
+
+TEST_F(PipelineTest, HungDeepSeekCallEndsAtItsTimeOutAndFallsBack)
+{
+    ChatCompletions::setTimeoutForTesting(0.2);
+    useDeepSeek();
+    pipeline.setTranslationSession(session);
+    deepseek.enqueue("POST", "/chat/completions", HttpTestReply::never());
+    pipeline.submitChunks(chunks({"Hanging call."}), "停顿");
+    ASSERT_TRUE(waitEntries(1));
+    ChatCompletions::setTimeoutForTesting(std::nullopt);
+    EXPECT_EQ(targets(), QStringList{"本地:Hanging call."});
+    EXPECT_EQ(host.lastError(), QStringLiteral("DeepSeek 翻译失败，已自动切换为系统离线翻译：请求超时。"));
+}
+
+TEST(TranslationEngineTest, RawValuesRoundTripAndNothingElseParses)
+{
+    EXPECT_EQ(rawValue(TranslationEngine::System), QStringLiteral("system"));
+    EXPECT_EQ(translationEngineFromRaw(QStringLiteral("deepseek")), TranslationEngine::DeepSeek);
+    EXPECT_EQ(translationEngineFromRaw(QStringLiteral("System")), std::nullopt);
+    EXPECT_EQ(translationEngineFromRaw(QString()), std::nullopt);
+}
+
+TEST_F(PipelineTest, GlossaryFeedsThePromptAndTheCacheFingerprint)
+{
+    useDeepSeek();
+    deepseek.installDeepSeek([](const QString &) { return QStringLiteral("熵增"); });
+    GlossaryManager glossary;
+    glossary.add(QStringLiteral("Entropy"), QStringLiteral("熵"));
+    pipeline.setGlossaryManager(&glossary);
+    // Cached under another glossary: not a hit.
+    TranslationCache::cacheResults({"旧译文"}, {"Entropy grows."}, TranslationCache::glossaryFingerprint({}));
+    pipeline.submitChunks(chunks({"Entropy grows."}), "停顿");
+    ASSERT_TRUE(waitEntries(1));
+    EXPECT_EQ(targets(), QStringList{"熵增"});
+    ASSERT_EQ(deepseek.requestCount(), 1);
+    EXPECT_TRUE(deepseek.requests()[0].json()["messages"].toArray()[0].toObject()["content"].toString().contains(
+        QStringLiteral("\nEntropy → 熵\n\n严格只输出 JSON")));
+    EXPECT_EQ(TranslationCache::cachedResults({"Entropy grows."},
+                                              TranslationCache::glossaryFingerprint({{"entropy", "熵"}})),
+              QStringList{"熵增"});
 }
