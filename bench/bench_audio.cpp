@@ -10,7 +10,7 @@
 #include "platform/linux/SoxrConverter.h"
 
 #include <QElapsedTimer>
-#include <QGuiApplication>
+#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
@@ -148,9 +148,7 @@ void benchCapture()
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     benchConverter(PcmFormat{48000, 2, false}, "48 kHz stereo -> 16k");
     benchConverter(PcmFormat{44100, 1, false}, "44.1 kHz mono -> 16k");
     benchConverter(PcmFormat{16000, 1, false}, "16 kHz mono (pass)");

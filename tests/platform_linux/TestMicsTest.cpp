@@ -306,3 +306,4 @@ TEST_F(TestMics, PlayerPositionFollowsPlaybackAndTheEndRewinds)
     player.setCurrentTime(50); // clamped to the end
     EXPECT_DOUBLE_EQ(player.currentTime(), 1.2);
 }
+
