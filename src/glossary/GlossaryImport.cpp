@@ -83,7 +83,12 @@ std::vector<GlossaryRow> GlossaryManager::parseMarkdownTable(const QString &text
 
 int GlossaryManager::importFromMarkdown(const QUrl &url)
 {
-    const QString path = url.isLocalFile() ? url.toLocalFile() : QString();
+    // A file URL, or a bare absolute path.
+    QString path;
+    if (url.isLocalFile())
+        path = url.toLocalFile();
+    else if (url.scheme().isEmpty() && url.path().startsWith(u'/'))
+        path = url.path();
     const auto text = path.isEmpty() ? std::nullopt : readUtf8File(path);
     if (!text) {
         diag(QStringLiteral("术语表导入失败，无法以 UTF-8 读取文件: ") + url.toString());

@@ -67,6 +67,7 @@ TEST(GlossaryMarkdown, ImportAddsNewTermsOnly)
     EXPECT_EQ(GlossaryManager().terms(), g.terms());
 
     EXPECT_EQ(g.importFromMarkdown(url), 0);
+    EXPECT_EQ(g.importFromMarkdown(QUrl(url.toLocalFile())), 0);
     EXPECT_EQ(g.terms().size(), 2u);
 
     // Nothing added still saves the (unchanged) list.
@@ -74,8 +75,9 @@ TEST(GlossaryMarkdown, ImportAddsNewTermsOnly)
     EXPECT_EQ(g.importFromMarkdown(url), 0);
     EXPECT_TRUE(store->contains(kKey));
 
-    // A byte order mark and Windows line ends do not hide the first row.
-    EXPECT_EQ(g.importFromMarkdown(writeFile(dir, "bom.md", "\xEF\xBB\xBF| bom | \xE5\xAD\x97 |\r\n| crlf | \xE8\xA1\x8C |\r\n")), 2);
+    // A byte order mark and Windows line ends do not hide the first row; a
+    // bare path works like a file URL.
+    EXPECT_EQ(g.importFromMarkdown(QUrl(writeFile(dir, "bom.md", "\xEF\xBB\xBF| bom | \xE5\xAD\x97 |\r\n| crlf | \xE8\xA1\x8C |\r\n").toLocalFile())), 2);
 }
 
 TEST(GlossaryMarkdown, UnreadableFilesImportNothingAndDoNotSave)
