@@ -306,4 +306,3 @@ TEST_F(TestMics, PlayerPositionFollowsPlaybackAndTheEndRewinds)
     player.setCurrentTime(50); // clamped to the end
     EXPECT_DOUBLE_EQ(player.currentTime(), 1.2);
 }
-
