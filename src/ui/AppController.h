@@ -1,0 +1,177 @@
+#pragma once
+// The composition root of the main window: owns the model objects for the
+// window's whole life and holds the window's operations (record, course,
+// permissions, backgrounds, termination), so the QML views only bind and
+// forward clicks.
+//
+// The engine-side models are reached through their published Qt properties
+// and invokable methods, which keeps this layer independent of how each
+// model is built (tests hand in small stand-ins).
+#include "BackgroundManager.h"
+#include "UITheme.h"
+#include "UiSettings.h"
+#include "course/CourseRecords.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QVariantList>
+#include <functional>
+#include <memory>
+
+#include <QWindow>
+
+namespace vox {
+
+struct Platform;
+
+// What the main window owns besides its own view objects.
+struct AppModels {
+    std::unique_ptr<QObject> permissions;   // PermissionManager
+    std::unique_ptr<QObject> deviceManager; // AudioDeviceManager
+    std::unique_ptr<QObject> engine;        // SpeechEngine
+    std::unique_ptr<QObject> glossary;      // GlossaryManager
+    // Hands the glossary to the engine (so online translation sees it).
+    std::function<void(QObject *engine, QObject *glossary)> connectGlossary;
+    // Starts the local translation service probe that gives the engine its
+    // "system" translation session.
+    std::function<void(QObject *engine)> startTranslationProbe;
+};
+
+// The application's real models over the given platform.
+AppModels createAppModels(const Platform &platform);
+
+class AppController : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QObject *permissions READ permissions CONSTANT)
+    Q_PROPERTY(QObject *deviceManager READ deviceManager CONSTANT)
+    Q_PROPERTY(QObject *engine READ engine CONSTANT)
+    Q_PROPERTY(QObject *glossary READ glossary CONSTANT)
+    Q_PROPERTY(vox::BackgroundManager *background READ background CONSTANT)
+    Q_PROPERTY(vox::UiSettings *settings READ uiSettings CONSTANT)
+    Q_PROPERTY(vox::ThemeModel *theme READ theme CONSTANT)
+
+    // Permission gate.
+    Q_PROPERTY(bool allGranted READ allGranted NOTIFY permissionsChanged)
+    Q_PROPERTY(bool anyPermissionDenied READ anyPermissionDenied NOTIFY permissionsChanged)
+    Q_PROPERTY(QString denialHint READ denialHint NOTIFY permissionsChanged)
+    Q_PROPERTY(bool isRequestingPermissions READ isRequestingPermissions NOTIFY isRequestingPermissionsChanged)
+
+    // Devices as [{id, name}] and the selection ("" = none).
+    Q_PROPERTY(QVariantList devices READ devices NOTIFY devicesChanged)
+    Q_PROPERTY(QString selectedDeviceID READ selectedDeviceID WRITE setSelectedDeviceID NOTIFY selectedDeviceChanged)
+
+    // Engine values in the shapes the views show.
+    Q_PROPERTY(bool isRecording READ isRecording NOTIFY engineStateChanged)
+    Q_PROPERTY(bool isCourseActive READ isCourseActive NOTIFY engineStateChanged)
+    Q_PROPERTY(QString sessionDurationText READ sessionDurationText NOTIFY durationsChanged)
+    Q_PROPERTY(QString courseDurationText READ courseDurationText NOTIFY durationsChanged)
+    Q_PROPERTY(int translationCount READ translationCount NOTIFY translationsChanged)
+    // The newest clamped-count entries, newest first, as maps.
+    Q_PROPERTY(QVariantList recentTranslations READ recentTranslations NOTIFY translationsChanged)
+    Q_PROPERTY(bool hasCompletedCourse READ hasCompletedCourse NOTIFY completedCourseChanged)
+    Q_PROPERTY(int completedCourseEntryCount READ completedCourseEntryCount NOTIFY completedCourseChanged)
+    Q_PROPERTY(QStringList summaryPoints READ summaryPoints NOTIFY summaryPointsChanged)
+    Q_PROPERTY(QString lastError READ lastError NOTIFY lastErrorChanged)
+
+    // Floating subtitle window, once created (set by the view that builds it).
+    Q_PROPERTY(QWindow *subtitleWindow READ subtitleWindow WRITE setSubtitleWindow NOTIFY subtitleWindowChanged)
+public:
+    AppController(AppModels models, DesktopServices *desktop, QObject *parent = nullptr);
+    ~AppController() override;
+
+    QObject *permissions() const { return m_models.permissions.get(); }
+    QObject *deviceManager() const { return m_models.deviceManager.get(); }
+    QObject *engine() const { return m_models.engine.get(); }
+    QObject *glossary() const { return m_models.glossary.get(); }
+    BackgroundManager *background() const { return m_background.get(); }
+    UiSettings *uiSettings() const { return m_settings.get(); }
+    ThemeModel *theme() const { return m_theme.get(); }
+
+    bool allGranted() const;
+    bool anyPermissionDenied() const;
+    QString denialHint() const;
+    bool isRequestingPermissions() const { return m_requesting; }
+
+    QVariantList devices() const;
+    QString selectedDeviceID() const;
+    void setSelectedDeviceID(const QString &id);
+
+    bool isRecording() const;
+    bool isCourseActive() const;
+    QString sessionDurationText() const;
+    QString courseDurationText() const;
+    int translationCount() const;
+    std::vector<TranslationEntry> visibleTranslationEntries() const;
+    QVariantList recentTranslations() const;
+    bool hasCompletedCourse() const;
+    int completedCourseEntryCount() const;
+    QStringList summaryPoints() const;
+    QString lastError() const;
+
+    QWindow *subtitleWindow() const { return m_subtitleWindow; }
+    void setSubtitleWindow(QWindow *w);
+
+    // "%02d:%02d:%02d" of whole seconds.
+    Q_INVOKABLE QString formatDuration(double seconds) const;
+
+    // Record button: start on the selected device, or stop (ending a course).
+    Q_INVOKABLE void toggleRecording();
+    // "课程开始" / "开始新课": start the course and, when idle, recording.
+    Q_INVOKABLE void startCourse();
+    // "课程结束": end the course, then stop recording.
+    Q_INVOKABLE void endCourse();
+    Q_INVOKABLE void generateSummary();
+    Q_INVOKABLE void refreshDevices();
+    Q_INVOKABLE void setTranslationEnabled(bool on);
+    // Permission view button.
+    Q_INVOKABLE void requestPermissions();
+    // Background pickers; an unreadable choice changes nothing.
+    Q_INVOKABLE void chooseBackgroundFile(const QUrl &file);
+    Q_INVOKABLE void loadPhoto(const QUrl &file);
+
+    // The main view appeared for the first time (runs once).
+    Q_INVOKABLE void mainViewShown();
+    // The application is about to end: floating frame saved, engine stopped.
+    Q_INVOKABLE void terminate();
+    // Writes the floating window's frame to "floatingSubtitleFrame".
+    Q_INVOKABLE void saveSubtitleFrame();
+
+Q_SIGNALS:
+    void permissionsChanged();
+    void isRequestingPermissionsChanged();
+    void devicesChanged();
+    void selectedDeviceChanged();
+    void engineStateChanged();
+    void durationsChanged();
+    void translationsChanged();
+    void completedCourseChanged();
+    void summaryPointsChanged();
+    void lastErrorChanged();
+    void subtitleWindowChanged();
+    // Asks the main view to (re)open the floating window.
+    void showSubtitleRequested();
+    // Emitted first thing in terminate(), before the engine stops.
+    void aboutToTerminate();
+
+private Q_SLOTS:
+    void onRequestAllFinished();
+
+private:
+    QVariant engineValue(const char *name) const;
+    bool call(QObject *o, const char *method, const QVariant &arg = {}) const;
+    void watch(QObject *o, const char *property, void (AppController::*signal)());
+    void onSelectedDeviceChanged();
+
+    AppModels m_models;
+    std::unique_ptr<UiSettings> m_settings;
+    std::unique_ptr<ThemeModel> m_theme;
+    std::unique_ptr<BackgroundManager> m_background;
+    QPointer<QWindow> m_subtitleWindow;
+    bool m_requesting = false;
+    bool m_mainViewShown = false;
+    bool m_terminated = false;
+    QString m_lastSelectedDevice;
+    QMetaObject::Connection m_requestConnection;
+};
+
+} // namespace vox

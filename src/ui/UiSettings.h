@@ -1,0 +1,61 @@
+#pragma once
+// The stored settings the views bind directly: reading a property reads the
+// store, writing it writes the store at once, and any change of the key (from
+// any window or service) notifies the views.
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+namespace vox {
+
+class UiSettings : public QObject {
+    Q_OBJECT
+    // Raw stored text (may be unrecognised; the theme model normalises it).
+    Q_PROPERTY(QString themeName READ themeName WRITE setThemeName NOTIFY themeNameChanged)
+    Q_PROPERTY(bool subtitleVisible READ subtitleVisible WRITE setSubtitleVisible NOTIFY subtitleVisibleChanged)
+    Q_PROPERTY(int visibleTranslationCount READ visibleTranslationCount WRITE setVisibleTranslationCount NOTIFY
+                   visibleTranslationCountChanged)
+    // The stored count clamped to 1…100.
+    Q_PROPERTY(int clampedVisibleCount READ clampedVisibleCount NOTIFY visibleTranslationCountChanged)
+    Q_PROPERTY(double subtitleOpacity READ subtitleOpacity WRITE setSubtitleOpacity NOTIFY subtitleOpacityChanged)
+    Q_PROPERTY(double subtitleFontSize READ subtitleFontSize WRITE setSubtitleFontSize NOTIFY subtitleFontSizeChanged)
+    Q_PROPERTY(QString deepseekApiKey READ deepseekApiKey WRITE setDeepseekApiKey NOTIFY deepseekApiKeyChanged)
+public:
+    explicit UiSettings(QObject *parent = nullptr);
+
+    static int clampVisibleCount(int n) { return n < 1 ? 1 : (n > 100 ? 100 : n); }
+
+    QString themeName() const;
+    void setThemeName(const QString &v);
+    bool subtitleVisible() const;
+    void setSubtitleVisible(bool v);
+    int visibleTranslationCount() const;
+    void setVisibleTranslationCount(int v);
+    int clampedVisibleCount() const { return clampVisibleCount(visibleTranslationCount()); }
+    double subtitleOpacity() const;
+    void setSubtitleOpacity(double v);
+    double subtitleFontSize() const;
+    void setSubtitleFontSize(double v);
+    QString deepseekApiKey() const;
+    void setDeepseekApiKey(const QString &v);
+
+    // Any key, for views that need one not listed above.
+    Q_INVOKABLE QVariant value(const QString &key) const;
+    Q_INVOKABLE void setValue(const QString &key, const QVariant &value);
+    Q_INVOKABLE bool contains(const QString &key) const;
+    Q_INVOKABLE void remove(const QString &key);
+
+Q_SIGNALS:
+    void themeNameChanged();
+    void subtitleVisibleChanged();
+    void visibleTranslationCountChanged();
+    void subtitleOpacityChanged();
+    void subtitleFontSizeChanged();
+    void deepseekApiKeyChanged();
+    void valueChanged(const QString &key);
+
+private:
+    void onChanged(const QString &key);
+};
+
+} // namespace vox

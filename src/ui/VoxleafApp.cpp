@@ -1,0 +1,69 @@
+#include "VoxleafApp.h"
+
+#include "AppBackground.h"
+#include "GradientBox.h"
+#include "SymbolIcon.h"
+#include "platform/Diag.h"
+#include "platform/Platform.h"
+
+#include <QGuiApplication>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQuickWindow>
+#include <QtQml>
+
+namespace vox {
+
+void registerQmlTypes()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    constexpr auto uri = "VoxleafNative";
+    qmlRegisterType<AppBackground>(uri, 1, 0, "AppBackground");
+    qmlRegisterType<SymbolIcon>(uri, 1, 0, "SymbolIcon");
+    qmlRegisterType<GradientBox>(uri, 1, 0, "GradientBox");
+    qmlRegisterUncreatableType<AppController>(uri, 1, 0, "AppController", QStringLiteral("provided as 'app'"));
+    qmlRegisterUncreatableType<BackgroundManager>(uri, 1, 0, "BackgroundManager", QStringLiteral("from app"));
+    qmlRegisterUncreatableType<UiSettings>(uri, 1, 0, "UiSettings", QStringLiteral("from app"));
+    qmlRegisterUncreatableType<ThemeModel>(uri, 1, 0, "ThemeModel", QStringLiteral("from app"));
+}
+
+VoxleafApp::VoxleafApp(Platform &platform, QObject *parent) : VoxleafApp(platform, createAppModels(platform), parent) {}
+
+VoxleafApp::VoxleafApp(Platform &platform, AppModels models, QObject *parent) : QObject(parent)
+{
+    resetDiagLog();
+    registerQmlTypes();
+    m_controller = std::make_unique<AppController>(std::move(models), platform.desktop.get());
+    m_qml = std::make_unique<QQmlApplicationEngine>();
+    m_qml->rootContext()->setContextProperty(QStringLiteral("app"), m_controller.get());
+    m_qml->load(QUrl(QStringLiteral("qrc:/qt/qml/Voxleaf/qml/Main.qml")));
+    if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        connect(app, &QGuiApplication::aboutToQuit, this, &VoxleafApp::terminate);
+}
+
+VoxleafApp::~VoxleafApp()
+{
+    // Windows and bindings go before the objects they read.
+    m_qml.reset();
+    m_controller.reset();
+}
+
+bool VoxleafApp::isLoaded() const
+{
+    return !m_qml->rootObjects().isEmpty();
+}
+
+QQuickWindow *VoxleafApp::mainWindow() const
+{
+    return m_qml->rootObjects().isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(m_qml->rootObjects().first());
+}
+
+void VoxleafApp::terminate()
+{
+    m_controller->terminate();
+}
+
+} // namespace vox

@@ -1,0 +1,78 @@
+import QtQuick
+import QtQuick.Controls.Basic
+
+// The input device picker: names shown, ids as values, at most 260 wide.
+ComboBox {
+    id: picker
+    property var devices: []
+    property string selectedId: ""
+    signal picked(string id)
+
+    model: devices
+    textRole: "name"
+    valueRole: "id"
+    currentIndex: {
+        for (var i = 0; i < devices.length; ++i)
+            if (devices[i].id === selectedId)
+                return i
+        return -1
+    }
+    displayText: currentIndex >= 0 ? devices[currentIndex].name : "无可用输入设备"
+    onActivated: index => picked(devices[index].id)
+    focusPolicy: Qt.NoFocus
+    hoverEnabled: true
+
+    implicitHeight: 28
+    implicitWidth: Math.min(260, Math.max(120, labelMetrics.advanceWidth + 44))
+    TextMetrics {
+        id: labelMetrics
+        font.pixelSize: 13
+        text: picker.displayText
+    }
+
+    contentItem: Text {
+        leftPadding: 10
+        rightPadding: 24
+        text: picker.displayText
+        font.pixelSize: 13
+        color: app.theme.textPrimary
+        verticalAlignment: Text.AlignVCenter
+        elide: Text.ElideRight
+    }
+    indicator: Text {
+        x: picker.width - width - 9
+        anchors.verticalCenter: parent.verticalCenter
+        text: "⌄"
+        font.pixelSize: 13
+        color: app.theme.textSecondary
+    }
+    background: Rectangle {
+        radius: 7
+        color: Qt.rgba(app.theme.textPrimary.r, app.theme.textPrimary.g, app.theme.textPrimary.b,
+                       picker.hovered ? 0.1 : 0.06)
+        border.width: 1
+        border.color: app.theme.stroke
+    }
+    delegate: ItemDelegate {
+        required property var modelData
+        required property int index
+        width: picker.width
+        highlighted: picker.highlightedIndex === index
+        contentItem: Text {
+            text: modelData.name
+            font.pixelSize: 13
+            color: app.theme.textPrimary
+            elide: Text.ElideRight
+        }
+        background: Rectangle {
+            color: highlighted ? Qt.rgba(app.theme.primary.r, app.theme.primary.g, app.theme.primary.b, 0.2)
+                               : "transparent"
+        }
+    }
+    popup.background: Rectangle {
+        radius: 8
+        color: app.theme.isDark ? Qt.rgba(0.1, 0.1, 0.14, 0.97) : Qt.rgba(0.99, 0.99, 0.99, 0.98)
+        border.width: 1
+        border.color: app.theme.stroke
+    }
+}

@@ -1,0 +1,45 @@
+import QtQuick
+import QtQuick.Layouts
+
+// Input level bar (130 × 5) with its caption underneath.
+ColumnLayout {
+    id: meter
+    property real level: 0
+    property bool isRecording: false
+    property bool audioActive: false
+    readonly property color green: app.theme.success
+    readonly property color orange: app.theme.warning
+    spacing: 3
+
+    Item {
+        Layout.preferredWidth: 130
+        Layout.preferredHeight: 5
+        Rectangle {
+            anchors.fill: parent
+            radius: 2.5
+            color: Qt.rgba(app.theme.textSecondary.r, app.theme.textSecondary.g, app.theme.textSecondary.b, 0.15)
+        }
+        Rectangle {
+            objectName: "levelFill"
+            height: parent.height
+            radius: 2.5
+            width: Math.max(4, parent.width * Math.max(0, Math.min(1, meter.level)))
+            color: !meter.isRecording ? app.theme.textSecondary : (meter.audioActive ? meter.green : meter.orange)
+        }
+    }
+    RowLayout {
+        spacing: 4
+        Symbol {
+            visible: meter.isRecording && !meter.audioActive
+            name: "exclamationmark.triangle.fill"
+            size: 12
+            color: meter.orange
+        }
+        Text {
+            objectName: "levelCaption"
+            text: !meter.isRecording ? "输入电平" : (meter.audioActive ? "采集正常" : "未采集到音频")
+            font.pixelSize: 11
+            color: meter.isRecording && !meter.audioActive ? meter.orange : app.theme.textSecondary
+        }
+    }
+}

@@ -1,0 +1,48 @@
+import QtQuick
+import QtQuick.Layouts
+
+// One translated sentence: time (58 wide, monospaced), then the English and
+// the Chinese stacked. `entry` is a map {timestamp, source, target}.
+RowLayout {
+    id: row
+    property var entry: ({})
+    property bool compact: true
+    spacing: 8
+
+    Text {
+        objectName: "rowTime"
+        Layout.preferredWidth: 58
+        Layout.alignment: Qt.AlignTop
+        Layout.topMargin: 3
+        text: row.entry.timestamp || ""
+        font.family: "DejaVu Sans Mono"
+        font.pixelSize: 11
+        color: app.theme.textSecondary
+    }
+    ColumnLayout {
+        Layout.fillWidth: true
+        spacing: 2
+        TextEdit {
+            objectName: "rowSource"
+            Layout.fillWidth: true
+            text: row.entry.source || ""
+            readOnly: true
+            selectByMouse: true
+            wrapMode: TextEdit.Wrap
+            font.pixelSize: row.compact ? 15 : 16
+            color: app.theme.textSecondary
+            selectionColor: app.theme.primary
+        }
+        TextEdit {
+            objectName: "rowTarget"
+            Layout.fillWidth: true
+            text: row.entry.target || ""
+            readOnly: true
+            selectByMouse: true
+            wrapMode: TextEdit.Wrap
+            font.pixelSize: row.compact ? 17 : 18
+            color: app.theme.textPrimary
+            selectionColor: app.theme.primary
+        }
+    }
+}

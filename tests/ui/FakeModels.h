@@ -1,0 +1,186 @@
+#pragma once
+// Small stand-ins for the window's models: the properties and methods the
+// views use, with every call recorded. Used only by these tests.
+#include "course/CourseRecords.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantList>
+#include <optional>
+#include <vector>
+
+namespace vox::test {
+
+class FakeEngine : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString recognizedText MEMBER recognizedText NOTIFY recognizedTextChanged)
+    Q_PROPERTY(bool isRecording MEMBER isRecording NOTIFY isRecordingChanged)
+    Q_PROPERTY(float level MEMBER level NOTIFY levelChanged)
+    Q_PROPERTY(bool audioActive MEMBER audioActive NOTIFY audioActiveChanged)
+    Q_PROPERTY(QVariant lastError MEMBER lastError NOTIFY lastErrorChanged)
+    Q_PROPERTY(QString translatedText MEMBER translatedText NOTIFY translatedTextChanged)
+    Q_PROPERTY(bool isTranslating MEMBER isTranslating NOTIFY isTranslatingChanged)
+    Q_PROPERTY(bool translationUnavailable MEMBER translationUnavailable NOTIFY translationUnavailableChanged)
+    Q_PROPERTY(bool isTranslationEnabled MEMBER isTranslationEnabled NOTIFY isTranslationEnabledChanged)
+    Q_PROPERTY(QString translationEngine MEMBER translationEngine NOTIFY translationEngineChanged)
+    Q_PROPERTY(QVariant translationEntries READ entriesVariant NOTIFY translationEntriesChanged)
+    Q_PROPERTY(double sessionDuration MEMBER sessionDuration NOTIFY sessionDurationChanged)
+    Q_PROPERTY(bool isCourseActive MEMBER isCourseActive NOTIFY isCourseActiveChanged)
+    Q_PROPERTY(double courseDuration MEMBER courseDuration NOTIFY courseDurationChanged)
+    Q_PROPERTY(QVariant completedCourse READ completedVariant NOTIFY completedCourseChanged)
+    Q_PROPERTY(QStringList summaryPoints MEMBER summaryPoints NOTIFY summaryPointsChanged)
+    Q_PROPERTY(bool isSummarizing MEMBER isSummarizing NOTIFY isSummarizingChanged)
+public:
+    QString recognizedText;
+    bool isRecording = false;
+    float level = 0;
+    bool audioActive = false;
+    QVariant lastError;
+    QString translatedText;
+    bool isTranslating = false;
+    bool translationUnavailable = false;
+    bool isTranslationEnabled = true;
+    QString translationEngine = QStringLiteral("system");
+    std::vector<TranslationEntry> entries;
+    double sessionDuration = 0;
+    bool isCourseActive = false;
+    double courseDuration = 0;
+    std::optional<CourseSession> completed;
+    QStringList summaryPoints;
+    bool isSummarizing = false;
+
+    QStringList calls; // "start:<id>", "stop", "startCourse", "endCourse", "generateSummary"
+
+    QVariant entriesVariant() const { return QVariant::fromValue(entries); }
+    QVariant completedVariant() const { return completed ? QVariant::fromValue(*completed) : QVariant(); }
+
+    void setEntries(std::vector<TranslationEntry> e)
+    {
+        entries = std::move(e);
+        Q_EMIT translationEntriesChanged();
+    }
+    void setRecording(bool r)
+    {
+        isRecording = r;
+        Q_EMIT isRecordingChanged();
+    }
+    void setCourseActive(bool a)
+    {
+        isCourseActive = a;
+        Q_EMIT isCourseActiveChanged();
+    }
+    void setCompleted(std::optional<CourseSession> c)
+    {
+        completed = std::move(c);
+        Q_EMIT completedCourseChanged();
+    }
+
+    Q_INVOKABLE void start(const QString &deviceID)
+    {
+        calls << QStringLiteral("start:") + deviceID;
+        setRecording(true);
+    }
+    Q_INVOKABLE void stop()
+    {
+        calls << QStringLiteral("stop");
+        setRecording(false);
+    }
+    Q_INVOKABLE void startCourse()
+    {
+        calls << QStringLiteral("startCourse");
+        setCourseActive(true);
+    }
+    Q_INVOKABLE void endCourse()
+    {
+        calls << QStringLiteral("endCourse");
+        setCourseActive(false);
+    }
+    Q_INVOKABLE void generateSummary() { calls << QStringLiteral("generateSummary"); }
+
+Q_SIGNALS:
+    void recognizedTextChanged();
+    void isRecordingChanged();
+    void levelChanged();
+    void audioActiveChanged();
+    void lastErrorChanged();
+    void translatedTextChanged();
+    void isTranslatingChanged();
+    void translationUnavailableChanged();
+    void isTranslationEnabledChanged();
+    void translationEngineChanged();
+    void translationEntriesChanged();
+    void sessionDurationChanged();
+    void isCourseActiveChanged();
+    void courseDurationChanged();
+    void completedCourseChanged();
+    void summaryPointsChanged();
+    void isSummarizingChanged();
+};
+
+class FakeDeviceManager : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QVariantList devices MEMBER devices NOTIFY devicesChanged)
+    Q_PROPERTY(QString selectedDeviceID READ selectedDeviceID WRITE setSelectedDeviceID NOTIFY selectedDeviceIDChanged)
+public:
+    QVariantList devices;
+    QString selected;
+    int refreshCount = 0;
+
+    QString selectedDeviceID() const { return selected; }
+    void setSelectedDeviceID(const QString &id)
+    {
+        if (id == selected)
+            return;
+        selected = id;
+        Q_EMIT selectedDeviceIDChanged();
+    }
+    void setDevices(QVariantList d)
+    {
+        devices = std::move(d);
+        Q_EMIT devicesChanged();
+    }
+    Q_INVOKABLE void refresh() { ++refreshCount; }
+
+Q_SIGNALS:
+    void devicesChanged();
+    void selectedDeviceIDChanged();
+};
+
+// Statuses as the enumeration's values: 0 notDetermined, 1 denied,
+// 2 restricted, 3 granted.
+class FakePermissionManager : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(int microphoneStatus MEMBER microphoneStatus NOTIFY statusChanged)
+    Q_PROPERTY(int speechStatus MEMBER speechStatus NOTIFY statusChanged)
+    Q_PROPERTY(bool allGranted READ allGranted NOTIFY statusChanged)
+    Q_PROPERTY(QString denialHint READ denialHint NOTIFY statusChanged)
+public:
+    int microphoneStatus = 3;
+    int speechStatus = 3;
+    int requests = 0;
+
+    bool allGranted() const { return microphoneStatus == 3 && speechStatus == 3; }
+    QString denialHint() const
+    {
+        return microphoneStatus == 1 ? QStringLiteral("麦克风权限被拒绝") : QString();
+    }
+    void set(int mic, int speech)
+    {
+        microphoneStatus = mic;
+        speechStatus = speech;
+        Q_EMIT statusChanged();
+    }
+    Q_INVOKABLE void requestAll() { ++requests; }
+    void finishRequest(int mic, int speech)
+    {
+        set(mic, speech);
+        Q_EMIT requestAllFinished();
+    }
+
+Q_SIGNALS:
+    void statusChanged();
+    void requestAllFinished();
+};
+
+} // namespace vox::test

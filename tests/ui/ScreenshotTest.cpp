@@ -1,0 +1,136 @@
+// Renders the main window in every theme, with and without a custom
+// picture, idle and recording with text and translations, to PNG files in
+// <build>/ui-screenshots for a person to look at. Also checks that nothing
+// in the window runs off its edges at the minimum size.
+#include "UiHarness.h"
+
+#include "platform/Settings.h"
+#include "ui/UITheme.h"
+
+#include <QPainter>
+#include <QRadialGradient>
+#include <gtest/gtest.h>
+
+using namespace vox;
+using namespace vox::test;
+
+namespace {
+
+QString makePicture(const QString &path)
+{
+    // Something photo-like: a warm sky, a hill and a bright sun.
+    QImage img(1200, 800, QImage::Format_RGB32);
+    QPainter p(&img);
+    QLinearGradient sky(0, 0, 0, 800);
+    sky.setColorAt(0, QColor(250, 170, 90));
+    sky.setColorAt(1, QColor(90, 60, 140));
+    p.fillRect(img.rect(), sky);
+    QRadialGradient sun(QPointF(850, 260), 160);
+    sun.setColorAt(0, QColor(255, 250, 220));
+    sun.setColorAt(1, QColor(255, 250, 220, 0));
+    p.fillRect(img.rect(), sun);
+    p.setBrush(QColor(40, 70, 60));
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(QRectF(-300, 560, 1800, 700));
+    p.end();
+    img.save(path, "JPG");
+    return path;
+}
+
+void fillRecording(UiHarness &h)
+{
+    h.setDevices({{"mic-1", "USB 麦克风 (Blue Yeti)"}}, "mic-1");
+    std::vector<TranslationEntry> e;
+    e.push_back(makeEntry(1, "Good morning, everyone, and welcome back to thermodynamics.",
+                          "大家早上好，欢迎回到热力学课程。"));
+    e.push_back(makeEntry(14, "Last week we defined entropy as a measure of disorder.",
+                          "上周我们把熵定义为无序程度的度量。"));
+    e.push_back(makeEntry(31, "Today we will see why it never decreases in an isolated system.",
+                          "今天我们将看到为什么在孤立系统中熵永远不会减少。"));
+    h.engine->setEntries(e);
+    h.engine->recognizedText = "So let us start with a simple example: two blocks of metal at different temperatures";
+    Q_EMIT h.engine->recognizedTextChanged();
+    h.engine->level = 0.42f;
+    h.engine->audioActive = true;
+    Q_EMIT h.engine->levelChanged();
+    Q_EMIT h.engine->audioActiveChanged();
+    h.engine->sessionDuration = 754.2;
+    Q_EMIT h.engine->sessionDurationChanged();
+    h.engine->courseDuration = 754.2;
+    h.engine->setCourseActive(true);
+    h.engine->isTranslating = true;
+    Q_EMIT h.engine->isTranslatingChanged();
+    h.engine->summaryPoints = {"熵是孤立系统无序程度的度量", "热量自发地从高温物体流向低温物体"};
+    Q_EMIT h.engine->summaryPointsChanged();
+    h.engine->setRecording(true);
+}
+
+// Items whose right or bottom edge lies outside the window (a sign of
+// clipping), ignoring what sits inside the scrolling transcript.
+QStringList overflowing(QQuickItem *root, QQuickItem *window, QQuickItem *scrollArea)
+{
+    QStringList out;
+    const QList<QQuickItem *> children = root->childItems();
+    for (QQuickItem *c : children) {
+        if (!c->isVisible() || c == scrollArea || c->width() <= 0)
+            continue;
+        const QRectF r = c->mapRectToItem(window, QRectF(0, 0, c->width(), c->height()));
+        if (r.right() > window->width() + 0.5 || r.bottom() > window->height() + 0.5)
+            out << QStringLiteral("%1 (%2) %3,%4 %5x%6")
+                       .arg(c->objectName(), QString::fromLatin1(c->metaObject()->className()))
+                       .arg(r.x())
+                       .arg(r.y())
+                       .arg(r.width())
+                       .arg(r.height());
+        out << overflowing(c, window, scrollArea);
+    }
+    return out;
+}
+
+} // namespace
+
+class Screenshots : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(Screenshots, MainWindowInTheme)
+{
+    const QString theme = QString::fromLatin1(GetParam());
+    for (bool picture : {false, true}) {
+        for (bool recording : {false, true}) {
+            ScopedSettings settings;
+            settings->setValue(Keys::UiTheme, theme);
+            UiHarness h(true, QSize(560, 440));
+            if (picture)
+                ASSERT_TRUE(h.app()->background()->setBackgroundFromFile(
+                    QUrl::fromLocalFile(makePicture(h.dirs.filePath("Pictures/sunset.jpg")))));
+            if (recording)
+                fillRecording(h);
+            h.settle(100);
+            const QString name = QStringLiteral("main-%1-%2-%3")
+                                     .arg(theme, picture ? "picture" : "plain", recording ? "recording" : "idle");
+            EXPECT_TRUE(h.savePng(name)) << name.toStdString();
+            const QStringList over = overflowing(h.window()->contentItem(), h.window()->contentItem(),
+                                                 h.item("transcriptFlick"));
+            EXPECT_TRUE(over.isEmpty()) << name.toStdString() << ": " << over.join("; ").toStdString();
+            if (recording && !picture) {
+                // The same at a roomy size.
+                h.window()->resize(900, 700);
+                h.settle(100);
+                EXPECT_TRUE(h.savePng(name + "-900x700"));
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllThemes, Screenshots, ::testing::Values("cyberpunk", "swiss", "oled", "glass"));
+
+TEST(ScreenshotsPermission, PermissionViewDenied)
+{
+    ScopedSettings settings;
+    UiHarness h(false);
+    h.permissions->set(1, 3);
+    h.settle();
+    EXPECT_TRUE(h.savePng("permission-cyberpunk-denied"));
+    settings->setValue(Keys::UiTheme, "swiss");
+    h.click("permissionButton");
+    EXPECT_TRUE(h.savePng("permission-swiss-requesting"));
+}
