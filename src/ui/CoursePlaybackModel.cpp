@@ -1,7 +1,9 @@
 #include "CoursePlaybackModel.h"
 
 #include "engine/SpeechEngine.h"
+#include "glossary/GlossaryManager.h"
 #include "platform/Diag.h"
+#include "ui/ModelValues.h"
 #include "platform/Platform.h"
 
 #include <QFileInfo>
@@ -9,13 +11,6 @@
 #include <cmath>
 
 namespace vox {
-
-namespace {
-QString timeOfDay(const Date &d)
-{
-    return d.toQDateTime().toLocalTime().toString(QStringLiteral("HH:mm:ss"));
-}
-} // namespace
 
 CoursePlaybackModel::CoursePlaybackModel(QObject *parent) : QObject(parent) {}
 
@@ -37,15 +32,12 @@ void CoursePlaybackModel::setCourse(const CourseSession &course)
     m_course = course;
     m_hasCourse = true;
     setState(false, 0, 0);
+    makeReviewModel();
     emit courseChanged();
 }
 
 void CoursePlaybackModel::updateCourse(const CourseSession &course)
 {
-    if (course.recordingURL != m_course.recordingURL) {
-        setCourse(course);
-        return;
-    }
     m_course = course;
     m_hasCourse = true;
     emit courseChanged();
@@ -64,35 +56,51 @@ void CoursePlaybackModel::setCourseVariant(const QVariant &v)
 
 bool CoursePlaybackModel::loadCompletedCourse(QObject *engine)
 {
-    auto *e = qobject_cast<SpeechEngine *>(engine);
-    if (!e || !e->completedCourse())
+    if (auto *e = qobject_cast<SpeechEngine *>(engine)) {
+        if (!e->completedCourse())
+            return false;
+        setCourse(*e->completedCourse());
+        return true;
+    }
+    // Any other engine object publishing "completedCourse".
+    if (!engine)
         return false;
-    setCourse(*e->completedCourse());
+    const auto course = ui::courseFromVariant(engine->property("completedCourse"));
+    if (!course)
+        return false;
+    setCourse(*course);
     return true;
 }
 
-QVariantList CoursePlaybackModel::entries() const
+void CoursePlaybackModel::setGlossary(QObject *glossary)
 {
-    QVariantList list;
-    list.reserve(qsizetype(m_course.entries.size()));
-    int i = 0;
-    for (const TranslationEntry &e : m_course.entries) {
-        list.append(QVariantMap{{QStringLiteral("index"), i++},
-                                {QStringLiteral("timestamp"), timeOfDay(e.timestamp)},
-                                {QStringLiteral("source"), e.source},
-                                {QStringLiteral("target"), e.target},
-                                {QStringLiteral("audioTime"), e.audioTime}});
-    }
-    return list;
+    if (glossary == m_glossary)
+        return;
+    m_glossary = glossary;
+    emit glossaryChanged();
 }
 
-QString CoursePlaybackModel::headerCaption() const
+QObject *CoursePlaybackModel::review() const
 {
-    if (!m_hasCourse)
-        return {};
-    return timeOfDay(m_course.startDate) + QStringLiteral(" ～ ") + timeOfDay(m_course.endDate)
-           + QStringLiteral(" · 时长 ") + formattedDuration(m_course.endDate.secondsSince(m_course.startDate))
-           + QStringLiteral(" · 共 %1 条").arg(m_course.entries.size());
+    return m_review.get();
+}
+
+void CoursePlaybackModel::makeReviewModel()
+{
+    std::vector<GlossaryPair> pairs;
+    if (auto *g = qobject_cast<GlossaryManager *>(m_glossary.data()))
+        pairs = glossaryPairs(g->terms());
+    auto review = std::make_unique<CourseReviewModel>(m_course, std::move(pairs));
+    // A re-translation replaces the course; playback goes on.
+    connect(review.get(), &CourseReviewModel::courseChanged, this, [this] {
+        if (m_review)
+            updateCourse(m_review->course());
+    });
+    std::unique_ptr<CourseReviewModel> old = std::move(m_review);
+    m_review = std::move(review);
+    emit reviewChanged();
+    if (old)
+        old.release()->deleteLater(); // bindings may still read it in this event
 }
 
 bool CoursePlaybackModel::recordingExists() const
@@ -154,9 +162,11 @@ bool CoursePlaybackModel::openPlayer()
     auto factory = platform().players;
     std::unique_ptr<AudioPlayer> player = factory ? factory->create() : nullptr;
     if (!player || !player->load(path)) {
-        const QString message = QStringLiteral("无法播放录音：无法打开录音文件「%1」。").arg(recordingFileName());
+        const QString description = QStringLiteral("无法打开录音文件「%1」。").arg(recordingFileName());
         diag(QStringLiteral("回看：打开录音失败 ") + path);
-        emit failed(message);
+        if (m_review)
+            m_review->reportPlaybackFailure(description);
+        emit failed(description);
         return false;
     }
     // The end is noticed at once rather than at the next timer tick.

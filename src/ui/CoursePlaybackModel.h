@@ -6,8 +6,10 @@
 #include "course/CourseRecords.h"
 #include "platform/AudioPlayer.h"
 #include "platform/Time.h"
+#include "review/CourseReviewModel.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
@@ -20,11 +22,12 @@ class CoursePlaybackModel : public QObject {
     // The course shown (a CourseSession); setting it stops any playback.
     Q_PROPERTY(QVariant course READ courseVariant WRITE setCourseVariant NOTIFY courseChanged)
     Q_PROPERTY(bool hasCourse READ hasCourse NOTIFY courseChanged)
-    // Entries as maps {index, timestamp ("HH:mm:ss"), source, target, audioTime}.
-    Q_PROPERTY(QVariantList entries READ entries NOTIFY courseChanged)
-    Q_PROPERTY(int entryCount READ entryCount NOTIFY courseChanged)
-    // "09:00:00 ～ 10:30:00 · 时长 01:30:00 · 共 12 条".
-    Q_PROPERTY(QString headerCaption READ headerCaption NOTIFY courseChanged)
+    // The glossary (a GlossaryManager) whose terms go with a new course into
+    // its review model.
+    Q_PROPERTY(QObject *glossary READ glossary WRITE setGlossary NOTIFY glossaryChanged)
+    // The CourseReviewModel of the course shown: header, entries, review,
+    // re-translation and export. Made anew with every course.
+    Q_PROPERTY(QObject *review READ review NOTIFY reviewChanged)
     Q_PROPERTY(bool recordingExists READ recordingExists NOTIFY courseChanged)
     Q_PROPERTY(QString recordingPath READ recordingPath NOTIFY courseChanged)
     Q_PROPERTY(QString recordingFileName READ recordingFileName NOTIFY courseChanged)
@@ -56,9 +59,10 @@ public:
     // The engine's completed course (nothing when it has none).
     Q_INVOKABLE bool loadCompletedCourse(QObject *engine);
     bool hasCourse() const { return m_hasCourse; }
-    QVariantList entries() const;
-    int entryCount() const { return int(m_course.entries.size()); }
-    QString headerCaption() const;
+    QObject *glossary() const { return m_glossary; }
+    void setGlossary(QObject *glossary);
+    QObject *review() const;
+    CourseReviewModel *reviewModel() const { return m_review.get(); }
 
     bool recordingExists() const;
     QString recordingPath() const { return m_course.recordingPath(); }
@@ -86,11 +90,15 @@ public:
 
 Q_SIGNALS:
     void courseChanged();
+    void glossaryChanged();
+    void reviewChanged();
     void stateChanged();
-    // "无法播放录音：…", for the review panel's state line.
-    void failed(const QString &message);
+    // Opening the recording failed (also reported to the review model,
+    // which shows "无法播放录音：" + description).
+    void failed(const QString &description);
 
 private:
+    void makeReviewModel();
     bool openPlayer();
     void startPlaybackTimer();
     void stopTimer();
@@ -99,6 +107,8 @@ private:
 
     CourseSession m_course;
     bool m_hasCourse = false;
+    QPointer<QObject> m_glossary;
+    std::unique_ptr<CourseReviewModel> m_review;
     std::unique_ptr<AudioPlayer> m_player;
     TaskHandle m_timer;
     bool m_isPlaying = false;

@@ -2,6 +2,7 @@
 
 #include "platform/Diag.h"
 #include "platform/Settings.h"
+#include "ui/ModelValues.h"
 #include "ui/UITheme.h"
 
 #include <QGuiApplication>
@@ -178,6 +179,14 @@ void FloatingSubtitleController::setQmlEngine(QQmlEngine *engine)
     m_qmlEngine = engine;
 }
 
+void FloatingSubtitleController::releaseWindow()
+{
+    if (!m_window)
+        return;
+    delete m_window.data();
+    emit windowChanged();
+}
+
 void FloatingSubtitleController::setEngine(QObject *engine)
 {
     if (engine == m_engine)
@@ -197,19 +206,8 @@ void FloatingSubtitleController::setEngine(QObject *engine)
 
 void FloatingSubtitleController::readEngineEntries()
 {
-    std::vector<TranslationEntry> all;
-    if (m_engine) {
-        // Only the newest two are needed.
-        const QVariantList list = m_engine->property("translationEntries").toList();
-        for (qsizetype i = std::max<qsizetype>(0, list.size() - 2); i < list.size(); ++i) {
-            const QVariantMap m = list.at(i).toMap();
-            TranslationEntry e;
-            e.source = m.value(QStringLiteral("source")).toString();
-            e.target = m.value(QStringLiteral("target")).toString();
-            all.push_back(std::move(e));
-        }
-    }
-    setTranslationEntries(all);
+    setTranslationEntries(m_engine ? ui::entriesFromVariant(m_engine->property("translationEntries"))
+                                   : std::vector<TranslationEntry>{});
 }
 
 void FloatingSubtitleController::setTranslationEntries(const std::vector<TranslationEntry> &all)

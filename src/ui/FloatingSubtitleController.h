@@ -106,6 +106,9 @@ public:
     // At termination: stores the frame when the window exists.
     Q_INVOKABLE void saveFrame();
 
+    // Deletes the window (before the QML engine that built it goes).
+    void releaseWindow();
+
     // Frame in top-left screen coordinates (invalid without a window).
     QRectF frame() const;
 

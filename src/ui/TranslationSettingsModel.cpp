@@ -4,6 +4,7 @@
 #include "platform/Diag.h"
 #include "platform/Settings.h"
 #include "translation/LocalTranslationSession.h"
+#include "ui/ModelValues.h"
 
 #include <QMetaMethod>
 #include <algorithm>
@@ -215,9 +216,8 @@ QStringList TranslationSettingsModel::entrySources() const
     QStringList out;
     if (!m_engine)
         return out;
-    const QVariantList list = m_engine->property("translationEntries").toList();
-    for (const QVariant &v : list)
-        out.append(v.toMap().value(QStringLiteral("source")).toString());
+    for (const TranslationEntry &e : ui::entriesFromVariant(m_engine->property("translationEntries")))
+        out.append(e.source);
     return out;
 }
 

@@ -79,10 +79,10 @@ Window {
             RowLayout {
                 Layout.fillWidth: true
                 spacing: 6
-                Text {
-                    text: "💬"
+                Symbol {
+                    name: "captions.bubble.fill"
+                    size: 14
                     color: win.theme.primary
-                    font.pixelSize: 13
                 }
                 Text {
                     objectName: "subtitleTitle"
@@ -98,40 +98,42 @@ Window {
                     implicitWidth: 24
                     implicitHeight: 22
                     padding: 0
-                    contentItem: Text {
-                        text: "☰"
-                        color: win.theme.secondary
-                        font.pixelSize: 13
-                        horizontalAlignment: Text.AlignHCenter
-                        verticalAlignment: Text.AlignVCenter
+                    contentItem: Item {
+                        Symbol {
+                            anchors.centerIn: parent
+                            name: "slider.horizontal.3"
+                            size: 14
+                            color: win.theme.secondary
+                        }
                     }
                     background: Item {}
                     hoverEnabled: true
-                    ToolTip.visible: hovered
-                    ToolTip.delay: 600
-                    ToolTip.text: "字幕窗样式：透明度 / 字号"
+                    HelpToolTip {
+                        text: "字幕窗样式：透明度 / 字号"
+                        visible: styleButton.hovered
+                    }
                     onClicked: stylePopup.opened ? stylePopup.close() : stylePopup.open()
                 }
                 ToolButton {
+                    id: closeButton
                     objectName: "closeButton"
                     implicitWidth: 22
                     implicitHeight: 22
                     padding: 0
-                    contentItem: Text {
-                        text: "✕"
-                        color: win.secondaryLabelColor
-                        font.pixelSize: 12
-                        horizontalAlignment: Text.AlignHCenter
-                        verticalAlignment: Text.AlignVCenter
+                    contentItem: Item {
+                        Symbol {
+                            anchors.centerIn: parent
+                            name: "xmark.circle.fill"
+                            size: 16
+                            color: win.secondaryLabelColor
+                        }
                     }
-                    background: Rectangle {
-                        radius: 11
-                        color: win.withAlpha(win.secondaryLabelColor, 0.18)
-                    }
+                    background: Item {}
                     hoverEnabled: true
-                    ToolTip.visible: hovered
-                    ToolTip.delay: 600
-                    ToolTip.text: "收起字幕窗"
+                    HelpToolTip {
+                        text: "收起字幕窗"
+                        visible: closeButton.hovered
+                    }
                     onClicked: win.controller.hideSubtitle()
                 }
             }
@@ -148,10 +150,10 @@ Window {
                     anchors.fill: parent
                     spacing: 6
                     Item { Layout.fillHeight: true }
-                    Text {
+                    Symbol {
                         Layout.alignment: Qt.AlignHCenter
-                        text: "💬"
-                        font.pixelSize: 22
+                        name: "captions.bubble"
+                        size: 24
                         color: win.secondaryLabelColor
                     }
                     Text {
@@ -225,21 +227,23 @@ Window {
             anchors.right: parent.right
             anchors.bottom: parent.bottom
             anchors.margins: 3
-            Text {
+            Symbol {
                 anchors.centerIn: parent
-                text: "⤡"
-                font.pixelSize: 14
+                name: "arrow.up.left.and.arrow.down.right"
+                size: 12
                 color: win.tertiaryLabelColor
             }
             MouseArea {
+                id: resizeArea
                 objectName: "resizeArea"
                 anchors.fill: parent
                 cursorShape: Qt.SizeFDiagCursor
                 hoverEnabled: true
                 property point pressGlobal
-                ToolTip.visible: containsMouse && !pressed
-                ToolTip.delay: 600
-                ToolTip.text: "拖拽调整字幕窗大小"
+                HelpToolTip {
+                    text: "拖拽调整字幕窗大小"
+                    visible: resizeArea.containsMouse && !resizeArea.pressed
+                }
                 onPressed: (mouse) => { pressGlobal = mapToGlobal(mouse.x, mouse.y) }
                 onPositionChanged: (mouse) => {
                     if (!pressed)

@@ -1,0 +1,493 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import VoxleafNative 1.0
+
+// The course review sheet (1020 × 640): all translations of one course, the
+// recording with seeking, subtitle export, re-translation and the DeepSeek
+// review. The course is the host's `reviewingCourse` when it has one (the
+// history sheet), otherwise the engine's completed course.
+Item {
+    id: view
+    objectName: "courseReviewView"
+    implicitWidth: 1020
+    implicitHeight: 640
+    signal dismiss()
+    property var host: null
+    readonly property var theme: app.theme
+    readonly property alias playback: playbackModel
+    readonly property var review: playbackModel.review
+
+    CoursePlaybackModel {
+        id: playbackModel
+        glossary: app.glossary
+    }
+
+    function setup() {
+        if (view.host && view.host.reviewingCourse)
+            playbackModel.course = view.host.reviewingCourse
+        else
+            playbackModel.loadCompletedCourse(app.engine)
+        if (view.review)
+            view.review.reloadApiKey()
+    }
+    onHostChanged: setup()
+    Component.onCompleted: setup()
+    // Closing the sheet stops the player and its timer.
+    Component.onDestruction: playbackModel.stopPlayback()
+
+    Shortcut {
+        sequences: ["Ctrl+Esc"]
+        context: Qt.WindowShortcut
+        onActivated: view.dismiss()
+    }
+
+    readonly property color blue: "#0a84ff"
+    readonly property color red: "#ff453a"
+    readonly property color green: view.theme.success
+
+    component Caption: Text {
+        Layout.fillWidth: true
+        wrapMode: Text.Wrap
+        font.pixelSize: 11
+        color: view.theme.textSecondary
+    }
+    component Headline: RowLayout {
+        property string symbol: ""
+        property string title: ""
+        spacing: 6
+        Symbol {
+            visible: parent.symbol.length > 0
+            name: parent.symbol
+            size: 15
+            color: view.theme.primary
+        }
+        Text {
+            text: parent.title
+            font.pixelSize: 14
+            font.bold: true
+            color: view.theme.textPrimary
+        }
+    }
+    component HDivider: Rectangle {
+        Layout.fillWidth: true
+        implicitHeight: 1
+        color: view.theme.stroke
+    }
+    component StateLine: RowLayout {
+        property string symbol: ""
+        property color tint: view.green
+        property string message: ""
+        property bool bold: false
+        property color textColor: view.theme.textPrimary
+        Layout.fillWidth: true
+        spacing: 6
+        Symbol {
+            Layout.alignment: Qt.AlignTop
+            name: parent.symbol
+            size: 14
+            color: parent.tint
+        }
+        Text {
+            Layout.fillWidth: true
+            text: parent.message
+            wrapMode: Text.Wrap
+            font.pixelSize: 11
+            font.bold: parent.bold
+            color: parent.textColor
+        }
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        // Header.
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.margins: 14
+            spacing: 10
+            ColumnLayout {
+                spacing: 2
+                Text {
+                    text: "本节课翻译记录回看"
+                    font.pixelSize: 17
+                    font.bold: true
+                    color: view.theme.textPrimary
+                }
+                Text {
+                    objectName: "headerCaption"
+                    text: view.review ? view.review.headerCaption : ""
+                    font.pixelSize: 11
+                    color: view.theme.textSecondary
+                }
+            }
+            Item { Layout.fillWidth: true }
+            ThemedButton {
+                objectName: "closeButton"
+                text: "关闭"
+                help: "关闭（Ctrl+Esc）"
+                onClicked: view.dismiss()
+            }
+        }
+        HDivider {}
+
+        // Recording bar.
+        RowLayout {
+            objectName: "recordingBar"
+            visible: view.review ? view.review.recordingExists : false
+            Layout.fillWidth: true
+            Layout.leftMargin: 14
+            Layout.rightMargin: 14
+            Layout.topMargin: 8
+            Layout.bottomMargin: 8
+            spacing: 10
+            Symbol {
+                objectName: "playbackSymbol"
+                name: playbackModel.statusSymbol
+                size: 13
+                color: playbackModel.isPlayingRecording ? view.red : view.blue
+            }
+            ColumnLayout {
+                spacing: 1
+                Text {
+                    text: "课堂录音（边录边存，可重听）"
+                    font.pixelSize: 12
+                    font.bold: true
+                    color: view.theme.textPrimary
+                }
+                Text {
+                    objectName: "playbackCaption"
+                    text: playbackModel.caption
+                    font.pixelSize: 11
+                    font.family: playbackModel.playbackDuration > 0 ? "DejaVu Sans Mono" : ""
+                    elide: Text.ElideMiddle
+                    Layout.maximumWidth: 300
+                    maximumLineCount: 1
+                    color: view.theme.textSecondary
+                }
+            }
+            Rectangle {
+                objectName: "playbackProgress"
+                visible: playbackModel.playbackDuration > 0
+                Layout.preferredWidth: 240
+                Layout.maximumWidth: 240
+                implicitHeight: 4
+                radius: 2
+                color: Qt.rgba(view.theme.textSecondary.r, view.theme.textSecondary.g, view.theme.textSecondary.b, 0.25)
+                Rectangle {
+                    width: parent.width * playbackModel.progress
+                    height: parent.height
+                    radius: 2
+                    color: view.blue
+                }
+            }
+            Item { Layout.fillWidth: true }
+            ThemedButton {
+                objectName: "playButton"
+                text: playbackModel.playButtonText
+                fontSize: 12
+                onClicked: playbackModel.togglePlayback()
+            }
+            ThemedButton {
+                id: exportButton
+                objectName: "exportButton"
+                text: "导出字幕"
+                symbol: "captions.bubble"
+                fontSize: 12
+                help: "把本节课翻译记录导出为标准字幕文件，可直接挂到课程录屏上"
+                onClicked: exportMenu.open()
+                ThemedMenu {
+                    id: exportMenu
+                    y: exportButton.height + 2
+                    ThemedMenuItem {
+                        objectName: "exportSrt"
+                        text: "导出 SRT 字幕（带时间轴）"
+                        onTriggered: view.review.exportSubtitle("srt")
+                    }
+                    ThemedMenuItem {
+                        objectName: "exportVtt"
+                        text: "导出 VTT 字幕（网页字幕）"
+                        onTriggered: view.review.exportSubtitle("vtt")
+                    }
+                }
+            }
+            ThemedButton {
+                objectName: "revealRecordingButton"
+                text: "在文件管理器中显示"
+                fontSize: 12
+                onClicked: playbackModel.revealRecording()
+            }
+        }
+        HDivider { visible: view.review ? view.review.recordingExists : false }
+
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            spacing: 0
+
+            // Entry list.
+            Item {
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+
+                ColumnLayout {
+                    objectName: "noEntries"
+                    visible: view.review ? !view.review.hasEntries : false
+                    anchors.centerIn: parent
+                    spacing: 8
+                    Symbol {
+                        Layout.alignment: Qt.AlignHCenter
+                        name: "text.page"
+                        size: 30
+                        color: view.theme.textSecondary
+                    }
+                    Text {
+                        text: "本节课没有翻译记录"
+                        font.pixelSize: 13
+                        color: view.theme.textSecondary
+                    }
+                }
+
+                ListView {
+                    id: entryList
+                    objectName: "entryList"
+                    visible: view.review ? view.review.hasEntries : false
+                    anchors.fill: parent
+                    clip: true
+                    model: view.review ? view.review.entries : []
+                    boundsBehavior: Flickable.StopAtBounds
+                    ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+                    delegate: Item {
+                        id: entryItem
+                        objectName: "entryRow" + index
+                        required property var modelData
+                        required property int index
+                        width: entryList.width
+                        height: rowContent.implicitHeight + 21
+                        Rectangle {
+                            anchors.fill: parent
+                            color: rowMouse.containsMouse ? Qt.rgba(view.theme.primary.r, view.theme.primary.g,
+                                                                    view.theme.primary.b, 0.07) : "transparent"
+                        }
+                        TranslationRow {
+                            id: rowContent
+                            x: 14
+                            y: 10
+                            width: parent.width - 28
+                            compact: false
+                            entry: ({ timestamp: entryItem.modelData.timeText, source: entryItem.modelData.source,
+                                      target: entryItem.modelData.target })
+                        }
+                        // The whole row seeks; it sits above the selectable texts.
+                        MouseArea {
+                            id: rowMouse
+                            anchors.fill: parent
+                            hoverEnabled: true
+                            cursorShape: Qt.PointingHandCursor
+                            onClicked: playbackModel.seekToEntry(entryItem.index)
+                        }
+                        HelpToolTip {
+                            text: "点击跳转到课堂录音中的这句位置"
+                            visible: rowMouse.containsMouse
+                        }
+                        Rectangle {
+                            anchors.bottom: parent.bottom
+                            x: 14
+                            width: parent.width - 28
+                            height: 1
+                            color: view.theme.stroke
+                        }
+                    }
+                }
+            }
+
+            Rectangle {
+                Layout.fillHeight: true
+                implicitWidth: 1
+                color: view.theme.stroke
+            }
+
+            // Review panel.
+            Flickable {
+                id: panelFlick
+                Layout.preferredWidth: 340
+                Layout.fillHeight: true
+                clip: true
+                contentWidth: width
+                contentHeight: panel.implicitHeight + 32
+                boundsBehavior: Flickable.StopAtBounds
+                ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+
+                ColumnLayout {
+                    id: panel
+                    objectName: "reviewPanel"
+                    x: 16
+                    y: 16
+                    width: panelFlick.width - 32
+                    spacing: 10
+
+                    RowLayout {
+                        spacing: 6
+                        Text {
+                            text: "✦"
+                            font.family: "DejaVu Sans"
+                            font.pixelSize: 15
+                            color: view.theme.primary
+                        }
+                        Text {
+                            text: "DeepSeek 审阅"
+                            font.pixelSize: 15
+                            font.bold: true
+                            color: view.theme.textPrimary
+                        }
+                    }
+                    Caption {
+                        text: "审阅并改进本节课翻译，生成带总结、关键要点、主题图表、词汇表与旁批的格式化文档，自动保存到「桌面 / 课程记录」，文件名为课程开始时间。"
+                    }
+                    RowLayout {
+                        Layout.fillWidth: true
+                        spacing: 6
+                        TextField {
+                            id: keyField
+                            objectName: "apiKeyField"
+                            Layout.fillWidth: true
+                            placeholderText: "DeepSeek API Key"
+                            echoMode: TextInput.Password
+                            font.pixelSize: 12
+                            color: view.theme.textPrimary
+                            placeholderTextColor: Qt.rgba(view.theme.textSecondary.r, view.theme.textSecondary.g,
+                                                          view.theme.textSecondary.b, 0.7)
+                            selectByMouse: true
+                            leftPadding: 8
+                            text: view.review ? view.review.apiKey : ""
+                            onTextEdited: if (view.review) view.review.apiKey = text
+                            background: Rectangle {
+                                implicitHeight: 28
+                                radius: 6
+                                color: view.theme.isDark ? Qt.rgba(1, 1, 1, 0.06) : Qt.rgba(1, 1, 1, 0.85)
+                                border.width: 1
+                                border.color: keyField.activeFocus ? view.theme.primary : view.theme.stroke
+                            }
+                        }
+                        ThemedButton {
+                            objectName: "saveKeyButton"
+                            text: "保存"
+                            fontSize: 11
+                            leftPadding: 8
+                            rightPadding: 8
+                            enabled: keyField.text.trim().length > 0
+                            onClicked: if (view.review) view.review.apiKey = keyField.text
+                        }
+                    }
+
+                    HDivider {}
+                    Headline {
+                        symbol: "arrow.triangle.2.circlepath"
+                        title: "课后重新翻译"
+                    }
+                    Caption {
+                        objectName: "retranslateCaption"
+                        text: "把本节课 " + (view.review ? view.review.entryCount : 0)
+                              + " 条英文原文一次性批量交给 DeepSeek 重新翻译（带整课上下文与术语表），译文质量优于实时逐句翻译；重新翻译后可再次生成审阅文档。"
+                    }
+                    ThemedButton {
+                        objectName: "retranslateButton"
+                        Layout.fillWidth: true
+                        text: "重新翻译本课（DeepSeek）"
+                        symbol: "arrow.triangle.2.circlepath"
+                        busy: view.review ? view.review.isRetranslating : false
+                        busyText: "重新翻译中…"
+                        enabled: view.review ? view.review.canRetranslate : false
+                        onClicked: view.review.retranslate()
+                    }
+                    StateLine {
+                        objectName: "retranslateState"
+                        visible: view.review ? (view.review.retranslateState === 2 || view.review.retranslateState === 3) : false
+                        symbol: view.review && view.review.retranslateState === 3 ? "xmark.octagon.fill" : "checkmark.circle.fill"
+                        tint: view.review && view.review.retranslateState === 3 ? view.red : view.green
+                        textColor: view.review && view.review.retranslateState === 3 ? view.red : view.theme.textPrimary
+                        message: view.review ? view.review.retranslateMessage : ""
+                    }
+
+                    HDivider {}
+                    ThemedButton {
+                        objectName: "reviewButton"
+                        Layout.fillWidth: true
+                        prominent: true
+                        text: "生成审阅文档"
+                        symbol: "doc.badge.gearshape"
+                        busy: view.review ? view.review.isReviewing : false
+                        busyText: "DeepSeek 审阅中…"
+                        enabled: view.review ? view.review.canReview : false
+                        onClicked: view.review.startReview()
+                    }
+                    Caption {
+                        objectName: "reviewWorking"
+                        visible: view.review ? view.review.reviewState === 1 : false
+                        text: view.review ? view.review.reviewMessage : ""
+                    }
+                    ColumnLayout {
+                        objectName: "reviewDone"
+                        visible: view.review ? view.review.reviewState === 2 : false
+                        Layout.fillWidth: true
+                        spacing: 4
+                        StateLine {
+                            symbol: "checkmark.circle.fill"
+                            tint: view.green
+                            bold: true
+                            message: "审阅完成，文档已保存"
+                        }
+                        Caption {
+                            text: view.review ? view.review.documentFileName : ""
+                            font.pixelSize: 10
+                        }
+                        RowLayout {
+                            spacing: 6
+                            ThemedButton {
+                                objectName: "openDocumentButton"
+                                text: "打开文档"
+                                fontSize: 11
+                                onClicked: view.review.openDocument()
+                            }
+                            ThemedButton {
+                                objectName: "revealDocumentButton"
+                                text: "在文件管理器中显示"
+                                fontSize: 11
+                                onClicked: view.review.revealDocument()
+                            }
+                        }
+                    }
+                    StateLine {
+                        objectName: "reviewFailed"
+                        visible: view.review ? view.review.reviewState === 3 : false
+                        symbol: "xmark.octagon.fill"
+                        tint: view.red
+                        textColor: view.red
+                        message: view.review ? view.review.reviewMessage : ""
+                    }
+
+                    HDivider {}
+                    Caption { text: "文档内容" }
+                    Repeater {
+                        model: ["课程总结与标题", "审阅改进译文与旁批", "关键知识要点", "主题分布图表", "重点词汇表", "完整课堂记录"]
+                        RowLayout {
+                            spacing: 6
+                            Symbol {
+                                name: "checkmark.circle.fill"
+                                size: 12
+                                color: view.green
+                            }
+                            Text {
+                                text: modelData
+                                font.pixelSize: 12
+                                color: view.theme.textPrimary
+                            }
+                        }
+                    }
+                    Item { Layout.fillHeight: true }
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,213 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import QtQuick.Window
+import VoxleafNative 1.0
+
+// The history sheet (700 × 480): every archived course, searchable; a click
+// opens the course in the review sheet.
+Item {
+    id: view
+    objectName: "historyCoursesView"
+    implicitWidth: 700
+    implicitHeight: 480
+    signal dismiss()
+    property var host: null
+    readonly property var theme: app.theme
+    readonly property alias model: historyModel
+    // Read by the review sheet opened from here.
+    readonly property var reviewingCourse: historyModel.reviewingCourse
+
+    HistoryModel { id: historyModel }
+    // The archive is read each time the sheet is shown.
+    Component.onCompleted: historyModel.reload()
+
+    Shortcut {
+        sequences: ["Ctrl+Esc"]
+        context: Qt.WindowShortcut
+        enabled: !historyModel.hasReviewingCourse
+        onActivated: view.dismiss()
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: 16
+        spacing: 12
+
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: 8
+            Symbol {
+                name: "clock.arrow.circlepath"
+                size: 18
+                color: view.theme.primary
+            }
+            Text {
+                text: "历史课程"
+                font.pixelSize: 16
+                font.bold: true
+                color: view.theme.textPrimary
+            }
+            Item { Layout.fillWidth: true }
+            ThemedButton {
+                objectName: "doneButton"
+                text: "完成"
+                help: "关闭（Ctrl+Esc）"
+                onClicked: view.dismiss()
+            }
+        }
+
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: 8
+            Text {
+                text: "⌕"
+                font.family: "DejaVu Sans Mono"
+                font.pixelSize: 18
+                color: view.theme.textSecondary
+            }
+            TextField {
+                id: searchField
+                objectName: "searchField"
+                Layout.fillWidth: true
+                placeholderText: "搜索关键词（匹配原文或译文）"
+                font.pixelSize: 13
+                color: view.theme.textPrimary
+                placeholderTextColor: Qt.rgba(view.theme.textSecondary.r, view.theme.textSecondary.g,
+                                              view.theme.textSecondary.b, 0.7)
+                selectionColor: view.theme.primary
+                selectByMouse: true
+                leftPadding: 8
+                text: historyModel.keyword
+                onTextEdited: historyModel.keyword = text
+                background: Rectangle {
+                    implicitHeight: 30
+                    radius: 7
+                    color: view.theme.isDark ? Qt.rgba(1, 1, 1, 0.06) : Qt.rgba(1, 1, 1, 0.85)
+                    border.width: 1
+                    border.color: searchField.activeFocus ? view.theme.primary : view.theme.stroke
+                }
+            }
+        }
+
+        Item {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+
+            ColumnLayout {
+                objectName: "emptyState"
+                visible: historyModel.rows.length === 0
+                anchors.centerIn: parent
+                width: parent.width - 40
+                spacing: 10
+                // A tray.
+                Item {
+                    Layout.alignment: Qt.AlignHCenter
+                    implicitWidth: 40
+                    implicitHeight: 30
+                    Rectangle {
+                        anchors.fill: parent
+                        radius: 5
+                        color: "transparent"
+                        border.width: 2.5
+                        border.color: view.theme.tertiary
+                    }
+                    Rectangle {
+                        x: 0
+                        y: parent.height * 0.45
+                        width: parent.width
+                        height: 2.5
+                        color: view.theme.tertiary
+                    }
+                }
+                Text {
+                    objectName: "emptyText"
+                    Layout.fillWidth: true
+                    text: historyModel.emptyText
+                    horizontalAlignment: Text.AlignHCenter
+                    wrapMode: Text.Wrap
+                    font.pixelSize: 13
+                    color: view.theme.textSecondary
+                }
+            }
+
+            ListView {
+                id: list
+                objectName: "courseList"
+                visible: historyModel.rows.length > 0
+                anchors.fill: parent
+                anchors.margins: 6
+                clip: true
+                spacing: 10
+                model: historyModel.rows
+                boundsBehavior: Flickable.StopAtBounds
+                ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+                delegate: Card {
+                    id: rowCard
+                    objectName: "courseRow" + index
+                    required property var modelData
+                    required property int index
+                    width: list.width - 12
+                    x: 6
+                    height: rowColumn.implicitHeight + 2 * padding
+                    radius: 10
+                    padding: 10
+                    ColumnLayout {
+                        id: rowColumn
+                        width: parent.width
+                        spacing: 3
+                        Text {
+                            objectName: "rowStart"
+                            text: rowCard.modelData.startText
+                            font.pixelSize: 14
+                            font.bold: true
+                            color: view.theme.textPrimary
+                        }
+                        Text {
+                            objectName: "rowCaption"
+                            text: rowCard.modelData.caption
+                            font.pixelSize: 11
+                            color: view.theme.textPrimary
+                            opacity: 0.85
+                        }
+                        Text {
+                            objectName: "rowPreview"
+                            visible: rowCard.modelData.hasPreview
+                            Layout.fillWidth: true
+                            text: rowCard.modelData.preview
+                            elide: Text.ElideRight
+                            maximumLineCount: 1
+                            font.pixelSize: 11
+                            color: view.theme.textSecondary
+                        }
+                    }
+                    MouseArea {
+                        id: rowMouse
+                        anchors.fill: parent
+                        anchors.margins: -rowCard.padding
+                        hoverEnabled: true
+                        cursorShape: Qt.PointingHandCursor
+                        onClicked: historyModel.openCourse(rowCard.index)
+                    }
+                    HelpToolTip {
+                        text: "点击打开本节课回看（可重听录音 / 重新翻译 / 导出字幕 / 生成审阅）"
+                        visible: rowMouse.containsMouse
+                    }
+                }
+            }
+        }
+    }
+
+    // The review sheet over this one.
+    SheetHost {
+        objectName: "historyReviewSheet"
+        shown: historyModel.hasReviewingCourse
+        source: "CourseReviewView.qml"
+        sheetWidth: 1020
+        sheetHeight: 640
+        title: "本节课翻译记录回看"
+        host: view
+        parentWindow: view.Window.window
+        onClosed: historyModel.closeReview()
+    }
+}
