@@ -153,12 +153,14 @@ Clip espeakLecture(const QString &dir, int repeats)
             if (QProcess::execute(QStringLiteral("espeak-ng"), {QStringLiteral("-s"), QStringLiteral("150"),
                                                                 QStringLiteral("-w"), raw, QString::fromUtf8(sentence)})
                     != 0
-                || QProcess::execute(QStringLiteral("sox"), {raw, QStringLiteral("-r"), QStringLiteral("16000"), res})
+                || QProcess::execute(QStringLiteral("sox"),
+                                     {QStringLiteral("-v"), QStringLiteral("0.5"), raw, QStringLiteral("-r"),
+                                      QStringLiteral("16000"), res})
                     != 0)
                 return Clip{};
             std::vector<float> s = readMono16k(res);
             for (float &x : s)
-                x *= 0.3f;
+                x *= 0.6f; // 0.3 of espeak-ng's level in all
             quint32 nseed = seed;
             std::vector<float> noise;
             appendPink(noise, double(s.size()) / kRate, nseed, 0.0008);
