@@ -222,7 +222,10 @@ std::optional<Error> QtAudioEngine::start()
     QString failure;
     const QAudioDevice device = *m_device;
     const PcmFormat format = m_format;
-    const quint32 frames = tapBufferSize();
+    // The device delivers in pieces of about 20 ms (a quarter of a tap
+    // buffer at most), so a tap buffer is handed on as soon as it is full
+    // rather than a device period later.
+    const quint32 frames = std::max<quint32>(256, std::min<quint32>(tapBufferSize() / 4, quint32(format.sampleRate / 50)));
     QMetaObject::invokeMethod(
         m_worker, [&] { failure = m_worker->open(device, format, frames); }, Qt::BlockingQueuedConnection);
     if (!failure.isEmpty()) {
