@@ -795,6 +795,7 @@ std::shared_ptr<RecognitionTask> PocketSphinxRecognizer::startTask(std::shared_p
         auto stream = std::make_shared<SphinxStream>();
         stream->options = opts;
         stream->formatError = true;
+        stream->audioEnded = true; // never counted as an open request
         auto h = std::move(handler);
         m_core->start(stream, [h](std::optional<RecognitionResult>, std::optional<Error>) {
             if (h)
