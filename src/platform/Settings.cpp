@@ -121,6 +121,17 @@ void Settings::remove(const QString &key)
     Q_EMIT changed(key);
 }
 
+void Settings::remove(const QStringList &keys)
+{
+    for (const QString &key : keys) {
+        m_overrides.remove(key);
+        m_s->remove(encodeKey(key));
+    }
+    sync();
+    for (const QString &key : keys)
+        Q_EMIT changed(key);
+}
+
 QStringList Settings::keys(const QString &prefix) const
 {
     QStringList out;

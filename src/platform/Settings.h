@@ -51,6 +51,8 @@ public:
 
     Q_INVOKABLE void setValue(const QString &key, const QVariant &value);
     Q_INVOKABLE void remove(const QString &key);
+    // Removes several keys with a single write of the store.
+    void remove(const QStringList &keys);
     // Keys as callers wrote them, filtered by prefix (empty prefix: all).
     QStringList keys(const QString &prefix = {}) const;
     void sync();

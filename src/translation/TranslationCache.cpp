@@ -28,18 +28,6 @@ qsizetype &cacheKeyCount()
     return g_count.count;
 }
 
-// Removes many keys; one write of the store when it offers a batch removal.
-template <typename Store>
-void removeKeys(Store &s, const QStringList &keys)
-{
-    if constexpr (requires { s.remove(keys); }) {
-        s.remove(keys);
-    } else {
-        for (const QString &k : keys)
-            s.remove(k);
-    }
-}
-
 } // namespace
 
 std::uint64_t stableHash(const QString &text)
@@ -118,7 +106,8 @@ void trimIfNeeded()
     if (keys.size() > kTrimThreshold) {
         std::sort(keys.begin(), keys.end());
         const qsizetype n = std::min<qsizetype>(kTrimAmount, keys.size());
-        removeKeys(s, keys.mid(0, n));
+        // One write of the store for the whole trim, not one per key.
+        s.remove(keys.mid(0, n));
         keys.remove(0, n);
     }
     g_count.store = &s;
