@@ -14,6 +14,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 #include <pulse/def.h>
+#include <atomic>
 #include <csignal>
 #include <mutex>
 #include <sys/wait.h>
@@ -305,4 +306,32 @@ TEST_F(TestMics, PlayerPositionFollowsPlaybackAndTheEndRewinds)
 
     player.setCurrentTime(50); // clamped to the end
     EXPECT_DOUBLE_EQ(player.currentTime(), 1.2);
+}
+
+TEST_F(TestMics, RemovedTapIsNeverCalledAgainAndEnginesRestart)
+{
+    ASSERT_EQ(hw.setDefaultInputDevice(idOf(QStringLiteral("vox_mic16"))), 0);
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        QtAudioEngine engine;
+        EXPECT_EQ(engine.inputFormat(), (PcmFormat{16000, 1, false}));
+        EXPECT_EQ(engine.deviceName(), QStringLiteral("vox_mic16"));
+        std::atomic<int> calls{0};
+        std::atomic<bool> removed{false};
+        std::atomic<int> lateCalls{0};
+        engine.installTap(1024, [&](const PcmBuffer &b) {
+            EXPECT_EQ(b.frameLength(), 1024u);
+            if (removed)
+                ++lateCalls;
+            ++calls;
+        });
+        ASSERT_FALSE(engine.start().has_value());
+        ASSERT_TRUE(waitFor([&] { return calls >= 2; }, 5000));
+        engine.removeTap();
+        removed = true;
+        waitFor([] { return false; }, 200);
+        EXPECT_EQ(lateCalls, 0);
+        if (round == 0)
+            engine.stop(); // the second engine is stopped by its destructor
+    }
 }
