@@ -1,10 +1,14 @@
 // The Voxleaf application: a thin shell over the libraries.
 #include "platform/Diag.h"
+#include "platform/Platform.h"
+#include "platform/linux/LinuxPlatform.h"
+#include "ui/PlatformChoice.h"
+#include "ui/VoxleafApp.h"
+#include "ui/WindowQmlTypes.h"
 
 #include <QGuiApplication>
-#include <QQmlApplicationEngine>
+#include <QIcon>
 #include <QQuickWindow>
-#include <QUrl>
 #include <cstdio>
 
 int main(int argc, char **argv)
@@ -17,14 +21,22 @@ int main(int argc, char **argv)
                              "    voxleaf-cli --help\n");
         return 2;
     }
-    vox::resetDiagLog();
+    vox::ui::applyPreferredPlatform();
+    // Translucent windows (the floating subtitles) need an alpha channel from
+    // the first window on.
     QQuickWindow::setDefaultAlphaBuffer(true);
     QGuiApplication app(argc, argv);
     QGuiApplication::setOrganizationName(QStringLiteral("Voxleaf"));
     QGuiApplication::setApplicationName(QStringLiteral("Voxleaf"));
-    QQmlApplicationEngine engine;
-    engine.load(QUrl(QStringLiteral("qrc:/qt/qml/Voxleaf/qml/Main.qml")));
-    if (engine.rootObjects().isEmpty())
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("实时语音翻译"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("voxleaf"));
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/voxleaf/voxleaf.png")));
+
+    vox::setPlatform(vox::makeLinuxPlatform());
+    vox::registerWindowQmlTypes();
+    // Resets the diagnostics log, builds the models and opens the window.
+    vox::VoxleafApp voxleaf(vox::platform());
+    if (!voxleaf.isLoaded())
         return 1;
     return app.exec();
 }

@@ -1,7 +1,7 @@
 #include "AppController.h"
 
 #include "ModelValues.h"
-#include "SubtitleFrame.h"
+#include "engine/SpeechEngine.h"
 #include "platform/Date.h"
 #include "platform/Diag.h"
 #include "platform/Settings.h"
@@ -9,8 +9,6 @@
 #include <QGuiApplication>
 #include <QMetaMethod>
 #include <QMetaProperty>
-#include <QScreen>
-#include <QWindow>
 
 namespace vox {
 
@@ -39,8 +37,10 @@ AppController::AppController(AppModels models, DesktopServices *desktop, QObject
       m_models(std::move(models)),
       m_settings(std::make_unique<UiSettings>()),
       m_theme(std::make_unique<ThemeModel>()),
-      m_background(std::make_unique<BackgroundManager>(desktop))
+      m_background(std::make_unique<BackgroundManager>(desktop)),
+      m_floating(std::make_unique<FloatingSubtitleController>())
 {
+    m_floating->setEngine(engine());
     QObject *perm = permissions();
     watch(perm, "microphoneStatus", &AppController::permissionsChanged);
     watch(perm, "speechStatus", &AppController::permissionsChanged);
@@ -60,6 +60,7 @@ AppController::AppController(AppModels models, DesktopServices *desktop, QObject
     watch(e, "courseDuration", &AppController::durationsChanged);
     watch(e, "translationEntries", &AppController::translationsChanged);
     watch(e, "completedCourse", &AppController::completedCourseChanged);
+    watch(e, "hasCompletedCourse", &AppController::completedCourseChanged);
     watch(e, "summaryPoints", &AppController::summaryPointsChanged);
     watch(e, "lastError", &AppController::lastErrorChanged);
     connect(m_settings.get(), &UiSettings::visibleTranslationCountChanged, this, &AppController::translationsChanged);
@@ -67,6 +68,7 @@ AppController::AppController(AppModels models, DesktopServices *desktop, QObject
 
 AppController::~AppController()
 {
+    m_floating->releaseWindow();
     // The views go first; then the engine before the models it points to.
     m_models.engine.reset();
 }
@@ -251,14 +253,21 @@ QVariantList AppController::recentTranslations() const
     return out;
 }
 
+std::optional<CourseSession> AppController::completedCourse() const
+{
+    if (auto *e = qobject_cast<SpeechEngine *>(engine()))
+        return e->completedCourse();
+    return courseFromVariant(engineValue("completedCourse"));
+}
+
 bool AppController::hasCompletedCourse() const
 {
-    return courseFromVariant(engineValue("completedCourse")).has_value();
+    return completedCourse().has_value();
 }
 
 int AppController::completedCourseEntryCount() const
 {
-    const auto c = courseFromVariant(engineValue("completedCourse"));
+    const auto c = completedCourse();
     return c ? int(c->entries.size()) : 0;
 }
 
@@ -335,28 +344,19 @@ void AppController::mainViewShown()
     QMetaObject::invokeMethod(this, &AppController::refreshDevices, Qt::QueuedConnection);
     if (m_models.connectGlossary)
         m_models.connectGlossary(engine(), glossary());
-    if (m_settings->subtitleVisible())
-        Q_EMIT showSubtitleRequested();
+    m_floating->restoreFromSettings();
     if (m_models.startTranslationProbe)
         m_models.startTranslationProbe(engine());
 }
 
-void AppController::setSubtitleWindow(QWindow *w)
+void AppController::showSubtitle()
 {
-    if (w == m_subtitleWindow)
-        return;
-    m_subtitleWindow = w;
-    Q_EMIT subtitleWindowChanged();
+    m_floating->showSubtitle();
 }
 
-void AppController::saveSubtitleFrame()
+void AppController::hideSubtitle()
 {
-    if (!m_subtitleWindow)
-        return;
-    const QScreen *primary = QGuiApplication::primaryScreen();
-    const double h = primary ? primary->geometry().height() : 0.0;
-    const QRectF frame = toBottomLeft(QRectF(m_subtitleWindow->frameGeometry()), h);
-    settings().setValue(QLatin1String(Keys::FloatingSubtitleFrame), frameToText(frame));
+    m_floating->hideSubtitle();
 }
 
 void AppController::terminate()
@@ -365,7 +365,7 @@ void AppController::terminate()
         return;
     m_terminated = true;
     Q_EMIT aboutToTerminate();
-    saveSubtitleFrame();
+    m_floating->saveFrame();
     // stop() ends the session and puts the previous default input back.
     call(engine(), "stop");
     diag(QStringLiteral("应用退出"));

@@ -8,6 +8,7 @@
 // and invokable methods, which keeps this layer independent of how each
 // model is built (tests hand in small stand-ins).
 #include "BackgroundManager.h"
+#include "FloatingSubtitleController.h"
 #include "UITheme.h"
 #include "UiSettings.h"
 #include "course/CourseRecords.h"
@@ -18,7 +19,6 @@
 #include <functional>
 #include <memory>
 
-#include <QWindow>
 
 namespace vox {
 
@@ -73,8 +73,8 @@ class AppController : public QObject {
     Q_PROPERTY(QStringList summaryPoints READ summaryPoints NOTIFY summaryPointsChanged)
     Q_PROPERTY(QString lastError READ lastError NOTIFY lastErrorChanged)
 
-    // Floating subtitle window, once created (set by the view that builds it).
-    Q_PROPERTY(QWindow *subtitleWindow READ subtitleWindow WRITE setSubtitleWindow NOTIFY subtitleWindowChanged)
+    // The floating subtitle window and its state.
+    Q_PROPERTY(vox::FloatingSubtitleController *floatingSubtitle READ floatingSubtitle CONSTANT)
 public:
     AppController(AppModels models, DesktopServices *desktop, QObject *parent = nullptr);
     ~AppController() override;
@@ -103,13 +103,13 @@ public:
     int translationCount() const;
     std::vector<TranslationEntry> visibleTranslationEntries() const;
     QVariantList recentTranslations() const;
+    std::optional<CourseSession> completedCourse() const;
     bool hasCompletedCourse() const;
     int completedCourseEntryCount() const;
     QStringList summaryPoints() const;
     QString lastError() const;
 
-    QWindow *subtitleWindow() const { return m_subtitleWindow; }
-    void setSubtitleWindow(QWindow *w);
+    FloatingSubtitleController *floatingSubtitle() const { return m_floating.get(); }
 
     // "%02d:%02d:%02d" of whole seconds.
     Q_INVOKABLE QString formatDuration(double seconds) const;
@@ -133,8 +133,9 @@ public:
     Q_INVOKABLE void mainViewShown();
     // The application is about to end: floating frame saved, engine stopped.
     Q_INVOKABLE void terminate();
-    // Writes the floating window's frame to "floatingSubtitleFrame".
-    Q_INVOKABLE void saveSubtitleFrame();
+    // The floating subtitle window: shown / hidden ("subtitle_visible" follows).
+    Q_INVOKABLE void showSubtitle();
+    Q_INVOKABLE void hideSubtitle();
 
 Q_SIGNALS:
     void permissionsChanged();
@@ -147,9 +148,6 @@ Q_SIGNALS:
     void completedCourseChanged();
     void summaryPointsChanged();
     void lastErrorChanged();
-    void subtitleWindowChanged();
-    // Asks the main view to (re)open the floating window.
-    void showSubtitleRequested();
     // Emitted first thing in terminate(), before the engine stops.
     void aboutToTerminate();
 
@@ -166,7 +164,7 @@ private:
     std::unique_ptr<UiSettings> m_settings;
     std::unique_ptr<ThemeModel> m_theme;
     std::unique_ptr<BackgroundManager> m_background;
-    QPointer<QWindow> m_subtitleWindow;
+    std::unique_ptr<FloatingSubtitleController> m_floating;
     bool m_requesting = false;
     bool m_mainViewShown = false;
     bool m_terminated = false;

@@ -3,6 +3,7 @@
 #include "AppBackground.h"
 #include "GradientBox.h"
 #include "SymbolIcon.h"
+#include "WindowQmlTypes.h"
 #include "platform/Diag.h"
 #include "platform/Platform.h"
 
@@ -28,6 +29,7 @@ void registerQmlTypes()
     qmlRegisterUncreatableType<BackgroundManager>(uri, 1, 0, "BackgroundManager", QStringLiteral("from app"));
     qmlRegisterUncreatableType<UiSettings>(uri, 1, 0, "UiSettings", QStringLiteral("from app"));
     qmlRegisterUncreatableType<ThemeModel>(uri, 1, 0, "ThemeModel", QStringLiteral("from app"));
+    registerWindowQmlTypes();
 }
 
 VoxleafApp::VoxleafApp(Platform &platform, QObject *parent) : VoxleafApp(platform, createAppModels(platform), parent) {}
@@ -39,6 +41,7 @@ VoxleafApp::VoxleafApp(Platform &platform, AppModels models, QObject *parent) : 
     m_controller = std::make_unique<AppController>(std::move(models), platform.desktop.get());
     m_qml = std::make_unique<QQmlApplicationEngine>();
     m_qml->rootContext()->setContextProperty(QStringLiteral("app"), m_controller.get());
+    m_controller->floatingSubtitle()->setQmlEngine(m_qml.get());
     m_qml->load(QUrl(QStringLiteral("qrc:/qt/qml/Voxleaf/qml/Main.qml")));
     if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         connect(app, &QGuiApplication::aboutToQuit, this, &VoxleafApp::terminate);
@@ -47,6 +50,7 @@ VoxleafApp::VoxleafApp(Platform &platform, AppModels models, QObject *parent) : 
 VoxleafApp::~VoxleafApp()
 {
     // Windows and bindings go before the objects they read.
+    m_controller->floatingSubtitle()->releaseWindow();
     m_qml.reset();
     m_controller.reset();
 }

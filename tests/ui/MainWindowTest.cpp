@@ -3,7 +3,7 @@
 #include "UiHarness.h"
 
 #include "platform/Settings.h"
-#include "ui/SubtitleFrame.h"
+#include "ui/FloatingSubtitleController.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -365,19 +365,28 @@ TEST_F(MainWindow, HeaderButtonsRaiseTheirFlagsAndHelpTexts)
 TEST_F(MainWindow, TerminationSavesFloatingFrameAndStopsEngine)
 {
     UiHarness h;
-    QWindow floating;
-    floating.setGeometry(100, 120, 360, 230);
-    h.app()->setSubtitleWindow(&floating);
-    settings->setValue(Keys::SubtitleVisible, true);
+    h.click("subtitleButton");
+    QQuickWindow *floating = h.app()->floatingSubtitle()->window();
+    ASSERT_TRUE(floating);
+    EXPECT_TRUE(settings->boolean(Keys::SubtitleVisible));
+    settings->remove(Keys::FloatingSubtitleFrame);
     h.engine->setRecording(true);
     h.voxleaf()->terminate();
     EXPECT_EQ(h.engine->calls, QStringList{"stop"});
-    const QRectF frame = ui::frameFromText(settings->string(Keys::FloatingSubtitleFrame));
-    EXPECT_EQ(frame.size(), QSizeF(360, 230));
-    EXPECT_EQ(frame.x(), 100);
+    const QRectF frame = subtitle::rectFromString(settings->string(Keys::FloatingSubtitleFrame));
+    EXPECT_EQ(frame.size(), QSizeF(floating->width(), floating->height()));
     // Left unchanged, so the floating window opens again at the next start.
     EXPECT_TRUE(settings->boolean(Keys::SubtitleVisible));
     // Terminating twice stops once.
     h.voxleaf()->terminate();
     EXPECT_EQ(h.engine->calls.size(), 1);
+}
+
+TEST_F(MainWindow, FloatingWindowOpenAtExitReopensAtNextStart)
+{
+    settings->setValue(Keys::SubtitleVisible, true);
+    UiHarness h;
+    ASSERT_TRUE(h.app()->floatingSubtitle()->window());
+    EXPECT_TRUE(h.app()->floatingSubtitle()->window()->isVisible());
+    EXPECT_EQ(h.item("subtitleButton")->property("symbol").toString(), "captions.bubble.fill");
 }

@@ -4,7 +4,6 @@
 #include "support/TestEnv.h"
 #include "ui/AppBackground.h"
 #include "ui/BackgroundManager.h"
-#include "ui/SubtitleFrame.h"
 #include "ui/UITheme.h"
 
 #include <QBuffer>
@@ -175,18 +174,6 @@ TEST(AppBackgroundPainter, CustomPictureDimmedTintedAndFilling)
     EXPECT_GT(qBlue(filled.pixel(160, 200)), qRed(filled.pixel(160, 200)));
     for (QPoint corner : {QPoint(0, 0), QPoint(299, 0), QPoint(0, 399), QPoint(299, 399)})
         EXPECT_NE(filled.pixel(corner), QColor(Qt::magenta).rgb());
-}
-
-TEST(SubtitleFrameText, RoundTripAndBadText)
-{
-    const QRectF r(100, 250.5, 360, 230);
-    EXPECT_EQ(ui::frameToText(r), "{{100, 250.5}, {360, 230}}");
-    EXPECT_EQ(ui::frameFromText("{{100, 250.5}, {360, 230}}"), r);
-    EXPECT_EQ(ui::frameFromText("{{1,2},{3}}"), QRectF());
-    EXPECT_EQ(ui::frameFromText("garbage"), QRectF());
-    // Top-left window geometry on a 1080-high screen ↔ bottom-left frame.
-    EXPECT_EQ(ui::toBottomLeft(QRectF(10, 20, 360, 230), 1080), QRectF(10, 830, 360, 230));
-    EXPECT_EQ(ui::toTopLeft(QRectF(10, 830, 360, 230), 1080), QRectF(10, 20, 360, 230));
 }
 
 class BackgroundManagerTest : public ::testing::Test {

@@ -16,8 +16,6 @@ Item {
     property bool isShowingCourseReview: false
     property bool isShowingTranslationSettings: false
     property bool isShowingHistory: false
-    // The floating subtitle window once created (kept after hiding).
-    property var subtitlePanel: null
     readonly property bool isSubtitleVisible: app.settings.subtitleVisible
 
     readonly property int visibleCount: app.settings.clampedVisibleCount
@@ -28,35 +26,9 @@ Item {
     readonly property string recognizedText: engine ? engine.recognizedText : ""
     readonly property bool compactControls: width < 780
 
-    // Floating subtitle window -------------------------------------------
-    function showSubtitle() {
-        if (subtitlePanel) {
-            subtitlePanel.show()
-            subtitlePanel.raise()
-            app.settings.subtitleVisible = true
-            return
-        }
-        var component = Qt.createComponent("FloatingSubtitleWindow.qml")
-        if (component.status === Component.Ready) {
-            subtitlePanel = component.createObject(view, { host: view })
-            app.subtitleWindow = subtitlePanel
-            subtitlePanel.show()
-            subtitlePanel.raise()
-        }
-        app.settings.subtitleVisible = true
-    }
-    function hideSubtitle() {
-        if (subtitlePanel) {
-            app.saveSubtitleFrame()
-            subtitlePanel.hide()
-        }
-        app.settings.subtitleVisible = false
-    }
-
-    Connections {
-        target: app
-        function onShowSubtitleRequested() { view.showSubtitle() }
-    }
+    // The floating subtitle window (built and kept by app.floatingSubtitle).
+    function showSubtitle() { app.showSubtitle() }
+    function hideSubtitle() { app.hideSubtitle() }
 
     Component.onCompleted: app.mainViewShown()
 
@@ -636,15 +608,17 @@ Item {
     ThemedMenu {
         id: themeMenu
         objectName: "themeMenu"
-        Repeater {
+        Instantiator {
             model: app.theme.themes
-            ThemedMenuItem {
+            delegate: ThemedMenuItem {
                 objectName: "themeItem_" + modelData.name
                 text: modelData.displayName
                 symbol: modelData.symbol
                 current: app.theme.name === modelData.name
                 onTriggered: app.theme.select(modelData.name)
             }
+            onObjectAdded: (index, object) => themeMenu.insertItem(index, object)
+            onObjectRemoved: (index, object) => themeMenu.removeItem(object)
         }
         MenuSeparator {}
         MenuItem {
