@@ -357,3 +357,17 @@ TEST_F(PipelineTest, GlossaryFeedsThePromptAndTheCacheFingerprint)
                                               TranslationCache::glossaryFingerprint({{"entropy", "熵"}})),
               QStringList{"熵增"});
 }
+
+TEST_F(PipelineTest, EntryListKeepsTheNewestTenThousand)
+{
+    useDeepSeek(QString()); // every attempt fails at once: placeholders, no cache writes
+    QStringList texts;
+    for (int i = 0; i < 10001; ++i)
+        texts.append(QStringLiteral("S%1").arg(i));
+    pipeline.submitChunks(chunks(texts), "积压");
+    time->advance(3);
+    ASSERT_EQ(pipeline.translationEntries().size(), 10000u);
+    EXPECT_EQ(pipeline.translationEntries().front().source, QStringLiteral("S1"));
+    EXPECT_EQ(pipeline.translationEntries().back().source, QStringLiteral("S10000"));
+    EXPECT_EQ(pipeline.translatedText().count(QLatin1Char('\n')), 10000); // the text keeps every line
+}
