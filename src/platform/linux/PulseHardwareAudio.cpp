@@ -23,6 +23,7 @@ struct SourceListCall {
 
 struct ServerInfoCall {
     QString defaultSource;
+    QString defaultSink;
     bool done = false;
 };
 
@@ -175,22 +176,50 @@ int Connection::sources(std::vector<SourceInfo> &out)
     return call.error;
 }
 
+namespace {
+
+using WaitFn = std::function<int(pa_operation *, const std::function<bool()> &)>;
+
+int serverInfo(pa_context *ctx, const WaitFn &wait, ServerInfoCall &call)
+{
+    auto cb = [](pa_context *, const pa_server_info *info, void *user) {
+        auto *call = static_cast<ServerInfoCall *>(user);
+        if (info && info->default_source_name)
+            call->defaultSource = QString::fromUtf8(info->default_source_name);
+        if (info && info->default_sink_name)
+            call->defaultSink = QString::fromUtf8(info->default_sink_name);
+        call->done = true;
+    };
+    return wait(pa_context_get_server_info(ctx, cb, &call), [&] { return call.done; });
+}
+
+} // namespace
+
 int Connection::defaultSourceName(QString &name)
 {
     name.clear();
     if (int err = ensureConnected())
         return err;
     ServerInfoCall call;
-    auto cb = [](pa_context *, const pa_server_info *info, void *user) {
-        auto *call = static_cast<ServerInfoCall *>(user);
-        if (info && info->default_source_name)
-            call->defaultSource = QString::fromUtf8(info->default_source_name);
-        call->done = true;
-    };
-    pa_operation *op = pa_context_get_server_info(d->context, cb, &call);
-    if (int err = d->wait(op, [&] { return call.done; }))
+    if (int err = serverInfo(d->context, [this](pa_operation *op, const std::function<bool()> &done) {
+            return d->wait(op, done);
+        }, call))
         return err;
     name = call.defaultSource;
+    return 0;
+}
+
+int Connection::defaultSinkName(QString &name)
+{
+    name.clear();
+    if (int err = ensureConnected())
+        return err;
+    ServerInfoCall call;
+    if (int err = serverInfo(d->context, [this](pa_operation *op, const std::function<bool()> &done) {
+            return d->wait(op, done);
+        }, call))
+        return err;
+    name = call.defaultSink;
     return 0;
 }
 
@@ -220,6 +249,15 @@ std::optional<QString> defaultSourceName(int timeoutMs)
     Connection c(timeoutMs);
     QString name;
     if (c.defaultSourceName(name) != 0)
+        return std::nullopt;
+    return name;
+}
+
+std::optional<QString> defaultSinkName(int timeoutMs)
+{
+    Connection c(timeoutMs);
+    QString name;
+    if (c.defaultSinkName(name) != 0)
         return std::nullopt;
     return name;
 }

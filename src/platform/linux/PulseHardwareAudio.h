@@ -43,6 +43,7 @@ public:
     int ensureConnected();
     int sources(std::vector<SourceInfo> &out);
     int defaultSourceName(QString &name);
+    int defaultSinkName(QString &name);
     int setDefaultSource(const QString &name);
 
 private:
@@ -52,6 +53,7 @@ private:
 
 // One-shot helpers over a fresh connection; none when the server is unreachable.
 std::optional<QString> defaultSourceName(int timeoutMs = 2000);
+std::optional<QString> defaultSinkName(int timeoutMs = 2000);
 std::optional<std::vector<SourceInfo>> listSources(int timeoutMs = 2000);
 std::optional<SourceInfo> defaultSource(int timeoutMs = 2000);
 

@@ -1,7 +1,9 @@
 #include "SinkAudioPlayer.h"
 
+#include "PulseHardwareAudio.h"
 #include "platform/Diag.h"
 
+#include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
 #include <QFile>
@@ -92,6 +94,23 @@ private:
     qint64 m_position = 0;
 };
 
+namespace {
+
+// The system's current default output: PulseAudio's default sink, matched by
+// name (Qt 6.4's own default is not reliable); Qt's choice as a fallback.
+QAudioDevice outputDevice()
+{
+    if (const auto name = pulse::defaultSinkName(1000)) {
+        for (const QAudioDevice &d : QMediaDevices::audioOutputs()) {
+            if (QString::fromUtf8(d.id()) == *name)
+                return d;
+        }
+    }
+    return QMediaDevices::defaultAudioOutput();
+}
+
+} // namespace
+
 SinkAudioPlayer::SinkAudioPlayer() : m_context(std::make_unique<QObject>())
 {
     m_source = new SinkSource(m_context.get());
@@ -157,7 +176,7 @@ void SinkAudioPlayer::startSink(qint64 fromFrame)
     f.setChannelCount(m_source->channels());
     f.setSampleFormat(QAudioFormat::Float);
     f.setChannelConfig(QAudioFormat::defaultChannelConfigForChannelCount(m_source->channels()));
-    m_sink = new QAudioSink(QMediaDevices::defaultAudioOutput(), f, m_context.get());
+    m_sink = new QAudioSink(outputDevice(), f, m_context.get());
     m_sink->setBufferSize(qsizetype(m_bufferSeconds * m_source->rate()) * m_source->bytesPerFrame());
     if (!m_source->isOpen())
         m_source->open(QIODevice::ReadOnly);
