@@ -153,6 +153,7 @@ TEST(ReviewDocument, FullEntriesListEveryEntry)
 
 class ReviewDocumentFile : public ReviewFixture {};
 
+
 TEST_F(ReviewDocumentFile, SavedInTheCourseFolderNamedByStart)
 {
     EXPECT_EQ(RS::documentFileName(course()), QStringLiteral("2025-05-02 14-03-09 课堂记录.html"));
@@ -183,4 +184,56 @@ TEST_F(ReviewDocumentFile, FolderThatCannotBeMadeIsAnError)
     auto r = RS::saveDocument(course(), fullResult());
     ASSERT_FALSE(r.ok());
     EXPECT_FALSE(r.error().message.isEmpty());
+}
+
+// A realistic document with every section; also left in the build tree as
+// review_sample.html for scripts/render_review.sh to render.
+TEST_F(ReviewDocumentFile, SampleDocumentWithEverySection)
+{
+    const Date start = localDate(2025, 5, 2, 14, 3, 9);
+    const QStringList sources = {
+        QStringLiteral("Good afternoon, today we continue with cellular respiration."),
+        QStringLiteral("Glycolysis happens in the cytoplasm and produces two molecules of ATP."),
+        QStringLiteral("The Krebs cycle takes place in the mitochondrial matrix."),
+        QStringLiteral("Electron transport builds a proton gradient across the inner membrane."),
+        QStringLiteral("ATP synthase uses that gradient like a turbine."),
+    };
+    const QStringList targets = {
+        QStringLiteral("下午好，今天我们继续讲细胞呼吸。"), QStringLiteral("糖酵解发生在细胞质中，产生两个 ATP 分子。"),
+        QStringLiteral("克雷布斯循环发生在线粒体基质中。"), QStringLiteral("电子传递在内膜两侧建立质子梯度。"),
+        QStringLiteral("ATP 合酶像涡轮一样利用这个梯度。"),
+    };
+    std::vector<TranslationEntry> entries;
+    for (int i = 0; i < sources.size(); ++i)
+        entries.emplace_back(start.addSeconds(40.0 * i + 5), sources[i], targets[i], 40.0 * i + 3);
+    const CourseSession c(start, start.addSeconds(3725), entries, std::nullopt);
+
+    ReviewResult r;
+    r.title = QStringLiteral("细胞呼吸：从糖酵解到 ATP 合酶 & <能量>");
+    r.summary = QStringLiteral("本节课系统讲解了细胞呼吸的三个阶段：糖酵解、克雷布斯循环与电子传递链，并说明了 ATP 合酶如何利用质子梯度合成 ATP。");
+    r.improvedEntries = {
+        ImprovedEntry{sources[2], targets[2], QStringLiteral("三羧酸循环（克雷布斯循环）发生在线粒体基质中。"),
+                      QStringLiteral("国内教材多称“三羧酸循环”")},
+        ImprovedEntry{sources[4], targets[4], QStringLiteral("ATP 合酶像涡轮机一样利用这一梯度。"), QString()},
+    };
+    r.keyPoints = {QStringLiteral("糖酵解在细胞质中进行，净产生 2 个 ATP。"), QStringLiteral("三羧酸循环在线粒体基质中进行。"),
+                   QStringLiteral("电子传递链在线粒体内膜上建立质子梯度。")};
+    r.vocabulary = {VocabularyItem{"glycolysis", "糖酵解", "糖酵解不需要氧气。"},
+                    VocabularyItem{"mitochondrial matrix", "线粒体基质", "三羧酸循环在线粒体基质中进行。"},
+                    VocabularyItem{"proton gradient", "质子梯度", ""}};
+    r.topics = {TopicCount{"糖酵解", 12}, TopicCount{"三羧酸循环", 9}, TopicCount{"电子传递链", 6}, TopicCount{"课堂安排", 0}};
+
+    auto saved = DeepSeekReviewService::saveDocument(c, r);
+    ASSERT_TRUE(saved.ok());
+    const QString html = QString::fromUtf8(readAll(saved.value()));
+    EXPECT_EQ(html, DeepSeekReviewService::buildHTML(c, r));
+    EXPECT_EQ(cardNumbers(html), (QStringList{"1", "2", "3", "4", "5", "6"}));
+    EXPECT_TRUE(html.contains(QStringLiteral("<title>细胞呼吸：从糖酵解到 ATP 合酶 &amp; &lt;能量&gt;</title>")));
+
+    const QString buildDir = qEnvironmentVariable("VOX_BUILD_DIR");
+    if (!buildDir.isEmpty()) {
+        const QString out = QDir(buildDir).filePath(QStringLiteral("review_sample.html"));
+        QFile::remove(out);
+        EXPECT_TRUE(QFile::copy(saved.value(), out));
+    }
 }
