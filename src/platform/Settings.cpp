@@ -1,6 +1,11 @@
 #include "Settings.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <unistd.h>
 #include <QHash>
 
 namespace vox {
@@ -62,11 +67,28 @@ Settings::Settings(QObject *parent)
     : QObject(parent), m_s(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                                       QStringLiteral("Voxleaf"), QStringLiteral("Voxleaf")))
 {
+    createPrivately();
 }
 
 Settings::Settings(const QString &iniPath, QObject *parent)
     : QObject(parent), m_s(std::make_unique<QSettings>(iniPath, QSettings::IniFormat))
 {
+    createPrivately();
+}
+
+// The store holds the API key: it is created readable by its owner only, so
+// there is no moment at which another user could read it. (Later saves copy
+// the permissions of the existing file.)
+void Settings::createPrivately()
+{
+    const QString path = m_s->fileName();
+    if (path.isEmpty() || QFile::exists(path))
+        return;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
 }
 
 QVariant Settings::defaultValue(const QString &key)

@@ -72,6 +72,7 @@ Q_SIGNALS:
 
 private:
     void restrictPermissions();
+    void createPrivately();
     std::unique_ptr<QSettings> m_s;
     QHash<QString, QVariant> m_overrides;
 };

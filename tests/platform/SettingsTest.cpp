@@ -121,6 +121,8 @@ TEST(Settings, FileIsReadableByItsOwnerOnly)
     const QString path = dir.filePath(QStringLiteral("voxleaf.ini"));
     {
         Settings s(path);
+        // Private from the start, before anything is written.
+        EXPECT_EQ(fileMode(path), 0600u);
         s.setValue(Keys::DeepSeekApiKey, QStringLiteral("sk-secret"));
     }
     EXPECT_EQ(fileMode(path), 0600u);
