@@ -96,6 +96,18 @@ void SpeechEngine::init()
     // A previous run that died while the default input was switched left its
     // note behind: put the user's default back now.
     restoreRememberedDefaultInput();
+
+    // Application exit: end the session and give the default input back even
+    // if the engine itself outlives the event loop.
+    if (auto *app = QCoreApplication::instance()) {
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] {
+            if (m_pending)
+                abandonPendingStart(QStringLiteral("应用退出"));
+            if (m_isRecording)
+                stop();
+            restoreDefaultInput();
+        });
+    }
 }
 
 SpeechEngine::~SpeechEngine()
