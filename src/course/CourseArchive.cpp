@@ -92,8 +92,11 @@ std::vector<CourseSession> search(const std::vector<CourseSession> &courses, con
     const QString lower = trimmed.toLower();
     std::vector<CourseSession> out;
     for (const auto &course : courses) {
+        // The English side case-insensitively (without a lower-cased copy of
+        // every sentence: this runs on each keystroke of the history search),
+        // the Chinese side exactly.
         const bool hit = std::any_of(course.entries.begin(), course.entries.end(), [&](const TranslationEntry &e) {
-            return e.source.toLower().contains(lower) || e.target.contains(trimmed);
+            return e.source.contains(lower, Qt::CaseInsensitive) || e.target.contains(trimmed);
         });
         if (hit)
             out.push_back(course);
