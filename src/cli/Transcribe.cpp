@@ -231,7 +231,7 @@ int runTranscription(const RunOptions &o)
     engine.setGlossaryManager(&glossary);
     engine.setTranslationEngine(*engineChoice);
     if (!o.translate)
-        ; // LEAD-TODO engine.pipeline().setRecordOnly(true);
+        engine.pipeline().setRecordOnly(true);
 
     if (o.translate) {
         if (*engineChoice == TranslationEngine::DeepSeek && resolveApiKey().isEmpty())

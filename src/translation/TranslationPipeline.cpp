@@ -105,6 +105,7 @@ struct TranslationPipeline::Private {
     std::optional<PendingBatch> current;
     int attempt = 0;
     bool pumping = false;
+    bool recordOnly = false;
 
     Private(TranslationPipeline *q, PipelineHost &host) : q(q), host(host) {}
 
@@ -194,6 +195,14 @@ struct TranslationPipeline::Private {
 
     void translateSentences(const PendingBatch &b, std::function<void(bool)> done)
     {
+        if (recordOnly) {
+            // Sentences are kept without a translation: no engine, no cache,
+            // no context.
+            appendTranslationResults(QStringList(b.texts.size(), QString()), b.texts, b.audioTimes, true);
+            completeInFlightBatch(b.id);
+            done(true);
+            return;
+        }
         if (const auto cached = TranslationCache::cachedResults(b.texts, fingerprint())) {
             diag(QStringLiteral("命中离线翻译缓存: ") + b.texts.join(kSep));
             done(finishTranslation(*cached, b));
@@ -451,6 +460,11 @@ void TranslationPipeline::setTranslationSession(std::shared_ptr<TranslationSessi
 std::shared_ptr<TranslationSession> TranslationPipeline::translationSession() const
 {
     return d->session;
+}
+
+void TranslationPipeline::setRecordOnly(bool on)
+{
+    d->recordOnly = on;
 }
 
 bool TranslationPipeline::isIdle() const

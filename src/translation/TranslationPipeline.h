@@ -64,6 +64,10 @@ public:
     void setTranslationSession(std::shared_ptr<TranslationSession> s);
     std::shared_ptr<TranslationSession> translationSession() const;
 
+    // Keeps every sentence as an entry with an empty translation instead of
+    // translating it (transcription only).
+    void setRecordOnly(bool on);
+
     // True when every submitted batch has ended (landed or given up).
     bool isIdle() const;
 

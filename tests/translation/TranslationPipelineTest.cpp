@@ -371,3 +371,20 @@ TEST_F(PipelineTest, EntryListKeepsTheNewestTenThousand)
     EXPECT_EQ(pipeline.translationEntries().back().source, QStringLiteral("S10000"));
     EXPECT_EQ(pipeline.translatedText().count(QLatin1Char('\n')), 10000); // the text keeps every line
 }
+
+TEST_F(PipelineTest, RecordOnlyKeepsSentencesWithoutAnyCallCacheOrContext)
+{
+    useDeepSeek();
+    pipeline.setTranslationSession(session);
+    pipeline.setRecordOnly(true);
+    host.requestStart = 4;
+    pipeline.submitChunks(chunks({"Only English here.", "And here."}), "停顿");
+    ASSERT_TRUE(waitEntries(2));
+    EXPECT_EQ(targets(), (QStringList{QString(), QString()}));
+    EXPECT_EQ(pipeline.translationEntries()[1].source, QStringLiteral("And here."));
+    EXPECT_DOUBLE_EQ(pipeline.translationEntries()[0].audioTime, 4.0);
+    EXPECT_EQ(deepseek.requestCount() + local.requestCount(), 0);
+    EXPECT_TRUE(settings->keys(QLatin1String(Keys::TranslationCachePrefix)).isEmpty());
+    EXPECT_TRUE(host.lastError().isEmpty());
+    EXPECT_TRUE(pipeline.isIdle());
+}
