@@ -25,7 +25,9 @@
 #include <QJsonObject>
 #include <QThread>
 #include <atomic>
+#include <chrono>
 #include <csignal>
+#include <thread>
 
 namespace vox::cli {
 
@@ -199,12 +201,21 @@ int runTranscription(const RunOptions &o)
     }
 
     auto delivered = std::make_shared<std::atomic<qint64>>(0);
+    auto sessionLive = std::make_shared<std::atomic<bool>>(false);
     if (fromFile) {
         FileAudioEngineOptions fo;
         fo.path = o.file;
         fo.realTime = o.realtime;
-        if (!o.realtime)
-            fo.readyForMore = [sphinx](int ms) { return sphinx->waitForRoom(0.3, ms); };
+        // Nothing is read before the session is live (recording file open,
+        // first request started), so the recording and the audio times
+        // begin with the file's first frame; then the recognizer sets the pace.
+        fo.readyForMore = [sphinx, sessionLive, realtime = o.realtime](int ms) {
+            if (!sessionLive->load()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+                return false;
+            }
+            return realtime || sphinx->waitForRoom(0.3, ms);
+        };
         fo.onEnd = [&audioEnded, &audioFailed](qint64, std::optional<Error> error) {
             if (error)
                 audioFailed.store(true);
@@ -294,6 +305,7 @@ int runTranscription(const RunOptions &o)
     }
 
     const Date audioStart = timeSource().now();
+    sessionLive->store(true);
     QElapsedTimer speedTimer;
     speedTimer.start();
     qint64 lastProgressMs = 0;
