@@ -188,8 +188,10 @@ void twoHoursOfRecognition()
                             (long long)engine.rotationCount());
             }
         }
-        std::printf("RSS growth over the run: %.1f MB (baseline %.1f MB); recognized text %lld chars\n",
-                    residentMB() - baseline, baseline, (long long)engine.recognizedText().size());
+        std::printf("RSS growth over the run: %.1f MB (baseline %.1f MB); recognized text %lld chars; "
+                    "translated text %lld chars\n",
+                    residentMB() - baseline, baseline, (long long)engine.recognizedText().size(),
+                    (long long)engine.translatedText().size());
         engine.stop();
         time.advance(5);
     }
