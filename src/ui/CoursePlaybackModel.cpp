@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 
 #include <QFileInfo>
+#include <QJSValue>
 #include <algorithm>
 #include <cmath>
 
@@ -48,10 +49,18 @@ QVariant CoursePlaybackModel::courseVariant() const
     return m_hasCourse ? QVariant::fromValue(m_course) : QVariant();
 }
 
-void CoursePlaybackModel::setCourseVariant(const QVariant &v)
+void CoursePlaybackModel::setCourseVariant(const QVariant &value)
 {
-    if (v.metaType() == QMetaType::fromType<CourseSession>())
+    QVariant v = value;
+    // Values that went through a QML "var" arrive wrapped.
+    if (v.metaType() == QMetaType::fromType<QJSValue>())
+        v = v.value<QJSValue>().toVariant();
+    if (v.metaType() == QMetaType::fromType<CourseSession>()) {
         setCourse(v.value<CourseSession>());
+        return;
+    }
+    if (const auto c = ui::courseFromVariant(v))
+        setCourse(*c);
 }
 
 bool CoursePlaybackModel::loadCompletedCourse(QObject *engine)
