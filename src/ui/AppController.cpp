@@ -315,7 +315,10 @@ void AppController::endCourse()
 
 void AppController::generateSummary()
 {
-    call(engine(), "generateSummary");
+    if (auto *e = qobject_cast<SpeechEngine *>(engine()))
+        e->liveSummary().generateSummary();
+    else
+        call(engine(), "generateSummary");
 }
 
 void AppController::setTranslationEnabled(bool on)

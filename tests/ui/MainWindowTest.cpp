@@ -192,6 +192,8 @@ TEST_F(MainWindow, CourseBarArrangementsAndCounts)
     // "开始新课" starts a course without starting a second recording.
     h.engine->setRecording(true);
     h.engine->calls.clear();
+    h.settle(150);
+    ASSERT_TRUE(h.shown("newCourseButton"));
     h.click("newCourseButton");
     EXPECT_EQ(h.engine->calls, QStringList{"startCourse"});
 }

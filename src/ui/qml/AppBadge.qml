@@ -8,27 +8,38 @@ Item {
     width: 46
     height: 46
 
+    // Secondary at 0.6, radius 8.
     Repeater {
-        model: [{ c: app.theme.secondary, a: 0.6, r: 8 }, { c: app.theme.primary, a: 0.5, r: 6 }]
-        Repeater {
-            id: layer
-            readonly property var spec: modelData
-            model: 4
-            Rectangle {
-                readonly property real spread: (index + 1) * layer.spec.r / 4
-                x: -spread
-                y: -spread
-                width: badge.width + 2 * spread
-                height: badge.height + 2 * spread
-                radius: 14 + spread
-                color: "transparent"
-                border.width: layer.spec.r / 4 + 0.5
-                border.color: Qt.rgba(layer.spec.c.r, layer.spec.c.g, layer.spec.c.b,
-                                      layer.spec.a * 0.35 * (1 - index / 4))
-            }
+        model: 4
+        Rectangle {
+            readonly property real spread: (index + 1) * 8 / 4
+            readonly property color base: app.theme.secondary
+            x: -spread
+            y: -spread
+            width: badge.width + 2 * spread
+            height: badge.height + 2 * spread
+            radius: 14 + spread
+            color: "transparent"
+            border.width: 8 / 4 + 0.5
+            border.color: Qt.rgba(base.r, base.g, base.b, 0.6 * 0.35 * (1 - index / 4))
         }
     }
-
+    // Primary at 0.5, radius 6.
+    Repeater {
+        model: 4
+        Rectangle {
+            readonly property real spread: (index + 1) * 6 / 4
+            readonly property color base: app.theme.primary
+            x: -spread
+            y: -spread
+            width: badge.width + 2 * spread
+            height: badge.height + 2 * spread
+            radius: 14 + spread
+            color: "transparent"
+            border.width: 6 / 4 + 0.5
+            border.color: Qt.rgba(base.r, base.g, base.b, 0.5 * 0.35 * (1 - index / 4))
+        }
+    }
     GradientBox {
         anchors.fill: parent
         radius: 14

@@ -14,8 +14,6 @@ Item {
     default property alias content: body.data
     readonly property alias contentItem: body
 
-    implicitWidth: body.childrenRect.width + 2 * padding
-    implicitHeight: body.childrenRect.height + 2 * padding
 
     // Glow: a few widening outlines whose opacity falls off outwards.
     Repeater {

@@ -181,7 +181,10 @@ Item {
                         symbol: "character.bubble"
                         help: "将识别出的英语实时翻译为中文"
                         checked: view.isTranslationEnabled
-                        onToggled: app.setTranslationEnabled(checked)
+                        onToggled: {
+                            app.setTranslationEnabled(checked)
+                            checked = Qt.binding(function() { return view.isTranslationEnabled })
+                        }
                     }
                 }
 

@@ -11,13 +11,14 @@ ComboBox {
     model: devices
     textRole: "name"
     valueRole: "id"
-    currentIndex: {
+    readonly property int selectedIndex: {
         for (var i = 0; i < devices.length; ++i)
             if (devices[i].id === selectedId)
                 return i
         return -1
     }
-    displayText: currentIndex >= 0 ? devices[currentIndex].name : "无可用输入设备"
+    currentIndex: selectedIndex
+    displayText: selectedIndex >= 0 ? devices[selectedIndex].name : "无可用输入设备"
     onActivated: index => picked(devices[index].id)
     focusPolicy: Qt.NoFocus
     hoverEnabled: true
