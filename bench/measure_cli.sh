@@ -11,6 +11,7 @@
 #   librivox   the five LibriVox clips of pocketsphinx's test data,
 #              concatenated with 1.5 s pauses (translate and --no-translate)
 #   lecture10  a 10-minute espeak-ng lecture (translate and --no-translate)
+#   lectureNm  its first N minutes (e.g. lecture2m)
 #   mem30m mem1h mem3h
 #              the lecture repeated to 30 min / 1 h / 3 h (16 kHz mono FLAC),
 #              --no-translate and with the imitation, for memory growth
@@ -123,19 +124,38 @@ run_case() { # name file mode(translate|no-translate)
   local tlog="$work/$name.$mode.time" outf="$work/$name.$mode.jsonl"
   HOME="$iso" XDG_CONFIG_HOME="$iso/.config" VOXLEAF_DIAG_LOG="$work/$name.$mode.diag.log" \
     DEEPSEEK_API_KEY= VOXLEAF_DEEPSEEK_BASE_URL=http://127.0.0.1:9 \
-    /usr/bin/time -v -o "$tlog" "$cli" "${args[@]}" >"$outf" 2>"$work/$name.$mode.stderr" || {
-      echo "  ($name/$mode exited with $?; see $work/$name.$mode.stderr)" >&2; }
+    /usr/bin/time -v -o "$tlog" "$cli" "${args[@]}" >"$outf" 2>"$work/$name.$mode.stderr" &
+  local tpid=$! cpid="" threads="$work/$name.$mode.threads"
+  : >"$threads"
+  # Per-thread CPU (utime+stime ticks), sampled every half second; the last
+  # sample is the split between the main loop and the recognizer thread.
+  while kill -0 "$tpid" 2>/dev/null; do
+    [ -n "$cpid" ] || cpid="$(pgrep -P "$tpid" | head -1 || true)"
+    if [ -n "$cpid" ] && [ -d "/proc/$cpid/task" ]; then
+      local snap=""
+      for t in /proc/"$cpid"/task/*; do
+        snap+="$(awk '{print $1, $14 + $15}' "$t/stat" 2>/dev/null) "
+      done
+      [ -n "$snap" ] && echo "$snap" >"$threads.tmp" && mv "$threads.tmp" "$threads"
+    fi
+    sleep 0.5
+  done
+  wait "$tpid" || echo "  ($name/$mode exited with $?; see $work/$name.$mode.stderr)" >&2
   local user sys rss wall entries
   user="$(awk -F': ' '/User time/{print $2}' "$tlog")"
   sys="$(awk -F': ' '/System time/{print $2}' "$tlog")"
   rss="$(awk -F': ' '/Maximum resident/{print $2}' "$tlog")"
   wall="$(awk -F': ' '/Elapsed \(wall/{print $2}' "$tlog" | awk -F: '{s=0; for(i=1;i<=NF;i++) s=s*60+$i; print s}')"
   entries="$(grep -c '^{' "$outf" || true)"
-  python3 - "$name" "$mode" "$audio" "$user" "$sys" "$wall" "$rss" "$entries" <<'PY'
+  python3 - "$name" "$mode" "$audio" "$user" "$sys" "$wall" "$rss" "$entries" "$(cat "$threads")" "$cpid" <<'PY'
 import sys
-name, mode, audio, user, sys_, wall, rss, entries = sys.argv[1:]
+name, mode, audio, user, sys_, wall, rss, entries, threads, mainpid = sys.argv[1:]
 audio, cpu, wall = float(audio), float(user) + float(sys_), float(wall)
 print(f"{name:<22} {mode:<12} {audio:9.1f} {cpu:9.1f} {wall:9.1f} {audio/cpu:8.2f}x {audio/wall:8.2f}x {int(rss)/1024:8.1f} {entries:>7}")
+f = threads.split()
+ticks = sorted(((int(f[i + 1]) / 100.0, f[i]) for i in range(0, len(f) - 1, 2)), reverse=True)
+if ticks:
+    print("    per-thread CPU s (last sample): " + ", ".join(f"{'main' if t == mainpid else 'tid ' + t}: {c:.1f}" for c, t in ticks if c > 0.05))
 PY
 }
 
@@ -146,6 +166,11 @@ for c in "${cases[@]}"; do
     mem30m) make_long 30 lecture30m; f="$work/lecture30m.flac" ;;
     mem1h) make_long 60 lecture1h; f="$work/lecture1h.flac" ;;
     mem3h) make_long 180 lecture3h; f="$work/lecture3h.flac" ;;
+    lecture[0-9]*m)
+      # The first N minutes of the 10-minute lecture (a shorter run on a busy machine).
+      make_lecture10; mins="${c#lecture}"; mins="${mins%m}"
+      f="$work/lecture${mins}m.wav"
+      [ -f "$f" ] || sox -q "$work/lecture10.wav" "$f" trim 0 "$((mins * 60))" ;;
     prepare) make_librivox; make_lecture10; make_long 30 lecture30m; make_long 60 lecture1h; continue ;;
     *) echo "unknown case $c" >&2; exit 2 ;;
   esac
