@@ -1,5 +1,6 @@
 #include "HistoryModel.h"
 
+#include "CoursePlaybackModel.h"
 #include "course/CourseArchive.h"
 
 namespace vox {
@@ -74,6 +75,15 @@ void HistoryModel::openCourse(int row)
         return;
     m_reviewing = m_displayed[size_t(row)];
     emit reviewingCourseChanged();
+}
+
+bool HistoryModel::applyReviewingCourse(QObject *playback) const
+{
+    auto *p = qobject_cast<CoursePlaybackModel *>(playback);
+    if (!p || !m_reviewing)
+        return false;
+    p->setCourse(*m_reviewing);
+    return true;
 }
 
 void HistoryModel::closeReview()

@@ -45,6 +45,8 @@ public:
     // A row was clicked: its course opens in the review sheet.
     Q_INVOKABLE void openCourse(int row);
     Q_INVOKABLE void closeReview();
+    // Hands the opened course to the review sheet's CoursePlaybackModel.
+    Q_INVOKABLE bool applyReviewingCourse(QObject *playback) const;
 
     // "yyyy-MM-dd HH:mm:ss" in local time.
     static QString startText(const CourseSession &c);

@@ -199,9 +199,9 @@ TEST_F(SettingsFixture, LocalServiceLineSaysWhetherItAnswers)
 {
     QHttpServer server;
     server.route(QStringLiteral("/languages"), [] {
-        return QHttpServerResponse(QByteArray(R"([{"code":"en","name":"English","targets":["en","zh"]},)"
-                                              R"({"code":"zh","name":"Chinese","targets":["en","zh"]}])"),
-                                   "application/json");
+        return QHttpServerResponse("application/json",
+                                   QByteArray(R"([{"code":"en","name":"English","targets":["en","zh"]},)"
+                                              R"({"code":"zh","name":"Chinese","targets":["en","zh"]}])"));
     });
     const quint16 port = server.listen(QHostAddress::LocalHost);
     ASSERT_NE(port, 0);

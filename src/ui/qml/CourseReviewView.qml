@@ -24,7 +24,9 @@ Item {
     }
 
     function setup() {
-        if (view.host && view.host.reviewingCourse)
+        if (view.host && typeof view.host.applyReviewingCourse === "function")
+            view.host.applyReviewingCourse(playbackModel)
+        else if (view.host && view.host.reviewingCourse)
             playbackModel.course = view.host.reviewingCourse
         else
             playbackModel.loadCompletedCourse(app.engine)

@@ -15,8 +15,8 @@ Item {
     property var host: null
     readonly property var theme: app.theme
     readonly property alias model: historyModel
-    // Read by the review sheet opened from here.
-    readonly property var reviewingCourse: historyModel.reviewingCourse
+    // Called by the review sheet opened from here.
+    function applyReviewingCourse(playback) { return historyModel.applyReviewingCourse(playback) }
 
     HistoryModel { id: historyModel }
     // The archive is read each time the sheet is shown.
