@@ -111,6 +111,9 @@ public:
             if (!content)
                 continue;
             const QPointF pos = item->mapToItem(content, QPointF(0, 0));
+            const double top = p->property("contentY").toDouble();
+            if (pos.y() >= top && pos.y() + item->height() <= top + p->height())
+                continue; // already in view
             const double maxY = std::max(0.0, p->property("contentHeight").toDouble() - p->height());
             p->setProperty("contentY", std::clamp(pos.y() - 20, 0.0, maxY));
         }

@@ -136,9 +136,10 @@ Item {
                 objectName: "courseList"
                 visible: historyModel.rows.length > 0
                 anchors.fill: parent
-                anchors.margins: 6
                 clip: true
-                spacing: 10
+                spacing: 12
+                topMargin: 14
+                bottomMargin: 14
                 model: historyModel.rows
                 boundsBehavior: Flickable.StopAtBounds
                 ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
@@ -147,8 +148,8 @@ Item {
                     objectName: "courseRow" + index
                     required property var modelData
                     required property int index
-                    width: list.width - 12
-                    x: 6
+                    width: list.width - 28
+                    x: 14
                     height: rowColumn.implicitHeight + 2 * padding
                     radius: 10
                     padding: 10
