@@ -457,23 +457,26 @@ Item {
                             color: view.theme.textPrimary
                             selectionColor: view.theme.primary
                             readonly property string plain: view.recognizedText
+                            // The "▍" cursor follows the last word inline and fades in and out.
+                            readonly property color cursorColor: view.theme.primary
                             text: "<div style=\"line-height:132%\">"
                                   + plain.replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;")
                                           .replace(/\n/g, "<br/>")
+                                  + (cursor.fade > 0
+                                     ? "<span style=\"color:" + Qt.rgba(cursorColor.r, cursorColor.g, cursorColor.b,
+                                                                    cursor.fade).toString() + "\">\u258D</span>"
+                                     : "")
                                   + "</div>"
                         }
-                        Text {
+                        Item {
                             id: cursor
                             objectName: "cursor"
-                            readonly property rect endRect: englishText.positionToRectangle(englishText.length)
-                            x: Math.min(endRect.x + 1, englishBlock.width - width)
-                            y: endRect.y + (endRect.height - height) / 2
-                            text: "▍"
-                            font.pixelSize: 19
-                            color: view.theme.primary
-                            opacity: view.isRecording ? 1 : 0
-                            visible: opacity > 0
-                            Behavior on opacity { NumberAnimation { duration: 250 } }
+                            anchors.bottom: englishText.bottom
+                            width: 1
+                            height: 19
+                            property real fade: view.isRecording ? 1 : 0
+                            visible: fade > 0
+                            Behavior on fade { NumberAnimation { duration: 250 } }
                         }
                     }
 

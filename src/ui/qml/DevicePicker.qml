@@ -24,7 +24,7 @@ ComboBox {
     hoverEnabled: true
 
     implicitHeight: 28
-    implicitWidth: Math.min(260, Math.max(120, labelMetrics.advanceWidth + 44))
+    implicitWidth: Math.min(260, Math.max(120, labelMetrics.advanceWidth + 64))
     TextMetrics {
         id: labelMetrics
         font.pixelSize: 13
