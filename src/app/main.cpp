@@ -4,7 +4,6 @@
 #include "platform/linux/LinuxPlatform.h"
 #include "ui/PlatformChoice.h"
 #include "ui/VoxleafApp.h"
-#include "ui/WindowQmlTypes.h"
 
 #include <QGuiApplication>
 #include <QIcon>
@@ -33,7 +32,6 @@ int main(int argc, char **argv)
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/voxleaf/voxleaf.png")));
 
     vox::setPlatform(vox::makeLinuxPlatform());
-    vox::registerWindowQmlTypes();
     // Resets the diagnostics log, builds the models and opens the window.
     vox::VoxleafApp voxleaf(vox::platform());
     if (!voxleaf.isLoaded())
