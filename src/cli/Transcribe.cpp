@@ -27,6 +27,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <thread>
 
 namespace vox::cli {
@@ -35,9 +36,12 @@ namespace {
 
 std::atomic<bool> g_interrupted{false};
 
+// The first Ctrl+C stops cleanly (flush, archive, restore the input); a
+// second one leaves at once.
 void onSignal(int)
 {
-    g_interrupted.store(true);
+    if (g_interrupted.exchange(true))
+        std::_Exit(130);
 }
 
 // Processes Qt events for up to `ms` of wall time.
@@ -320,8 +324,9 @@ int runTranscription(const RunOptions &o)
                 vt.advance(target - vt.now().sinceReference);
         }
         pump(5);
-        if (!virtualClock)
-            QThread::msleep(5);
+        // Wait a little for the next buffer instead of spinning: the main
+        // thread would otherwise burn as much CPU as the recognizer.
+        QThread::msleep(virtualClock ? 1 : 5);
         if (progress && speedTimer.elapsed() - lastProgressMs > 200) {
             lastProgressMs = speedTimer.elapsed();
             const double audioSec = double(delivered->load()) / fileRate;

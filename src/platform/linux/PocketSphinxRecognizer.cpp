@@ -100,12 +100,19 @@ bool isFiller(const QString &word)
     return word.isEmpty() || word.startsWith(u'<') || word.startsWith(u'[') || word.startsWith(QLatin1String("++"));
 }
 
+// Plain character checks rather than a static regular expression: the
+// decoder thread may still run while static objects are destroyed at exit.
 QString stripAlternate(const QString &word)
 {
-    static const QRegularExpression alt(QStringLiteral("\\(\\d+\\)$"));
-    QString w = word;
-    w.remove(alt);
-    return w;
+    const qsizetype n = word.size();
+    if (n < 3 || word.at(n - 1) != u')')
+        return word;
+    qsizetype i = n - 2;
+    while (i >= 0 && word.at(i).isDigit() && word.at(i).unicode() < 128)
+        --i;
+    if (i < 0 || i == n - 2 || word.at(i) != u'(')
+        return word;
+    return word.left(i);
 }
 
 } // namespace sphinx
