@@ -1,5 +1,6 @@
 #include "PermissionManager.h"
 
+#include "platform/MainThread.h"
 #include "platform/Time.h"
 
 #include <QCoreApplication>
@@ -7,25 +8,6 @@
 #include <mutex>
 
 namespace vox {
-
-namespace {
-
-template <typename Fn>
-void hopToMain(const QPointer<PermissionManager> &weak, Fn fn)
-{
-    QObject *app = QCoreApplication::instance();
-    if (!app)
-        return;
-    QMetaObject::invokeMethod(
-        app,
-        [weak, fn = std::move(fn)]() mutable {
-            if (weak)
-                fn(weak.data());
-        },
-        Qt::QueuedConnection);
-}
-
-} // namespace
 
 PermissionManager::PermissionManager(QObject *parent) : PermissionManager(vox::platform(), parent) {}
 

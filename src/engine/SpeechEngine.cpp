@@ -4,6 +4,7 @@
 #include "engine/AudioDeviceManager.h"
 #include "glossary/GlossaryManager.h"
 #include "platform/Diag.h"
+#include "platform/MainThread.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -35,23 +36,6 @@ const QString kNoText8s = QStringLiteral(
 QString describe(const Error &e)
 {
     return QStringLiteral("Error Domain=%1 Code=%2 \"%3\"").arg(e.domain).arg(e.code).arg(e.message);
-}
-
-// Runs fn on the main thread later, if the engine still exists then. Safe to
-// call from any thread.
-template <typename Fn>
-void hopToMain(const QPointer<SpeechEngine> &weak, Fn fn)
-{
-    QObject *app = QCoreApplication::instance();
-    if (!app)
-        return;
-    QMetaObject::invokeMethod(
-        app,
-        [weak, fn = std::move(fn)]() mutable {
-            if (weak)
-                fn(weak.data());
-        },
-        Qt::QueuedConnection);
 }
 
 } // namespace
