@@ -206,6 +206,11 @@ int runTranscription(const RunOptions &o)
 
     auto delivered = std::make_shared<std::atomic<qint64>>(0);
     auto sessionLive = std::make_shared<std::atomic<bool>>(false);
+    // On audio time the file goes in lock step with the engine: one buffer
+    // is let through, the recognizer finishes it, its results and the level
+    // reach the engine, the clock moves to the buffer's end, then the next
+    // buffer. The outcome then never depends on how busy the machine is.
+    auto allowedFrames = std::make_shared<std::atomic<qint64>>(0);
     if (fromFile) {
         FileAudioEngineOptions fo;
         fo.path = o.file;
@@ -213,12 +218,19 @@ int runTranscription(const RunOptions &o)
         // Nothing is read before the session is live (recording file open,
         // first request started), so the recording and the audio times
         // begin with the file's first frame; then the recognizer sets the pace.
-        fo.readyForMore = [sphinx, sessionLive, realtime = o.realtime](int ms) {
+        fo.readyForMore = [sessionLive, allowedFrames, delivered, realtime = o.realtime](int ms) {
             if (!sessionLive->load()) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(ms));
                 return false;
             }
-            return realtime || sphinx->waitForRoom(0.3, ms);
+            if (realtime)
+                return true;
+            for (int waited = 0; waited < ms; ++waited) {
+                if (delivered->load() < allowedFrames->load())
+                    return true;
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            return false;
         };
         fo.onEnd = [&audioEnded, &audioFailed](qint64, std::optional<Error> error) {
             if (error)
@@ -309,6 +321,7 @@ int runTranscription(const RunOptions &o)
     }
 
     const Date audioStart = timeSource().now();
+    allowedFrames->store(1);
     sessionLive->store(true);
     QElapsedTimer speedTimer;
     speedTimer.start();
@@ -317,11 +330,14 @@ int runTranscription(const RunOptions &o)
     while (!g_interrupted.load()) {
         if (fromFile && audioEnded.load())
             break;
-        if (virtualClock) {
-            const double t = double(delivered->load()) / fileRate;
-            const double target = audioStart.sinceReference + t;
+        if (virtualClock && delivered->load() >= allowedFrames->load()) {
+            sphinx->waitUntilIdle(10000);
+            pump(5);
+            const qint64 frames = delivered->load();
+            const double target = audioStart.sinceReference + double(frames) / fileRate;
             if (target > vt.now().sinceReference)
                 vt.advance(target - vt.now().sinceReference);
+            allowedFrames->store(frames + 1);
         }
         pump(5);
         // Wait a little for the next buffer instead of spinning: the main
