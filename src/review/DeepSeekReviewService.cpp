@@ -171,15 +171,12 @@ CC::Request summaryRequest(const std::vector<TranslationEntry> &entries, const Q
 
 CC::ErrorStyle summaryErrorStyle()
 {
-    CC::ErrorStyle s;
-    s.domain = QString::fromLatin1(kSummaryDomain);
-    s.notHttpCode = -2;
-    s.notHttpMessage = QStringLiteral("网络请求失败");
-    s.noResultCode = -3;
-    s.noResultMessage = QStringLiteral("未收到有效摘要结果");
-    s.httpPrefix = QStringLiteral("DeepSeek 摘要 API 错误（");
-    s.bodyChars = 160;
-    return s;
+    return {.domain = QString::fromLatin1(kSummaryDomain),
+            .notHttpCode = -2,
+            .noResultCode = -3,
+            .noResultMessage = QStringLiteral("未收到有效摘要结果"),
+            .httpPrefix = QStringLiteral("DeepSeek 摘要 API 错误（"),
+            .bodyChars = 160};
 }
 
 Result<QStringList> decodeSummary(const QByteArray &content)
@@ -197,14 +194,8 @@ void summarize(const std::vector<TranslationEntry> &entries, const QString &apiK
         done(Error{QString::fromLatin1(kSummaryDomain), -1, QStringLiteral("未配置 API Key")});
         return;
     }
-    CC::send(summaryRequest(entries, apiKey), summaryErrorStyle(), context,
-             [done = std::move(done)](Result<QByteArray> content) {
-                 if (!content) {
-                     done(content.error());
-                     return;
-                 }
-                 done(decodeSummary(content.value()));
-             });
+    CC::sendDecoded<QStringList>(summaryRequest(entries, apiKey), summaryErrorStyle(), context, decodeSummary,
+                                 std::move(done));
 }
 
 // ---- course review ------------------------------------------------------
@@ -248,28 +239,19 @@ CC::Request reviewRequest(const std::vector<TranslationEntry> &entries, const QS
 
 CC::ErrorStyle reviewErrorStyle()
 {
-    CC::ErrorStyle s;
-    s.domain = QString::fromLatin1(kReviewDomain);
-    s.notHttpCode = -1;
-    s.notHttpMessage = QStringLiteral("网络请求失败");
-    s.noResultCode = -2;
-    s.noResultMessage = QStringLiteral("未收到有效审阅结果");
-    s.httpPrefix = QStringLiteral("DeepSeek API 错误（");
-    s.bodyChars = 200;
-    return s;
+    return {.domain = QString::fromLatin1(kReviewDomain),
+            .notHttpCode = -1,
+            .noResultCode = -2,
+            .noResultMessage = QStringLiteral("未收到有效审阅结果"),
+            .httpPrefix = QStringLiteral("DeepSeek API 错误（"),
+            .bodyChars = 200};
 }
 
 void review(const std::vector<TranslationEntry> &entries, const QString &apiKey, QObject *context,
             std::function<void(Result<ReviewResult>)> done)
 {
-    CC::send(reviewRequest(entries, apiKey), reviewErrorStyle(), context,
-             [done = std::move(done)](Result<QByteArray> content) {
-                 if (!content) {
-                     done(content.error());
-                     return;
-                 }
-                 done(ReviewResult::decode(content.value()));
-             });
+    CC::sendDecoded<ReviewResult>(reviewRequest(entries, apiKey), reviewErrorStyle(), context,
+                                  &ReviewResult::decode, std::move(done));
 }
 
 } // namespace DeepSeekReviewService

@@ -99,6 +99,20 @@ Result<QByteArray> decodeReply(std::optional<int> httpStatus, const QByteArray &
 void send(const Request &r, const ErrorStyle &style, QObject *context,
           std::function<void(Result<QByteArray>)> done);
 
+// send(), then `decode` on the content: `done` gets the decoded payload or
+// the first error.
+template <typename T, typename Decode>
+void sendDecoded(const Request &r, const ErrorStyle &style, QObject *context, Decode decode,
+                 std::function<void(Result<T>)> done)
+{
+    send(r, style, context, [decode = std::move(decode), done = std::move(done)](Result<QByteArray> content) {
+        if (!content)
+            done(content.error());
+        else
+            done(decode(content.value()));
+    });
+}
+
 // Helpers for decoding the content payload strictly (every listed key
 // required, other keys ignored).
 Result<QJsonObject> parsePayload(const QByteArray &content);

@@ -11,15 +11,12 @@ namespace {
 
 ChatCompletions::ErrorStyle errorStyle()
 {
-    ChatCompletions::ErrorStyle s;
-    s.domain = QString::fromLatin1(kErrorDomain);
-    s.notHttpCode = -2;
-    s.notHttpMessage = QStringLiteral("网络请求失败");
-    s.noResultCode = -3;
-    s.noResultMessage = QStringLiteral("未收到有效翻译结果");
-    s.httpPrefix = QStringLiteral("DeepSeek 翻译 API 错误（");
-    s.bodyChars = 160;
-    return s;
+    return {.domain = QString::fromLatin1(kErrorDomain),
+            .notHttpCode = -2,
+            .noResultCode = -3,
+            .noResultMessage = QStringLiteral("未收到有效翻译结果"),
+            .httpPrefix = QStringLiteral("DeepSeek 翻译 API 错误（"),
+            .bodyChars = 160};
 }
 
 struct Call {

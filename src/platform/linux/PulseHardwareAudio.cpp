@@ -176,12 +176,13 @@ int Connection::sources(std::vector<SourceInfo> &out)
     return call.error;
 }
 
-namespace {
-
-using WaitFn = std::function<int(pa_operation *, const std::function<bool()> &)>;
-
-int serverInfo(pa_context *ctx, const WaitFn &wait, ServerInfoCall &call)
+int Connection::serverDefaults(QString &source, QString &sink)
 {
+    source.clear();
+    sink.clear();
+    if (int err = ensureConnected())
+        return err;
+    ServerInfoCall call;
     auto cb = [](pa_context *, const pa_server_info *info, void *user) {
         auto *call = static_cast<ServerInfoCall *>(user);
         if (info && info->default_source_name)
@@ -190,37 +191,23 @@ int serverInfo(pa_context *ctx, const WaitFn &wait, ServerInfoCall &call)
             call->defaultSink = QString::fromUtf8(info->default_sink_name);
         call->done = true;
     };
-    return wait(pa_context_get_server_info(ctx, cb, &call), [&] { return call.done; });
+    if (int err = d->wait(pa_context_get_server_info(d->context, cb, &call), [&] { return call.done; }))
+        return err;
+    source = call.defaultSource;
+    sink = call.defaultSink;
+    return 0;
 }
-
-} // namespace
 
 int Connection::defaultSourceName(QString &name)
 {
-    name.clear();
-    if (int err = ensureConnected())
-        return err;
-    ServerInfoCall call;
-    if (int err = serverInfo(d->context, [this](pa_operation *op, const std::function<bool()> &done) {
-            return d->wait(op, done);
-        }, call))
-        return err;
-    name = call.defaultSource;
-    return 0;
+    QString sink;
+    return serverDefaults(name, sink);
 }
 
 int Connection::defaultSinkName(QString &name)
 {
-    name.clear();
-    if (int err = ensureConnected())
-        return err;
-    ServerInfoCall call;
-    if (int err = serverInfo(d->context, [this](pa_operation *op, const std::function<bool()> &done) {
-            return d->wait(op, done);
-        }, call))
-        return err;
-    name = call.defaultSink;
-    return 0;
+    QString source;
+    return serverDefaults(source, name);
 }
 
 int Connection::setDefaultSource(const QString &name)
@@ -244,22 +231,27 @@ int Connection::setDefaultSource(const QString &name)
     return call.error;
 }
 
-std::optional<QString> defaultSourceName(int timeoutMs)
+namespace {
+
+std::optional<QString> oneShotName(int timeoutMs, int (Connection::*read)(QString &))
 {
     Connection c(timeoutMs);
     QString name;
-    if (c.defaultSourceName(name) != 0)
+    if ((c.*read)(name) != 0)
         return std::nullopt;
     return name;
 }
 
+} // namespace
+
+std::optional<QString> defaultSourceName(int timeoutMs)
+{
+    return oneShotName(timeoutMs, &Connection::defaultSourceName);
+}
+
 std::optional<QString> defaultSinkName(int timeoutMs)
 {
-    Connection c(timeoutMs);
-    QString name;
-    if (c.defaultSinkName(name) != 0)
-        return std::nullopt;
-    return name;
+    return oneShotName(timeoutMs, &Connection::defaultSinkName);
 }
 
 std::optional<std::vector<SourceInfo>> listSources(int timeoutMs)

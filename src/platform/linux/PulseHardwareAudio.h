@@ -47,6 +47,8 @@ public:
     int setDefaultSource(const QString &name);
 
 private:
+    int serverDefaults(QString &source, QString &sink);
+
     struct Impl;
     std::unique_ptr<Impl> d;
 };
