@@ -10,15 +10,24 @@
 
 namespace vox::CourseArchive {
 
-std::optional<QString> folder()
+std::optional<QString> courseFolder(const QString &sub, DesktopServices *desktop)
 {
-    auto desktop = platform().desktop;
+    if (!desktop)
+        desktop = platform().desktop.get();
     if (!desktop)
         return std::nullopt;
     const auto d = desktop->desktopFolder();
     if (!d || d->isEmpty())
         return std::nullopt;
-    return QDir(*d).filePath(QStringLiteral("课程记录/记录"));
+    QString path = QDir(*d).filePath(QStringLiteral("课程记录"));
+    if (!sub.isEmpty())
+        path = QDir(path).filePath(sub);
+    return path;
+}
+
+std::optional<QString> folder()
+{
+    return courseFolder(QStringLiteral("记录"));
 }
 
 QString fileName(const CourseSession &course)

@@ -9,8 +9,16 @@
 #include <optional>
 #include <vector>
 
+namespace vox {
+class DesktopServices;
+}
+
 namespace vox::CourseArchive {
 
+// Desktop/课程记录[/sub] (recordings, archives, reviews and subtitles all live
+// there), resolved anew from `desktop`, or from the platform's Desktop
+// services when none is given; none when there is no Desktop folder.
+std::optional<QString> courseFolder(const QString &sub = {}, DesktopServices *desktop = nullptr);
 // The archive folder, resolved anew from the platform's Desktop folder; none
 // when there is no Desktop.
 std::optional<QString> folder();

@@ -653,10 +653,10 @@ std::optional<QString> SpeechEngine::recordingURL(const Date &start) const
 {
     if (!m_platform.desktop)
         return std::nullopt;
-    const auto desktop = m_platform.desktop->desktopFolder();
-    if (!desktop)
+    const auto recordings = CourseArchive::courseFolder(QStringLiteral("课堂录音"), m_platform.desktop.get());
+    if (!recordings)
         return std::nullopt;
-    const QString folder = QDir(*desktop).filePath(QStringLiteral("课程记录/课堂录音"));
+    const QString &folder = *recordings;
     if (!QDir().mkpath(folder)) {
         diag(QStringLiteral("创建课堂录音目录失败: 无法创建目录 ") + folder);
         return std::nullopt;

@@ -1,26 +1,11 @@
 #include "DesktopFiles.h"
 
-#include "platform/Platform.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 
 namespace vox::DesktopFiles {
-
-std::optional<QString> courseFolder(const QString &sub)
-{
-    auto desktop = platform().desktop;
-    if (!desktop)
-        return std::nullopt;
-    const auto d = desktop->desktopFolder();
-    if (!d || d->isEmpty())
-        return std::nullopt;
-    QString path = QDir(*d).filePath(QStringLiteral("课程记录"));
-    if (!sub.isEmpty())
-        path = QDir(path).filePath(sub);
-    return path;
-}
 
 Result<bool> makeFolder(const QString &folder)
 {

@@ -10,8 +10,6 @@ namespace vox::DesktopFiles {
 
 inline constexpr auto kErrorDomain = "File";
 
-// Desktop/课程记录[/sub], or none when the platform has no Desktop folder.
-std::optional<QString> courseFolder(const QString &sub = {});
 // Creates `folder` with any missing parents (an existing one is fine).
 Result<bool> makeFolder(const QString &folder);
 // Writes `text` as UTF-8 through a temporary file in the same folder that

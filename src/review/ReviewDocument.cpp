@@ -2,6 +2,7 @@
 // scripts) made of a hero banner and numbered cards.
 #include "DeepSeekReviewService.h"
 #include "DesktopFiles.h"
+#include "course/CourseArchive.h"
 
 #include <QDir>
 #include <QStringList>
@@ -241,7 +242,7 @@ QString documentFileName(const CourseSession &course)
 
 Result<QString> saveDocument(const CourseSession &course, const ReviewResult &result)
 {
-    const auto folder = DesktopFiles::courseFolder();
+    const auto folder = CourseArchive::courseFolder();
     if (!folder)
         return Error{QString::fromLatin1(kReviewDomain), -3, QStringLiteral("无法访问桌面目录")};
     auto made = DesktopFiles::makeFolder(*folder);

@@ -1,6 +1,7 @@
 #include "SubtitleExporter.h"
 
 #include "DesktopFiles.h"
+#include "course/CourseArchive.h"
 
 #include <QDir>
 #include <QStringList>
@@ -82,7 +83,7 @@ std::optional<Result<QString>> save(const CourseSession &course, Format format)
     if (course.entries.empty())
         return std::nullopt;
     const QString body = text(course.entries, course.startDate, format);
-    const auto folder = DesktopFiles::courseFolder(QStringLiteral("字幕"));
+    const auto folder = CourseArchive::courseFolder(QStringLiteral("字幕"));
     if (!folder)
         return std::nullopt;
     auto made = DesktopFiles::makeFolder(*folder);
