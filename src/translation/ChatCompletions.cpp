@@ -241,13 +241,8 @@ QNetworkAccessManager &network()
     return *nam;
 }
 
-void send(const Request &r, const ErrorStyle &style, QObject *context,
-          std::function<void(Result<QByteArray>)> done)
+void armDeadline(QNetworkReply *reply, double seconds)
 {
-    const QByteArray body = QJsonDocument(buildBody(r)).toJson(QJsonDocument::Compact);
-    QNetworkReply *reply = network().post(buildNetworkRequest(r), body);
-    QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
-
     // The transfer time-out only catches silence; this one bounds the whole
     // call, so a server that trickles bytes cannot hold it either.
     auto *deadline = new QTimer(reply);
@@ -256,7 +251,16 @@ void send(const Request &r, const ErrorStyle &style, QObject *context,
         reply->setProperty("voxTimedOut", true);
         reply->abort();
     });
-    deadline->start(int(std::lround(effectiveTimeout(r) * 1000)));
+    deadline->start(int(std::lround(seconds * 1000)));
+}
+
+void send(const Request &r, const ErrorStyle &style, QObject *context,
+          std::function<void(Result<QByteArray>)> done)
+{
+    const QByteArray body = QJsonDocument(buildBody(r)).toJson(QJsonDocument::Compact);
+    QNetworkReply *reply = network().post(buildNetworkRequest(r), body);
+    QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+    armDeadline(reply, effectiveTimeout(r));
 
     QObject *receiver = context ? context : reply;
     QObject::connect(reply, &QNetworkReply::finished, receiver, [reply, style, done = std::move(done)] {

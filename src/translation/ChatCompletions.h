@@ -36,6 +36,7 @@
 #include <optional>
 
 class QNetworkAccessManager;
+class QNetworkReply;
 class QObject;
 
 namespace vox::ChatCompletions {
@@ -130,6 +131,9 @@ QString fullDescription(const Error &e);
 // the bytes are not valid UTF-8.
 QString bodyHead(const QByteArray &body, int n);
 
+// Aborts `reply` after `seconds` in all, marking it timed out (property
+// "voxTimedOut"), however slowly its bytes keep arriving.
+void armDeadline(QNetworkReply *reply, double seconds);
 // The process-wide network access manager (created on first use).
 QNetworkAccessManager &network();
 

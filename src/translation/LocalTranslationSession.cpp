@@ -9,7 +9,6 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QTimer>
 #include <cmath>
 
 namespace vox {
@@ -46,13 +45,7 @@ void exchange(QNetworkRequest request, const QByteArray &method, const QByteArra
     QNetworkReply *reply = method == "GET" ? ChatCompletions::network().get(request)
                                            : ChatCompletions::network().post(request, body);
     QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
-    auto *deadline = new QTimer(reply);
-    deadline->setSingleShot(true);
-    QObject::connect(deadline, &QTimer::timeout, reply, [reply] {
-        reply->setProperty("voxTimedOut", true);
-        reply->abort();
-    });
-    deadline->start(int(std::lround(timeoutSeconds * 1000)));
+    ChatCompletions::armDeadline(reply, timeoutSeconds);
     const bool hasContext = context != nullptr;
     QPointer<QObject> guard = context;
     QObject::connect(reply, &QNetworkReply::finished, context ? context : reply,
