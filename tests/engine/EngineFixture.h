@@ -7,8 +7,8 @@
 #include "support/TestEnv.h"
 
 #include <QFile>
-#include <ostream>
 #include <gtest/gtest.h>
+#include <ostream>
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString &s, std::ostream *os)
@@ -19,6 +19,28 @@ QT_END_NAMESPACE
 
 namespace vox::test {
 
+// What the diagnostics log received since this object was made.
+class LogSince {
+public:
+    LogSince()
+    {
+        QFile log(diagPath());
+        m_offset = log.exists() ? log.size() : 0;
+    }
+    QString text() const
+    {
+        QFile f(diagPath());
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        f.seek(m_offset);
+        return QString::fromUtf8(f.readAll());
+    }
+    bool contains(const QString &s) const { return text().contains(s); }
+
+private:
+    qint64 m_offset = 0;
+};
+
 struct Submission {
     QStringList texts;
     QString reason;
@@ -28,17 +50,13 @@ class EngineFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        QFile log(diagPath());
-        m_logOffset = log.exists() ? log.size() : 0;
         fakes.install();
         engine = std::make_unique<SpeechEngine>(fakes.platform());
         QObject::connect(engine.get(), &SpeechEngine::chunksSubmitted,
                          [this](const std::vector<RecognitionChunk> &chunks, const QString &reason) {
-                             Submission s;
+                             submissions.push_back(Submission{{}, reason});
                              for (const auto &c : chunks)
-                                 s.texts.append(c.text);
-                             s.reason = reason;
-                             submissions.push_back(s);
+                                 submissions.back().texts.append(c.text);
                          });
     }
     void TearDown() override { engine.reset(); }
@@ -65,15 +83,8 @@ protected:
     }
 
     // Log lines written since the test began.
-    QString log() const
-    {
-        QFile f(diagPath());
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        f.seek(m_logOffset);
-        return QString::fromUtf8(f.readAll());
-    }
-    bool logged(const QString &text) const { return log().contains(text); }
+    QString log() const { return diagLog.text(); }
+    bool logged(const QString &text) const { return diagLog.contains(text); }
 
     QStringList reasons() const
     {
@@ -88,9 +99,7 @@ protected:
     fake::FakePlatform fakes;
     std::unique_ptr<SpeechEngine> engine;
     std::vector<Submission> submissions;
-
-private:
-    qint64 m_logOffset = 0;
+    LogSince diagLog;
 };
 
 } // namespace vox::test
