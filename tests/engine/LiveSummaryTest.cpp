@@ -1,14 +1,10 @@
 // The live summary on virtual time against the local DeepSeek imitation.
 #include "engine/LiveSummary.h"
-#include "platform/Diag.h"
-#include "review/DeepSeekReviewService.h"
+#include "EngineFixture.h"
 #include "support/HttpTestServer.h"
-#include "support/TestEnv.h"
 #include "translation/ChatCompletions.h"
 
-#include <QFile>
 #include <QJsonArray>
-#include <gtest/gtest.h>
 
 using namespace vox;
 using namespace vox::test;
@@ -16,7 +12,6 @@ using namespace vox::test;
 namespace {
 
 const QString kPath = QStringLiteral("/chat/completions");
-const QString kNeedKey = QStringLiteral("实时摘要需要 DeepSeek API Key：请点击「翻译设置」填写后重试。");
 
 class Host : public LiveSummaryHost {
 public:
@@ -37,8 +32,6 @@ protected:
     {
         ASSERT_TRUE(server.isListening());
         ChatCompletions::setBaseUrlForTesting(server.url());
-        QFile log(diagPath());
-        m_logOffset = log.exists() ? log.size() : 0;
         settings->setValue(QStringLiteral("deepseek_api_key"), QStringLiteral("sk-live"));
         summary = std::make_unique<LiveSummary>(host);
     }
@@ -48,7 +41,7 @@ protected:
         ChatCompletions::setBaseUrlForTesting(std::nullopt);
     }
 
-    // startCourse as the engine does it.
+    // startCourse and endCourse as the engine does them.
     void startCourse()
     {
         host.active = true;
@@ -62,46 +55,45 @@ protected:
         host.start.reset();
         summary->cancelAutoSummary();
     }
-    // An entry landing now (after `offset` more seconds).
+    // A course whose first second brought `n` entries.
+    void startCourseWith(int n)
+    {
+        startCourse();
+        time->advance(1);
+        land(n);
+    }
+    // Entries landing now.
     void land(int n, const QString &prefix = QStringLiteral("s"))
     {
         for (int i = 0; i < n; ++i)
             host.entries.emplace_back(time->now(), QStringLiteral("%1 %2").arg(prefix).arg(host.entries.size() + 1),
-                                      QStringLiteral("译 %1").arg(host.entries.size() + 1), 1.0);
+                QStringLiteral("译 %1").arg(host.entries.size() + 1), 1.0);
     }
     QString userMessage(size_t i) const
     {
         return server.requests().at(i).json()["messages"].toArray()[1].toObject()["content"].toString();
     }
-    bool waitIdle() { return waitFor([&] { return !summary->isSummarizing(); }); }
-    QString logSinceStart() const
+    bool waitIdle()
     {
-        QFile f(diagPath());
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        f.seek(m_logOffset);
-        return QString::fromUtf8(f.readAll());
+        return waitFor([&] { return !summary->isSummarizing(); });
     }
     void reply(const QString &pointsJson) { server.enqueue("POST", kPath, HttpTestReply::chatContent(pointsJson)); }
+    void hold() { server.enqueue("POST", kPath, HttpTestReply::hold()); }
 
     ScopedVirtualTime time;
     ScopedSettings settings;
     HttpTestServer server;
     Host host;
     std::unique_ptr<LiveSummary> summary;
-
-private:
-    qint64 m_logOffset = 0;
+    LogSince diagLog;
 };
 
 } // namespace
 
 TEST_F(LiveSummaryTest, FirstRunAfterTenMinutesThenEveryTenMinutes)
 {
-    startCourse();
+    startCourseWith(3);
     EXPECT_TRUE(summary->isAutoSummaryRunning());
-    time->advance(1);
-    land(3);
     reply(R"({"points":["第一点","第二点"]})");
     time->advance(598);
     EXPECT_EQ(server.requestCount(), 0);
@@ -109,9 +101,10 @@ TEST_F(LiveSummaryTest, FirstRunAfterTenMinutesThenEveryTenMinutes)
     ASSERT_TRUE(summary->isSummarizing());
     ASSERT_TRUE(waitIdle());
     ASSERT_EQ(server.requestCount(kPath), 1);
-    EXPECT_TRUE(userMessage(0).startsWith(QStringLiteral("课堂翻译记录（共 3 条，以下为全部或最新 3 条）：\n[1] s 1 || 译 1")));
+    EXPECT_TRUE(
+        userMessage(0).startsWith(QStringLiteral("课堂翻译记录（共 3 条，以下为全部或最新 3 条）：\n[1] s 1 || 译 1")));
     EXPECT_EQ(summary->summaryPoints(), (QStringList{QStringLiteral("第一点"), QStringLiteral("第二点")}));
-    EXPECT_TRUE(logSinceStart().contains(QStringLiteral("实时摘要完成，新增 2 条要点")));
+    EXPECT_TRUE(diagLog.contains(QStringLiteral("实时摘要完成，新增 2 条要点")));
 
     // Only what landed after the first run goes into the second.
     time->advance(10);
@@ -122,7 +115,8 @@ TEST_F(LiveSummaryTest, FirstRunAfterTenMinutesThenEveryTenMinutes)
     time->advance(1);
     ASSERT_TRUE(waitIdle());
     ASSERT_EQ(server.requestCount(kPath), 2);
-    EXPECT_EQ(userMessage(1), QStringLiteral("课堂翻译记录（共 2 条，以下为全部或最新 2 条）：\n[1] s 4 || 译 4\n[2] s 5 || 译 5"));
+    EXPECT_EQ(userMessage(1),
+        QStringLiteral("课堂翻译记录（共 2 条，以下为全部或最新 2 条）：\n[1] s 4 || 译 4\n[2] s 5 || 译 5"));
     EXPECT_EQ(summary->summaryPoints().size(), 3);
 
     // Ten quiet minutes send nothing; the loop goes on.
@@ -140,16 +134,16 @@ TEST_F(LiveSummaryTest, FirstRunAfterTenMinutesThenEveryTenMinutes)
 TEST_F(LiveSummaryTest, NoStoredKeyMeansNoLoop)
 {
     settings->setValue(QStringLiteral("deepseek_api_key"), QString());
-    startCourse();
+    startCourseWith(3);
     EXPECT_FALSE(summary->isAutoSummaryRunning());
-    land(3);
     time->advance(1800);
     EXPECT_EQ(server.requestCount(), 0);
     EXPECT_TRUE(host.errors.isEmpty());
 
     // Storing a key during the course does not start it; the button asks for a key.
     summary->generateSummary();
-    EXPECT_EQ(host.errors, QStringList{kNeedKey});
+    EXPECT_EQ(
+        host.errors, QStringList{QStringLiteral("实时摘要需要 DeepSeek API Key：请点击「翻译设置」填写后重试。")});
     settings->setValue(QStringLiteral("deepseek_api_key"), QStringLiteral("sk"));
     time->advance(1800);
     EXPECT_EQ(server.requestCount(), 0);
@@ -157,9 +151,7 @@ TEST_F(LiveSummaryTest, NoStoredKeyMeansNoLoop)
 
 TEST_F(LiveSummaryTest, AThousandEntriesSendTheLastEightHundred)
 {
-    startCourse();
-    time->advance(1);
-    land(1000);
+    startCourseWith(1000);
     reply(R"({"points":["a"]})");
     summary->generateSummary();
     ASSERT_TRUE(waitIdle());
@@ -170,11 +162,16 @@ TEST_F(LiveSummaryTest, AThousandEntriesSendTheLastEightHundred)
     EXPECT_EQ(lines[800], QStringLiteral("[800] s 1000 || 译 1000"));
 }
 
-TEST_F(LiveSummaryTest, EntriesBeforeTheCourseAndAtTheAnchorAreLeftOut)
+TEST_F(LiveSummaryTest, OnlyEntriesAfterTheAnchorAreSent)
 {
     land(2, QStringLiteral("before"));
     startCourse();
-    land(1, QStringLiteral("at-start")); // same instant as the start: not later than the anchor
+    // Nothing new: no request, but the anchor moves to now.
+    summary->generateSummary();
+    EXPECT_EQ(server.requestCount(), 0);
+    EXPECT_FALSE(summary->isSummarizing());
+    EXPECT_EQ(summary->summaryAnchorDate(), time->now());
+    land(1, QStringLiteral("at-anchor")); // same instant: not later than the anchor
     time->advance(0.5);
     land(1, QStringLiteral("inside"));
     reply(R"({"points":[]})");
@@ -184,15 +181,13 @@ TEST_F(LiveSummaryTest, EntriesBeforeTheCourseAndAtTheAnchorAreLeftOut)
     // An empty "points" array succeeds and adds nothing.
     EXPECT_TRUE(summary->summaryPoints().isEmpty());
     EXPECT_TRUE(host.errors.isEmpty());
-    EXPECT_TRUE(logSinceStart().contains(QStringLiteral("实时摘要完成，新增 0 条要点")));
+    EXPECT_TRUE(diagLog.contains(QStringLiteral("实时摘要完成，新增 0 条要点")));
 }
 
-TEST_F(LiveSummaryTest, DoublePressSendsOneRequest)
+TEST_F(LiveSummaryTest, ButtonRunIsSentOnceAndOutlivesTheEndOfTheCourse)
 {
-    startCourse();
-    time->advance(1);
-    land(2);
-    server.enqueue("POST", kPath, HttpTestReply::hold());
+    startCourseWith(2);
+    hold();
     int changes = 0;
     QObject::connect(summary.get(), &LiveSummary::isSummarizingChanged, [&] { ++changes; });
     summary->generateSummary();
@@ -200,34 +195,29 @@ TEST_F(LiveSummaryTest, DoublePressSendsOneRequest)
     ASSERT_TRUE(server.waitForRequests(1));
     summary->generateSummary();
     EXPECT_EQ(server.requestCount(), 1);
-    ASSERT_TRUE(server.release(HttpTestReply::chatContent(R"({"points":["x"]})")));
+    endCourse();
+    EXPECT_TRUE(summary->isSummarizing());
+    ASSERT_TRUE(server.release(HttpTestReply::chatContent(R"({"points":["kept"]})")));
     ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(summary->summaryPoints(), QStringList{QStringLiteral("x")});
+    EXPECT_EQ(summary->summaryPoints(), QStringList{QStringLiteral("kept")});
     EXPECT_EQ(changes, 2);
-}
-
-TEST_F(LiveSummaryTest, EmptySelectionSendsNothingButMovesTheAnchor)
-{
-    startCourse();
-    time->advance(30);
-    summary->generateSummary();
-    EXPECT_EQ(server.requestCount(), 0);
-    EXPECT_FALSE(summary->isSummarizing());
-    ASSERT_TRUE(summary->summaryAnchorDate().has_value());
-    EXPECT_EQ(*summary->summaryAnchorDate(), time->now());
     EXPECT_TRUE(host.errors.isEmpty());
+
+    // The next course starts from an empty list.
+    startCourse();
+    EXPECT_TRUE(summary->summaryPoints().isEmpty());
+    EXPECT_FALSE(summary->summaryAnchorDate().has_value());
 }
 
 TEST_F(LiveSummaryTest, FailuresReachLastErrorAndAreNotOfferedAgain)
 {
-    startCourse();
-    time->advance(1);
-    land(2);
+    startCourseWith(2);
     server.enqueue("POST", kPath, HttpTestReply::text(401, "Authentication Fails"));
     summary->generateSummary();
     ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(host.errors, QStringList{QStringLiteral("实时摘要失败：DeepSeek 摘要 API 错误（401）：Authentication Fails")});
-    EXPECT_TRUE(logSinceStart().contains(QStringLiteral("实时摘要失败: ")));
+    EXPECT_EQ(
+        host.errors, QStringList{QStringLiteral("实时摘要失败：DeepSeek 摘要 API 错误（401）：Authentication Fails")});
+    EXPECT_TRUE(diagLog.contains(QStringLiteral("实时摘要失败: ")));
 
     // The anchor is not rolled back: the failed entries are not sent again.
     time->advance(1);
@@ -253,10 +243,8 @@ TEST_F(LiveSummaryTest, FailuresReachLastErrorAndAreNotOfferedAgain)
 
 TEST_F(LiveSummaryTest, EndCourseCancelsTheLoopsRequestThroughTheFailurePath)
 {
-    startCourse();
-    time->advance(1);
-    land(2);
-    server.enqueue("POST", kPath, HttpTestReply::hold());
+    startCourseWith(2);
+    hold();
     time->advance(599);
     ASSERT_TRUE(server.waitForRequests(1));
     ASSERT_TRUE(summary->isSummarizing());
@@ -265,7 +253,7 @@ TEST_F(LiveSummaryTest, EndCourseCancelsTheLoopsRequestThroughTheFailurePath)
     EXPECT_FALSE(summary->isSummarizing());
     EXPECT_FALSE(summary->isAutoSummaryRunning());
     EXPECT_EQ(host.errors, QStringList{QStringLiteral("实时摘要失败：已取消")});
-    EXPECT_TRUE(logSinceStart().contains(QStringLiteral("实时摘要失败: ")));
+    EXPECT_TRUE(diagLog.contains(QStringLiteral("实时摘要失败: ")));
 
     // The late answer changes nothing, and no further run comes.
     ASSERT_TRUE(server.release(HttpTestReply::chatContent(R"({"points":["late"]})")));
@@ -275,33 +263,10 @@ TEST_F(LiveSummaryTest, EndCourseCancelsTheLoopsRequestThroughTheFailurePath)
     EXPECT_EQ(server.requestCount(), 1);
 }
 
-TEST_F(LiveSummaryTest, ButtonRunOutlivesTheEndOfTheCourse)
-{
-    startCourse();
-    time->advance(1);
-    land(2);
-    server.enqueue("POST", kPath, HttpTestReply::hold());
-    summary->generateSummary();
-    ASSERT_TRUE(server.waitForRequests(1));
-    endCourse();
-    EXPECT_TRUE(summary->isSummarizing());
-    ASSERT_TRUE(server.release(HttpTestReply::chatContent(R"({"points":["kept"]})")));
-    ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(summary->summaryPoints(), QStringList{QStringLiteral("kept")});
-    EXPECT_TRUE(host.errors.isEmpty());
-
-    // The next course starts from an empty list.
-    startCourse();
-    EXPECT_TRUE(summary->summaryPoints().isEmpty());
-    EXPECT_FALSE(summary->summaryAnchorDate().has_value());
-}
-
 TEST_F(LiveSummaryTest, LoopRunWhileAButtonRunIsInFlightWaitsTenMoreMinutes)
 {
-    startCourse();
-    time->advance(1);
-    land(2);
-    server.enqueue("POST", kPath, HttpTestReply::hold());
+    startCourseWith(2);
+    hold();
     time->advance(598);
     summary->generateSummary(); // the button, just before the tick
     ASSERT_TRUE(server.waitForRequests(1));
@@ -311,8 +276,9 @@ TEST_F(LiveSummaryTest, LoopRunWhileAButtonRunIsInFlightWaitsTenMoreMinutes)
     ASSERT_TRUE(waitIdle());
     land(1);
     reply(R"({"points":["b"]})");
-    time->advance(1);
     time->advance(599);
+    EXPECT_EQ(server.requestCount(), 1);
+    time->advance(1);
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(server.requestCount(), 2);
     EXPECT_EQ(summary->summaryPoints().size(), 2);
@@ -320,10 +286,8 @@ TEST_F(LiveSummaryTest, LoopRunWhileAButtonRunIsInFlightWaitsTenMoreMinutes)
 
 TEST_F(LiveSummaryTest, DestroyedWhileWaitingEndsQuietly)
 {
-    startCourse();
-    time->advance(1);
-    land(2);
-    server.enqueue("POST", kPath, HttpTestReply::hold());
+    startCourseWith(2);
+    hold();
     time->advance(599);
     ASSERT_TRUE(server.waitForRequests(1));
     summary.reset();
