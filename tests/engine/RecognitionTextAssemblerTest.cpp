@@ -77,9 +77,10 @@ TEST(RecognitionTextAssembler, TerminatorsAndPunctuationSegments)
     // A lone full stop ends the sentence before it; abbreviations end sentences;
     // every terminator counts, including the full-width and ellipsis ones.
     const QString t = QStringLiteral("It works . The U.S. is big! Why? Well… 好。 对！ 吗？ end");
-    auto a = assembled(t, {"It", "works", ".", "The", "U.S.", "is", "big!", "Why?", "Well…", "好。", "对！", "吗？", "end"});
+    auto a = assembled(
+        t, {"It", "works", ".", "The", "U.S.", "is", "big!", "Why?", "Well…", "好。", "对！", "吗？", "end"});
     EXPECT_EQ(texts(a.take(false)),
-              QStringList({"It works .", "The U.S.", "is big!", "Why?", "Well…", "好。", "对！", "吗？"}));
+        QStringList({"It works .", "The U.S.", "is big!", "Why?", "Well…", "好。", "对！", "吗？"}));
     EXPECT_EQ(a.pendingText(), "end");
 
     // A word ending in a comma, a colon, a full stop with a combining mark or a
@@ -107,68 +108,45 @@ TEST(RecognitionTextAssembler, StartTimes)
     EXPECT_FALSE(d[0].startTimestamp.has_value());
 }
 
-TEST(RecognitionTextAssembler, RevocationRescuesOnlyCompleteSentencesOfShortFragments)
+TEST(RecognitionTextAssembler, RevocationRescuesWhatWaited)
 {
-    const QString old = QStringLiteral("so the mitochondria is");
-    auto a = assembled(old, {"so", "the", "mitochondria", "is"});
-    a.take(false);
-    ASSERT_EQ(a.take(false).size(), 0u);
-    // Move the cursor to 2 as if the first two had been handed on.
-    const QString oldWithStop = QStringLiteral("so the. mitochondria is");
-    a.update(oldWithStop, wordsOf(oldWithStop, {"so", "the.", "mitochondria", "is"}), false);
-    ASSERT_EQ(a.take(false).size(), 1u);
-    ASSERT_EQ(a.emittedWordCount(), 2);
-
-    const QString fresh = QStringLiteral("so the my toe");
-    const auto rescued = a.update(fresh, wordsOf(fresh, {"so", "the", "my", "toe"}), true);
-    EXPECT_TRUE(rescued.empty()); // two waiting words: fragment dropped
-    EXPECT_EQ(a.emittedWordCount(), 2);
-    EXPECT_EQ(a.formattedText(), fresh);
-    EXPECT_EQ(a.pendingText(), "my toe");
-}
-
-TEST(RecognitionTextAssembler, RevocationOfFourWaitingWordsRescuesTheTail)
-{
-    const QString old = QStringLiteral("Done. alpha beta gamma delta");
-    auto a = assembled(old, {"Done.", "alpha", "beta", "gamma", "delta"});
-    a.take(false);
-    ASSERT_EQ(a.emittedWordCount(), 1);
-
-    const QString fresh = QStringLiteral("Done. other words");
-    auto rescued = a.update(fresh, wordsOf(fresh, {"Done.", "other", "words"}), true);
-    ASSERT_EQ(rescued.size(), 1u);
-    EXPECT_EQ(rescued[0].text, "alpha beta gamma delta");
-    EXPECT_EQ(rescued[0].startTimestamp, 2.0);
-    // The rescued words were handed on; the cursor is clamped to the new words.
-    EXPECT_EQ(a.emittedWordCount(), 3);
-    EXPECT_EQ(a.pendingText(), "");
-
-    // Without salvage nothing is rescued.
-    auto b = assembled(old, {"Done.", "alpha", "beta", "gamma", "delta"});
-    b.take(false);
-    EXPECT_TRUE(b.update(fresh, wordsOf(fresh, {"Done.", "other", "words"}), false).empty());
-    EXPECT_EQ(b.emittedWordCount(), 1);
-}
-
-TEST(RecognitionTextAssembler, PrefixExtensionAndShorterTranscriptions)
-{
-    const QString old = QStringLiteral("First. transla is going on");
-    auto a = assembled(old, {"First.", "transla", "is", "going", "on"});
-    a.take(false);
-    const QString grown = QStringLiteral("First. Translation, is going on");
-    EXPECT_TRUE(a.update(grown, wordsOf(grown, {"First.", "Translation,", "is", "going", "on"}), true).empty());
-    EXPECT_EQ(a.emittedWordCount(), 1); // not a revocation: nothing handed on
-
-    // The new transcription is no longer than the cursor: revocation, and the
-    // cursor follows the new word count.
-    const QString longer = QStringLiteral("One. Two. Three. four");
-    auto b = assembled(longer, {"One.", "Two.", "Three.", "four"});
-    b.take(false);
-    ASSERT_EQ(b.emittedWordCount(), 3);
-    const QString shorter = QStringLiteral("One.");
-    EXPECT_TRUE(b.update(shorter, wordsOf(shorter, {"One."}), true).empty()); // "four" is a fragment
-    EXPECT_EQ(b.emittedWordCount(), 1);
-    EXPECT_TRUE(b.take(true).empty());
+    // The recognizer sends a new transcription after the complete sentences
+    // were handed on (or not yet). Of a revoked tail, four or more waiting
+    // words are rescued whole, fewer only as complete sentences.
+    const struct {
+        const char *name;
+        QString oldText;
+        QStringList oldTokens;
+        bool handedOn;
+        QString newText;
+        QStringList newTokens;
+        bool salvage;
+        QStringList rescued;
+        int emittedAfter; // clamped to the new word count
+    } cases[] = {
+        {"four waiting words", "Done. alpha beta gamma delta", {"Done.", "alpha", "beta", "gamma", "delta"}, true,
+            "Done. other words", {"Done.", "other", "words"}, true, {"alpha beta gamma delta"}, 3},
+        {"not asked to salvage", "Done. alpha beta gamma delta", {"Done.", "alpha", "beta", "gamma", "delta"}, true,
+            "Done. other words", {"Done.", "other", "words"}, false, {}, 1},
+        {"a two-word fragment", "so the. mitochondria is", {"so", "the.", "mitochondria", "is"}, true, "so the my toe",
+            {"so", "the", "my", "toe"}, true, {}, 2},
+        {"a short complete sentence, letters outside the basic plane", QStringLiteral("𝐀 ends."), {"𝐀", "ends."}, false,
+            QStringLiteral("𝐁 ends."), {"𝐁", "ends."}, true, {QStringLiteral("𝐀 ends.")}, 2},
+        {"a prefix grown longer is no revocation", "First. transla is going on",
+            {"First.", "transla", "is", "going", "on"}, true, "First. Translation, is going on",
+            {"First.", "Translation,", "is", "going", "on"}, true, {}, 1},
+        {"no longer than what was handed on", "One. Two. Three. four", {"One.", "Two.", "Three.", "four"}, true, "One.",
+            {"One."}, true, {}, 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto a = assembled(c.oldText, c.oldTokens);
+        if (c.handedOn)
+            a.take(false);
+        EXPECT_EQ(texts(a.update(c.newText, wordsOf(c.newText, c.newTokens), c.salvage)), c.rescued);
+        EXPECT_EQ(a.emittedWordCount(), c.emittedAfter);
+        EXPECT_EQ(a.formattedText(), c.newText);
+    }
 }
 
 TEST(RecognitionTextAssembler, Utf16RangesOutsideTheBasicPlane)
@@ -177,12 +155,6 @@ TEST(RecognitionTextAssembler, Utf16RangesOutsideTheBasicPlane)
     auto a = assembled(t, {"I", "😀", "love", "it.", "𝐀bc", "then", "more"});
     const auto c = a.take(true);
     EXPECT_EQ(texts(c), QStringList({"I 😀 love it.", "𝐀bc then more"}));
-
-    // A letter outside the basic plane counts in the revocation comparison.
-    const QString old = QStringLiteral("𝐀 ends.");
-    auto b = assembled(old, {"𝐀", "ends."});
-    const QString fresh = QStringLiteral("𝐁 ends.");
-    EXPECT_EQ(texts(b.update(fresh, wordsOf(fresh, {"𝐁", "ends."}), true)), QStringList({"𝐀 ends."}));
 }
 
 TEST(RecognitionTextAssembler, HostileRangesNeverCrash)
@@ -191,14 +163,14 @@ TEST(RecognitionTextAssembler, HostileRangesNeverCrash)
     const qint64 small = std::numeric_limits<qint64>::min();
     const QString t = QStringLiteral("Alpha beta. Gamma");
     std::vector<RecognitionWord> words = {
-        {{0, 5}, 1, 0},          // Alpha
-        {{6, 5}, 2, 0},          // beta.
-        {{big, big}, 3, 0},      // overflow in location + length
-        {{small, small}, 4, 0},  // negative overflow
-        {{3, -2}, 5, 0},         // negative length
-        {{12, big}, 6, 0},       // huge length
-        {{-1, 3}, 7, 0},         // negative location
-        {{12, 5}, 8, 0},         // Gamma
+        {{0, 5}, 1, 0}, // Alpha
+        {{6, 5}, 2, 0}, // beta.
+        {{big, big}, 3, 0}, // overflow in location + length
+        {{small, small}, 4, 0}, // negative overflow
+        {{3, -2}, 5, 0}, // negative length
+        {{12, big}, 6, 0}, // huge length
+        {{-1, 3}, 7, 0}, // negative location
+        {{12, 5}, 8, 0}, // Gamma
     };
     RecognitionTextAssembler a;
     a.update(t, words, false);
