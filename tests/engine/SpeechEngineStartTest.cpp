@@ -84,7 +84,7 @@ void PrintTo(const StartFailure &c, std::ostream *os)
     *os << c.name;
 }
 
-class StartFailureTest : public StartTest, public ::testing::WithParamInterface<StartFailure> {};
+class StartFailureTest : public StartTest, public ::testing::WithParamInterface<StartFailure> { };
 
 TEST_P(StartFailureTest, ShowsTheMessageAndLeavesNothingBehind)
 {
@@ -122,56 +122,53 @@ TEST_P(StartFailureTest, ShowsTheMessageAndLeavesNothingBehind)
 
 const QString kMic = QStringLiteral("mic-48k");
 
-INSTANTIATE_TEST_SUITE_P(
-    Engine, StartFailureTest,
-    ::testing::Values(
-        StartFailure{"MicrophoneDenied",
-                     [](FakePlatform &f) { f.permissions->microphone = AuthorizationState::Denied; }, kMic, 0,
-                     QStringLiteral("麦克风权限未开启：请在「系统设置 → 声音 → 输入」中确认本应用可以使用麦克风"
-                                    "（PulseAudio/PipeWire 未将本应用静音），然后重试。"),
-                     {QStringLiteral("麦克风权限 denied/restricted")}, false, 0},
+INSTANTIATE_TEST_SUITE_P(Engine, StartFailureTest,
+    ::testing::Values(StartFailure{"MicrophoneDenied",
+                          [](FakePlatform &f) { f.permissions->microphone = AuthorizationState::Denied; }, kMic, 0,
+                          QStringLiteral("麦克风权限未开启：请在「系统设置 → 声音 → 输入」中确认本应用可以使用麦克风"
+                                         "（PulseAudio/PipeWire 未将本应用静音），然后重试。"),
+                          {QStringLiteral("麦克风权限 denied/restricted")}, false, 0},
         StartFailure{"SpeechRestricted",
-                     [](FakePlatform &f) { f.permissions->speech = AuthorizationState::Restricted; }, kMic, 0,
-                     QStringLiteral("语音识别权限未开启：请确认本机语音识别已启用（已安装 pocketsphinx 及英语模型包 "
-                                    "pocketsphinx-en-us），然后重试。"),
-                     {QStringLiteral("语音识别权限 denied/restricted")}, false, 0},
+            [](FakePlatform &f) { f.permissions->speech = AuthorizationState::Restricted; }, kMic, 0,
+            QStringLiteral("语音识别权限未开启：请确认本机语音识别已启用（已安装 pocketsphinx 及英语模型包 "
+                           "pocketsphinx-en-us），然后重试。"),
+            {QStringLiteral("语音识别权限 denied/restricted")}, false, 0},
         StartFailure{"SpeechAuthorizationTimesOut",
-                     [](FakePlatform &f) {
-                         f.permissions->speech = AuthorizationState::NotDetermined;
-                         f.permissions->speechAnswer = FakePermissions::Answer::Never;
-                     },
-                     kMic, 1.5,
-                     QStringLiteral("语音识别不可用：请先确认已安装 pocketsphinx 及英语模型包 pocketsphinx-en-us，"
-                                    "再点「开始」重试。"),
-                     {QStringLiteral("语音识别授权请求超时：疑似「听写」未开启")}, false, 0},
+            [](FakePlatform &f) {
+                f.permissions->speech = AuthorizationState::NotDetermined;
+                f.permissions->speechAnswer = FakePermissions::Answer::Never;
+            },
+            kMic, 1.5,
+            QStringLiteral("语音识别不可用：请先确认已安装 pocketsphinx 及英语模型包 pocketsphinx-en-us，"
+                           "再点「开始」重试。"),
+            {QStringLiteral("语音识别授权请求超时：疑似「听写」未开启")}, false, 0},
         StartFailure{"RecognizerUnavailable", [](FakePlatform &f) { f.recognizer->available = false; }, kMic, 0,
-                     QStringLiteral("语音识别不可用：请确认已安装 pocketsphinx 及英语模型包 pocketsphinx-en-us"
-                                    "（如缺失，可用 sudo apt install pocketsphinx-en-us 安装）。"),
-                     {QStringLiteral("语音识别器不可用（isAvailable=false）")}, false, 0},
+            QStringLiteral("语音识别不可用：请确认已安装 pocketsphinx 及英语模型包 pocketsphinx-en-us"
+                           "（如缺失，可用 sudo apt install pocketsphinx-en-us 安装）。"),
+            {QStringLiteral("语音识别器不可用（isAvailable=false）")}, false, 0},
         StartFailure{"UnknownDevice", [](FakePlatform &) {}, QStringLiteral("gone-uid"), 0,
-                     QStringLiteral("找不到所选麦克风对应的系统音频设备，请重新选择或刷新设备列表。"),
-                     {QStringLiteral("audioDeviceID(for:) 匹配失败: gone-uid")}, false, 0},
+            QStringLiteral("找不到所选麦克风对应的系统音频设备，请重新选择或刷新设备列表。"),
+            {QStringLiteral("audioDeviceID(for:) 匹配失败: gone-uid")}, false, 0},
         StartFailure{"SwitchRefused", [](FakePlatform &f) { f.hardware->setStatus = -50; }, kMic, 0,
-                     QStringLiteral("无法切换到所选麦克风（错误码 -50）。"),
-                     {QStringLiteral("setDefaultInputDevice(41) 返回 -50")}, true, 0},
+            QStringLiteral("无法切换到所选麦克风（错误码 -50）。"),
+            {QStringLiteral("setDefaultInputDevice(41) 返回 -50")}, true, 0},
         // A zero format is read again once after half a second.
         StartFailure{"ZeroHertzTwice",
-                     [](FakePlatform &f) { f.audioEngines->config.inputFormats = {PcmFormat{0, 0, false}}; }, kMic,
-                     0.9, QStringLiteral("无法适配麦克风音频格式（0.0Hz）。"),
-                     {QStringLiteral("首次取格式异常 (0.0Hz/0ch)，重试…"), QStringLiteral("硬件格式: 0.0Hz / 0ch"),
-                      QStringLiteral("转换器创建失败")},
-                     true, 1},
+            [](FakePlatform &f) {
+                f.audioEngines->config.inputFormats = {PcmFormat{0, 0, false}};
+            },
+            kMic, 0.9, QStringLiteral("无法适配麦克风音频格式（0.0Hz）。"),
+            {QStringLiteral("首次取格式异常 (0.0Hz/0ch)，重试…"), QStringLiteral("硬件格式: 0.0Hz / 0ch"),
+                QStringLiteral("转换器创建失败")},
+            true, 1},
         StartFailure{"ConverterRefused", [](FakePlatform &f) { f.converters->refuse = true; }, kMic, 0.4,
-                     QStringLiteral("无法适配麦克风音频格式（48000.0Hz）。"), {QStringLiteral("转换器创建失败")},
-                     true, 1},
+            QStringLiteral("无法适配麦克风音频格式（48000.0Hz）。"), {QStringLiteral("转换器创建失败")}, true, 1},
         StartFailure{"AudioEngineStartError",
-                     [](FakePlatform &f) {
-                         f.audioEngines->config.startError =
-                             Error{QStringLiteral("PulseAudio"), 7, QStringLiteral("设备忙")};
-                     },
-                     kMic, 0.4, QStringLiteral("无法启动录音：设备忙"),
-                     {QStringLiteral("engine.start 抛出异常: Error Domain=PulseAudio Code=7 \"设备忙\"")}, true,
-                     1}),
+            [](FakePlatform &f) {
+                f.audioEngines->config.startError = Error{QStringLiteral("PulseAudio"), 7, QStringLiteral("设备忙")};
+            },
+            kMic, 0.4, QStringLiteral("无法启动录音：设备忙"),
+            {QStringLiteral("engine.start 抛出异常: Error Domain=PulseAudio Code=7 \"设备忙\"")}, true, 1}),
     [](const ::testing::TestParamInfo<StartFailure> &info) { return std::string(info.param.name); });
 
 TEST_F(StartTest, AnsweredRequestsAndARetriedFormatGoOn)
@@ -271,9 +268,11 @@ TEST_F(StartTest, StopWithoutALiveTaskEndsAtOnce)
     startSession();
     task()->deliverPartial(QStringLiteral("Hello world. How are"));
     pump();
-    // The task ends with an error: a restart is pending, no task alive.
+    // The task ends with an error, which hands on what waited; a restart is
+    // pending, no task alive.
     task()->deliverError(Error{QStringLiteral("x"), 1, QStringLiteral("boom")});
     pump();
+    EXPECT_EQ(reasons(), QStringList{QStringLiteral("识别段结束")});
     submissions.clear();
     ASSERT_FALSE(engine->hasRecognitionTask());
     engine->stop();
@@ -288,36 +287,26 @@ TEST_F(StartTest, StopWithoutALiveTaskEndsAtOnce)
     EXPECT_EQ(fakes.hardware->setCalls.size(), calls);
 }
 
-TEST_F(StartTest, StartWhileRecordingStopsFirstAndIgnoresTheOldTask)
+TEST_F(StartTest, StartWhileRecordingStopsFirstAndIgnoresTheOldSession)
 {
     startSession();
     task()->deliverPartial(QStringLiteral("old words"));
     pump();
     auto oldTask = task();
-    engine->start(QStringLiteral("mic-48k"));
-    advance(0.4);
-    ASSERT_TRUE(engine->isRecording());
-    EXPECT_TRUE(engine->recognizedText().isEmpty());
-    EXPECT_TRUE(logged(QStringLiteral("英语识别清除[开始录音]: old words")));
-    // The old task's final result belongs to an old generation.
-    oldTask->deliverFinal(QStringLiteral("old words finished."));
-    pump();
-    EXPECT_TRUE(submissions.empty());
-    EXPECT_TRUE(engine->recognizedText().isEmpty());
-}
-
-TEST_F(StartTest, ActivityOfAReplacedForwarderIsIgnored)
-{
-    startSession();
-    // The first session's audio is still on its way to the main thread
-    // when the next session is running.
+    // Audio of the old session is still on its way to the main thread.
     audio()->pushConstant(0.2f);
     engine->start(QStringLiteral("mic-48k"));
     time->advance(0.4, false);
     ASSERT_TRUE(engine->isRecording());
+    EXPECT_TRUE(engine->recognizedText().isEmpty());
+    EXPECT_TRUE(logged(QStringLiteral("英语识别清除[开始录音]: old words")));
+    // Neither that audio nor the old task's final result reach the new session.
+    oldTask->deliverFinal(QStringLiteral("old words finished."));
     pump();
     EXPECT_FALSE(engine->audioActive());
     EXPECT_EQ(engine->level(), 0);
+    EXPECT_TRUE(submissions.empty());
+    EXPECT_TRUE(engine->recognizedText().isEmpty());
 }
 
 TEST_F(StartTest, WatchdogsNameWhatIsMissing)
@@ -326,16 +315,16 @@ TEST_F(StartTest, WatchdogsNameWhatIsMissing)
     pushAudio(0.1);
     advance(8);
     EXPECT_EQ(engine->lastError(),
-              QStringLiteral("已采集到音频但未产生识别结果：请确认已安装英语模型包 pocketsphinx-en-us（若已安装，先点"
-                             "「停止」再重新「开始」以重新初始化语音识别），并确认所选麦克风正在收到说话声。"));
+        QStringLiteral("已采集到音频但未产生识别结果：请确认已安装英语模型包 pocketsphinx-en-us（若已安装，先点"
+                       "「停止」再重新「开始」以重新初始化语音识别），并确认所选麦克风正在收到说话声。"));
     engine->stop();
 
     startSession();
     EXPECT_TRUE(engine->lastError().isEmpty());
     advance(3);
     EXPECT_EQ(engine->lastError(),
-              QStringLiteral("3 秒内未采集到音频：请在「系统设置 → 声音 → 输入」（或 PulseAudio 音量控制 pavucontrol 的"
-                             "「输入设备」）中确认所选麦克风未被静音，并确认输入音量不为 0。"));
+        QStringLiteral("3 秒内未采集到音频：请在「系统设置 → 声音 → 输入」（或 PulseAudio 音量控制 pavucontrol 的"
+                       "「输入设备」）中确认所选麦克风未被静音，并确认输入音量不为 0。"));
     engine->stop();
 
     // An earlier error is not replaced; recognized text means all is well.
@@ -400,6 +389,10 @@ TEST_F(StartTest, RecordingFilesAreNeverOverwrittenAndDroppedWhenEmptyOrFailing)
     pushAudio(0.1);
     engine->stop();
     EXPECT_EQ(engine->lastRecordingPath(), second);
+
+    // Ended after the recording stopped, the course keeps the last file.
+    engine->endCourse();
+    EXPECT_EQ(engine->completedCourse()->recordingPath(), second);
 }
 
 TEST_F(StartTest, DefaultInputRememberedOnDiskAndRestoredAfterACrash)
