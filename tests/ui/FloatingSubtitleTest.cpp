@@ -1,6 +1,6 @@
 // The floating subtitle window: placement, stored frame, resizing, showing
 // and hiding, the two newest translations and the font-size rule.
-#include "WindowTestHarness.h"
+#include "UiHarness.h"
 #include "platform/Settings.h"
 #include "ui/FloatingSubtitleController.h"
 #include "ui/PlatformChoice.h"
@@ -14,22 +14,20 @@ using namespace vox::test;
 
 namespace {
 
-const QString kFrameKey = QString::fromLatin1(Keys::FloatingSubtitleFrame);
-
-TranslationEntry entry(int n)
-{
-    return TranslationEntry(Date::fromUnix(1'780'000'000.0 + n), QStringLiteral("English sentence %1").arg(n),
-                            QStringLiteral("中文句子 %1").arg(n), n * 2.0);
-}
-
 QRectF available()
 {
     return QRectF(QGuiApplication::primaryScreen()->availableGeometry());
 }
 
-double primaryHeight()
+// The stored frame text (bottom-left coordinates) for a top-left frame, and back.
+QString stored(const QRectF &frame)
 {
-    return QGuiApplication::primaryScreen()->geometry().height();
+    return subtitle::rectToString(subtitle::toBottomLeft(frame, QGuiApplication::primaryScreen()->geometry().height()));
+}
+
+QRectF fromStored(const QString &text)
+{
+    return subtitle::toTopLeft(subtitle::rectFromString(text), QGuiApplication::primaryScreen()->geometry().height());
 }
 
 struct SubtitleFixture : ::testing::Test {
@@ -37,6 +35,7 @@ struct SubtitleFixture : ::testing::Test {
     std::unique_ptr<FloatingSubtitleController> c;
 
     void SetUp() override { make(); }
+    // A new controller, as at the next start.
     void make()
     {
         c = std::make_unique<FloatingSubtitleController>();
@@ -47,29 +46,25 @@ struct SubtitleFixture : ::testing::Test {
     {
         return c->window() ? h.find(name, c->window()->contentItem()) : nullptr;
     }
+    QString storedFrame() { return h.store->string(Keys::FloatingSubtitleFrame); }
 };
 
 } // namespace
 
-TEST(SubtitleGeometry, DefaultPlacementIsCentredWithItsBottom240BelowTheTop)
-{
-    const QRectF v(0, 30, 1920, 1010);
-    const QRectF r = subtitle::placement(v, QRectF(), QSizeF(360, 230));
-    EXPECT_EQ(r, QRectF(960 - 180, 30 + 240 - 230, 360, 230));
-}
-
-TEST(SubtitleGeometry, StoredFrameIsUsedOnlyWhenWhollyVisibleAndWide)
+TEST(SubtitleGeometry, DefaultPlacementAndStoredFrameOnlyWhenWhollyVisibleAndWide)
 {
     const QRectF v(0, 30, 1920, 1010); // right 1920, bottom 1040
     const QSizeF size(360, 230);
-    const QRectF fallback = subtitle::placement(v, QRectF(), size);
+    // Centred, its bottom 240 below the top of the visible area.
+    const QRectF fallback(960 - 180, 30 + 240 - 230, 360, 230);
+    EXPECT_EQ(subtitle::placement(v, QRectF(), size), fallback);
     EXPECT_EQ(subtitle::placement(v, QRectF(100, 100, 400, 300), size), QRectF(100, 100, 400, 300));
     // Touching the edges is still inside.
     EXPECT_EQ(subtitle::placement(v, QRectF(0, 30, 1920, 1010), size), QRectF(0, 30, 1920, 1010));
     EXPECT_EQ(subtitle::placement(v, QRectF(100, 100, 0, 300), size), fallback);
     EXPECT_EQ(subtitle::placement(v, QRectF(1561, 100, 360, 230), size), fallback); // 1 point past the right
     EXPECT_EQ(subtitle::placement(v, QRectF(-1, 100, 360, 230), size), fallback);
-    EXPECT_EQ(subtitle::placement(v, QRectF(100, 29, 360, 230), size), fallback); // 1 point above
+    EXPECT_EQ(subtitle::placement(v, QRectF(100, 29, 360, 230), size), fallback);  // 1 point above
     EXPECT_EQ(subtitle::placement(v, QRectF(100, 811, 360, 230), size), fallback); // 1 point below
 }
 
@@ -78,25 +73,11 @@ TEST(SubtitleGeometry, FrameTextRoundTripsInBottomLeftCoordinates)
     const QRectF topLeft(100, 50, 360, 230);
     const QRectF bl = subtitle::toBottomLeft(topLeft, 1080);
     EXPECT_EQ(bl, QRectF(100, 800, 360, 230));
-    EXPECT_EQ(subtitle::rectToString(bl), QStringLiteral("{{100, 800}, {360, 230}}"));
-    EXPECT_EQ(subtitle::toTopLeft(subtitle::rectFromString(QStringLiteral("{{100, 800}, {360, 230}}")), 1080), topLeft);
-    EXPECT_EQ(subtitle::rectFromString(QStringLiteral("{{12.5, -3}, {280, 170.25}}")), QRectF(12.5, -3, 280, 170.25));
+    EXPECT_EQ(subtitle::rectToString(bl), "{{100, 800}, {360, 230}}");
+    EXPECT_EQ(subtitle::toTopLeft(subtitle::rectFromString("{{100, 800}, {360, 230}}"), 1080), topLeft);
+    EXPECT_EQ(subtitle::rectFromString("{{12.5, -3}, {280, 170.25}}"), QRectF(12.5, -3, 280, 170.25));
     for (const char *bad : {"", "garbage", "{{1, 2}, {3}}", "{{a, 2}, {3, 4}}", "{{1, 2}, {3, 4}} x"})
         EXPECT_EQ(subtitle::rectFromString(QString::fromLatin1(bad)), QRectF()) << bad;
-}
-
-TEST(SubtitleGeometry, ResizeKeepsTopLeftAndTheMinimum)
-{
-    const QRectF start(200, 100, 360, 230);
-    EXPECT_EQ(subtitle::resizedFrame(start, 40, 20), QRectF(200, 100, 400, 250));
-    EXPECT_EQ(subtitle::resizedFrame(start, -500, -500), QRectF(200, 100, 280, 170));
-}
-
-TEST(SubtitleGeometry, EnglishLineIsTwoPointsSmallerButNeverBelowTen)
-{
-    EXPECT_EQ(subtitle::englishFontSize(11), 10);
-    EXPECT_EQ(subtitle::englishFontSize(15), 13);
-    EXPECT_EQ(subtitle::englishFontSize(24), 22);
 }
 
 TEST_F(SubtitleFixture, FirstShowPlacesTheDefaultFrameAndStoresVisibility)
@@ -105,32 +86,25 @@ TEST_F(SubtitleFixture, FirstShowPlacesTheDefaultFrameAndStoresVisibility)
     ASSERT_NE(c->window(), nullptr) << h.lastError.toStdString();
     EXPECT_TRUE(c->window()->isVisible());
     EXPECT_EQ(c->frame(), subtitle::placement(available(), QRectF(), QSizeF(360, 230)));
-    EXPECT_TRUE(h.store->boolean(QString::fromLatin1(Keys::SubtitleVisible)));
-    EXPECT_TRUE(c->window()->flags().testFlag(Qt::WindowStaysOnTopHint));
-    EXPECT_TRUE(c->window()->flags().testFlag(Qt::FramelessWindowHint));
-    EXPECT_TRUE(c->window()->flags().testFlag(Qt::WindowDoesNotAcceptFocus));
+    EXPECT_TRUE(h.store->boolean(Keys::SubtitleVisible));
+    for (Qt::WindowType flag : {Qt::WindowStaysOnTopHint, Qt::FramelessWindowHint, Qt::WindowDoesNotAcceptFocus})
+        EXPECT_TRUE(c->window()->flags().testFlag(flag)) << flag;
 }
 
 TEST_F(SubtitleFixture, StoredFrameOnScreenIsUsedAndOffScreenOneIgnored)
 {
     const QRectF v = available();
     const QRectF wanted(v.left() + 20, v.top() + 30, 300, 200);
-    h.store->setValue(kFrameKey, subtitle::rectToString(subtitle::toBottomLeft(wanted, primaryHeight())));
+    h.store->setValue(Keys::FloatingSubtitleFrame, stored(wanted));
     c->showSubtitle();
     ASSERT_NE(c->window(), nullptr);
     EXPECT_EQ(c->frame(), wanted);
 
-    // A second controller (the next run) with a frame hanging 1 point off.
+    // The next run, with a frame hanging 1 point off.
     make();
-    const QRectF off(v.right() - 299, v.top() + 30, 300, 200);
-    h.store->setValue(kFrameKey, subtitle::rectToString(subtitle::toBottomLeft(off, primaryHeight())));
+    h.store->setValue(Keys::FloatingSubtitleFrame, stored(QRectF(v.right() - 299, v.top() + 30, 300, 200)));
     c->showSubtitle();
     EXPECT_EQ(c->frame(), subtitle::placement(v, QRectF(), QSizeF(360, 230)));
-
-    make();
-    h.store->setValue(kFrameKey, QStringLiteral("{{10, 10}, {0, 200}}"));
-    c->showSubtitle();
-    EXPECT_EQ(c->frame().size(), QSizeF(360, 230));
 }
 
 TEST_F(SubtitleFixture, HideAndShowKeepTheWindowAndWriteTheFrame)
@@ -141,21 +115,21 @@ TEST_F(SubtitleFixture, HideAndShowKeepTheWindowAndWriteTheFrame)
     c->resizeDrag(40, 10);
     c->endResize();
     const QRectF frame = c->frame();
-    h.store->remove(kFrameKey);
+    h.store->remove(Keys::FloatingSubtitleFrame);
 
     c->hideSubtitle();
     EXPECT_FALSE(first->isVisible());
-    EXPECT_FALSE(h.store->boolean(QString::fromLatin1(Keys::SubtitleVisible)));
-    EXPECT_EQ(subtitle::toTopLeft(subtitle::rectFromString(h.store->string(kFrameKey)), primaryHeight()), frame);
+    EXPECT_FALSE(h.store->boolean(Keys::SubtitleVisible));
+    EXPECT_EQ(fromStored(storedFrame()), frame);
 
     c->showSubtitle();
     EXPECT_EQ(c->window(), first);
     EXPECT_TRUE(first->isVisible());
     EXPECT_EQ(c->frame(), frame);
-    EXPECT_TRUE(h.store->boolean(QString::fromLatin1(Keys::SubtitleVisible)));
+    EXPECT_TRUE(h.store->boolean(Keys::SubtitleVisible));
 
     // The close button hides.
-    h.click(item(QStringLiteral("closeButton")));
+    h.click(item("closeButton"));
     EXPECT_FALSE(first->isVisible());
 }
 
@@ -168,7 +142,7 @@ TEST_F(SubtitleFixture, ResizePastTheMinimumStopsAtItWithTheTopLeftFixed)
     c->resizeDrag(-400, -400); // the same drag, further
     EXPECT_EQ(c->frame(), QRectF(topLeft, QSizeF(280, 170)));
     c->endResize();
-    EXPECT_EQ(subtitle::rectFromString(h.store->string(kFrameKey)).size(), QSizeF(280, 170));
+    EXPECT_EQ(subtitle::rectFromString(storedFrame()).size(), QSizeF(280, 170));
     // A new drag starts from the current frame.
     c->resizeDrag(50, 60);
     EXPECT_EQ(c->frame(), QRectF(topLeft, QSizeF(330, 230)));
@@ -179,35 +153,33 @@ TEST_F(SubtitleFixture, ShowsTheNewestTwoNewestFirst)
 {
     c->showSubtitle();
     ASSERT_NE(c->window(), nullptr);
-    EXPECT_TRUE(item(QStringLiteral("emptyState"))->isVisible());
+    EXPECT_TRUE(item("emptyState")->isVisible());
 
-    h.engine.setEntries({entry(1)});
+    h.engine.setEntries({makeEntry(1)});
     h.settle();
     ASSERT_EQ(c->entries().size(), 1);
-    EXPECT_NE(item(QStringLiteral("subtitleEntry0")), nullptr);
-    EXPECT_EQ(item(QStringLiteral("subtitleEntry1")), nullptr);
+    EXPECT_NE(item("subtitleEntry0"), nullptr);
+    EXPECT_EQ(item("subtitleEntry1"), nullptr);
 
-    h.engine.setEntries({entry(1), entry(2), entry(3)});
+    h.engine.setEntries({makeEntry(1), makeEntry(2), makeEntry(3)});
     h.settle();
-    QQuickItem *top = item(QStringLiteral("subtitleEntry0"));
-    QQuickItem *below = item(QStringLiteral("subtitleEntry1"));
+    QQuickItem *top = item("subtitleEntry0");
+    QQuickItem *below = item("subtitleEntry1");
     ASSERT_TRUE(top && below);
     EXPECT_LT(top->y(), below->y());
-    EXPECT_EQ(h.find(QStringLiteral("targetText"), top)->property("text").toString(), QStringLiteral("中文句子 3"));
-    EXPECT_EQ(h.find(QStringLiteral("sourceText"), below)->property("text").toString(),
-              QStringLiteral("English sentence 2"));
-    EXPECT_FALSE(item(QStringLiteral("emptyState"))->isVisible());
+    EXPECT_EQ(h.find("targetText", top)->property("text").toString(), "第 3 句。");
+    EXPECT_EQ(h.find("sourceText", below)->property("text").toString(), "Sentence number 2.");
+    EXPECT_FALSE(item("emptyState")->isVisible());
 }
 
-TEST_F(SubtitleFixture, FontSizesFollowTheStoredSize)
+TEST_F(SubtitleFixture, EnglishLineIsTwoPointsSmallerButNeverBelowTen)
 {
-    h.engine.setEntries({entry(1)});
-    h.store->setValue(QString::fromLatin1(Keys::SubtitleFontSize), 11.0);
+    h.engine.setEntries({makeEntry(1)});
+    h.store->setValue(Keys::SubtitleFontSize, 11.0);
     c->showSubtitle();
     ASSERT_NE(c->window(), nullptr);
     auto sizeOf = [&](const char *name) {
-        QQuickItem *e = item(QStringLiteral("subtitleEntry0"));
-        return h.find(QString::fromLatin1(name), e)->property("font").value<QFont>().pixelSize();
+        return h.find(name, item("subtitleEntry0"))->property("font").value<QFont>().pixelSize();
     };
     EXPECT_EQ(sizeOf("sourceText"), 10);
     EXPECT_EQ(sizeOf("targetText"), 11);
@@ -215,23 +187,23 @@ TEST_F(SubtitleFixture, FontSizesFollowTheStoredSize)
     h.settle();
     EXPECT_EQ(sizeOf("sourceText"), 22);
     EXPECT_EQ(sizeOf("targetText"), 24);
-    EXPECT_EQ(h.store->real(QString::fromLatin1(Keys::SubtitleFontSize)), 24.0);
+    EXPECT_EQ(h.store->real(Keys::SubtitleFontSize), 24.0);
     c->setSubtitleOpacity(0.5);
-    EXPECT_EQ(h.store->real(QString::fromLatin1(Keys::SubtitleOpacity)), 0.5);
+    EXPECT_EQ(h.store->real(Keys::SubtitleOpacity), 0.5);
 }
 
 TEST_F(SubtitleFixture, AppearanceIsChosenOnceAtCreation)
 {
-    h.store->setValue(QString::fromLatin1(Keys::UiTheme), QStringLiteral("swiss"));
+    h.store->setValue(Keys::UiTheme, "swiss");
     c->showSubtitle();
     EXPECT_FALSE(c->darkAppearance());
-    h.store->setValue(QString::fromLatin1(Keys::UiTheme), QStringLiteral("oled"));
+    h.store->setValue(Keys::UiTheme, "oled");
     c->hideSubtitle();
     c->showSubtitle();
     EXPECT_FALSE(c->darkAppearance());
 
     make();
-    h.store->setValue(QString::fromLatin1(Keys::UiTheme), QStringLiteral("misspelt"));
+    h.store->setValue(Keys::UiTheme, "misspelt");
     c->showSubtitle();
     EXPECT_TRUE(c->darkAppearance());
 }
@@ -241,12 +213,27 @@ TEST_F(SubtitleFixture, RestoreOpensOnlyWhenItWasVisibleAndSaveFrameWritesIt)
     c->restoreFromSettings();
     EXPECT_EQ(c->window(), nullptr);
     c->saveFrame(); // no window: nothing stored
-    EXPECT_FALSE(h.store->contains(kFrameKey));
-    h.store->setValue(QString::fromLatin1(Keys::SubtitleVisible), true);
+    EXPECT_FALSE(h.store->contains(Keys::FloatingSubtitleFrame));
+    h.store->setValue(Keys::SubtitleVisible, true);
     c->restoreFromSettings();
     ASSERT_NE(c->window(), nullptr);
     c->saveFrame();
-    EXPECT_EQ(subtitle::toTopLeft(subtitle::rectFromString(h.store->string(kFrameKey)), primaryHeight()), c->frame());
+    EXPECT_EQ(fromStored(storedFrame()), c->frame());
+}
+
+TEST_F(SubtitleFixture, ScreenshotsInEveryTheme)
+{
+    for (const char *theme : kThemes) {
+        h.store->setValue(Keys::UiTheme, theme);
+        for (bool withEntries : {false, true}) {
+            make(); // the appearance is chosen when the window is made
+            h.engine.setEntries(withEntries ? std::vector<TranslationEntry>{makeEntry(1), makeEntry(2), makeEntry(3)}
+                                            : std::vector<TranslationEntry>{});
+            c->showSubtitle();
+            ASSERT_NE(c->window(), nullptr);
+            EXPECT_TRUE(savePng(c->window(), QStringLiteral("subtitle-%1%2").arg(theme, withEntries ? "" : "-empty")));
+        }
+    }
 }
 
 TEST(PlatformChoice, WaylandWithoutAChoiceRunsThroughXWayland)
@@ -257,23 +244,4 @@ TEST(PlatformChoice, WaylandWithoutAChoiceRunsThroughXWayland)
     EXPECT_FALSE(preferredPlatform({"wayland", "wayland", "wayland-0", ":0"})); // the user's choice
     EXPECT_FALSE(preferredPlatform({"", "wayland", "wayland-0", ""}));          // no XWayland
     EXPECT_FALSE(preferredPlatform({"", "x11", "", ":0"}));
-}
-
-TEST(SubtitleScreenshots, EveryTheme)
-{
-    WindowHarness h;
-    for (const char *theme : {"cyberpunk", "swiss", "oled", "glass"}) {
-        h.store->setValue(QString::fromLatin1(Keys::UiTheme), QString::fromLatin1(theme));
-        for (bool withEntries : {false, true}) {
-            FloatingSubtitleController c;
-            c.setQmlEngine(&h.qml);
-            c.setEngine(&h.engine);
-            h.engine.setEntries(withEntries ? std::vector<TranslationEntry>{entry(1), entry(2), entry(3)}
-                                            : std::vector<TranslationEntry>{});
-            c.showSubtitle();
-            ASSERT_NE(c.window(), nullptr);
-            EXPECT_TRUE(h.savePng(c.window(), QStringLiteral("subtitle-%1%2.png")
-                                                  .arg(QString::fromLatin1(theme), withEntries ? "" : "-empty")));
-        }
-    }
 }

@@ -1,6 +1,6 @@
 // The history sheet: the archive read when shown, the search with its two
 // empty texts, the rows, and opening a course in the review sheet.
-#include "WindowTestHarness.h"
+#include "UiHarness.h"
 #include "course/CourseArchive.h"
 #include "platform/Settings.h"
 #include "ui/CoursePlaybackModel.h"
@@ -13,6 +13,8 @@ using namespace vox;
 using namespace vox::test;
 
 namespace {
+
+const QString kLongPreview = QStringLiteral("The Gradient points uphill, and we follow the opposite direction");
 
 CourseSession course(double startUnix, double length, std::vector<std::pair<QString, QString>> pairs)
 {
@@ -30,29 +32,31 @@ struct HistoryFixture : ::testing::Test {
 
     void open()
     {
-        ASSERT_NE(h.load(QStringLiteral("HistoryCoursesView.qml"), QSize(700, 480)), nullptr)
-            << h.lastError.toStdString();
+        ASSERT_NE(h.load("HistoryCoursesView.qml", QSize(700, 480)), nullptr) << h.lastError.toStdString();
         model = h.view->property("model").value<HistoryModel *>();
         ASSERT_NE(model, nullptr);
     }
     void saveThree()
     {
-        CourseArchive::save(course(1'777'600'000, 3600.9, {{QStringLiteral("The Gradient points uphill"), QStringLiteral("梯度指向上坡")}}));
+        CourseArchive::save(course(1'777'600'000, 3600.9, {{kLongPreview, "梯度指向上坡"}}));
         CourseArchive::save(course(1'777'700'000, 600, {}));
-        CourseArchive::save(course(1'777'800'000, 5400, {{QStringLiteral("Matrices multiply"), QStringLiteral("矩阵相乘")},
-                                                         {QStringLiteral("An eigenvalue"), QStringLiteral("特征值")}}));
+        CourseArchive::save(
+            course(1'777'800'000, 5400, {{"Matrices multiply", "矩阵相乘"}, {"An eigenvalue", "特征值"}}));
     }
 };
 
 } // namespace
 
-TEST_F(HistoryFixture, NoArchiveShowsTheDesktopHint)
+TEST_F(HistoryFixture, NoArchiveShowsTheDesktopHintAndTheArchiveIsReadEachTimeTheSheetIsShown)
 {
     open();
-    EXPECT_TRUE(h.shown(QStringLiteral("emptyState")));
-    EXPECT_EQ(h.text(QStringLiteral("emptyText")),
-              QStringLiteral("还没有归档课程。\n课程结束后记录会自动保存到「桌面/课程记录/记录/」。"));
-    EXPECT_FALSE(h.shown(QStringLiteral("courseList")));
+    EXPECT_TRUE(h.shown("emptyState"));
+    EXPECT_EQ(h.text("emptyText"), "还没有归档课程。\n课程结束后记录会自动保存到「桌面/课程记录/记录/」。");
+    EXPECT_FALSE(h.shown("courseList"));
+    saveThree();
+    EXPECT_EQ(model->courseCount(), 0); // not while shown
+    open();
+    EXPECT_EQ(model->courseCount(), 3);
 }
 
 TEST_F(HistoryFixture, RowsNewestFirstWithCaptionAndPreview)
@@ -60,66 +64,49 @@ TEST_F(HistoryFixture, RowsNewestFirstWithCaptionAndPreview)
     saveThree();
     open();
     ASSERT_EQ(model->rows().size(), 3);
-    EXPECT_TRUE(h.shown(QStringLiteral("courseList")));
+    EXPECT_TRUE(h.shown("courseList"));
     const QVariantMap newest = model->rows()[0].toMap();
-    EXPECT_EQ(newest.value(QStringLiteral("caption")).toString(), QStringLiteral("2 条翻译 · 时长 01:30:00"));
-    EXPECT_EQ(newest.value(QStringLiteral("preview")).toString(), QStringLiteral("Matrices multiply"));
-    EXPECT_EQ(newest.value(QStringLiteral("startText")).toString(),
-              Date::fromUnix(1'777'800'000).toQDateTime().toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    EXPECT_EQ(newest.value("caption").toString(), "2 条翻译 · 时长 01:30:00");
+    EXPECT_EQ(newest.value("preview").toString(), "Matrices multiply");
+    EXPECT_EQ(newest.value("startText").toString(),
+              Date::fromUnix(1'777'800'000).toQDateTime().toLocalTime().toString("yyyy-MM-dd HH:mm:ss"));
     // The course without entries: 0 and its length, no preview line.
     const QVariantMap empty = model->rows()[1].toMap();
-    EXPECT_EQ(empty.value(QStringLiteral("caption")).toString(), QStringLiteral("0 条翻译 · 时长 00:10:00"));
-    EXPECT_FALSE(empty.value(QStringLiteral("hasPreview")).toBool());
-    QQuickItem *row = h.find(QStringLiteral("courseRow1"));
+    EXPECT_EQ(empty.value("caption").toString(), "0 条翻译 · 时长 00:10:00");
+    EXPECT_FALSE(empty.value("hasPreview").toBool());
+    QQuickItem *row = h.find("courseRow1");
     ASSERT_NE(row, nullptr);
-    EXPECT_FALSE(h.find(QStringLiteral("rowPreview"), row)->isVisible());
-    EXPECT_EQ(h.find(QStringLiteral("rowCaption"), row)->property("text").toString(),
-              QStringLiteral("0 条翻译 · 时长 00:10:00"));
+    EXPECT_FALSE(h.find("rowPreview", row)->isVisible());
+    EXPECT_EQ(h.find("rowCaption", row)->property("text").toString(), "0 条翻译 · 时长 00:10:00");
     // Truncated, not rounded.
-    EXPECT_EQ(model->rows()[2].toMap().value(QStringLiteral("caption")).toString(),
-              QStringLiteral("1 条翻译 · 时长 01:00:00"));
+    EXPECT_EQ(model->rows()[2].toMap().value("caption").toString(), "1 条翻译 · 时长 01:00:00");
 }
 
 TEST_F(HistoryFixture, SearchAndItsEmptyText)
 {
     saveThree();
     open();
-    h.typeInto(QStringLiteral("searchField"), QStringLiteral("gradient"));
+    h.typeInto("searchField", "gradient");
     ASSERT_EQ(model->rows().size(), 1);
-    EXPECT_EQ(model->rows()[0].toMap().value(QStringLiteral("preview")).toString(),
-              QStringLiteral("The Gradient points uphill"));
+    EXPECT_EQ(model->rows()[0].toMap().value("preview").toString(), kLongPreview);
 
-    model->setKeyword(QStringLiteral("特征值"));
+    model->setKeyword("特征值");
     EXPECT_EQ(model->rows().size(), 1);
 
-    model->setKeyword(QStringLiteral("  傅里叶 "));
+    model->setKeyword("  傅里叶 ");
     h.settle();
     EXPECT_TRUE(model->rows().isEmpty());
-    EXPECT_EQ(h.text(QStringLiteral("emptyText")), QStringLiteral("没有匹配「  傅里叶 」的课程。"));
+    EXPECT_EQ(h.text("emptyText"), "没有匹配「  傅里叶 」的课程。");
 
-    model->setKeyword(QStringLiteral("   "));
+    model->setKeyword("   ");
     EXPECT_EQ(model->rows().size(), 3);
-}
-
-TEST_F(HistoryFixture, ArchiveIsReadEachTimeTheSheetIsShown)
-{
-    open();
-    EXPECT_EQ(model->courseCount(), 0);
-    saveThree();
-    EXPECT_EQ(model->courseCount(), 0); // not while shown
-    delete h.view;
-    delete h.window;
-    h.window = nullptr;
-    h.view = nullptr;
-    open();
-    EXPECT_EQ(model->courseCount(), 3);
 }
 
 TEST_F(HistoryFixture, ClickingARowOpensItInTheReviewSheet)
 {
     saveThree();
     open();
-    h.click(QStringLiteral("courseRow0"));
+    h.click("courseRow0");
     ASSERT_TRUE(model->hasReviewingCourse());
     EXPECT_EQ(model->reviewingCourse()->entries.size(), 2u);
     h.settle(50);
@@ -129,15 +116,12 @@ TEST_F(HistoryFixture, ClickingARowOpensItInTheReviewSheet)
         if (w->objectName() == QLatin1String("sheetWindow") && w->isVisible())
             sheet = qobject_cast<QQuickWindow *>(w);
     ASSERT_NE(sheet, nullptr);
-    QQuickItem *review = h.find(QStringLiteral("courseReviewView"), sheet->contentItem());
+    QQuickItem *review = h.find("courseReviewView", sheet->contentItem());
     ASSERT_NE(review, nullptr);
     auto *playback = review->property("playback").value<CoursePlaybackModel *>();
     ASSERT_NE(playback, nullptr);
     EXPECT_EQ(playback->course().entries.size(), 2u);
-    EXPECT_TRUE(h.find(QStringLiteral("headerCaption"), sheet->contentItem())
-                    ->property("text")
-                    .toString()
-                    .endsWith(QStringLiteral("共 2 条")));
+    EXPECT_TRUE(h.find("headerCaption", sheet->contentItem())->property("text").toString().endsWith("共 2 条"));
 
     // Closing the review sheet clears the selection.
     QMetaObject::invokeMethod(review, "dismiss");
@@ -145,18 +129,14 @@ TEST_F(HistoryFixture, ClickingARowOpensItInTheReviewSheet)
     EXPECT_FALSE(model->hasReviewingCourse());
 }
 
-TEST(HistoryScreenshots, EveryTheme)
+TEST_F(HistoryFixture, ScreenshotsInEveryTheme)
 {
-    for (const char *theme : {"cyberpunk", "swiss", "oled", "glass"}) {
-        WindowHarness h;
-        h.store->setValue(QString::fromLatin1(Keys::UiTheme), QString::fromLatin1(theme));
-        CourseArchive::save(course(1'777'600'000, 3600.9, {{QStringLiteral("The gradient points uphill, and we follow the opposite direction"), QStringLiteral("梯度指向上坡")}}));
-        CourseArchive::save(course(1'777'700'000, 600, {}));
-        CourseArchive::save(course(1'777'800'000, 5400, {{QStringLiteral("Matrices multiply row by column"), QStringLiteral("矩阵按行乘列")}}));
-        ASSERT_NE(h.load(QStringLiteral("HistoryCoursesView.qml"), QSize(700, 480)), nullptr)
-            << h.lastError.toStdString();
-        EXPECT_TRUE(h.savePng(h.window, QStringLiteral("history-%1.png").arg(QString::fromLatin1(theme))));
-        h.view->property("model").value<HistoryModel *>()->setKeyword(QStringLiteral("傅里叶"));
-        EXPECT_TRUE(h.savePng(h.window, QStringLiteral("history-%1-nomatch.png").arg(QString::fromLatin1(theme))));
+    saveThree();
+    for (const char *theme : kThemes) {
+        h.store->setValue(Keys::UiTheme, theme);
+        open();
+        EXPECT_TRUE(savePng(h.window, QStringLiteral("history-%1").arg(theme)));
+        model->setKeyword("傅里叶");
+        EXPECT_TRUE(savePng(h.window, QStringLiteral("history-%1-nomatch").arg(theme)));
     }
 }

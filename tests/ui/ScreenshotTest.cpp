@@ -40,29 +40,25 @@ QString makePicture(const QString &path)
 void fillRecording(UiHarness &h)
 {
     h.setDevices({{"mic-1", "USB 麦克风 (Blue Yeti)"}}, "mic-1");
-    std::vector<TranslationEntry> e;
-    e.push_back(makeEntry(1, "Good morning, everyone, and welcome back to thermodynamics.",
-                          "大家早上好，欢迎回到热力学课程。"));
-    e.push_back(makeEntry(14, "Last week we defined entropy as a measure of disorder.",
-                          "上周我们把熵定义为无序程度的度量。"));
-    e.push_back(makeEntry(31, "Today we will see why it never decreases in an isolated system.",
-                          "今天我们将看到为什么在孤立系统中熵永远不会减少。"));
-    h.engine->setEntries(e);
-    h.engine->recognizedText = "So let us start with a simple example: two blocks of metal at different temperatures";
-    Q_EMIT h.engine->recognizedTextChanged();
-    h.engine->level = 0.42f;
-    h.engine->audioActive = true;
-    Q_EMIT h.engine->levelChanged();
-    Q_EMIT h.engine->audioActiveChanged();
-    h.engine->sessionDuration = 754.2;
-    Q_EMIT h.engine->sessionDurationChanged();
-    h.engine->courseDuration = 754.2;
-    h.engine->setCourseActive(true);
-    h.engine->isTranslating = true;
-    Q_EMIT h.engine->isTranslatingChanged();
-    h.engine->summaryPoints = {"熵是孤立系统无序程度的度量", "热量自发地从高温物体流向低温物体"};
-    Q_EMIT h.engine->summaryPointsChanged();
-    h.engine->setRecording(true);
+    h.engine->setEntries({makeEntry(1, "Good morning, everyone, and welcome back to thermodynamics.",
+                                    "大家早上好，欢迎回到热力学课程。"),
+                          makeEntry(14, "Last week we defined entropy as a measure of disorder.",
+                                    "上周我们把熵定义为无序程度的度量。"),
+                          makeEntry(31, "Today we will see why it never decreases in an isolated system.",
+                                    "今天我们将看到为什么在孤立系统中熵永远不会减少。")});
+    const std::pair<const char *, QVariant> values[] = {
+        {"recognizedText", "So let us start with a simple example: two blocks of metal at different temperatures"},
+        {"level", 0.42f},
+        {"audioActive", true},
+        {"sessionDuration", 754.2},
+        {"courseDuration", 754.2},
+        {"isCourseActive", true},
+        {"isTranslating", true},
+        {"summaryPoints", QStringList{"熵是孤立系统无序程度的度量", "热量自发地从高温物体流向低温物体"}},
+        {"isRecording", true},
+    };
+    for (const auto &[name, value] : values)
+        h.engine->setProperty(name, value);
 }
 
 // Items whose right or bottom edge lies outside the window (a sign of
@@ -98,39 +94,36 @@ TEST_P(Screenshots, MainWindowInTheme)
         for (bool recording : {false, true}) {
             ScopedSettings settings;
             settings->setValue(Keys::UiTheme, theme);
-            UiHarness h(true, QSize(560, 440));
-            if (picture)
-                ASSERT_TRUE(h.app()->background()->setBackgroundFromFile(
-                    QUrl::fromLocalFile(makePicture(h.dirs.filePath("Pictures/sunset.jpg")))));
+            UiHarness h;
+            const QUrl sunset = QUrl::fromLocalFile(makePicture(h.dirs.filePath("Pictures/sunset.jpg")));
+            if (picture && !h.app()->background()->setBackgroundFromFile(sunset))
+                FAIL() << "the picture was refused";
             if (recording)
                 fillRecording(h);
-            h.settle(100);
             const QString name = QStringLiteral("main-%1-%2-%3")
                                      .arg(theme, picture ? "picture" : "plain", recording ? "recording" : "idle");
-            EXPECT_TRUE(h.savePng(name)) << name.toStdString();
+            EXPECT_TRUE(savePng(h.window(), name)) << name.toStdString();
             const QStringList over = overflowing(h.window()->contentItem(), h.window()->contentItem(),
-                                                 h.item("transcriptFlick"));
+                                                 h.find("transcriptFlick"));
             EXPECT_TRUE(over.isEmpty()) << name.toStdString() << ": " << over.join("; ").toStdString();
             if (recording && !picture) {
                 // The same at a roomy size.
                 h.window()->resize(900, 700);
-                h.settle(100);
-                EXPECT_TRUE(h.savePng(name + "-900x700"));
+                EXPECT_TRUE(savePng(h.window(), name + "-900x700"));
             }
         }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(AllThemes, Screenshots, ::testing::Values("cyberpunk", "swiss", "oled", "glass"));
+INSTANTIATE_TEST_SUITE_P(AllThemes, Screenshots, ::testing::ValuesIn(kThemes));
 
-TEST(ScreenshotsPermission, PermissionViewDenied)
+TEST(ScreenshotsPermission, PermissionViewDeniedAndRequesting)
 {
     ScopedSettings settings;
     UiHarness h(false);
     h.permissions->set(1, 3);
-    h.settle();
-    EXPECT_TRUE(h.savePng("permission-cyberpunk-denied"));
+    EXPECT_TRUE(savePng(h.window(), "permission-cyberpunk-denied"));
     settings->setValue(Keys::UiTheme, "swiss");
     h.click("permissionButton");
-    EXPECT_TRUE(h.savePng("permission-swiss-requesting"));
+    EXPECT_TRUE(savePng(h.window(), "permission-swiss-requesting"));
 }

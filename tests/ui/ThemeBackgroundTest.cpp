@@ -43,46 +43,34 @@ int c255(double v)
 
 } // namespace
 
-TEST(UITheme, RawValuesAndUnknownFallBackToCyberpunk)
+TEST(UITheme, RawValuesAppearanceDimmingAndNames)
 {
-    EXPECT_EQ(themeFromRaw("swiss"), UITheme::Swiss);
-    EXPECT_EQ(themeFromRaw("oled"), UITheme::Oled);
-    EXPECT_EQ(themeFromRaw("glass"), UITheme::Glass);
-    EXPECT_EQ(themeFromRaw("cyberpunk"), UITheme::Cyberpunk);
+    struct Case {
+        const char *raw;
+        UITheme theme;
+        bool dark;
+        double dimming;
+        const char *name;
+    };
+    const Case cases[] = {
+        {"cyberpunk", UITheme::Cyberpunk, true, 0.5, "赛博朋克"},
+        {"swiss", UITheme::Swiss, false, 0.3, "极简瑞士"},
+        {"oled", UITheme::Oled, true, 0.5, "OLED 暗黑"},
+        {"glass", UITheme::Glass, false, 0.3, "玻璃拟态"},
+    };
+    ASSERT_EQ(allThemes().size(), std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case &c = cases[i];
+        SCOPED_TRACE(c.raw);
+        EXPECT_EQ(allThemes()[i], c.theme); // menu order
+        EXPECT_EQ(themeFromRaw(c.raw), c.theme);
+        EXPECT_EQ(isDarkAppearance(c.theme), c.dark);
+        EXPECT_EQ(customPictureDimming(c.theme), c.dimming);
+        EXPECT_EQ(displayName(c.theme), c.name);
+    }
+    // Anything else, even nearly right, is the default.
     for (const char *bad : {"", "Swiss", "cyberpunk ", "neon"})
         EXPECT_EQ(themeFromRaw(bad), UITheme::Cyberpunk) << bad;
-    EXPECT_EQ(customPictureDimming(themeFromRaw("neon")), 0.5);
-    EXPECT_EQ(customPictureDimming(UITheme::Swiss), 0.3);
-    EXPECT_EQ(customPictureDimming(UITheme::Glass), 0.3);
-    EXPECT_EQ(customPictureDimming(UITheme::Oled), 0.5);
-
-    EXPECT_TRUE(isDarkAppearance(UITheme::Cyberpunk));
-    EXPECT_FALSE(isDarkAppearance(UITheme::Swiss));
-    EXPECT_TRUE(isDarkAppearance(UITheme::Oled));
-    EXPECT_FALSE(isDarkAppearance(UITheme::Glass));
-
-    QStringList names;
-    for (UITheme t : allThemes())
-        names << displayName(t);
-    EXPECT_EQ(names, (QStringList{"赛博朋克", "极简瑞士", "OLED 暗黑", "玻璃拟态"}));
-}
-
-TEST(UITheme, PaletteAndGradients)
-{
-    EXPECT_EQ(palette(UITheme::Swiss).primary, QColor::fromRgbF(0.85f, 0.1f, 0.1f));
-    EXPECT_EQ(palette(UITheme::Oled).cardFill, QColor::fromRgbF(0.03f, 0.03f, 0.03f));
-    EXPECT_NEAR(palette(UITheme::Cyberpunk).stroke.alphaF(), 0.35, 0.01);
-    EXPECT_NEAR(palette(UITheme::Glass).stroke.alphaF(), 0.65, 0.01);
-    EXPECT_TRUE(palette(UITheme::Glass).cardIsMaterial);
-    EXPECT_FALSE(palette(UITheme::Swiss).cardIsMaterial);
-
-    const auto cyber = primaryGradientColors(UITheme::Cyberpunk);
-    ASSERT_EQ(cyber.size(), 3u);
-    EXPECT_EQ(cyber[0], palette(UITheme::Cyberpunk).primary);
-    EXPECT_EQ(cyber[1], palette(UITheme::Cyberpunk).tertiary);
-    EXPECT_EQ(cyber[2], palette(UITheme::Cyberpunk).secondary);
-    EXPECT_EQ(primaryGradientColors(UITheme::Swiss).back(), QColor::fromRgbF(0.55f, 0.08f, 0.08f));
-    EXPECT_EQ(primaryGradientColors(UITheme::Glass)[1], palette(UITheme::Glass).secondary);
 }
 
 TEST(UITheme, ModelFollowsStoredThemeAndStoresSelection)
@@ -183,7 +171,7 @@ protected:
     {
         time->setNow(Date::fromUnix(1'700'000'000.0));
     }
-    QByteArray jpeg(QColor c = Qt::darkCyan)
+    static QByteArray jpeg(QColor c = Qt::darkCyan)
     {
         QImage img(64, 32, QImage::Format_RGB32);
         img.fill(c);
@@ -201,23 +189,34 @@ protected:
     fake::FakeDesktopServices desktop;
 };
 
-TEST_F(BackgroundManagerTest, JpegStoredUnderPngNameAndShownAgainAfterRestart)
+TEST_F(BackgroundManagerTest, JpegStoredUnderPngNameShownAfterRestartAndUnreadableChoicesIgnored)
 {
     const QByteArray bytes = jpeg();
+    QString stored;
     {
         BackgroundManager m(&desktop);
         EXPECT_FALSE(m.hasCustomBackground());
         QSignalSpy spy(&m, &BackgroundManager::backgroundChanged);
         auto r = m.setBackground(bytes);
         ASSERT_TRUE(r.ok()) << r.error().message.toStdString();
-        EXPECT_EQ(r.value(), folder() + "/background-1700000000.png");
+        stored = r.value();
+        EXPECT_EQ(stored, folder() + "/background-1700000000.png");
         EXPECT_TRUE(m.hasCustomBackground());
         EXPECT_EQ(m.backgroundImage().size(), QSize(64, 32));
         EXPECT_GE(spy.count(), 1);
-        QFile f(r.value());
+        QFile f(stored);
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         EXPECT_EQ(f.readAll(), bytes); // bytes unchanged, whatever the name says
-        EXPECT_EQ(settings->string(Keys::CustomBackgroundImagePath), r.value());
+        EXPECT_EQ(settings->string(Keys::CustomBackgroundImagePath), stored);
+
+        // Bytes that are no picture are refused before anything is written,
+        // and a file that cannot be read changes nothing either.
+        time->advance(5);
+        EXPECT_FALSE(m.setBackground(QByteArray("plain text, not a picture")).ok());
+        EXPECT_FALSE(m.setBackgroundFromFile(QUrl::fromLocalFile(dir.filePath("nope.jpg"))));
+        EXPECT_TRUE(m.hasCustomBackground());
+        EXPECT_EQ(settings->string(Keys::CustomBackgroundImagePath), stored);
+        EXPECT_EQ(QDir(folder()).entryList(QDir::Files).size(), 1);
     }
     BackgroundManager restarted(&desktop);
     EXPECT_TRUE(restarted.hasCustomBackground());
@@ -247,52 +246,31 @@ TEST_F(BackgroundManagerTest, ThreePicturesLeaveThreeFilesAndClearKeepsThem)
 
 TEST_F(BackgroundManagerTest, BrokenOrMissingStoredPictureFallsBackAndKeepsKey)
 {
-    settings->setValue(Keys::CustomBackgroundImagePath, dir.filePath("missing.png"));
-    BackgroundManager missing(&desktop);
-    EXPECT_FALSE(missing.hasCustomBackground());
-    EXPECT_TRUE(settings->contains(Keys::CustomBackgroundImagePath));
-
-    QFile f(dir.filePath("text.png"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("not an image");
-    f.close();
-    settings->setValue(Keys::CustomBackgroundImagePath, f.fileName());
-    BackgroundManager notImage(&desktop);
-    EXPECT_FALSE(notImage.hasCustomBackground());
-    EXPECT_EQ(settings->string(Keys::CustomBackgroundImagePath), f.fileName());
+    QFile text(dir.filePath("text.png"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("not an image");
+    text.close();
+    for (const QString &path : {dir.filePath("missing.png"), text.fileName()}) {
+        SCOPED_TRACE(path.toStdString());
+        settings->setValue(Keys::CustomBackgroundImagePath, path);
+        BackgroundManager m(&desktop);
+        EXPECT_FALSE(m.hasCustomBackground());
+        EXPECT_EQ(settings->string(Keys::CustomBackgroundImagePath), path);
+    }
 }
 
-TEST_F(BackgroundManagerTest, UnreadableChoiceLeavesCurrentBackground)
+TEST_F(BackgroundManagerTest, MissingOrBlockedDataFolderMakesSaveFail)
 {
-    BackgroundManager m(&desktop);
-    auto first = m.setBackground(jpeg());
-    ASSERT_TRUE(first.ok());
-    time->advance(5);
-    // Bytes that are no picture: refused before anything is written.
-    auto bad = m.setBackground(QByteArray("plain text, not a picture"));
-    EXPECT_FALSE(bad.ok());
-    EXPECT_TRUE(m.hasCustomBackground());
-    EXPECT_EQ(settings->string(Keys::CustomBackgroundImagePath), first.value());
-    EXPECT_EQ(QDir(folder()).entryList(QDir::Files).size(), 1);
-    // A file that cannot be read.
-    EXPECT_FALSE(m.setBackgroundFromFile(QUrl::fromLocalFile(dir.filePath("nope.jpg"))));
-    EXPECT_TRUE(m.hasCustomBackground());
-}
-
-TEST_F(BackgroundManagerTest, NoApplicationDataFolderMakesSaveFail)
-{
-    fake::FakeDesktopServices none(dir.filePath("Desktop"), QString(), QString());
-    BackgroundManager m(&none);
-    auto r = m.setBackground(jpeg());
-    EXPECT_FALSE(r.ok());
-    EXPECT_FALSE(m.hasCustomBackground());
-    EXPECT_FALSE(settings->contains(Keys::CustomBackgroundImagePath));
-
-    // A folder that cannot be created (a file sits where it should be).
+    // No application-data folder, or one that cannot be created (a file sits where it should be).
     QFile blocker(dir.filePath("blocked"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    fake::FakeDesktopServices blocked(dir.filePath("Desktop"), blocker.fileName(), QString());
-    BackgroundManager b(&blocked);
-    EXPECT_FALSE(b.setBackground(jpeg()).ok());
+    for (const QString &data : {QString(), blocker.fileName()}) {
+        SCOPED_TRACE(data.toStdString());
+        fake::FakeDesktopServices services(dir.filePath("Desktop"), data, QString());
+        BackgroundManager m(&services);
+        EXPECT_FALSE(m.setBackground(jpeg()).ok());
+        EXPECT_FALSE(m.hasCustomBackground());
+        EXPECT_FALSE(settings->contains(Keys::CustomBackgroundImagePath));
+    }
 }

@@ -1,7 +1,7 @@
 // The translation settings sheet: stored values written as they change, the
 // glossary section's add/conflict/suggestion/import/delete paths, the engine
 // picker and the local translation service line.
-#include "WindowTestHarness.h"
+#include "UiHarness.h"
 #include "platform/Settings.h"
 #include "ui/TranslationSettingsModel.h"
 
@@ -16,124 +16,114 @@ using namespace vox::test;
 
 namespace {
 
-QString key(const char *k)
-{
-    return QString::fromLatin1(k);
-}
-
 struct SettingsFixture : ::testing::Test {
     WindowHarness h;
     TranslationSettingsModel *model = nullptr;
 
     void open()
     {
-        ASSERT_NE(h.load(QStringLiteral("TranslationSettingsView.qml"), QSize(500, 560)), nullptr)
-            << h.lastError.toStdString();
+        ASSERT_NE(h.load("TranslationSettingsView.qml", QSize(500, 560)), nullptr) << h.lastError.toStdString();
         model = h.view->property("model").value<TranslationSettingsModel *>();
         ASSERT_NE(model, nullptr);
     }
-    QString field(const char *name) const { return h.text(QString::fromLatin1(name)); }
+    bool enabled(const char *name) const { return h.find(name)->isEnabled(); }
 };
 
 TranslationEntry entry(const QString &source)
 {
-    return TranslationEntry(Date::fromUnix(1'780'000'000.0), source, QStringLiteral("译文"), 1);
+    return TranslationEntry(Date::fromUnix(1'780'000'000.0), source, "译文", 1);
 }
 
 } // namespace
 
 TEST_F(SettingsFixture, StoredCountIsClampedWhenTheSheetOpens)
 {
-    h.store->setValue(key(Keys::VisibleTranslationCount), 0);
+    h.store->setValue(Keys::VisibleTranslationCount, 0);
     open();
-    EXPECT_EQ(h.store->integer(key(Keys::VisibleTranslationCount)), 1);
-    EXPECT_EQ(field("countLabel"), QStringLiteral("主界面显示最近 1 条"));
-    EXPECT_FALSE(h.find(QStringLiteral("countDown"))->isEnabled());
-    h.click(QStringLiteral("countUp"));
-    EXPECT_EQ(h.store->integer(key(Keys::VisibleTranslationCount)), 2);
+    EXPECT_EQ(h.store->integer(Keys::VisibleTranslationCount), 1);
+    EXPECT_EQ(h.text("countLabel"), "主界面显示最近 1 条");
+    EXPECT_FALSE(enabled("countDown"));
+    h.click("countUp");
+    EXPECT_EQ(h.store->integer(Keys::VisibleTranslationCount), 2);
     model->setVisibleTranslationCount(500);
-    EXPECT_EQ(h.store->integer(key(Keys::VisibleTranslationCount)), 100);
+    EXPECT_EQ(h.store->integer(Keys::VisibleTranslationCount), 100);
     h.settle();
-    EXPECT_FALSE(h.find(QStringLiteral("countUp"))->isEnabled());
+    EXPECT_FALSE(enabled("countUp"));
 }
 
-TEST_F(SettingsFixture, SubjectIsStoredTrimmedOnEveryChange)
+TEST_F(SettingsFixture, SubjectAndKeyAreStoredTrimmedAndOnlyTheSubjectCanBeEmptied)
 {
+    h.store->setValue(Keys::DeepSeekApiKey, "sk-old");
     open();
-    h.typeInto(QStringLiteral("subjectField"), QStringLiteral("  线性代数 "));
-    EXPECT_EQ(h.store->string(key(Keys::CourseSubject)), QStringLiteral("线性代数"));
-    EXPECT_EQ(field("subjectField"), QStringLiteral("  线性代数 ")); // the field keeps what was typed
-    h.clearField(QStringLiteral("subjectField"));
-    EXPECT_TRUE(h.store->contains(key(Keys::CourseSubject)));
-    EXPECT_EQ(h.store->string(key(Keys::CourseSubject)), QString());
-}
+    h.typeInto("subjectField", "  线性代数 ");
+    EXPECT_EQ(h.store->string(Keys::CourseSubject), "线性代数");
+    EXPECT_EQ(h.text("subjectField"), "  线性代数 "); // the field keeps what was typed
+    h.clearField("subjectField");
+    EXPECT_TRUE(h.store->contains(Keys::CourseSubject));
+    EXPECT_EQ(h.store->string(Keys::CourseSubject), QString());
 
-TEST_F(SettingsFixture, ApiKeyIsWrittenTrimmedAndNeverEmptied)
-{
-    h.store->setValue(key(Keys::DeepSeekApiKey), QStringLiteral("sk-old"));
-    open();
-    EXPECT_EQ(field("apiKeyField"), QStringLiteral("sk-old"));
-    h.clearField(QStringLiteral("apiKeyField"));
-    EXPECT_EQ(h.store->string(key(Keys::DeepSeekApiKey)), QStringLiteral("sk-old"));
-    h.typeInto(QStringLiteral("apiKeyField"), QStringLiteral("  sk-new\t"));
-    EXPECT_EQ(h.store->string(key(Keys::DeepSeekApiKey)), QStringLiteral("sk-new"));
+    EXPECT_EQ(h.text("apiKeyField"), "sk-old");
+    h.clearField("apiKeyField");
+    EXPECT_EQ(h.store->string(Keys::DeepSeekApiKey), "sk-old");
+    h.typeInto("apiKeyField", "  sk-new\t");
+    EXPECT_EQ(h.store->string(Keys::DeepSeekApiKey), "sk-new");
 }
 
 TEST_F(SettingsFixture, EnginePickerSetsTheEngineWithoutStoringIt)
 {
     open();
-    h.click(QStringLiteral("engine_deepseek"));
-    EXPECT_EQ(h.engine.translationEngine, QStringLiteral("deepseek"));
-    h.click(QStringLiteral("engine_system"));
-    EXPECT_EQ(h.engine.translationEngine, QStringLiteral("system"));
+    h.click("engine_deepseek");
+    EXPECT_EQ(h.engine.translationEngine, "deepseek");
+    h.click("engine_system");
+    EXPECT_EQ(h.engine.translationEngine, "system");
     for (const QString &k : h.store->keys())
-        EXPECT_FALSE(k.contains(QStringLiteral("engine"))) << k.toStdString();
-    EXPECT_FALSE(field("engineCaption").contains(QStringLiteral("macOS")));
+        EXPECT_FALSE(k.contains("engine")) << k.toStdString();
+    EXPECT_FALSE(h.text("engineCaption").contains("macOS"));
 }
 
 TEST_F(SettingsFixture, AddingTrimsThePairAndEmptiesBothFields)
 {
     open();
-    EXPECT_FALSE(h.find(QStringLiteral("addTermButton"))->isEnabled());
-    h.typeInto(QStringLiteral("newSourceField"), QStringLiteral("  gradient  "));
-    EXPECT_FALSE(h.find(QStringLiteral("addTermButton"))->isEnabled());
-    h.typeInto(QStringLiteral("newTargetField"), QStringLiteral(" 梯度\n"));
-    ASSERT_TRUE(h.find(QStringLiteral("addTermButton"))->isEnabled());
-    h.click(QStringLiteral("addTermButton"));
+    EXPECT_FALSE(enabled("addTermButton"));
+    h.typeInto("newSourceField", "  gradient  ");
+    EXPECT_FALSE(enabled("addTermButton"));
+    h.typeInto("newTargetField", " 梯度\n");
+    ASSERT_TRUE(enabled("addTermButton"));
+    h.click("addTermButton");
     ASSERT_EQ(h.glossary->terms().size(), 1u);
-    EXPECT_EQ(h.glossary->terms()[0].source, QStringLiteral("gradient"));
-    EXPECT_EQ(h.glossary->terms()[0].target, QStringLiteral("梯度"));
-    EXPECT_EQ(field("newSourceField"), QString());
-    EXPECT_EQ(field("newTargetField"), QString());
-    EXPECT_EQ(field("termCount"), QStringLiteral("1 条"));
-    EXPECT_FALSE(h.shown(QStringLiteral("emptyGlossary")));
+    EXPECT_EQ(h.glossary->terms()[0].source, "gradient");
+    EXPECT_EQ(h.glossary->terms()[0].target, "梯度");
+    EXPECT_EQ(h.text("newSourceField"), QString());
+    EXPECT_EQ(h.text("newTargetField"), QString());
+    EXPECT_EQ(h.text("termCount"), "1 条");
+    EXPECT_FALSE(h.shown("emptyGlossary"));
 }
 
 TEST_F(SettingsFixture, ConflictMessageStaysUntilTheNextAddOrChip)
 {
-    h.glossary->add(QStringLiteral("gradient"), QStringLiteral("梯度"));
-    h.engine.setEntries({entry(QStringLiteral("The descent follows the descent direction"))});
+    h.glossary->add("gradient", "梯度");
+    h.engine.setEntries({entry("The descent follows the descent direction")});
     open();
-    model->setNewSource(QStringLiteral("slope"));
-    model->setNewTarget(QStringLiteral("梯度"));
+    model->setNewSource("slope");
+    model->setNewTarget("梯度");
     model->addTerm();
-    const QString conflict = QStringLiteral("译文「梯度」已被「gradient」使用，请确认是否要与现有术语区分。");
+    const QString conflict = "译文「梯度」已被「gradient」使用，请确认是否要与现有术语区分。";
     EXPECT_EQ(model->conflictMessage(), conflict);
     EXPECT_EQ(h.glossary->terms().size(), 1u); // not added
     h.settle();
-    EXPECT_TRUE(h.shown(QStringLiteral("conflictMessage")));
+    EXPECT_TRUE(h.shown("conflictMessage"));
     // Typing keeps it.
-    model->setNewTarget(QStringLiteral("斜率"));
+    model->setNewTarget("斜率");
     EXPECT_EQ(model->conflictMessage(), conflict);
     // A chip clears it and fills the English field.
-    h.click(QStringLiteral("chip_descent"));
+    h.click("chip_descent");
     EXPECT_EQ(model->conflictMessage(), QString());
-    EXPECT_EQ(field("newSourceField"), QStringLiteral("descent"));
+    EXPECT_EQ(h.text("newSourceField"), "descent");
 
-    model->setNewSource(QStringLiteral("Gradient"));
+    model->setNewSource("Gradient");
     model->addTerm();
-    EXPECT_EQ(model->conflictMessage(), QStringLiteral("该英文词汇已在术语表中（同一原文映射到不同译文会降低一致性）。"));
-    model->setNewSource(QStringLiteral("slope"));
+    EXPECT_EQ(model->conflictMessage(), "该英文词汇已在术语表中（同一原文映射到不同译文会降低一致性）。");
+    model->setNewSource("slope");
     model->addTerm(); // 斜率 is free: added, message cleared
     EXPECT_EQ(model->conflictMessage(), QString());
     EXPECT_EQ(h.glossary->terms().size(), 2u);
@@ -142,27 +132,27 @@ TEST_F(SettingsFixture, ConflictMessageStaysUntilTheNextAddOrChip)
 TEST_F(SettingsFixture, SuggestionChipsComeFromTheCurrentTranslations)
 {
     open();
-    EXPECT_FALSE(h.shown(QStringLiteral("candidateSection")));
+    EXPECT_FALSE(h.shown("candidateSection"));
     EXPECT_TRUE(model->candidates().isEmpty());
 
-    h.glossary->add(QStringLiteral("Matrix"), QStringLiteral("矩阵"));
-    h.engine.setEntries({entry(QStringLiteral("The matrix and the eigenvalue")),
-                         entry(QStringLiteral("Every eigenvalue of a matrix; eigenvalue again"))});
+    h.glossary->add("Matrix", "矩阵");
+    h.engine.setEntries({entry("The matrix and the eigenvalue"),
+                         entry("Every eigenvalue of a matrix; eigenvalue again")});
     h.settle();
-    ASSERT_TRUE(h.shown(QStringLiteral("candidateSection")));
+    ASSERT_TRUE(h.shown("candidateSection"));
     const QVariantList c = model->candidates();
     ASSERT_FALSE(c.isEmpty());
-    EXPECT_EQ(c[0].toMap().value(QStringLiteral("label")).toString(), QStringLiteral("eigenvalue ×3"));
-    EXPECT_EQ(c[0].toMap().value(QStringLiteral("help")).toString(), QStringLiteral("填入「eigenvalue」（本节课出现 3 次）"));
+    EXPECT_EQ(c[0].toMap().value("label").toString(), "eigenvalue ×3");
+    EXPECT_EQ(c[0].toMap().value("help").toString(), "填入「eigenvalue」（本节课出现 3 次）");
     for (const QVariant &v : c)
-        EXPECT_NE(v.toMap().value(QStringLiteral("word")).toString(), QStringLiteral("matrix"));
+        EXPECT_NE(v.toMap().value("word").toString(), "matrix");
     EXPECT_LE(c.size(), 8);
 }
 
 TEST_F(SettingsFixture, ImportReportsBothOutcomes)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("terms.md"));
+    const QString path = dir.filePath("terms.md");
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("| 英文 | 中文 | 注释 |\n|---|---|---|\n| gradient | 梯度 | |\n| matrix | 矩阵 | 线代 |\n");
@@ -171,45 +161,45 @@ TEST_F(SettingsFixture, ImportReportsBothOutcomes)
     model->importGlossary(QUrl()); // cancelled chooser
     EXPECT_EQ(model->importMessage(), QString());
     model->importGlossary(QUrl::fromLocalFile(path));
-    EXPECT_EQ(model->importMessage(), QStringLiteral("导入成功：新增 2 条术语。"));
+    EXPECT_EQ(model->importMessage(), "导入成功：新增 2 条术语。");
     model->importGlossary(QUrl::fromLocalFile(path));
     h.settle();
-    EXPECT_EQ(field("importMessage"), QStringLiteral("没有导入任何术语（文件为空、格式不符或术语已存在）。"));
-    EXPECT_TRUE(h.shown(QStringLiteral("importMessage")));
-    model->importGlossary(QUrl::fromLocalFile(dir.filePath(QStringLiteral("missing.md"))));
-    EXPECT_EQ(model->importMessage(), QStringLiteral("没有导入任何术语（文件为空、格式不符或术语已存在）。"));
+    EXPECT_EQ(h.text("importMessage"), "没有导入任何术语（文件为空、格式不符或术语已存在）。");
+    EXPECT_TRUE(h.shown("importMessage"));
+    model->importGlossary(QUrl::fromLocalFile(dir.filePath("missing.md")));
+    EXPECT_EQ(model->importMessage(), "没有导入任何术语（文件为空、格式不符或术语已存在）。");
 }
 
 TEST_F(SettingsFixture, DeleteAndClearAll)
 {
-    h.glossary->add(QStringLiteral("gradient"), QStringLiteral("梯度"));
-    h.glossary->add(QStringLiteral("matrix"), QStringLiteral("矩阵"));
+    h.glossary->add("gradient", "梯度");
+    h.glossary->add("matrix", "矩阵");
     open();
-    EXPECT_TRUE(h.find(QStringLiteral("clearAllButton"))->isEnabled());
-    h.click(QStringLiteral("deleteTerm_gradient"));
+    EXPECT_TRUE(enabled("clearAllButton"));
+    h.click("deleteTerm_gradient");
     ASSERT_EQ(h.glossary->terms().size(), 1u);
-    EXPECT_EQ(h.glossary->terms()[0].source, QStringLiteral("matrix"));
-    h.click(QStringLiteral("clearAllButton"));
+    EXPECT_EQ(h.glossary->terms()[0].source, "matrix");
+    h.click("clearAllButton");
     EXPECT_TRUE(h.glossary->terms().empty());
-    EXPECT_TRUE(h.shown(QStringLiteral("emptyGlossary")));
-    EXPECT_FALSE(h.find(QStringLiteral("clearAllButton"))->isEnabled());
+    EXPECT_TRUE(h.shown("emptyGlossary"));
+    EXPECT_FALSE(enabled("clearAllButton"));
 }
 
 TEST_F(SettingsFixture, LocalServiceLineSaysWhetherItAnswers)
 {
     QHttpServer server;
-    server.route(QStringLiteral("/languages"), [] {
+    server.route("/languages", [] {
         return QHttpServerResponse("application/json",
                                    QByteArray(R"([{"code":"en","name":"English","targets":["en","zh"]},)"
                                               R"({"code":"zh","name":"Chinese","targets":["en","zh"]}])"));
     });
     const quint16 port = server.listen(QHostAddress::LocalHost);
     ASSERT_NE(port, 0);
-    h.store->setValue(key(Keys::LocalTranslationUrl), QStringLiteral("http://127.0.0.1:%1").arg(port));
+    h.store->setValue(Keys::LocalTranslationUrl, QStringLiteral("http://127.0.0.1:%1").arg(port));
     open();
     ASSERT_TRUE(waitFor([&] { return model->serviceState() != TranslationSettingsModel::Checking; }));
     EXPECT_EQ(model->serviceState(), TranslationSettingsModel::Answering) << model->serviceStatus().toStdString();
-    EXPECT_TRUE(field("serviceStatus").startsWith(QStringLiteral("本地翻译服务已连接")));
+    EXPECT_TRUE(h.text("serviceStatus").startsWith("本地翻译服务已连接"));
 
     // A port nobody listens on.
     QTcpServer probe;
@@ -217,33 +207,27 @@ TEST_F(SettingsFixture, LocalServiceLineSaysWhetherItAnswers)
     const quint16 dead = probe.serverPort();
     probe.close();
     model->setLocalTranslationUrl(QStringLiteral("  http://127.0.0.1:%1 ").arg(dead));
-    EXPECT_EQ(h.store->string(key(Keys::LocalTranslationUrl)), QStringLiteral("http://127.0.0.1:%1").arg(dead));
+    EXPECT_EQ(h.store->string(Keys::LocalTranslationUrl), QStringLiteral("http://127.0.0.1:%1").arg(dead));
     ASSERT_TRUE(waitFor([&] { return model->serviceState() != TranslationSettingsModel::Checking; }));
     EXPECT_EQ(model->serviceState(), TranslationSettingsModel::NotAnswering);
-    EXPECT_TRUE(field("serviceStatus").startsWith(QStringLiteral("本地翻译服务未响应")));
+    EXPECT_TRUE(h.text("serviceStatus").startsWith("本地翻译服务未响应"));
 }
 
-TEST(SettingsScreenshots, EveryTheme)
+TEST_F(SettingsFixture, ScreenshotsInEveryTheme)
 {
-    for (const char *theme : {"cyberpunk", "swiss", "oled", "glass"}) {
-        WindowHarness h;
-        h.store->setValue(QString::fromLatin1(Keys::UiTheme), QString::fromLatin1(theme));
-        h.theme = std::make_unique<ThemeModel>();
-        h.app.theme = h.theme.get();
-        h.glossary->add(QStringLiteral("gradient descent"), QStringLiteral("梯度下降"));
-        h.glossary->add(QStringLiteral("eigenvalue"), QStringLiteral("特征值"));
-        h.engine.setEntries({entry(QStringLiteral("The derivative of the function gives the derivative slope")),
-                             entry(QStringLiteral("Integration reverses differentiation; integration by parts"))});
-        ASSERT_NE(h.load(QStringLiteral("TranslationSettingsView.qml"), QSize(500, 560)), nullptr)
-            << h.lastError.toStdString();
-        auto *m = h.view->property("model").value<TranslationSettingsModel *>();
-        m->setNewSource(QStringLiteral("slope"));
-        m->setNewTarget(QStringLiteral("梯度下降"));
-        m->addTerm();
-        EXPECT_TRUE(h.savePng(h.window, QStringLiteral("settings-%1.png").arg(QString::fromLatin1(theme))));
+    h.glossary->add("gradient descent", "梯度下降");
+    h.glossary->add("eigenvalue", "特征值");
+    h.engine.setEntries({entry("The derivative of the function gives the derivative slope"),
+                         entry("Integration reverses differentiation; integration by parts")});
+    for (const char *theme : kThemes) {
+        h.store->setValue(Keys::UiTheme, theme);
+        open();
+        model->setNewSource("slope");
+        model->setNewTarget("梯度下降");
+        model->addTerm();
+        EXPECT_TRUE(savePng(h.window, QStringLiteral("settings-%1").arg(theme)));
         // Scrolled to the glossary.
-        if (auto *flick = h.find(QStringLiteral("settingsScroll")))
-            flick->setProperty("contentY", 420);
-        EXPECT_TRUE(h.savePng(h.window, QStringLiteral("settings-%1-glossary.png").arg(QString::fromLatin1(theme))));
+        h.find("settingsScroll")->setProperty("contentY", 420);
+        EXPECT_TRUE(savePng(h.window, QStringLiteral("settings-%1-glossary").arg(theme)));
     }
 }

@@ -1,39 +1,154 @@
 #include "UiHarness.h"
 
+#include "ui/WindowQmlTypes.h"
+
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QQmlApplicationEngine>
+#include <QQmlComponent>
+#include <QQmlContext>
 #include <QTest>
+#include <algorithm>
 
 namespace vox::test {
 
 namespace {
+
+// Items reached through the item tree and through the object tree (popups
+// and their contents are object children only).
 void collect(QObject *root, const QString &name, QList<QQuickItem *> &out)
 {
-    for (QObject *c : root->children()) {
+    QObjectList children = root->children();
+    if (auto *it = qobject_cast<QQuickItem *>(root))
+        for (QQuickItem *c : it->childItems())
+            if (!children.contains(c))
+                children.append(c);
+    for (QObject *c : children) {
         if (auto *it = qobject_cast<QQuickItem *>(c); it && c->objectName() == name && !out.contains(it))
             out.append(it);
         collect(c, name, out);
     }
-    if (auto *it = qobject_cast<QQuickItem *>(root)) {
-        for (QQuickItem *c : it->childItems()) {
-            if (c->objectName() == name && !out.contains(c))
-                out.append(c);
-            collect(c, name, out);
-        }
+}
+
+void scrollIntoView(QQuickItem *item)
+{
+    for (QQuickItem *p = item->parentItem(); p; p = p->parentItem()) {
+        auto *content = p->inherits("QQuickFlickable") ? p->property("contentItem").value<QQuickItem *>() : nullptr;
+        if (!content)
+            continue;
+        const QPointF pos = item->mapToItem(content, QPointF(0, 0));
+        const double top = p->property("contentY").toDouble();
+        if (pos.y() >= top && pos.y() + item->height() <= top + p->height())
+            continue; // already in view
+        const double maxY = std::max(0.0, p->property("contentHeight").toDouble() - p->height());
+        p->setProperty("contentY", std::clamp(pos.y() - 20, 0.0, maxY));
     }
 }
+
+void focusField(QQuickItem *field)
+{
+    field->window()->requestActivate();
+    field->forceActiveFocus();
+}
+
 } // namespace
+
+void settle(int ms)
+{
+    QCoreApplication::processEvents();
+    QTest::qWait(ms);
+}
+
+void click(QQuickItem *item)
+{
+    if (!item)
+        return;
+    scrollIntoView(item);
+    settle();
+    const QPointF c = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+    QTest::mouseClick(item->window(), Qt::LeftButton, Qt::NoModifier, c.toPoint());
+    settle();
+}
+
+bool savePng(QQuickWindow *window, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("VOX_BUILD_DIR", QDir::tempPath()) + QStringLiteral("/ui-screenshots");
+    QDir().mkpath(dir);
+    settle(400); // let the 0.3 s fades finish
+    return window->grabWindow().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+}
+
+TranslationEntry makeEntry(int n, const QString &source, const QString &target)
+{
+    const QDateTime base(QDate(2026, 3, 2), QTime(9, 0, 0));
+    return TranslationEntry(Date::fromQDateTime(base.addSecs(n)),
+                            source.isEmpty() ? QStringLiteral("Sentence number %1.").arg(n) : source,
+                            target.isEmpty() ? QStringLiteral("第 %1 句。").arg(n) : target, n);
+}
+
+QList<QQuickItem *> Harness::findAll(const QString &name, QQuickItem *root) const
+{
+    QList<QQuickItem *> out;
+    for (QObject *r : root ? QList<QObject *>{root} : roots())
+        collect(r, name, out);
+    return out;
+}
+
+QQuickItem *Harness::find(const QString &name, QQuickItem *root) const
+{
+    const auto all = findAll(name, root);
+    for (QQuickItem *i : all)
+        if (i->isVisible())
+            return i;
+    return all.isEmpty() ? nullptr : all.first();
+}
+
+bool Harness::shown(const QString &name) const
+{
+    QQuickItem *i = find(name);
+    if (!i)
+        return false;
+    for (QQuickItem *p = i; p; p = p->parentItem())
+        if (!p->isVisible())
+            return false;
+    return true;
+}
+
+QString Harness::text(const QString &name) const
+{
+    QQuickItem *i = find(name);
+    return i ? i->property("text").toString() : QString();
+}
+
+void Harness::typeInto(const QString &name, const QString &text)
+{
+    QQuickItem *field = find(name);
+    focusField(field);
+    for (QChar ch : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+        QCoreApplication::sendEvent(field->window(), &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+        QCoreApplication::sendEvent(field->window(), &release);
+    }
+    settle();
+}
+
+void Harness::clearField(const QString &name)
+{
+    QQuickItem *field = find(name);
+    focusField(field);
+    QTest::keyClick(field->window(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(field->window(), Qt::Key_Backspace);
+    settle();
+}
 
 UiHarness::UiHarness(bool granted, QSize size)
 {
-    QDir(dirs.path()).mkpath(QStringLiteral("Desktop"));
-    QDir(dirs.path()).mkpath(QStringLiteral("data"));
-    QDir(dirs.path()).mkpath(QStringLiteral("Pictures"));
-    desktop = std::make_shared<fake::FakeDesktopServices>(dirs.filePath(QStringLiteral("Desktop")),
-                                                         dirs.filePath(QStringLiteral("data")),
-                                                         dirs.filePath(QStringLiteral("Pictures")));
+    for (const char *sub : {"Desktop", "data", "Pictures"})
+        QDir(dirs.path()).mkpath(QString::fromLatin1(sub));
+    desktop = std::make_shared<fake::FakeDesktopServices>(dirs.filePath("Desktop"), dirs.filePath("data"),
+                                                         dirs.filePath("Pictures"));
     m_platform.desktop = desktop;
 
     AppModels models;
@@ -52,7 +167,7 @@ UiHarness::UiHarness(bool granted, QSize size)
     if (QQuickWindow *w = window()) {
         w->resize(size);
         w->show();
-        QTest::qWaitForWindowExposed(w);
+        (void)QTest::qWaitForWindowExposed(w);
     }
     settle();
 }
@@ -62,72 +177,11 @@ UiHarness::~UiHarness()
     m_app.reset();
 }
 
-QList<QQuickItem *> UiHarness::items(const QString &objectName) const
+QList<QObject *> UiHarness::roots() const
 {
-    QList<QQuickItem *> out;
     if (!window())
-        return out;
-    collect(window()->contentItem(), objectName, out);
-    for (QObject *root : m_app->qmlEngine()->rootObjects())
-        collect(root, objectName, out);
-    return out;
-}
-
-QQuickItem *UiHarness::item(const QString &objectName) const
-{
-    const auto all = items(objectName);
-    for (QQuickItem *i : all)
-        if (i->isVisible())
-            return i;
-    return all.isEmpty() ? nullptr : all.first();
-}
-
-bool UiHarness::shown(const QString &objectName) const
-{
-    QQuickItem *i = item(objectName);
-    if (!i)
-        return false;
-    for (QQuickItem *p = i; p; p = p->parentItem())
-        if (!p->isVisible())
-            return false;
-    return true;
-}
-
-QString UiHarness::text(const QString &objectName) const
-{
-    QQuickItem *i = item(objectName);
-    return i ? i->property("text").toString() : QString();
-}
-
-void UiHarness::click(QQuickItem *i)
-{
-    if (!i)
-        return;
-    const QPointF c = i->mapToScene(QPointF(i->width() / 2, i->height() / 2));
-    QTest::mouseClick(i->window(), Qt::LeftButton, Qt::NoModifier, c.toPoint());
-    settle();
-}
-
-void UiHarness::settle(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    do {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    } while (t.elapsed() < ms);
-}
-
-QImage UiHarness::grab()
-{
-    settle(400); // let the 0.3 s fades finish
-    return window()->grabWindow();
-}
-
-bool UiHarness::savePng(const QString &name)
-{
-    const QString dir = qEnvironmentVariable("VOX_BUILD_DIR", QDir::tempPath()) + QStringLiteral("/ui-screenshots");
-    QDir().mkpath(dir);
-    return grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+        return {};
+    return QList<QObject *>{window()->contentItem()} + m_app->qmlEngine()->rootObjects();
 }
 
 void UiHarness::setDevices(std::initializer_list<std::pair<QString, QString>> list, const QString &selected)
@@ -140,12 +194,56 @@ void UiHarness::setDevices(std::initializer_list<std::pair<QString, QString>> li
     settle();
 }
 
-TranslationEntry makeEntry(int n, const QString &source, const QString &target)
+WindowHarness::WindowHarness()
 {
-    const QDateTime base(QDate(2026, 3, 2), QTime(9, 0, 0));
-    return TranslationEntry(Date::fromQDateTime(base.addSecs(n)),
-                            source.isEmpty() ? QStringLiteral("Sentence number %1.").arg(n) : source,
-                            target.isEmpty() ? QStringLiteral("第 %1 句。").arg(n) : target, n);
+    fakePlatform.install();
+    registerQmlTypes();
+    registerWindowQmlTypes();
+    glossary = std::make_unique<GlossaryManager>();
+    theme = std::make_unique<ThemeModel>();
+    app.engine = &engine;
+    app.glossary = glossary.get();
+    app.theme = theme.get();
+    qml.rootContext()->setContextProperty(QStringLiteral("app"), &app);
+}
+
+WindowHarness::~WindowHarness()
+{
+    close();
+}
+
+QQuickItem *WindowHarness::load(const QString &file, QSize size, const QVariantMap &initial)
+{
+    close();
+    window = new QQuickWindow;
+    window->resize(size);
+    window->setColor(theme->panelBackground());
+    QQmlComponent c(&qml, QUrl(QStringLiteral("qrc:/qt/qml/Voxleaf/qml/") + file));
+    QObject *o = c.createWithInitialProperties(initial);
+    if (!o) {
+        lastError = c.errorString();
+        return nullptr;
+    }
+    view = qobject_cast<QQuickItem *>(o);
+    view->setParentItem(window->contentItem());
+    view->setSize(QSizeF(size));
+    window->show();
+    (void)QTest::qWaitForWindowExposed(window);
+    settle();
+    return view;
+}
+
+void WindowHarness::close()
+{
+    delete view;
+    delete window;
+    view = nullptr;
+    window = nullptr;
+}
+
+QList<QObject *> WindowHarness::roots() const
+{
+    return window ? QList<QObject *>{window->contentItem()} : QList<QObject *>{};
 }
 
 } // namespace vox::test

@@ -1,12 +1,19 @@
 #pragma once
-// The main window loaded offscreen with the fake platform and stand-in
-// models, plus helpers to find, click and grab items.
+// Views loaded offscreen for the tests: UiHarness is the main window over a
+// fake platform and the stand-in models; WindowHarness loads one secondary
+// view (settings, history, course review; the floating subtitle window goes
+// through its controller) with a small `app` object in the root context: the
+// theme, a stand-in engine and a real glossary over the temporary store.
 #include "FakeModels.h"
+#include "glossary/GlossaryManager.h"
 #include "platform/Platform.h"
 #include "platform/fake/FakeDesktopServices.h"
+#include "platform/fake/FakePlatform.h"
 #include "support/TestEnv.h"
+#include "ui/UITheme.h"
 #include "ui/VoxleafApp.h"
 
+#include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTemporaryDir>
@@ -14,43 +21,101 @@
 
 namespace vox::test {
 
-class UiHarness {
+inline const char *const kThemes[] = {"cyberpunk", "swiss", "oled", "glass"};
+
+// Lets the event loop run for `ms` milliseconds.
+void settle(int ms = 30);
+// Scrolls the item into view in every enclosing Flickable, clicks its centre and settles.
+void click(QQuickItem *item);
+// Saves the window to <build>/ui-screenshots/<name>.png once the fades are over.
+bool savePng(QQuickWindow *window, const QString &name);
+// A TranslationEntry `n` seconds after 09:00 local time on a fixed day.
+TranslationEntry makeEntry(int n, const QString &source = {}, const QString &target = {});
+
+// Finding items by objectName and typing into them.
+class Harness {
+public:
+    virtual ~Harness() = default;
+
+    // Every item of that name under `root` (by default the whole window).
+    QList<QQuickItem *> findAll(const QString &name, QQuickItem *root = nullptr) const;
+    // The first visible one of them, else the first.
+    QQuickItem *find(const QString &name, QQuickItem *root = nullptr) const;
+    // The item and all its ancestors are visible.
+    bool shown(const QString &name) const;
+    QString text(const QString &name) const;
+    void click(QQuickItem *item) { test::click(item); }
+    void click(const QString &name) { test::click(find(name)); }
+    // Focuses the field and types `text` (any characters) into it.
+    void typeInto(const QString &name, const QString &text);
+    // Selects everything in the field and deletes it.
+    void clearField(const QString &name);
+    void settle(int ms = 30) const { test::settle(ms); }
+
+protected:
+    virtual QList<QObject *> roots() const = 0;
+};
+
+class UiHarness : public Harness {
 public:
     // Builds the models and loads the window (after the caller stored any
     // settings it wants the first start to see).
     explicit UiHarness(bool granted = true, QSize size = QSize(560, 440));
-    ~UiHarness();
+    ~UiHarness() override;
 
     QQuickWindow *window() const { return m_app->mainWindow(); }
     AppController *app() const { return m_app->controller(); }
     VoxleafApp *voxleaf() const { return m_app.get(); }
-
-    // Item of that objectName anywhere under the window (first found).
-    QQuickItem *item(const QString &objectName) const;
-    QList<QQuickItem *> items(const QString &objectName) const;
-    // Visible from the root: the item and all its ancestors are visible.
-    bool shown(const QString &objectName) const;
-    QString text(const QString &objectName) const;
-    void click(QQuickItem *item);
-    void click(const QString &objectName) { click(item(objectName)); }
-    void settle(int ms = 30);
-    QImage grab();
-    bool savePng(const QString &name);
-
     void setDevices(std::initializer_list<std::pair<QString, QString>> devices, const QString &selected);
 
     FakeEngine *engine;
     FakeDeviceManager *devices;
     FakePermissionManager *permissions;
     std::shared_ptr<fake::FakeDesktopServices> desktop;
-    QTemporaryDir dirs;
+    QTemporaryDir dirs; // Desktop, data and Pictures
+
+protected:
+    QList<QObject *> roots() const override;
 
 private:
     Platform m_platform;
     std::unique_ptr<VoxleafApp> m_app;
 };
 
-// A TranslationEntry whose timestamp is `secondsIntoDay` after local midnight of a fixed day.
-TranslationEntry makeEntry(int n, const QString &source = {}, const QString &target = {});
+class WindowApp : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QObject *engine MEMBER engine CONSTANT)
+    Q_PROPERTY(QObject *glossary MEMBER glossary CONSTANT)
+    Q_PROPERTY(vox::ThemeModel *theme MEMBER theme CONSTANT)
+public:
+    QObject *engine = nullptr;
+    QObject *glossary = nullptr;
+    ThemeModel *theme = nullptr;
+};
+
+class WindowHarness : public Harness {
+public:
+    WindowHarness();
+    ~WindowHarness() override;
+
+    // Loads a view file of the module into a new window of the given size
+    // (closing the one loaded before); null with `lastError` on failure.
+    QQuickItem *load(const QString &file, QSize size, const QVariantMap &initial = {});
+    void close();
+
+    ScopedSettings store;
+    fake::FakePlatform fakePlatform;
+    FakeEngine engine;
+    std::unique_ptr<GlossaryManager> glossary;
+    std::unique_ptr<ThemeModel> theme;
+    WindowApp app;
+    QQmlEngine qml;
+    QQuickWindow *window = nullptr;
+    QQuickItem *view = nullptr;
+    QString lastError;
+
+protected:
+    QList<QObject *> roots() const override;
+};
 
 } // namespace vox::test
