@@ -1,14 +1,16 @@
 #include "LinuxTestUtil.h"
 
-#include "platform/linux/PulseHardwareAudio.h"
+#include "platform/AudioInput.h"
 #include "platform/linux/SndfileAudioFiles.h"
 #include "platform/linux/SoxrConverter.h"
+#include "support/TestEnv.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <mutex>
 #include <numbers>
 
 namespace vox::test {
@@ -154,11 +156,6 @@ std::vector<double> correlations(const std::vector<std::vector<float>> &segments
 
 } // namespace
 
-double bestCorrelation(const std::vector<float> &segment, const std::vector<float> &ref)
-{
-    return correlations({segment}, ref).front();
-}
-
 double bestWindowCorrelation(const std::vector<float> &captured, const std::vector<float> &ref)
 {
     // The three loudest 1 s windows (hop 0.5 s): speech, not the gaps.
@@ -178,6 +175,63 @@ double bestWindowCorrelation(const std::vector<float> &captured, const std::vect
     return best;
 }
 
+std::vector<PcmBuffer> capture(AudioEngine &engine, double seconds)
+{
+    const PcmFormat format = engine.inputFormat();
+    std::mutex m;
+    std::vector<PcmBuffer> got;
+    quint64 frames = 0;
+    engine.installTap(4096, [&](const PcmBuffer &b) {
+        std::lock_guard lock(m);
+        got.push_back(b);
+        frames += b.frameLength();
+    });
+    engine.prepare();
+    const auto err = engine.start();
+    EXPECT_FALSE(err.has_value()) << (err ? err->message.toStdString() : "");
+    waitFor(
+        [&] {
+            std::lock_guard lock(m);
+            return frames >= quint64(seconds * format.sampleRate);
+        },
+        int(seconds * 1000) + 6000);
+    engine.removeTap();
+    engine.stop();
+    std::lock_guard lock(m);
+    return got;
+}
+
+void feed(RecognitionRequest &request, const std::vector<float> &samples, quint32 chunk)
+{
+    for (size_t at = 0; at < samples.size(); at += chunk) {
+        const quint32 n = quint32(std::min<size_t>(chunk, samples.size() - at));
+        request.append(PcmBuffer::fromInterleaved(PcmFormat::target(), samples.data() + at, n));
+    }
+}
+
+RecognitionHandler RecognitionCollector::handler()
+{
+    return [this](std::optional<RecognitionResult> r, std::optional<Error> e) {
+        std::lock_guard lk(m);
+        ++calls;
+        if (e)
+            errors.push_back(*e);
+        if (r) {
+            if (r->isFinal)
+                final = *r;
+            else
+                partials.push_back(*r);
+        }
+        cv.notify_all();
+    };
+}
+
+bool RecognitionCollector::waitEnd(int ms)
+{
+    std::unique_lock lk(m);
+    return cv.wait_for(lk, std::chrono::milliseconds(ms), [&] { return final || !errors.empty(); });
+}
+
 QString testMicsDir()
 {
     QString dir = qEnvironmentVariable("VOX_TESTMICS_DIR");
@@ -186,6 +240,11 @@ QString testMicsDir()
     if (dir.isEmpty() || !QFileInfo::exists(QDir(dir).filePath(QStringLiteral("clip48.wav"))))
         return {};
     return dir;
+}
+
+QString testMicsFile(const QString &name)
+{
+    return QDir(testMicsDir()).filePath(name);
 }
 
 QString testMicsUnavailableReason()
@@ -208,6 +267,35 @@ QString testMicsUnavailableReason()
     if (testMicsDir().isEmpty())
         return QStringLiteral("clip files not found (set VOX_TESTMICS_DIR)");
     return {};
+}
+
+void TestMicsFixture::SetUp()
+{
+    const QString why = testMicsUnavailableReason();
+    if (!why.isEmpty()) {
+        if (qEnvironmentVariable("CI") == QLatin1String("true"))
+            FAIL() << "CI must run with the test microphones: " << why.toStdString();
+        GTEST_SKIP() << why.toStdString();
+    }
+    ASSERT_EQ(hw.defaultInputDevice(originalDefault), 0);
+}
+
+void TestMicsFixture::TearDown()
+{
+    if (originalDefault != 0)
+        hw.setDefaultInputDevice(originalDefault);
+}
+
+AudioObjectID TestMicsFixture::idOf(const QString &uid)
+{
+    std::vector<AudioObjectID> ids;
+    EXPECT_EQ(hw.deviceIDs(ids), 0);
+    for (AudioObjectID id : ids) {
+        QString u;
+        if (hw.deviceUID(id, u) == 0 && u == uid)
+            return id;
+    }
+    return 0;
 }
 
 } // namespace vox::test

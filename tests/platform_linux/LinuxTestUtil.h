@@ -1,11 +1,21 @@
 #pragma once
-// Helpers of the Linux platform tests: synthetic signals, whole-file
-// conversion to 16 kHz mono, normalised cross-correlation, and the test
-// microphones (scripts/testmics.sh).
+// Helpers of the Linux platform and live tests: synthetic signals, conversion
+// to 16 kHz mono, normalised cross-correlation, recognizer requests, and the
+// test microphones (scripts/testmics.sh) with a fixture for the tests that
+// use them.
 #include "platform/AudioTypes.h"
+#include "platform/SpeechRecognizer.h"
+#include "platform/linux/PulseHardwareAudio.h"
 
 #include <QString>
+#include <condition_variable>
+#include <gtest/gtest.h>
+#include <mutex>
 #include <vector>
+
+namespace vox {
+class AudioEngine;
+}
 
 namespace vox::test {
 
@@ -30,14 +40,49 @@ std::vector<float> readAs16kMono(const QString &path);
 // Converts collected buffers (one format) to 16 kHz mono, tail included.
 std::vector<float> convertTo16kMono(const std::vector<PcmBuffer> &buffers);
 
-// The best normalised correlation of `segment` with any stretch of `ref`.
-double bestCorrelation(const std::vector<float> &segment, const std::vector<float> &ref);
-// The best of bestCorrelation over 0.5 s windows of `captured` that carry sound.
+// The best normalised correlation of the three loudest 1 s windows of
+// `captured` with any stretch of `ref`.
 double bestWindowCorrelation(const std::vector<float> &captured, const std::vector<float> &ref);
+
+// Starts `engine`, collects its 4096-frame tap buffers until `seconds` of
+// audio have arrived (or `seconds` + 6 s have passed), then stops it.
+std::vector<PcmBuffer> capture(AudioEngine &engine, double seconds);
+
+// Appends 16 kHz mono `samples` to a recognition request in `chunk`-frame buffers.
+void feed(RecognitionRequest &request, const std::vector<float> &samples, quint32 chunk = 4096);
+
+// Collects what a recognition task reports.
+struct RecognitionCollector {
+    std::mutex m;
+    std::condition_variable cv;
+    std::vector<RecognitionResult> partials;
+    std::optional<RecognitionResult> final;
+    std::vector<Error> errors;
+    int calls = 0;
+
+    RecognitionHandler handler();
+    // Waits for the final result or an error.
+    bool waitEnd(int ms = 180000);
+};
 
 // Folder of the running test microphones (clip files), or empty.
 QString testMicsDir();
+// A file of that folder (clip48.wav, clip16.txt, ...).
+QString testMicsFile(const QString &name);
 // Empty when the test microphones answer, else why not.
 QString testMicsUnavailableReason();
+
+// A test on the test microphones: skipped when they are not running (a
+// failure on CI, which always starts them); the default input is put back.
+class TestMicsFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // The device id of the source named `uid`, 0 if there is none.
+    AudioObjectID idOf(const QString &uid);
+
+    PulseHardwareAudio hw;
+    AudioObjectID originalDefault = 0;
+};
 
 } // namespace vox::test
