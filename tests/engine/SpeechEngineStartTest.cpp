@@ -429,10 +429,14 @@ TEST_F(StartTest, ConversionFailureSetsTheErrorAndKeepsRecording)
 {
     fakes.converters->convertersFail = true;
     startSession();
-    pushAudio(0.1);
+    pushAudio(0.1, 2);
     EXPECT_EQ(engine->lastError(), QStringLiteral("音频格式转换失败，请尝试更换输入设备。"));
     EXPECT_TRUE(logged(QStringLiteral("[forwarder] handle: 转换失败（输入 48000.0Hz/2ch/4096frames）")));
     EXPECT_TRUE(engine->isRecording());
+    // Nothing of the failed buffers reaches the recognizer or counts as audio.
+    EXPECT_EQ(task()->request()->appendedFrames(), 0);
+    EXPECT_EQ(engine->forwarder()->bufferedFrames(), 0u);
+    EXPECT_FALSE(engine->audioActive());
 }
 
 } // namespace
