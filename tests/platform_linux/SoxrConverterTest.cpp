@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <cmath>
+#include <numeric>
 #include <numbers>
 
 using namespace vox;
@@ -15,40 +16,40 @@ namespace {
 const PcmFormat k48Stereo{48000, 2, false};
 const PcmFormat k16Mono = PcmFormat::target();
 
-// Feeds `input` in chunks of `chunk` frames; returns every produced sample,
-// the tail drained when `drain` is set.
+// Feeds `input` (48 kHz stereo) buffer by buffer into outputs with room for
+// the whole result, or for `room` frames; returns every produced sample, the
+// tail drained when `drain` is set.
 std::vector<float> run(SoxrConverter &c, const std::vector<PcmBuffer> &input, bool drain,
-                       std::vector<quint32> *perBuffer = nullptr)
+                       std::vector<quint32> *perBuffer = nullptr, quint32 room = 0)
 {
     std::vector<float> out;
     for (const PcmBuffer &in : input) {
-        PcmBuffer o(k16Mono, quint32(std::floor(16000.0 / in.format().sampleRate * in.frameLength())) + 16);
+        PcmBuffer o(k16Mono, room ? room : quint32(std::floor(in.frameLength() / 3.0)) + 16);
         const ConverterStatus st = c.convert(in, o);
         EXPECT_TRUE(st == ConverterStatus::HaveData || st == ConverterStatus::InputRanDry);
         if (perBuffer)
             perBuffer->push_back(o.frameLength());
         out.insert(out.end(), o.channel(0), o.channel(0) + o.frameLength());
     }
-    if (drain) {
-        const PcmBuffer end(input.front().format(), 0);
-        for (int i = 0; i < 50; ++i) {
-            PcmBuffer o(k16Mono, 1024);
-            const ConverterStatus st = c.convert(end, o);
-            out.insert(out.end(), o.channel(0), o.channel(0) + o.frameLength());
-            if (st == ConverterStatus::EndOfStream)
-                break;
-        }
+    const PcmBuffer end(k48Stereo, 0);
+    for (int i = 0; drain && i < 100; ++i) {
+        PcmBuffer o(k16Mono, room ? room : 1024);
+        const ConverterStatus st = c.convert(end, o);
+        out.insert(out.end(), o.channel(0), o.channel(0) + o.frameLength());
+        if (st == ConverterStatus::EndOfStream)
+            break;
     }
     return out;
 }
 
 // 48 kHz stereo: a 1 kHz tone on both channels plus a 10 kHz tone (above the
-// 8 kHz limit of the target) in the left one; chunked into `chunk` frames.
-std::vector<PcmBuffer> toneInput(quint64 totalFrames, quint32 chunk)
+// 8 kHz limit of the target) in the left one; in buffers of the given sizes,
+// in turn.
+std::vector<PcmBuffer> toneInput(quint64 totalFrames, std::vector<quint32> sizes)
 {
     std::vector<PcmBuffer> v;
-    for (quint64 start = 0; start < totalFrames; start += chunk) {
-        const quint32 n = quint32(std::min<quint64>(chunk, totalFrames - start));
+    for (quint64 start = 0; start < totalFrames; start += v.back().frameLength()) {
+        const quint32 n = quint32(std::min<quint64>(sizes[v.size() % sizes.size()], totalFrames - start));
         v.push_back(makeBuffer(k48Stereo, n, [&](quint32 c, quint32 i) {
             const double t = double(start + i) / 48000.0;
             double s = 0.5 * std::sin(2 * std::numbers::pi * 1000 * t);
@@ -68,7 +69,7 @@ TEST(SoxrConverter, MicrophoneBuffersBecomeOneThirdLongAndKeepTheToneOnly)
     ASSERT_TRUE(c);
     const quint64 total = 4096ull * 60; // about 5 s
     std::vector<quint32> per;
-    const std::vector<float> out = run(*c, toneInput(total, 4096), false, &per);
+    const std::vector<float> out = run(*c, toneInput(total, {4096}), false, &per);
 
     // The resampler works in blocks, so single buffers vary a little around
     // 1365 frames (never beyond the forwarder's capacity of 1381), but the
@@ -97,24 +98,9 @@ TEST(SoxrConverter, StreamingGivesTheSameSamplesAsOneBlockAndTheExactLengthAtThe
     const quint64 total = 48000 * 3 + 77;
     auto whole = SoxrConverter::create(k48Stereo, k16Mono);
     auto chunked = SoxrConverter::create(k48Stereo, k16Mono);
-    const std::vector<float> a = run(*whole, toneInput(total, quint32(total)), true);
+    const std::vector<float> a = run(*whole, toneInput(total, {quint32(total)}), true);
     // Odd chunk sizes, as a device might deliver before slicing.
-    std::vector<PcmBuffer> pieces;
-    quint64 done = 0;
-    const quint32 sizes[] = {1, 4096, 333, 4095, 17, 8000};
-    for (int i = 0; done < total; ++i) {
-        const quint32 n = quint32(std::min<quint64>(sizes[i % 6], total - done));
-        const quint64 start = done;
-        pieces.push_back(makeBuffer(k48Stereo, n, [&](quint32 c, quint32 j) {
-            const double t = double(start + j) / 48000.0;
-            double s = 0.5 * std::sin(2 * std::numbers::pi * 1000 * t);
-            if (c == 0)
-                s += 0.3 * std::sin(2 * std::numbers::pi * 10000 * t);
-            return float(s);
-        }));
-        done += n;
-    }
-    const std::vector<float> b = run(*chunked, pieces, true);
+    const std::vector<float> b = run(*chunked, toneInput(total, {1, 4096, 333, 4095, 17, 8000}), true);
     EXPECT_NEAR(double(a.size()), double(total) / 3.0, 1.0);
     ASSERT_EQ(a.size(), b.size());
     double maxDiff = 0;
@@ -126,24 +112,12 @@ TEST(SoxrConverter, StreamingGivesTheSameSamplesAsOneBlockAndTheExactLengthAtThe
 TEST(SoxrConverter, TooSmallOutputBuffersLoseNothing)
 {
     auto c = SoxrConverter::create(k48Stereo, k16Mono);
-    const auto input = toneInput(4096 * 20, 4096);
-    size_t total = 0;
-    for (const PcmBuffer &in : input) {
-        PcmBuffer o(k16Mono, 1000); // smaller than the 1365 produced
-        c->convert(in, o);
-        EXPECT_LE(o.frameLength(), 1000u);
-        total += o.frameLength();
-    }
+    std::vector<quint32> per;
+    run(*c, toneInput(4096 * 20, {4096}), false, &per, 1000); // less room than the 1365 produced
+    EXPECT_EQ(*std::max_element(per.begin(), per.end()), 1000u);
     EXPECT_GT(c->pendingFrames(), 0u);
-    PcmBuffer end(k48Stereo, 0);
-    for (int i = 0; i < 100; ++i) {
-        PcmBuffer o(k16Mono, 1000);
-        const ConverterStatus st = c->convert(end, o);
-        total += o.frameLength();
-        if (st == ConverterStatus::EndOfStream)
-            break;
-    }
-    EXPECT_NEAR(double(total), 4096.0 * 20 / 3, 1.0);
+    const auto tail = run(*c, {}, true, nullptr, 1000);
+    EXPECT_NEAR(double(std::accumulate(per.begin(), per.end(), size_t(tail.size()))), 4096.0 * 20 / 3, 1.0);
 }
 
 TEST(SoxrConverter, DownmixAveragesChannelsAndSameRateMonoPassesThrough)
@@ -184,5 +158,5 @@ TEST(SoxrConverter, RefusesImpossibleFormatsAndMismatchedBuffers)
     EXPECT_EQ(c->convert(wrongIn, out), ConverterStatus::Error);
     EXPECT_EQ(out.frameLength(), 0u);
     PcmBuffer wrongOut(PcmFormat{48000, 2, false}, 5000);
-    EXPECT_EQ(c->convert(toneInput(4096, 4096).front(), wrongOut), ConverterStatus::Error);
+    EXPECT_EQ(c->convert(toneInput(4096, {4096}).front(), wrongOut), ConverterStatus::Error);
 }
