@@ -1,6 +1,7 @@
 #pragma once
 // Small stand-ins for the window's models: the properties and methods the
-// views use, with every call recorded. Used only by these tests.
+// views use, with every call recorded. Writing a MEMBER property through
+// setProperty() emits its change signal.
 #include "course/CourseRecords.h"
 
 #include <QObject>
@@ -60,16 +61,6 @@ public:
         entries = std::move(e);
         Q_EMIT translationEntriesChanged();
     }
-    void setRecording(bool r)
-    {
-        isRecording = r;
-        Q_EMIT isRecordingChanged();
-    }
-    void setCourseActive(bool a)
-    {
-        isCourseActive = a;
-        Q_EMIT isCourseActiveChanged();
-    }
     void setCompleted(std::optional<CourseSession> c)
     {
         completed = std::move(c);
@@ -79,22 +70,22 @@ public:
     Q_INVOKABLE void start(const QString &deviceID)
     {
         calls << QStringLiteral("start:") + deviceID;
-        setRecording(true);
+        setProperty("isRecording", true);
     }
     Q_INVOKABLE void stop()
     {
         calls << QStringLiteral("stop");
-        setRecording(false);
+        setProperty("isRecording", false);
     }
     Q_INVOKABLE void startCourse()
     {
         calls << QStringLiteral("startCourse");
-        setCourseActive(true);
+        setProperty("isCourseActive", true);
     }
     Q_INVOKABLE void endCourse()
     {
         calls << QStringLiteral("endCourse");
-        setCourseActive(false);
+        setProperty("isCourseActive", false);
     }
     Q_INVOKABLE void generateSummary() { calls << QStringLiteral("generateSummary"); }
 

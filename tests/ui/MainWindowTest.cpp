@@ -112,7 +112,7 @@ TEST_F(MainWindow, RecordButtonAndShortcutStartAndStopAndEndCourse)
 
     // Ctrl+Space from the window, twice; the second stop also ends the course.
     h.engine->calls.clear();
-    h.engine->setCourseActive(true);
+    h.engine->setProperty("isCourseActive", true);
     QTest::keyClick(h.window(), Qt::Key_Space, Qt::ControlModifier);
     h.settle();
     EXPECT_EQ(h.engine->calls, QStringList{"start:" + kMic});
@@ -129,7 +129,7 @@ TEST_F(MainWindow, DeviceChangeRestartsOnlyWhileRecording)
     h.settle();
     EXPECT_TRUE(h.engine->calls.isEmpty());
 
-    h.engine->setRecording(true);
+    h.engine->setProperty("isRecording", true);
     h.devices->setSelectedDeviceID(kMic);
     h.settle();
     EXPECT_EQ(h.engine->calls, QStringList{"start:" + kMic});
@@ -178,7 +178,7 @@ TEST_F(MainWindow, CourseBarArrangementsAndCounts)
     h.settle(100);
 
     // "开始新课" starts a course without starting a second recording.
-    h.engine->setRecording(true);
+    h.engine->setProperty("isRecording", true);
     h.engine->calls.clear();
     h.settle(150);
     ASSERT_TRUE(h.shown("newCourseButton"));
@@ -219,14 +219,14 @@ TEST_F(MainWindow, SessionDurationTruncatesUncappedAndTranslationSwitchHidesChin
 {
     UiHarness h;
     h.engine->setProperty("sessionDuration", 3725.9);
-    h.engine->setRecording(true);
+    h.engine->setProperty("isRecording", true);
     h.settle();
     EXPECT_TRUE(h.shown("sessionDuration"));
     EXPECT_EQ(h.text("sessionDuration"), "01:02:05");
     h.engine->setProperty("sessionDuration", 90000.0);
     h.settle();
     EXPECT_EQ(h.text("sessionDuration"), "25:00:00");
-    h.engine->setRecording(false);
+    h.engine->setProperty("isRecording", false);
     h.settle();
     EXPECT_FALSE(h.shown("sessionDuration"));
 
@@ -244,13 +244,13 @@ TEST_F(MainWindow, TranscriptSectionsAndErrorLine)
 {
     UiHarness h;
     h.engine->setProperty("recognizedText", "Today we talk about <entropy> & heat.");
-    h.engine->setRecording(true);
+    h.engine->setProperty("isRecording", true);
     h.settle(300);
     EXPECT_FALSE(h.shown("emptyHint"));
     EXPECT_FALSE(h.shown("waitingHint"));
     EXPECT_TRUE(h.shown("cursor"));
     EXPECT_EQ(h.find("recognizedText")->property("plain").toString(), "Today we talk about <entropy> & heat.");
-    h.engine->setRecording(false);
+    h.engine->setProperty("isRecording", false);
     h.settle(400);
     EXPECT_FALSE(h.shown("cursor")); // faded out
 
@@ -340,7 +340,7 @@ TEST_F(MainWindow, TerminationSavesFloatingFrameStopsEngineAndNextStartReopensIt
         QQuickWindow *floating = h.app()->floatingSubtitle()->window();
         ASSERT_TRUE(floating);
         settings->remove(Keys::FloatingSubtitleFrame);
-        h.engine->setRecording(true);
+        h.engine->setProperty("isRecording", true);
         h.voxleaf()->terminate();
         EXPECT_EQ(h.engine->calls, QStringList{"stop"});
         const QRectF frame = subtitle::rectFromString(settings->string(Keys::FloatingSubtitleFrame));

@@ -107,12 +107,7 @@ QQuickItem *Harness::find(const QString &name, QQuickItem *root) const
 bool Harness::shown(const QString &name) const
 {
     QQuickItem *i = find(name);
-    if (!i)
-        return false;
-    for (QQuickItem *p = i; p; p = p->parentItem())
-        if (!p->isVisible())
-            return false;
-    return true;
+    return i && i->isVisible(); // the effective visibility, ancestors included
 }
 
 QString Harness::text(const QString &name) const
@@ -172,11 +167,6 @@ UiHarness::UiHarness(bool granted, QSize size)
     settle();
 }
 
-UiHarness::~UiHarness()
-{
-    m_app.reset();
-}
-
 QList<QObject *> UiHarness::roots() const
 {
     if (!window())
@@ -201,9 +191,9 @@ WindowHarness::WindowHarness()
     registerWindowQmlTypes();
     glossary = std::make_unique<GlossaryManager>();
     theme = std::make_unique<ThemeModel>();
-    app.engine = &engine;
-    app.glossary = glossary.get();
-    app.theme = theme.get();
+    app.insert("engine", QVariant::fromValue<QObject *>(&engine));
+    app.insert("glossary", QVariant::fromValue<QObject *>(glossary.get()));
+    app.insert("theme", QVariant::fromValue(theme.get()));
     qml.rootContext()->setContextProperty(QStringLiteral("app"), &app);
 }
 

@@ -14,6 +14,7 @@
 #include "ui/VoxleafApp.h"
 
 #include <QQmlEngine>
+#include <QQmlPropertyMap>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTemporaryDir>
@@ -61,7 +62,6 @@ public:
     // Builds the models and loads the window (after the caller stored any
     // settings it wants the first start to see).
     explicit UiHarness(bool granted = true, QSize size = QSize(560, 440));
-    ~UiHarness() override;
 
     QQuickWindow *window() const { return m_app->mainWindow(); }
     AppController *app() const { return m_app->controller(); }
@@ -82,17 +82,6 @@ private:
     std::unique_ptr<VoxleafApp> m_app;
 };
 
-class WindowApp : public QObject {
-    Q_OBJECT
-    Q_PROPERTY(QObject *engine MEMBER engine CONSTANT)
-    Q_PROPERTY(QObject *glossary MEMBER glossary CONSTANT)
-    Q_PROPERTY(vox::ThemeModel *theme MEMBER theme CONSTANT)
-public:
-    QObject *engine = nullptr;
-    QObject *glossary = nullptr;
-    ThemeModel *theme = nullptr;
-};
-
 class WindowHarness : public Harness {
 public:
     WindowHarness();
@@ -108,7 +97,7 @@ public:
     FakeEngine engine;
     std::unique_ptr<GlossaryManager> glossary;
     std::unique_ptr<ThemeModel> theme;
-    WindowApp app;
+    QQmlPropertyMap app; // engine, glossary, theme
     QQmlEngine qml;
     QQuickWindow *window = nullptr;
     QQuickItem *view = nullptr;
