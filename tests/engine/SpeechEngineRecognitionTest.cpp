@@ -222,21 +222,6 @@ TEST_F(RecognitionTest, RotationWithoutFinalResultFallsBackAfterThreeSeconds)
     EXPECT_TRUE(engine->hasRecognitionRequest());
 }
 
-TEST_F(RecognitionTest, StopFallbackForcesTheEndAfterThreeSeconds)
-{
-    task()->deliverPartial(QStringLiteral("unfinished words"));
-    pump();
-    auto t = task();
-    engine->stop();
-    advance(3);
-    EXPECT_TRUE(t->isCancelled());
-    EXPECT_FALSE(engine->isFinalizingStop());
-    EXPECT_FALSE(engine->hasRecognitionTask());
-    ASSERT_EQ(submissions.size(), 1u);
-    EXPECT_EQ(submissions[0].reason, QStringLiteral("收尾超时"));
-    EXPECT_EQ(fakes.recognizer->tasks.size(), 1u); // not recording: no new request
-}
-
 TEST_F(RecognitionTest, ConsecutiveErrorsRestartFiveTimesThenGiveUp)
 {
     const Error err{QStringLiteral("kAFAssistantErrorDomain"), 1101, QStringLiteral("interrupted")};
@@ -297,9 +282,10 @@ TEST(FriendlyMessage, MapsErrorsInOrder)
     const QString busy = QStringLiteral("语音识别服务暂时不可用，请稍后重试。");
     // "no speech" in the message wins over the code.
     EXPECT_EQ(message(d, 203, QStringLiteral("No speech detected")),
-              QStringLiteral("未检测到语音：请确认已选中正确的麦克风、麦克风权限已开启、系统输入音量不为 0，并靠近麦克风清晰说话。"));
+        QStringLiteral(
+            "未检测到语音：请确认已选中正确的麦克风、麦克风权限已开启、系统输入音量不为 0，并靠近麦克风清晰说话。"));
     EXPECT_EQ(message(d, 203, QStringLiteral("x")),
-              QStringLiteral("语音识别不可用：请确认本机语音识别已启用，并已安装英语模型包 pocketsphinx-en-us。"));
+        QStringLiteral("语音识别不可用：请确认本机语音识别已启用，并已安装英语模型包 pocketsphinx-en-us。"));
     EXPECT_EQ(message(d, 2096, QStringLiteral("x")), busy);
     EXPECT_EQ(message(d, 2161, QStringLiteral("x")), busy);
     EXPECT_EQ(message(d, 1, QStringLiteral("x")), QStringLiteral("识别错误：x"));
