@@ -12,8 +12,7 @@ using namespace vox;
 using vox::test::HttpTestReply;
 using vox::test::HttpTestServer;
 
-namespace
-{
+namespace {
 
 QString zh(const QString &s)
 {
@@ -44,7 +43,7 @@ Result<QStringList> translateWith(TranslationSession &s, const QStringList &text
     std::optional<Result<QStringList>> out;
     s.translate(texts, [&](Result<QStringList> r) { out = std::move(r); });
     test::waitFor([&] { return out.has_value(); });
-    return out ? *out : Result<QStringList>(Error { "test", 0, "no answer" });
+    return out ? *out : Result<QStringList>(Error{"test", 0, "no answer"});
 }
 
 } // namespace
@@ -53,9 +52,9 @@ TEST(LocalTranslationTest, ProbePicksZhHansThenZhAndASessionWithoutChineseGivesT
 {
     test::ScopedVirtualTime time;
     const std::pair<QStringList, QString> cases[] = {
-        { { "zh-Hans", "zh-Hant" }, QStringLiteral("zh-Hans") },
-        { { "zh" }, QStringLiteral("zh") },
-        { { "de", "fr" }, QString() },
+        {{"zh-Hans", "zh-Hant"}, QStringLiteral("zh-Hans")},
+        {{"zh"}, QStringLiteral("zh")},
+        {{"de", "fr"}, QString()},
     };
     for (const auto &[targets, expected] : cases) {
         SCOPED_TRACE(targets.join(',').toStdString());
@@ -69,15 +68,15 @@ TEST(LocalTranslationTest, ProbePicksZhHansThenZhAndASessionWithoutChineseGivesT
         if (!expected.isEmpty())
             continue;
 
-        auto r = translateWith(*p.session, { "Hello." });
+        auto r = translateWith(*p.session, {"Hello."});
         ASSERT_FALSE(r.ok());
         EXPECT_TRUE(isLanguagePackMissing(r.error()));
         EXPECT_EQ(server.requestCount(QStringLiteral("/translate")), 0);
         // Once the zh model is installed the same session translates.
-        server.installLibreTranslate({ "zh" }, zh);
-        auto later = translateWith(*p.session, { "Hello." });
+        server.installLibreTranslate({"zh"}, zh);
+        auto later = translateWith(*p.session, {"Hello."});
         ASSERT_TRUE(later.ok());
-        EXPECT_EQ(later.value(), QStringList { zh("Hello.") });
+        EXPECT_EQ(later.value(), QStringList{zh("Hello.")});
     }
 }
 
@@ -87,7 +86,7 @@ TEST(LocalTranslationTest, ProbeRetriesWithBackOffUntilTheServerAnswers)
     HttpTestServer server;
     server.enqueue("GET", "/languages", HttpTestReply::text(503, "starting"));
     server.enqueue("GET", "/languages", HttpTestReply::text(502, "gateway"));
-    server.installLibreTranslate({ "zh" }, zh);
+    server.installLibreTranslate({"zh"}, zh);
 
     LocalTranslationProbe p;
     p.setBaseUrl(server.url());
@@ -112,37 +111,37 @@ TEST(LocalTranslationTest, ProbeRetriesWithBackOffUntilTheServerAnswers)
 TEST(LocalTranslationTest, BatchGoesOutInOneRequestAndComesBackInOrder)
 {
     HttpTestServer server;
-    server.installLibreTranslate({ "zh-Hans" }, zh);
+    server.installLibreTranslate({"zh-Hans"}, zh);
     LocalTranslationSession s(server.url(), QStringLiteral("zh-Hans"));
-    auto r = translateWith(s, { "First.", "Second.", "Third." });
+    auto r = translateWith(s, {"First.", "Second.", "Third."});
     ASSERT_TRUE(r.ok());
-    EXPECT_EQ(r.value(), (QStringList { zh("First."), zh("Second."), zh("Third.") }));
+    EXPECT_EQ(r.value(), (QStringList{zh("First."), zh("Second."), zh("Third.")}));
     ASSERT_EQ(server.requestCount(), 1);
     const auto &req = server.requests().front();
     EXPECT_EQ(req.method, "POST");
     EXPECT_EQ(req.path, QStringLiteral("/translate"));
     EXPECT_EQ(req.json(),
-        (QJsonObject { { "q", QJsonArray { "First.", "Second.", "Third." } }, { "source", "en" },
-            { "target", "zh-Hans" }, { "format", "text" } }));
+        (QJsonObject{{"q", QJsonArray{"First.", "Second.", "Third."}}, {"source", "en"}, {"target", "zh-Hans"},
+            {"format", "text"}}));
 }
 
 TEST(LocalTranslationTest, ServerErrorsBecomeErrorValuesWithTheServersMessage)
 {
     HttpTestServer server;
     LocalTranslationSession s(server.url(), QStringLiteral("zh"));
-    server.enqueue("POST", "/translate", HttpTestReply::json(400, QJsonObject { { "error", "zh is not supported" } }));
-    auto r = translateWith(s, { "Hello." });
+    server.enqueue("POST", "/translate", HttpTestReply::json(400, QJsonObject{{"error", "zh is not supported"}}));
+    auto r = translateWith(s, {"Hello."});
     ASSERT_FALSE(r.ok());
     EXPECT_EQ(r.error().message, QStringLiteral("zh is not supported"));
     EXPECT_EQ(r.error().code, 400);
 
     server.enqueue("POST", "/translate", HttpTestReply::text(200, "not json"));
-    auto bad = translateWith(s, { "Hello." });
+    auto bad = translateWith(s, {"Hello."});
     ASSERT_FALSE(bad.ok());
     EXPECT_EQ(bad.error().domain, QStringLiteral("LocalTranslation"));
 
     server.shutdown();
-    auto down = translateWith(s, { "Hello." });
+    auto down = translateWith(s, {"Hello."});
     ASSERT_FALSE(down.ok());
     EXPECT_EQ(down.error().domain, QStringLiteral("Network"));
 }
@@ -162,7 +161,7 @@ TEST(LocalTranslationTest, AddressComesFromEnvironmentThenSetting)
 TEST(TranslationServiceTest, MemoKeepsRepeatedSentencesAwayFromTheServer)
 {
     HttpTestServer server;
-    server.installLibreTranslate({ "zh" }, zh);
+    server.installLibreTranslate({"zh"}, zh);
     auto session = std::make_shared<LocalTranslationSession>(server.url(), QStringLiteral("zh"));
     TranslationService service;
     QObject context;
@@ -173,29 +172,28 @@ TEST(TranslationServiceTest, MemoKeepsRepeatedSentencesAwayFromTheServer)
         return *out;
     };
 
-    auto first = run({ "A.", "B." });
+    auto first = run({"A.", "B."});
     ASSERT_TRUE(first.ok());
     // Two identical new sentences are both asked for; the known one is not.
-    auto second = run({ "A.", "C.", "C." });
+    auto second = run({"A.", "C.", "C."});
     ASSERT_TRUE(second.ok());
-    EXPECT_EQ(second.value(), (QStringList { zh("A."), zh("C."), zh("C.") }));
+    EXPECT_EQ(second.value(), (QStringList{zh("A."), zh("C."), zh("C.")}));
     ASSERT_EQ(server.requestCount(), 2);
-    EXPECT_EQ(server.requests()[1].json()["q"].toArray(), (QJsonArray { "C.", "C." }));
+    EXPECT_EQ(server.requests()[1].json()["q"].toArray(), (QJsonArray{"C.", "C."}));
 
-    auto third = run({ "B.", "C." });
+    auto third = run({"B.", "C."});
     ASSERT_TRUE(third.ok());
     EXPECT_EQ(server.requestCount(), 2);
 
     // A short answer leaves the unanswered position empty (and not memoized);
     // extra answers are ignored.
-    server.enqueue(
-        "POST", "/translate", HttpTestReply::json(200, QJsonObject { { "translatedText", QJsonArray { "一" } } }));
-    auto shortAnswer = run({ "D.", "E." });
+    server.enqueue("POST", "/translate", HttpTestReply::json(200, QJsonObject{{"translatedText", QJsonArray{"一"}}}));
+    auto shortAnswer = run({"D.", "E."});
     ASSERT_TRUE(shortAnswer.ok());
-    EXPECT_EQ(shortAnswer.value(), (QStringList { "一", "" }));
-    server.enqueue("POST", "/translate",
-        HttpTestReply::json(200, QJsonObject { { "translatedText", QJsonArray { "二", "多余" } } }));
-    auto extra = run({ "E." });
+    EXPECT_EQ(shortAnswer.value(), (QStringList{"一", ""}));
+    server.enqueue(
+        "POST", "/translate", HttpTestReply::json(200, QJsonObject{{"translatedText", QJsonArray{"二", "多余"}}}));
+    auto extra = run({"E."});
     ASSERT_TRUE(extra.ok());
-    EXPECT_EQ(extra.value(), QStringList { "二" });
+    EXPECT_EQ(extra.value(), QStringList{"二"});
 }

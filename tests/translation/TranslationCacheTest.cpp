@@ -26,30 +26,30 @@ TEST(TranslationCacheTest, FingerprintIsFnv1aInBase36)
 
 TEST(TranslationCacheTest, FingerprintFollowsTargetsAndOrderButNotSourceCase)
 {
-    const std::vector<GlossaryPair> base { { "Entropy", "熵" }, { "GPU", "图形处理器" } };
+    const std::vector<GlossaryPair> base{{"Entropy", "熵"}, {"GPU", "图形处理器"}};
     const QString fp = TC::glossaryFingerprint(base);
     EXPECT_EQ(fp, TC::base36(TC::stableHash(QStringLiteral("entropy=熵;gpu=图形处理器"))));
-    EXPECT_EQ(TC::glossaryFingerprint({ { "ENTROPY", "熵" }, { "gpu", "图形处理器" } }), fp);
-    EXPECT_NE(TC::glossaryFingerprint({ { "Entropy", "熵值" }, { "GPU", "图形处理器" } }), fp);
-    EXPECT_NE(TC::glossaryFingerprint({ { "GPU", "图形处理器" }, { "Entropy", "熵" } }), fp);
+    EXPECT_EQ(TC::glossaryFingerprint({{"ENTROPY", "熵"}, {"gpu", "图形处理器"}}), fp);
+    EXPECT_NE(TC::glossaryFingerprint({{"Entropy", "熵值"}, {"GPU", "图形处理器"}}), fp);
+    EXPECT_NE(TC::glossaryFingerprint({{"GPU", "图形处理器"}, {"Entropy", "熵"}}), fp);
 }
 
 TEST(TranslationCacheTest, OnlyWholeBatchesHitAndEmptyResultsAreNeverStored)
 {
     test::ScopedSettings settings;
     const QString fp = QStringLiteral("fp");
-    EXPECT_EQ(TC::cachedResults({}, fp), QStringList {});
+    EXPECT_EQ(TC::cachedResults({}, fp), QStringList{});
 
-    TC::cacheResults({ "一", "", "三" }, { "One.", "Two.", "Three." }, fp);
+    TC::cacheResults({"一", "", "三"}, {"One.", "Two.", "Three."}, fp);
     EXPECT_EQ(settings->string("translation_cache_v1_fp|One."), QStringLiteral("一"));
     EXPECT_FALSE(settings->contains("translation_cache_v1_fp|Two."));
-    EXPECT_EQ(TC::cachedResults({ "One.", "Three." }, fp), (QStringList { "一", "三" }));
-    EXPECT_EQ(TC::cachedResults({ "One.", "Two." }, fp), std::nullopt);
-    EXPECT_EQ(TC::cachedResults({ "One." }, QStringLiteral("other")), std::nullopt);
+    EXPECT_EQ(TC::cachedResults({"One.", "Three."}, fp), (QStringList{"一", "三"}));
+    EXPECT_EQ(TC::cachedResults({"One.", "Two."}, fp), std::nullopt);
+    EXPECT_EQ(TC::cachedResults({"One."}, QStringLiteral("other")), std::nullopt);
     // Sentences are keys exactly as recognized: spaces and "/" kept.
-    TC::cacheResults({ "四" }, { " a/b \\ c " }, fp);
-    EXPECT_EQ(TC::cachedResults({ " a/b \\ c " }, fp), QStringList { "四" });
-    EXPECT_EQ(TC::cachedResults({ "a/b \\ c" }, fp), std::nullopt);
+    TC::cacheResults({"四"}, {" a/b \\ c "}, fp);
+    EXPECT_EQ(TC::cachedResults({" a/b \\ c "}, fp), QStringList{"四"});
+    EXPECT_EQ(TC::cachedResults({"a/b \\ c"}, fp), std::nullopt);
 }
 
 TEST(TranslationCacheTest, The2001stWriteDropsTheThousandSmallestKeys)
@@ -71,13 +71,13 @@ TEST(TranslationCacheTest, The2001stWriteDropsTheThousandSmallestKeys)
     Settings store(path);
     setSettings(&store);
     EXPECT_EQ(store.keys(Keys::TranslationCachePrefix).size(), 2000);
-    EXPECT_EQ(TC::cachedResults({ "s0000", "s1999" }, QStringLiteral("fp")), (QStringList { "v0", "v1999" }));
+    EXPECT_EQ(TC::cachedResults({"s0000", "s1999"}, QStringLiteral("fp")), (QStringList{"v0", "v1999"}));
 
     // Rewriting a stored sentence adds no key and trims nothing.
-    TC::cacheResults({ "新0" }, { "s0000" }, QStringLiteral("fp"));
+    TC::cacheResults({"新0"}, {"s0000"}, QStringLiteral("fp"));
     EXPECT_EQ(store.keys(Keys::TranslationCachePrefix).size(), 2000);
 
-    TC::cacheResults({ "新" }, { "a-first-in-order" }, QStringLiteral("fp"));
+    TC::cacheResults({"新"}, {"a-first-in-order"}, QStringLiteral("fp"));
     EXPECT_EQ(store.keys(Keys::TranslationCachePrefix).size(), 1001);
     // "a-first-in-order" < "s0000" < ... : it and s0000..s0998 went first.
     EXPECT_FALSE(store.contains("translation_cache_v1_fp|a-first-in-order"));

@@ -17,8 +17,7 @@ using namespace vox;
 using vox::test::HttpTestReply;
 using vox::test::HttpTestServer;
 
-namespace
-{
+namespace {
 
 const QString kPlaceholder = QStringLiteral("（译文缺失，请参考英文原文）");
 const QString kGaveUp = QStringLiteral("翻译多次失败，已把英文原文记入课程记录（译文缺失），请检查网络或翻译设置。");
@@ -43,7 +42,7 @@ std::vector<RecognitionChunk> chunks(const QStringList &texts)
 {
     std::vector<RecognitionChunk> out;
     for (const auto &t : texts)
-        out.push_back(RecognitionChunk { t, std::nullopt });
+        out.push_back(RecognitionChunk{t, std::nullopt});
     return out;
 }
 
@@ -60,13 +59,12 @@ QString diagText()
     return QString::fromUtf8(f.readAll());
 }
 
-class PipelineTest : public ::testing::Test
-{
+class PipelineTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ChatCompletions::setBaseUrlForTesting(deepseek.url());
-        local.installLibreTranslate({ "zh" }, [](const QString &s) { return QStringLiteral("本地:") + s; });
+        local.installLibreTranslate({"zh"}, [](const QString &s) { return QStringLiteral("本地:") + s; });
         session = std::make_shared<LocalTranslationSession>(local.url(), QStringLiteral("zh"));
     }
     void TearDown() override
@@ -99,7 +97,7 @@ protected:
     HttpTestServer local;
     std::shared_ptr<LocalTranslationSession> session;
     StubHost host;
-    TranslationPipeline pipeline { host };
+    TranslationPipeline pipeline{host};
 };
 
 } // namespace
@@ -108,13 +106,12 @@ TEST_F(PipelineTest, HandOverKeepsSpokenTextsAndComputesAudioTimes)
 {
     pipeline.setTranslationSession(session);
     host.requestStart = 10;
-    pipeline.submitChunks(chunks({ "…", " , " }), "停顿");
+    pipeline.submitChunks(chunks({"…", " , "}), "停顿");
     EXPECT_TRUE(pipeline.inFlightBatches().empty());
     EXPECT_EQ(host.pendingCleared, 0);
     EXPECT_EQ(local.requestCount(), 0);
 
-    std::vector<RecognitionChunk> c { { "Alpha one.", std::nullopt }, { "?!", 1.0 }, { "Beta two.", 2.5 },
-        { "Gamma 3", -20.0 } };
+    std::vector<RecognitionChunk> c{{"Alpha one.", std::nullopt}, {"?!", 1.0}, {"Beta two.", 2.5}, {"Gamma 3", -20.0}};
     pipeline.submitChunks(c, "停顿");
     EXPECT_EQ(host.pendingCleared, 1);
     ASSERT_EQ(pipeline.inFlightBatches().size(), 1u);
@@ -135,8 +132,8 @@ TEST_F(PipelineTest, BatchesRunStrictlyInSubmissionOrder)
     deepseek.enqueue("POST", "/chat/completions", HttpTestReply::hold());
     deepseek.installDeepSeek([](const QString &s) { return QStringLiteral("译:") + s; });
 
-    pipeline.submitChunks(chunks({ "First one." }), "停顿");
-    pipeline.submitChunks(chunks({ "Second one." }), "停顿");
+    pipeline.submitChunks(chunks({"First one."}), "停顿");
+    pipeline.submitChunks(chunks({"Second one."}), "停顿");
     ASSERT_TRUE(deepseek.waitForRequests(1));
     test::waitFor([] { return false; }, 100); // give a wrongly parallel second request time to arrive
     EXPECT_EQ(deepseek.requestCount(), 1);
@@ -144,9 +141,9 @@ TEST_F(PipelineTest, BatchesRunStrictlyInSubmissionOrder)
     EXPECT_FALSE(pipeline.isIdle());
     EXPECT_EQ(pipeline.inFlightBatches().size(), 2u);
 
-    ASSERT_TRUE(deepseek.release(HttpTestReply::chatTranslations({ "第一句。" })));
+    ASSERT_TRUE(deepseek.release(HttpTestReply::chatTranslations({"第一句。"})));
     ASSERT_TRUE(waitEntries(2));
-    EXPECT_EQ(targets(), (QStringList { "第一句。", "译:Second one." }));
+    EXPECT_EQ(targets(), (QStringList{"第一句。", "译:Second one."}));
     EXPECT_TRUE(pipeline.isIdle());
     // The second request carried the first pair as recent context.
     EXPECT_TRUE(systemPrompt(deepseek.requests()[1]).contains(QStringLiteral("原文: First one.\n译文: 第一句。")));
@@ -156,9 +153,9 @@ TEST_F(PipelineTest, IncompleteResultsAreRetriedThenRecordedWithPlaceholders)
 {
     pipeline.setTranslationSession(session);
     local.route("POST", "/translate", [](const test::HttpTestRequest &) {
-        return HttpTestReply::json(200, QJsonObject { { "translatedText", QJsonArray { "  " } } });
+        return HttpTestReply::json(200, QJsonObject{{"translatedText", QJsonArray{"  "}}});
     });
-    pipeline.submitChunks(chunks({ "Retry me one.", "Retry me two." }), "积压");
+    pipeline.submitChunks(chunks({"Retry me one.", "Retry me two."}), "积压");
     ASSERT_TRUE(test::waitFor([&] { return host.lastError() == kIncomplete; }));
     EXPECT_EQ(local.requestCount(), 1);
     time->advance(1.49);
@@ -169,10 +166,10 @@ TEST_F(PipelineTest, IncompleteResultsAreRetriedThenRecordedWithPlaceholders)
     time->advance(1.5);
     ASSERT_TRUE(local.waitForRequests(3));
     ASSERT_TRUE(waitEntries(2));
-    EXPECT_EQ(targets(), (QStringList { kPlaceholder, kPlaceholder }));
+    EXPECT_EQ(targets(), (QStringList{kPlaceholder, kPlaceholder}));
     EXPECT_EQ(host.lastError(), kGaveUp);
     EXPECT_TRUE(pipeline.inFlightBatches().empty()); // removed at once
-    EXPECT_EQ(host.clearReasons, std::vector<QString> { QStringLiteral("译文落地移除原文") });
+    EXPECT_EQ(host.clearReasons, std::vector<QString>{QStringLiteral("译文落地移除原文")});
     const QString log = diagText();
     EXPECT_TRUE(log.contains(QStringLiteral("翻译结果不完整，保留英文: expected=2, actual=2")));
     EXPECT_TRUE(log.contains(QStringLiteral("翻译重试（第 1 次）: Retry me one. | Retry me two.")));
@@ -186,17 +183,17 @@ TEST_F(PipelineTest, WithoutApiKeyThreeImmediateFailuresAndNoRequest)
 {
     useDeepSeek(QString());
     pipeline.setTranslationSession(session);
-    pipeline.submitChunks(chunks({ "No key here." }), "停顿");
-    const QString noKey
-        = QStringLiteral("DeepSeek 在线翻译需要 API Key；英文原文已保留。请点击「翻译设置」填写后重试。");
+    pipeline.submitChunks(chunks({"No key here."}), "停顿");
+    const QString noKey =
+        QStringLiteral("DeepSeek 在线翻译需要 API Key；英文原文已保留。请点击「翻译设置」填写后重试。");
     EXPECT_EQ(host.lastError(), noKey);
     EXPECT_TRUE(pipeline.translationEntries().empty());
     time->advance(1.5);
     EXPECT_EQ(host.errors.size(), 2u);
     EXPECT_TRUE(pipeline.translationEntries().empty());
     time->advance(1.5);
-    EXPECT_EQ(host.errors, (std::vector<QString> { noKey, noKey, noKey, kGaveUp }));
-    EXPECT_EQ(targets(), QStringList { kPlaceholder });
+    EXPECT_EQ(host.errors, (std::vector<QString>{noKey, noKey, noKey, kGaveUp}));
+    EXPECT_EQ(targets(), QStringList{kPlaceholder});
     EXPECT_EQ(deepseek.requestCount() + local.requestCount(), 0);
 }
 
@@ -205,9 +202,9 @@ TEST_F(PipelineTest, DeepSeekFailureFallsBackToTheLocalEngine)
     useDeepSeek();
     pipeline.setTranslationSession(session);
     deepseek.enqueue("POST", "/chat/completions", HttpTestReply::text(500, "down"));
-    pipeline.submitChunks(chunks({ "Fall back please." }), "停顿");
+    pipeline.submitChunks(chunks({"Fall back please."}), "停顿");
     ASSERT_TRUE(waitEntries(1));
-    EXPECT_EQ(targets(), QStringList { "本地:Fall back please." });
+    EXPECT_EQ(targets(), QStringList{"本地:Fall back please."});
     EXPECT_EQ(host.lastError(),
         QStringLiteral("DeepSeek 翻译失败，已自动切换为系统离线翻译：DeepSeek 翻译 API 错误（500）：down"));
     EXPECT_TRUE(diagText().contains(QStringLiteral("DeepSeek 翻译失败，尝试降级系统翻译: ")));
@@ -215,7 +212,7 @@ TEST_F(PipelineTest, DeepSeekFailureFallsBackToTheLocalEngine)
     // A hung call ends at its time-out and falls back the same way.
     ChatCompletions::setTimeoutForTesting(0.2);
     deepseek.enqueue("POST", "/chat/completions", HttpTestReply::never());
-    pipeline.submitChunks(chunks({ "Hanging call." }), "停顿");
+    pipeline.submitChunks(chunks({"Hanging call."}), "停顿");
     ASSERT_TRUE(waitEntries(2));
     ChatCompletions::setTimeoutForTesting(std::nullopt);
     EXPECT_EQ(targets().last(), QStringLiteral("本地:Hanging call."));
@@ -224,13 +221,13 @@ TEST_F(PipelineTest, DeepSeekFailureFallsBackToTheLocalEngine)
     // Without a session the attempt fails with its own message.
     pipeline.setTranslationSession(nullptr);
     deepseek.enqueue("POST", "/chat/completions", HttpTestReply::text(401, "bad key"));
-    pipeline.submitChunks(chunks({ "No session now." }), "停顿");
+    pipeline.submitChunks(chunks({"No session now."}), "停顿");
     ASSERT_TRUE(test::waitFor([&] { return host.errors.size() >= 3; }));
     EXPECT_EQ(host.lastError(), QStringLiteral("DeepSeek 翻译失败，系统翻译会话尚未就绪；英文原文已保留。"));
 
     // Both failing: the local error's description.
     pipeline.setTranslationSession(session);
-    local.enqueue("POST", "/translate", HttpTestReply::json(500, QJsonObject { { "error", "model crashed" } }));
+    local.enqueue("POST", "/translate", HttpTestReply::json(500, QJsonObject{{"error", "model crashed"}}));
     deepseek.enqueue("POST", "/chat/completions", HttpTestReply::text(429, "slow down"));
     time->advance(1.5);
     ASSERT_TRUE(test::waitFor([&] { return host.lastError().startsWith(QStringLiteral("DeepSeek 与")); }));
@@ -239,11 +236,11 @@ TEST_F(PipelineTest, DeepSeekFailureFallsBackToTheLocalEngine)
 
 TEST_F(PipelineTest, SystemEngineMessagesForMissingSessionAndLanguagePack)
 {
-    pipeline.submitChunks(chunks({ "Session missing." }), "停顿");
+    pipeline.submitChunks(chunks({"Session missing."}), "停顿");
     EXPECT_EQ(host.lastError(), QStringLiteral("翻译会话尚未就绪，英文原文已保留；请稍后继续说话或重新开始。"));
 
     HttpTestServer noChinese;
-    noChinese.installLibreTranslate({ "de" }, [](const QString &s) { return s; });
+    noChinese.installLibreTranslate({"de"}, [](const QString &s) { return s; });
     pipeline.setTranslationSession(std::make_shared<LocalTranslationSession>(noChinese.url(), QString()));
     time->advance(1.5);
     ASSERT_TRUE(test::waitFor([&] { return host.errors.size() >= 2; }));
@@ -256,31 +253,31 @@ TEST_F(PipelineTest, CacheHitsLandWithoutAnyCall)
 {
     useDeepSeek();
     TranslationCache::cacheResults(
-        { "缓存一", "缓存二" }, { "Cached one.", "Cached two." }, TranslationCache::glossaryFingerprint({}));
+        {"缓存一", "缓存二"}, {"Cached one.", "Cached two."}, TranslationCache::glossaryFingerprint({}));
     int translatingChanges = 0;
     QObject::connect(&pipeline, &TranslationPipeline::isTranslatingChanged, [&] { ++translatingChanges; });
-    pipeline.submitChunks(chunks({ "Cached one.", "Cached two." }), "停顿");
+    pipeline.submitChunks(chunks({"Cached one.", "Cached two."}), "停顿");
     time->advance(0);
-    EXPECT_EQ(targets(), (QStringList { "缓存一", "缓存二" }));
+    EXPECT_EQ(targets(), (QStringList{"缓存一", "缓存二"}));
     EXPECT_EQ(translatingChanges, 0);
     EXPECT_EQ(deepseek.requestCount(), 0);
     EXPECT_TRUE(diagText().contains(QStringLiteral("命中离线翻译缓存: Cached one. | Cached two.")));
 
     // A partial hit translates the whole batch.
-    pipeline.submitChunks(chunks({ "Cached one.", "Fresh three." }), "停顿");
+    pipeline.submitChunks(chunks({"Cached one.", "Fresh three."}), "停顿");
     ASSERT_TRUE(deepseek.waitForRequests(1));
-    EXPECT_EQ(test::HttpTestServer::numberedSentences(deepseek.requests()[0]),
-        (QStringList { "Cached one.", "Fresh three." }));
+    EXPECT_EQ(
+        test::HttpTestServer::numberedSentences(deepseek.requests()[0]), (QStringList{"Cached one.", "Fresh three."}));
 }
 
 TEST_F(PipelineTest, LandedBatchStaysVisibleForAtLeastPointFourFiveSeconds)
 {
     pipeline.setTranslationSession(session);
     local.enqueue("POST", "/translate", HttpTestReply::hold());
-    pipeline.submitChunks(chunks({ "Quick landing." }), "停顿");
+    pipeline.submitChunks(chunks({"Quick landing."}), "停顿");
     ASSERT_TRUE(local.waitForRequests(1));
     time->advance(0.1);
-    local.release(HttpTestReply::json(200, QJsonObject { { "translatedText", QJsonArray { "很快落地。" } } }));
+    local.release(HttpTestReply::json(200, QJsonObject{{"translatedText", QJsonArray{"很快落地。"}}}));
     ASSERT_TRUE(waitEntries(1));
     EXPECT_EQ(pipeline.inFlightBatches().size(), 1u);
     time->advance(0.34);
@@ -288,14 +285,14 @@ TEST_F(PipelineTest, LandedBatchStaysVisibleForAtLeastPointFourFiveSeconds)
     EXPECT_TRUE(host.clearReasons.empty());
     time->advance(0.011);
     EXPECT_TRUE(pipeline.inFlightBatches().empty());
-    EXPECT_EQ(host.clearReasons, std::vector<QString> { QStringLiteral("译文落地移除原文") });
+    EXPECT_EQ(host.clearReasons, std::vector<QString>{QStringLiteral("译文落地移除原文")});
 
     // A batch cleared by a new recognition run still appends its entries.
     local.enqueue("POST", "/translate", HttpTestReply::hold());
-    pipeline.submitChunks(chunks({ "Cleared meanwhile." }), "停顿");
+    pipeline.submitChunks(chunks({"Cleared meanwhile."}), "停顿");
     ASSERT_TRUE(local.waitForRequests(2));
     pipeline.clearInFlightBatches();
-    local.release(HttpTestReply::json(200, QJsonObject { { "translatedText", QJsonArray { "已清除。" } } }));
+    local.release(HttpTestReply::json(200, QJsonObject{{"translatedText", QJsonArray{"已清除。"}}}));
     ASSERT_TRUE(waitEntries(2));
     time->advance(1);
     EXPECT_EQ(host.clearReasons.size(), 1u);
@@ -305,13 +302,13 @@ TEST_F(PipelineTest, RecentContextHoldsFiveRealPairsOnly)
 {
     useDeepSeek();
     deepseek.installDeepSeek([](const QString &s) { return QStringLiteral("译:") + s; });
-    pipeline.submitChunks(chunks({ "P1.", "P2.", "P3.", "P4.", "P5.", "P6.", "P7." }), "停顿");
+    pipeline.submitChunks(chunks({"P1.", "P2.", "P3.", "P4.", "P5.", "P6.", "P7."}), "停顿");
     ASSERT_TRUE(waitEntries(7));
     // A batch that gives up adds placeholders, which never become context.
     deepseek.enqueue("POST", "/chat/completions", HttpTestReply::text(500, "x"));
     deepseek.enqueue("POST", "/chat/completions", HttpTestReply::text(500, "x"));
     deepseek.enqueue("POST", "/chat/completions", HttpTestReply::text(500, "x"));
-    pipeline.submitChunks(chunks({ "Lost." }), "停顿");
+    pipeline.submitChunks(chunks({"Lost."}), "停顿");
     ASSERT_TRUE(deepseek.waitForRequests(2));
     test::waitFor([&] { return !pipeline.isTranslating(); });
     time->advance(1.5);
@@ -319,7 +316,7 @@ TEST_F(PipelineTest, RecentContextHoldsFiveRealPairsOnly)
     test::waitFor([&] { return !pipeline.isTranslating(); });
     time->advance(1.5);
     ASSERT_TRUE(waitEntries(8));
-    pipeline.submitChunks(chunks({ "Next." }), "停顿");
+    pipeline.submitChunks(chunks({"Next."}), "停顿");
     ASSERT_TRUE(waitEntries(9));
     const QString system = systemPrompt(deepseek.requests().back());
     EXPECT_FALSE(system.contains(QStringLiteral("原文: P2.")));
@@ -336,15 +333,15 @@ TEST_F(PipelineTest, GlossaryFeedsThePromptAndTheCacheFingerprintAndResultsAreCa
     glossary.add(QStringLiteral("Entropy"), QStringLiteral("熵"));
     pipeline.setGlossaryManager(&glossary);
     // Cached under another glossary: not a hit.
-    TranslationCache::cacheResults({ "旧译文" }, { "Entropy grows." }, TranslationCache::glossaryFingerprint({}));
-    pipeline.submitChunks(chunks({ "Entropy grows." }), "停顿");
+    TranslationCache::cacheResults({"旧译文"}, {"Entropy grows."}, TranslationCache::glossaryFingerprint({}));
+    pipeline.submitChunks(chunks({"Entropy grows."}), "停顿");
     ASSERT_TRUE(waitEntries(1));
-    EXPECT_EQ(targets(), QStringList { "这个熵增" });
+    EXPECT_EQ(targets(), QStringList{"这个熵增"});
     ASSERT_EQ(deepseek.requestCount(), 1);
     EXPECT_TRUE(systemPrompt(deepseek.requests()[0]).contains(QStringLiteral("\nEntropy → 熵\n\n严格只输出 JSON")));
-    EXPECT_EQ(TranslationCache::cachedResults(
-                  { "Entropy grows." }, TranslationCache::glossaryFingerprint({ { "entropy", "熵" } })),
-        QStringList { "这个熵增" });
+    EXPECT_EQ(
+        TranslationCache::cachedResults({"Entropy grows."}, TranslationCache::glossaryFingerprint({{"entropy", "熵"}})),
+        QStringList{"这个熵增"});
 }
 
 TEST_F(PipelineTest, EntryListKeepsTheNewestTenThousand)
@@ -367,9 +364,9 @@ TEST_F(PipelineTest, RecordOnlyKeepsSentencesWithoutAnyCallCacheOrContext)
     pipeline.setTranslationSession(session);
     pipeline.setRecordOnly(true);
     host.requestStart = 4;
-    pipeline.submitChunks(chunks({ "Only English here.", "And here." }), "停顿");
+    pipeline.submitChunks(chunks({"Only English here.", "And here."}), "停顿");
     ASSERT_TRUE(waitEntries(2));
-    EXPECT_EQ(targets(), (QStringList { QString(), QString() }));
+    EXPECT_EQ(targets(), (QStringList{QString(), QString()}));
     EXPECT_EQ(pipeline.translationEntries()[1].source, QStringLiteral("And here."));
     EXPECT_DOUBLE_EQ(pipeline.translationEntries()[0].audioTime, 4.0);
     EXPECT_EQ(deepseek.requestCount() + local.requestCount(), 0);
