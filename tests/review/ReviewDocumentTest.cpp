@@ -42,7 +42,7 @@ QStringList cardNumbers(const QString &html)
 TEST(ReviewDocument, EscapingIsAppliedOnceToEveryCourseAndReviewText)
 {
     EXPECT_EQ(RS::escapeHTML(QStringLiteral("Tom & Jerry's <b>\"x\"</b> &amp;")),
-              QStringLiteral("Tom &amp; Jerry&#39;s &lt;b&gt;&quot;x&quot;&lt;/b&gt; &amp;amp;"));
+        QStringLiteral("Tom &amp; Jerry&#39;s &lt;b&gt;&quot;x&quot;&lt;/b&gt; &amp;amp;"));
 
     ReviewResult r = fullResult();
     r.title = QStringLiteral("Cells & Energy's <b>core</b>");
@@ -83,10 +83,12 @@ TEST(ReviewDocument, BarWidths)
     EXPECT_EQ(widths({100, 2, -4}), (std::vector<int>{100, 3, 3}));
 
     const QString chart = RS::topicsChartHTML({TopicCount{"甲", 10}, TopicCount{"乙", 0}});
-    EXPECT_EQ(chart, QStringLiteral("<div class=\"bar-row\">\n<div class=\"bar-label\">甲</div>\n<div class=\"bar-track\">"
-                                    "<div class=\"bar-fill\" style=\"width:100%\"></div></div>\n<div class=\"bar-count\">10 条</div>\n</div>\n"
-                                    "<div class=\"bar-row\">\n<div class=\"bar-label\">乙</div>\n<div class=\"bar-track\">"
-                                    "<div class=\"bar-fill\" style=\"width:3%\"></div></div>\n<div class=\"bar-count\">0 条</div>\n</div>"));
+    EXPECT_EQ(chart,
+        QStringLiteral(
+            "<div class=\"bar-row\">\n<div class=\"bar-label\">甲</div>\n<div class=\"bar-track\">"
+            "<div class=\"bar-fill\" style=\"width:100%\"></div></div>\n<div class=\"bar-count\">10 条</div>\n</div>\n"
+            "<div class=\"bar-row\">\n<div class=\"bar-label\">乙</div>\n<div class=\"bar-track\">"
+            "<div class=\"bar-fill\" style=\"width:3%\"></div></div>\n<div class=\"bar-count\">0 条</div>\n</div>"));
 }
 
 TEST(ReviewDocument, CardsKeepTheirNumbersWhenSectionsAreLeftOut)
@@ -98,8 +100,10 @@ TEST(ReviewDocument, CardsKeepTheirNumbersWhenSectionsAreLeftOut)
     const QString html = RS::buildHTML(course(), r);
     EXPECT_EQ(cardNumbers(html), (QStringList{"1", "2", "4", "6"}));
     // An omitted card leaves an empty line between its neighbours.
-    EXPECT_TRUE(html.contains(QStringLiteral("</ul>\n</div>\n\n<div class=\"card\">\n<h2><span class=\"num\">4</span>")));
-    EXPECT_TRUE(html.contains(QStringLiteral("</table>\n</div>\n\n<div class=\"card\">\n<h2><span class=\"num\">6</span>")));
+    EXPECT_TRUE(
+        html.contains(QStringLiteral("</ul>\n</div>\n\n<div class=\"card\">\n<h2><span class=\"num\">4</span>")));
+    EXPECT_TRUE(
+        html.contains(QStringLiteral("</table>\n</div>\n\n<div class=\"card\">\n<h2><span class=\"num\">6</span>")));
 }
 
 TEST(ReviewDocument, EmptyTextsAndLists)
@@ -114,48 +118,63 @@ TEST(ReviewDocument, EmptyTextsAndLists)
     EXPECT_TRUE(html.contains(QStringLiteral("<p class=\"empty\">未发现明显翻译问题，本节课译文质量良好。</p>")));
     EXPECT_TRUE(html.contains(QStringLiteral("<p class=\"empty\">本节课没有翻译记录。</p>")));
     // A note of one space is not empty.
-    EXPECT_TRUE(RS::reviewTableHTML({ImprovedEntry{"a", "b", "c", " "}}).contains(QStringLiteral("<div class=\"note\">💡  </div>")));
-    EXPECT_TRUE(RS::reviewTableHTML({ImprovedEntry{"a", "b", "c", ""}}).contains(QStringLiteral("<td class=\"improved\">c</td>\n<td></td>\n</tr>")));
+    const QString spaceNote = RS::reviewTableHTML({ImprovedEntry{"a", "b", "c", " "}});
+    EXPECT_TRUE(spaceNote.contains(QStringLiteral("<div class=\"note\">💡  </div>")));
+    const QString noNote = RS::reviewTableHTML({ImprovedEntry{"a", "b", "c", ""}});
+    EXPECT_TRUE(noNote.contains(QStringLiteral("<td class=\"improved\">c</td>\n<td></td>\n</tr>")));
     EXPECT_EQ(RS::vocabularyHTML({VocabularyItem{"w", "m", ""}}),
-              QStringLiteral("<div class=\"vocab\">\n<div class=\"vocab-item\">\n<div class=\"w\">w</div>\n<div class=\"m\">m</div>\n\n</div>\n</div>"));
+        QStringLiteral("<div class=\"vocab\">\n<div class=\"vocab-item\">\n<div class=\"w\">w</div>\n<div "
+                       "class=\"m\">m</div>\n\n</div>\n</div>"));
 }
 
 TEST(ReviewDocument, HeroDurationsAndPageFrame)
 {
     const QString hero = RS::heroSection(course(3725, 3), fullResult());
-    EXPECT_EQ(hero, QStringLiteral("<div class=\"hero\">\n<h1>细胞</h1>\n<div class=\"meta\">📅 2025年5月2日 · 🕐 14:03:09 ～ 15:05:14"
-                                   "（时长 01:02:05）</div>\n<div>\n<span class=\"badge\">共 3 条翻译</span>\n"
-                                   "<span class=\"badge\">2 处改进</span>\n<span class=\"badge\">2 个要点</span>\n"
-                                   "<span class=\"badge\">DeepSeek 审阅</span>\n</div>\n</div>"));
+    EXPECT_EQ(hero,
+        QStringLiteral(
+            "<div class=\"hero\">\n<h1>细胞</h1>\n<div class=\"meta\">📅 2025年5月2日 · 🕐 14:03:09 ～ 15:05:14"
+            "（时长 01:02:05）</div>\n<div>\n<span class=\"badge\">共 3 条翻译</span>\n"
+            "<span class=\"badge\">2 处改进</span>\n<span class=\"badge\">2 个要点</span>\n"
+            "<span class=\"badge\">DeepSeek 审阅</span>\n</div>\n</div>"));
     EXPECT_TRUE(RS::heroSection(course(360000.9, 0), fullResult()).contains(QStringLiteral("（时长 100:00:00）")));
 
     const QString html = RS::buildHTML(course(), fullResult());
-    EXPECT_TRUE(html.startsWith(QStringLiteral("<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"UTF-8\">\n"
-                                               "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1.0\">\n"
-                                               "<title>细胞</title>\n<style>\n*{box-sizing:border-box;}\nbody{")));
-    EXPECT_TRUE(html.contains(QStringLiteral("@media (max-width:640px){.vocab{grid-template-columns:1fr;}}\n</style>\n</head>\n"
-                                             "<body>\n<div class=\"page\">\n<div class=\"hero\">")));
-    EXPECT_TRUE(html.endsWith(QStringLiteral("</details>\n</div>\n<footer>由 DeepSeek 审阅生成 · 实时课堂翻译记录</footer>\n</div>\n</body>\n</html>")));
-    EXPECT_EQ(RS::styleSheet().count(QLatin1Char('\n')), 40); // 41 rules, one per line
-    EXPECT_EQ(RS::card(3, QStringLiteral("T"), QStringLiteral("C")),
-              QStringLiteral("<div class=\"card\">\n<h2><span class=\"num\">3</span>T</h2>\nC\n</div>"));
+    EXPECT_TRUE(
+        html.startsWith(QStringLiteral("<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"UTF-8\">\n"
+                                       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1.0\">\n"
+                                       "<title>细胞</title>\n<style>\n*{box-sizing:border-box;}\nbody{")));
+    EXPECT_TRUE(
+        html.contains(QStringLiteral("@media (max-width:640px){.vocab{grid-template-columns:1fr;}}\n</style>\n</head>\n"
+                                     "<body>\n<div class=\"page\">\n<div class=\"hero\">")));
+    EXPECT_TRUE(html.endsWith(QStringLiteral(
+        "</details>\n</div>\n<footer>由 DeepSeek 审阅生成 · 实时课堂翻译记录</footer>\n</div>\n</body>\n</html>")));
 }
 
 TEST(ReviewDocument, FullEntriesListEveryEntry)
 {
     CourseSession c = course(3600, 900);
     const QString html = RS::fullEntriesHTML(c.entries);
-    EXPECT_TRUE(html.startsWith(QStringLiteral("<details>\n<summary>展开 / 收起全部 900 条记录（点击切换）</summary>\n"
-                                               "<div style=\"margin-top:12px\">\n<div class=\"entry\">\n<div class=\"time\">14:03:10</div>\n"
-                                               "<div class=\"body\">\n<div class=\"src\">sentence 1</div>\n<div class=\"dst\">句子 1</div>\n</div>\n</div>\n")));
+    EXPECT_TRUE(html.startsWith(
+        QStringLiteral("<details>\n<summary>展开 / 收起全部 900 条记录（点击切换）</summary>\n"
+                       "<div style=\"margin-top:12px\">\n<div class=\"entry\">\n<div class=\"time\">14:03:10</div>\n"
+                       "<div class=\"body\">\n<div class=\"src\">sentence 1</div>\n<div class=\"dst\">句子 "
+                       "1</div>\n</div>\n</div>\n")));
     EXPECT_EQ(html.count(QStringLiteral("<div class=\"entry\">")), 900);
 }
 
-class ReviewDocumentFile : public ReviewFixture {};
-
+class ReviewDocumentFile : public ReviewFixture { };
 
 TEST_F(ReviewDocumentFile, SavedInTheCourseFolderNamedByStart)
 {
+    // A file where the folder should be.
+    QFile blocker(courseFolder());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    auto blocked = RS::saveDocument(course(), fullResult());
+    ASSERT_FALSE(blocked.ok());
+    EXPECT_FALSE(blocked.error().message.isEmpty());
+    ASSERT_TRUE(QFile::remove(courseFolder()));
+
     EXPECT_EQ(RS::documentFileName(course()), QStringLiteral("2025-05-02 14-03-09 课堂记录.html"));
     auto saved = RS::saveDocument(course(), fullResult());
     ASSERT_TRUE(saved.ok()) << saved.error().message.toStdString();
@@ -175,60 +194,39 @@ TEST_F(ReviewDocumentFile, SavedInTheCourseFolderNamedByStart)
     EXPECT_EQ(noDesktop.error(), (Error{"DeepSeek", -3, QStringLiteral("无法访问桌面目录")}));
 }
 
-TEST_F(ReviewDocumentFile, FolderThatCannotBeMadeIsAnError)
-{
-    // A file where the folder should be.
-    QFile blocker(courseFolder());
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    auto r = RS::saveDocument(course(), fullResult());
-    ASSERT_FALSE(r.ok());
-    EXPECT_FALSE(r.error().message.isEmpty());
-}
-
-// A realistic document with every section; also left in the build tree as
-// review_sample.html for scripts/render_review.sh to render.
+// A realistic document with every section, left in the build tree as
+// review_sample.html for scripts/render_review.sh to render. What it must
+// contain is checked by the tests above.
 TEST_F(ReviewDocumentFile, SampleDocumentWithEverySection)
 {
     const Date start = localDate(2025, 5, 2, 14, 3, 9);
-    const QStringList sources = {
-        QStringLiteral("Good afternoon, today we continue with cellular respiration."),
-        QStringLiteral("Glycolysis happens in the cytoplasm and produces two molecules of ATP."),
-        QStringLiteral("The Krebs cycle takes place in the mitochondrial matrix."),
-        QStringLiteral("Electron transport builds a proton gradient across the inner membrane."),
-        QStringLiteral("ATP synthase uses that gradient like a turbine."),
-    };
-    const QStringList targets = {
-        QStringLiteral("下午好，今天我们继续讲细胞呼吸。"), QStringLiteral("糖酵解发生在细胞质中，产生两个 ATP 分子。"),
-        QStringLiteral("克雷布斯循环发生在线粒体基质中。"), QStringLiteral("电子传递在内膜两侧建立质子梯度。"),
-        QStringLiteral("ATP 合酶像涡轮一样利用这个梯度。"),
+    const std::pair<QString, QString> texts[] = {
+        {"Good afternoon, today we continue with cellular respiration.", "下午好，今天我们继续讲细胞呼吸。"},
+        {"The Krebs cycle takes place in the mitochondrial matrix.", "克雷布斯循环发生在线粒体基质中。"},
+        {"ATP synthase uses that gradient like a turbine.", "ATP 合酶像涡轮一样利用这个梯度。"},
     };
     std::vector<TranslationEntry> entries;
-    for (int i = 0; i < sources.size(); ++i)
-        entries.emplace_back(start.addSeconds(40.0 * i + 5), sources[i], targets[i], 40.0 * i + 3);
+    for (int i = 0; i < 3; ++i)
+        entries.emplace_back(start.addSeconds(40.0 * i + 5), texts[i].first, texts[i].second, 40.0 * i + 3);
     const CourseSession c(start, start.addSeconds(3725), entries, std::nullopt);
 
     ReviewResult r;
     r.title = QStringLiteral("细胞呼吸：从糖酵解到 ATP 合酶 & <能量>");
-    r.summary = QStringLiteral("本节课系统讲解了细胞呼吸的三个阶段：糖酵解、克雷布斯循环与电子传递链，并说明了 ATP 合酶如何利用质子梯度合成 ATP。");
+    r.summary = QStringLiteral("本节课系统讲解了细胞呼吸的三个阶段：糖酵解、三羧酸循环与电子传递链，"
+                               "并说明了 ATP 合酶如何利用质子梯度合成 ATP。");
     r.improvedEntries = {
-        ImprovedEntry{sources[2], targets[2], QStringLiteral("三羧酸循环（克雷布斯循环）发生在线粒体基质中。"),
-                      QStringLiteral("国内教材多称“三羧酸循环”")},
-        ImprovedEntry{sources[4], targets[4], QStringLiteral("ATP 合酶像涡轮机一样利用这一梯度。"), QString()},
+        ImprovedEntry{texts[1].first, texts[1].second, "三羧酸循环（克雷布斯循环）发生在线粒体基质中。",
+            "国内教材多称“三羧酸循环”"},
+        ImprovedEntry{texts[2].first, texts[2].second, "ATP 合酶像涡轮机一样利用这一梯度。", QString()},
     };
-    r.keyPoints = {QStringLiteral("糖酵解在细胞质中进行，净产生 2 个 ATP。"), QStringLiteral("三羧酸循环在线粒体基质中进行。"),
-                   QStringLiteral("电子传递链在线粒体内膜上建立质子梯度。")};
+    r.keyPoints = {QStringLiteral("糖酵解在细胞质中进行，净产生 2 个 ATP。"),
+        QStringLiteral("电子传递链在线粒体内膜上建立质子梯度。")};
     r.vocabulary = {VocabularyItem{"glycolysis", "糖酵解", "糖酵解不需要氧气。"},
-                    VocabularyItem{"mitochondrial matrix", "线粒体基质", "三羧酸循环在线粒体基质中进行。"},
-                    VocabularyItem{"proton gradient", "质子梯度", ""}};
-    r.topics = {TopicCount{"糖酵解", 12}, TopicCount{"三羧酸循环", 9}, TopicCount{"电子传递链", 6}, TopicCount{"课堂安排", 0}};
+        VocabularyItem{"proton gradient", "质子梯度", ""}};
+    r.topics = {TopicCount{"糖酵解", 12}, TopicCount{"三羧酸循环", 9}, TopicCount{"课堂安排", 0}};
 
     auto saved = DeepSeekReviewService::saveDocument(c, r);
     ASSERT_TRUE(saved.ok());
-    const QString html = QString::fromUtf8(readAll(saved.value()));
-    EXPECT_EQ(html, DeepSeekReviewService::buildHTML(c, r));
-    EXPECT_EQ(cardNumbers(html), (QStringList{"1", "2", "3", "4", "5", "6"}));
-    EXPECT_TRUE(html.contains(QStringLiteral("<title>细胞呼吸：从糖酵解到 ATP 合酶 &amp; &lt;能量&gt;</title>")));
 
     const QString buildDir = qEnvironmentVariable("VOX_BUILD_DIR");
     if (!buildDir.isEmpty()) {

@@ -16,14 +16,16 @@ QJsonObject reviewJson(int improved = 1)
 {
     QJsonArray entries;
     for (int i = 0; i < improved; ++i)
-        entries.append(QJsonObject{{"source", QStringLiteral("s%1").arg(i)}, {"translated", "旧"}, {"improved", "新"}, {"note", "注"}});
+        entries.append(QJsonObject{
+            {"source", QStringLiteral("s%1").arg(i)}, {"translated", "旧"}, {"improved", "新"}, {"note", "注"}});
     return QJsonObject{
         {"title", "细胞生物学"},
         {"summary", "本节课讲了细胞。"},
         {"improvedEntries", entries},
         {"keyPoints", QJsonArray{"要点一", "要点二"}},
         {"vocabulary", QJsonArray{QJsonObject{{"word", "cell"}, {"meaning", "细胞"}, {"example", "细胞很小。"}}}},
-        {"topics", QJsonArray{QJsonObject{{"name", "细胞"}, {"count", 10}}, QJsonObject{{"name", "能量"}, {"count", 5}}}},
+        {"topics",
+            QJsonArray{QJsonObject{{"name", "细胞"}, {"count", 10}}, QJsonObject{{"name", "能量"}, {"count", 5}}}},
         {"extra", "ignored"},
     };
 }
@@ -33,53 +35,94 @@ QByteArray bytes(const QJsonObject &o)
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
-QJsonObject withTopic(QJsonObject o, const QJsonObject &topic)
+// reviewJson() with `key` set to `value`, or removed when it is undefined.
+QJsonObject with(const QString &key, const QJsonValue &value)
 {
-    o["topics"] = QJsonArray{topic};
+    QJsonObject o = reviewJson();
+    if (value.isUndefined())
+        o.remove(key);
+    else
+        o[key] = value;
     return o;
 }
 
+// A failed call and the error the user is shown (a null message: only domain
+// and code are compared).
+struct FailureCase {
+    const char *what;
+    HttpTestReply reply;
+    Error expected;
+    int times = 1; // how often the reply is queued
+};
+
 class ReviewRequestTest : public ReviewFixture {
 protected:
-    Result<ReviewResult> runReview(const std::vector<TranslationEntry> &entries, const QString &key = QStringLiteral("sk-test"))
+    template <typename T, typename Call> Result<T> run(Call call)
     {
-        std::optional<Result<ReviewResult>> out;
-        RS::review(entries, key, nullptr, [&](Result<ReviewResult> r) { out = std::move(r); });
+        std::optional<Result<T>> out;
+        call([&](Result<T> r) { out = std::move(r); });
         EXPECT_TRUE(waitFor([&] { return out.has_value(); }));
-        return out ? *out : Result<ReviewResult>(Error{"test", 0, "no answer"});
+        return out ? *out : Result<T>(Error{"test", 0, "no answer"});
     }
-    Result<QStringList> runSummary(const std::vector<TranslationEntry> &entries, const QString &key = QStringLiteral("sk-test"))
+    Result<ReviewResult> runReview(
+        const std::vector<TranslationEntry> &entries, const QString &key = QStringLiteral("sk-test"))
     {
-        std::optional<Result<QStringList>> out;
-        RS::summarize(entries, key, nullptr, [&](Result<QStringList> r) { out = std::move(r); });
-        EXPECT_TRUE(waitFor([&] { return out.has_value(); }));
-        return out ? *out : Result<QStringList>(Error{"test", 0, "no answer"});
+        return run<ReviewResult>([&](auto done) { RS::review(entries, key, nullptr, done); });
+    }
+    Result<QStringList> runSummary(
+        const std::vector<TranslationEntry> &entries, const QString &key = QStringLiteral("sk-test"))
+    {
+        return run<QStringList>([&](auto done) { RS::summarize(entries, key, nullptr, done); });
+    }
+
+    template <typename Run> void expectFailures(const std::vector<FailureCase> &cases, Run runOnce)
+    {
+        for (const FailureCase &c : cases) {
+            SCOPED_TRACE(c.what);
+            for (int i = 0; i < c.times; ++i)
+                server.enqueue("POST", "/chat/completions", c.reply);
+            const auto r = runOnce();
+            ASSERT_FALSE(r.ok());
+            EXPECT_EQ(r.error().domain, c.expected.domain);
+            EXPECT_EQ(r.error().code, c.expected.code);
+            if (!c.expected.message.isNull()) {
+                EXPECT_EQ(r.error().message, c.expected.message);
+            }
+        }
     }
 };
 
+const QString kDecoding = QString::fromLatin1(ChatCompletions::kDecodingDomain);
+
 } // namespace
 
-TEST(ReviewPrompt, TwelveHundredEntriesSendTheLastEightHundred)
+TEST(ReviewPrompt, LongCoursesSendTheirNewestEightHundredEntries)
 {
-    const QString prompt = RS::buildPrompt(makeEntries(1200));
-    const QStringList lines = prompt.split(QLatin1Char('\n'));
-    ASSERT_EQ(lines.size(), 801);
-    EXPECT_EQ(lines[0], QStringLiteral("课程翻译记录（共 1200 条，以下为全部或最新 800 条）："));
-    EXPECT_EQ(lines[1], QStringLiteral("[1] sentence 401 || 句子 401"));
-    EXPECT_EQ(lines[800], QStringLiteral("[800] sentence 1200 || 句子 1200"));
+    struct Case {
+        QString (*build)(const std::vector<TranslationEntry> &);
+        int entries;
+        QString header;
+        QString first;
+    };
+    const Case cases[] = {
+        {RS::buildPrompt, 1200, QStringLiteral("课程翻译记录（共 1200 条，以下为全部或最新 800 条）："),
+            QStringLiteral("[1] sentence 401 || 句子 401")},
+        {RS::buildSummaryText, 1000, QStringLiteral("课堂翻译记录（共 1000 条，以下为全部或最新 800 条）："),
+            QStringLiteral("[1] sentence 201 || 句子 201")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.entries);
+        const QStringList lines = c.build(makeEntries(c.entries)).split(QLatin1Char('\n'));
+        ASSERT_EQ(lines.size(), 801);
+        EXPECT_EQ(lines[0], c.header);
+        EXPECT_EQ(lines[1], c.first);
+        EXPECT_EQ(lines[800], QStringLiteral("[800] sentence %1 || 句子 %1").arg(c.entries));
+    }
 
-    const QString few = RS::buildPrompt(makeEntries(2));
-    EXPECT_EQ(few, QStringLiteral("课程翻译记录（共 2 条，以下为全部或最新 2 条）：\n[1] sentence 1 || 句子 1\n[2] sentence 2 || 句子 2"));
+    EXPECT_EQ(RS::buildPrompt(makeEntries(2)),
+        QStringLiteral("课程翻译记录（共 2 条，以下为全部或最新 2 条）：\n"
+                       "[1] sentence 1 || 句子 1\n[2] sentence 2 || 句子 2"));
     EXPECT_EQ(RS::buildPrompt({}), QStringLiteral("课程翻译记录（共 0 条，以下为全部或最新 0 条）：\n"));
-}
-
-TEST(ReviewPrompt, SummaryTextOfAThousandEntries)
-{
-    const QStringList lines = RS::buildSummaryText(makeEntries(1000)).split(QLatin1Char('\n'));
-    ASSERT_EQ(lines.size(), 801);
-    EXPECT_EQ(lines[0], QStringLiteral("课堂翻译记录（共 1000 条，以下为全部或最新 800 条）："));
-    EXPECT_EQ(lines[1], QStringLiteral("[1] sentence 201 || 句子 201"));
-    EXPECT_EQ(lines[800], QStringLiteral("[800] sentence 1000 || 句子 1000"));
 }
 
 TEST(ReviewDecoding, StrictResult)
@@ -95,20 +138,17 @@ TEST(ReviewDecoding, StrictResult)
                                      R"("topics":[{"name":"a","count":3.0}]})")
                     .ok());
 
+    const QJsonObject noteless{{"source", "a"}, {"translated", "b"}, {"improved", "c"}};
     const std::vector<std::pair<const char *, QJsonObject>> bad = {
-        {"topic without count", withTopic(reviewJson(), QJsonObject{{"name", "x"}})},
-        {"fractional count", withTopic(reviewJson(), QJsonObject{{"name", "x"}, {"count", 2.5}})},
-        {"string count", withTopic(reviewJson(), QJsonObject{{"name", "x"}, {"count", "3"}})},
-        {"null count", withTopic(reviewJson(), QJsonObject{{"name", "x"}, {"count", QJsonValue()}})},
-        {"null title", [] { auto o = reviewJson(); o["title"] = QJsonValue(); return o; }()},
-        {"missing vocabulary", [] { auto o = reviewJson(); o.remove("vocabulary"); return o; }()},
-        {"number in keyPoints", [] { auto o = reviewJson(); o["keyPoints"] = QJsonArray{"a", 1}; return o; }()},
-        {"entry without note", [] {
-             auto o = reviewJson();
-             o["improvedEntries"] = QJsonArray{QJsonObject{{"source", "a"}, {"translated", "b"}, {"improved", "c"}}};
-             return o;
-         }()},
-        {"vocabulary item not an object", [] { auto o = reviewJson(); o["vocabulary"] = QJsonArray{"cell"}; return o; }()},
+        {"topic without count", with("topics", QJsonArray{QJsonObject{{"name", "x"}}})},
+        {"fractional count", with("topics", QJsonArray{QJsonObject{{"name", "x"}, {"count", 2.5}}})},
+        {"string count", with("topics", QJsonArray{QJsonObject{{"name", "x"}, {"count", "3"}}})},
+        {"null count", with("topics", QJsonArray{QJsonObject{{"name", "x"}, {"count", QJsonValue()}}})},
+        {"null title", with("title", QJsonValue())},
+        {"missing vocabulary", with("vocabulary", QJsonValue::Undefined)},
+        {"number in keyPoints", with("keyPoints", QJsonArray{"a", 1})},
+        {"entry without note", with("improvedEntries", QJsonArray{noteless})},
+        {"vocabulary item not an object", with("vocabulary", QJsonArray{"cell"})},
     };
     for (const auto &[what, o] : bad) {
         auto r = ReviewResult::decode(bytes(o));
@@ -122,59 +162,42 @@ TEST(ReviewDecoding, StrictResult)
     EXPECT_FALSE(ReviewResult::decode("[]").ok());
 }
 
-TEST_F(ReviewRequestTest, ReviewSendsTheSharedRequestWithItsOwnSettings)
+TEST_F(ReviewRequestTest, ReviewSendsItsOwnPromptsTemperatureAndTimeOut)
 {
     server.enqueue("POST", "/chat/completions", HttpTestReply::chatContent(QString::fromUtf8(bytes(reviewJson()))));
     auto r = runReview(makeEntries(3), QStringLiteral("sk-abc"));
     ASSERT_TRUE(r.ok()) << r.error().message.toStdString();
     EXPECT_EQ(r.value().title, QStringLiteral("细胞生物学"));
 
+    // The envelope itself is the shared one the translation client tests.
     ASSERT_EQ(server.requestCount("/chat/completions"), 1);
     const HttpTestRequest &req = server.requests().front();
-    EXPECT_EQ(req.method, "POST");
     EXPECT_EQ(req.header("authorization"), "Bearer sk-abc");
-    EXPECT_EQ(req.header("content-type"), "application/json");
     const QJsonObject body = req.json();
-    EXPECT_EQ(body["model"].toString(), ChatCompletions::model());
     EXPECT_DOUBLE_EQ(body["temperature"].toDouble(), 0.3);
-    EXPECT_EQ(body["response_format"].toObject()["type"].toString(), QStringLiteral("json_object"));
     EXPECT_FALSE(body.contains("max_tokens"));
     const QJsonArray messages = body["messages"].toArray();
-    ASSERT_EQ(messages.size(), 2);
-    EXPECT_EQ(messages[0].toObject()["role"].toString(), QStringLiteral("system"));
     EXPECT_EQ(messages[0].toObject()["content"].toString(), RS::reviewPrompt());
-    EXPECT_EQ(messages[1].toObject()["role"].toString(), QStringLiteral("user"));
     EXPECT_EQ(messages[1].toObject()["content"].toString(), RS::buildPrompt(makeEntries(3)));
-
     EXPECT_DOUBLE_EQ(RS::reviewRequest({}, {}).timeoutSeconds, 180.0);
 }
 
 TEST_F(ReviewRequestTest, ReviewFailures)
 {
-    QByteArray longBody(300, 'x');
-    server.enqueue("POST", "/chat/completions", HttpTestReply::text(429, longBody));
-    auto tooMany = runReview(makeEntries(2));
-    ASSERT_FALSE(tooMany.ok());
-    EXPECT_EQ(tooMany.error(), (Error{"DeepSeek", 429, QStringLiteral("DeepSeek API 错误（429）：") + QString(200, 'x')}));
-
-    server.enqueue("POST", "/chat/completions", HttpTestReply::json(200, QJsonObject{{"choices", QJsonArray{}}}));
-    auto none = runReview(makeEntries(2));
-    ASSERT_FALSE(none.ok());
-    EXPECT_EQ(none.error(), (Error{"DeepSeek", -2, QStringLiteral("未收到有效审阅结果")}));
-
-    server.enqueue("POST", "/chat/completions",
-                   HttpTestReply::chatContent(QString::fromUtf8(bytes(withTopic(reviewJson(), QJsonObject{{"name", "x"}, {"count", 1.5}})))));
-    auto fractional = runReview(makeEntries(2));
-    ASSERT_FALSE(fractional.ok());
-    EXPECT_EQ(fractional.error().domain, QString::fromLatin1(ChatCompletions::kDecodingDomain));
-
+    const QJsonObject fractional = with("topics", QJsonArray{QJsonObject{{"name", "x"}, {"count", 1.5}}});
     // Qt sends a request once more when the connection closed before any byte.
-    server.enqueue("POST", "/chat/completions", HttpTestReply::close());
-    server.enqueue("POST", "/chat/completions", HttpTestReply::close());
-    auto closed = runReview(makeEntries(2));
-    ASSERT_FALSE(closed.ok());
-    EXPECT_EQ(closed.error().domain, QString::fromLatin1(ChatCompletions::kNetworkDomain));
-    EXPECT_EQ(closed.error().code, ChatCompletions::ConnectionLost);
+    expectFailures(
+        {
+            {"429 quotes 200 characters", HttpTestReply::text(429, QByteArray(300, 'x')),
+                {"DeepSeek", 429, QStringLiteral("DeepSeek API 错误（429）：") + QString(200, 'x')}},
+            {"no choices", HttpTestReply::json(200, QJsonObject{{"choices", QJsonArray{}}}),
+                {"DeepSeek", -2, QStringLiteral("未收到有效审阅结果")}},
+            {"fractional count", HttpTestReply::chatContent(QString::fromUtf8(bytes(fractional))),
+                {kDecoding, ChatCompletions::WrongType, {}}},
+            {"connection closed", HttpTestReply::close(),
+                {ChatCompletions::kNetworkDomain, ChatCompletions::ConnectionLost, {}}, 2},
+        },
+        [&] { return runReview(makeEntries(2)); });
 }
 
 TEST_F(ReviewRequestTest, SummaryRequestAndAnswers)
@@ -194,19 +217,16 @@ TEST_F(ReviewRequestTest, SummaryRequestAndAnswers)
     ASSERT_TRUE(empty.ok());
     EXPECT_TRUE(empty.value().isEmpty());
 
-    server.enqueue("POST", "/chat/completions", HttpTestReply::text(401, "invalid key"));
-    auto denied = runSummary(makeEntries(1));
-    ASSERT_FALSE(denied.ok());
-    EXPECT_EQ(denied.error(), (Error{"DeepSeekReview", 401, QStringLiteral("DeepSeek 摘要 API 错误（401）：invalid key")}));
-
-    server.enqueue("POST", "/chat/completions", HttpTestReply::chatContent(R"({"items":[]})"));
-    EXPECT_FALSE(runSummary(makeEntries(1)).ok());
-    server.enqueue("POST", "/chat/completions", HttpTestReply::chatContent("not json"));
-    EXPECT_FALSE(runSummary(makeEntries(1)).ok());
-    server.enqueue("POST", "/chat/completions", HttpTestReply::json(200, QJsonObject{{"choices", QJsonArray{}}}));
-    auto none = runSummary(makeEntries(1));
-    ASSERT_FALSE(none.ok());
-    EXPECT_EQ(none.error(), (Error{"DeepSeekReview", -3, QStringLiteral("未收到有效摘要结果")}));
+    expectFailures(
+        {
+            {"401", HttpTestReply::text(401, "invalid key"),
+                {"DeepSeekReview", 401, QStringLiteral("DeepSeek 摘要 API 错误（401）：invalid key")}},
+            {"no points", HttpTestReply::chatContent(R"({"items":[]})"), {kDecoding, ChatCompletions::MissingKey, {}}},
+            {"not JSON", HttpTestReply::chatContent("not json"), {kDecoding, ChatCompletions::NotJson, {}}},
+            {"no choices", HttpTestReply::json(200, QJsonObject{{"choices", QJsonArray{}}}),
+                {"DeepSeekReview", -3, QStringLiteral("未收到有效摘要结果")}},
+        },
+        [&] { return runSummary(makeEntries(1)); });
 
     // No key: refused before any request.
     const int before = server.requestCount();

@@ -1,7 +1,7 @@
 // Subtitle timing and text, the files on the Desktop, and a real consumer
 // (ffprobe) reading them.
-#include "ReviewFixture.h"
 #include "review/SubtitleExporter.h"
+#include "ReviewFixture.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -16,7 +16,8 @@ const Date kBase = Date::fromUnix(1'750'000'000);
 
 TranslationEntry entry(double audioTime, int chars, double wallOffset = 0, QString target = QStringLiteral("译文"))
 {
-    return TranslationEntry(kBase.addSeconds(wallOffset), QString(chars, QLatin1Char('a')), std::move(target), audioTime);
+    return TranslationEntry(
+        kBase.addSeconds(wallOffset), QString(chars, QLatin1Char('a')), std::move(target), audioTime);
 }
 
 QString timeLine(const TranslationEntry &e)
@@ -29,7 +30,7 @@ QString timeLine(const TranslationEntry &e)
 TEST(SubtitleTiming, StartDurationAndText)
 {
     EXPECT_EQ(timeLine(entry(61.25, 50)), QStringLiteral("00:01:01,250 --> 00:01:04,250"));
-    EXPECT_EQ(timeLine(entry(10, 10)), QStringLiteral("00:00:10,000 --> 00:00:11,500"));  // 1.5 s minimum
+    EXPECT_EQ(timeLine(entry(10, 10)), QStringLiteral("00:00:10,000 --> 00:00:11,500")); // 1.5 s minimum
     EXPECT_EQ(timeLine(entry(10, 200)), QStringLiteral("00:00:10,000 --> 00:00:18,000")); // 8 s maximum
     // Audio time 0 falls back to the wall-clock offset from the course start.
     EXPECT_EQ(timeLine(entry(0, 10, 12.5)), QStringLiteral("00:00:12,500 --> 00:00:14,000"));
@@ -48,18 +49,21 @@ TEST(SubtitleTiming, TimestampText)
     EXPECT_EQ(SE::timestamp(3725.5, SE::Format::SRT), QStringLiteral("01:02:05,500"));
     EXPECT_EQ(SE::timestamp(360000, SE::Format::VTT), QStringLiteral("100:00:00.000"));
     const QString seven = SE::timestamp(0.7, SE::Format::SRT); // 0.7 is held approximately
-    EXPECT_TRUE(seven == QStringLiteral("00:00:00,700") || seven == QStringLiteral("00:00:00,699")) << seven.toStdString();
+    EXPECT_TRUE(seven == QStringLiteral("00:00:00,700") || seven == QStringLiteral("00:00:00,699"))
+        << seven.toStdString();
 }
 
 TEST(SubtitleText, SrtAndVttDifferOnlyInHeaderAndSeparator)
 {
-    const std::vector<TranslationEntry> entries = {entry(61.25, 50, 0, QStringLiteral("第一句")), entry(0, 10, 3, QString()),
-                                                   entry(2, 20, 4, QStringLiteral("第三句"))};
+    const std::vector<TranslationEntry> entries = {entry(61.25, 50, 0, QStringLiteral("第一句")),
+        entry(0, 10, 3, QString()), entry(2, 20, 4, QStringLiteral("第三句"))};
     const QString srt = SE::srt(entries, kBase);
     const QString vtt = SE::vtt(entries, kBase);
-    EXPECT_EQ(srt, QStringLiteral("1\n00:01:01,250 --> 00:01:04,250\n") + QString(50, 'a') + QStringLiteral("\n第一句\n\n"
-                                  "2\n00:00:03,000 --> 00:00:04,500\naaaaaaaaaa\n\n\n"
-                                  "3\n00:00:02,000 --> 00:00:03,500\naaaaaaaaaaaaaaaaaaaa\n第三句\n"));
+    EXPECT_EQ(srt,
+        QStringLiteral("1\n00:01:01,250 --> 00:01:04,250\n") + QString(50, 'a') +
+            QStringLiteral("\n第一句\n\n"
+                           "2\n00:00:03,000 --> 00:00:04,500\naaaaaaaaaa\n\n\n"
+                           "3\n00:00:02,000 --> 00:00:03,500\naaaaaaaaaaaaaaaaaaaa\n第三句\n"));
     ASSERT_TRUE(vtt.startsWith(QStringLiteral("WEBVTT\n\n")));
     QString body = vtt.mid(8);
     body.replace(QRegularExpression(QStringLiteral("(\\d\\d)\\.(\\d\\d\\d)")), QStringLiteral("\\1,\\2"));
@@ -75,8 +79,10 @@ protected:
     {
         const Date start = localDate(2025, 5, 2, 14, 3, 9);
         std::vector<TranslationEntry> e;
-        e.emplace_back(start.addSeconds(2), QStringLiteral("Welcome to the course, everyone."), QStringLiteral("欢迎大家来上课。"), 1.5);
-        e.emplace_back(start.addSeconds(6), QStringLiteral("Today: cells & <energy>."), QStringLiteral("今天：细胞与能量。"), 0);
+        e.emplace_back(start.addSeconds(2), QStringLiteral("Welcome to the course, everyone."),
+            QStringLiteral("欢迎大家来上课。"), 1.5);
+        e.emplace_back(
+            start.addSeconds(6), QStringLiteral("Today: cells & <energy>."), QStringLiteral("今天：细胞与能量。"), 0);
         e.emplace_back(start.addSeconds(9), QStringLiteral("Let's begin."), QStringLiteral("我们开始吧。"), 8.25);
         return CourseSession(start, start.addSeconds(60), std::move(e), std::nullopt);
     }
@@ -114,9 +120,10 @@ TEST_F(SubtitleFiles, FfprobeReadsBothFormats)
         auto saved = SE::save(course(), format);
         ASSERT_TRUE(saved && saved->ok());
         QProcess p;
-        p.start(ffprobe, {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                          QStringLiteral("packet=pts_time,duration_time"), QStringLiteral("-of"), QStringLiteral("csv=p=0"),
-                          saved->value()});
+        p.start(ffprobe,
+            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                QStringLiteral("packet=pts_time,duration_time"), QStringLiteral("-of"), QStringLiteral("csv=p=0"),
+                saved->value()});
         ASSERT_TRUE(p.waitForFinished(30000));
         const QString out = QString::fromUtf8(p.readAllStandardOutput());
         const QString err = QString::fromUtf8(p.readAllStandardError());
