@@ -57,6 +57,10 @@ protected:
 
     QString desktopPath() const { return m_dir.filePath(QStringLiteral("Desktop")); }
     QString archivePath() const { return desktopPath() + QStringLiteral("/课程记录/记录"); }
+    QString archiveFile(Date start) const
+    {
+        return archivePath() + QLatin1Char('/') + CourseArchive::fileName(makeCourse(start, {}));
+    }
     void makeArchiveFolder() { ASSERT_TRUE(QDir().mkpath(archivePath())); }
 
     QTemporaryDir m_dir;
@@ -79,72 +83,59 @@ TEST_F(CourseArchiveTest, MissingFolderOrDesktopGivesNothingAndCreatesNothing)
     EXPECT_FALSE(QFileInfo::exists(desktopPath() + QStringLiteral("/课程记录")));
 }
 
-TEST_F(CourseArchiveTest, SaveNamesTheFileByStartAndRoundTrips)
+TEST_F(CourseArchiveTest, SaveNamesTheFileByStartAndALaterSaveInTheSameSecondReplacesIt)
 {
-    const CourseSession course = makeCourse(localDate(2025, 3, 3, 9, 5, 7), {{"Hello", "你好"}, {"World", "世界"}});
+    const Date start = localDate(2025, 3, 3, 9, 5, 7);
+    const CourseSession course = makeCourse(start, {{"Hello", "你好"}, {"World", "世界"}});
     CourseArchive::save(course);
     const QString path = archivePath() + QStringLiteral("/2025-03-03 09-05-07.json");
-    ASSERT_TRUE(QFileInfo::exists(path));
     EXPECT_EQ(readFile(path), course.encode());
+
+    const CourseSession later = makeCourse(start.addSeconds(0.4), {{"later", "晚"}});
+    CourseArchive::save(later);
+    EXPECT_EQ(readFile(path), later.encode());
     // No temporary file is left beside it.
     EXPECT_EQ(QDir(archivePath()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 
     const auto all = CourseArchive::loadAll();
     ASSERT_EQ(all.size(), 1u);
-    EXPECT_NE(all[0].id, course.id);
-    EXPECT_EQ(all[0].startDate, course.startDate);
-    ASSERT_EQ(all[0].entries.size(), 2u);
-    EXPECT_EQ(all[0].entries[1].target, QStringLiteral("世界"));
+    EXPECT_NE(all[0].id, later.id);
+    EXPECT_EQ(all[0].startDate, later.startDate);
+    ASSERT_EQ(all[0].entries.size(), 1u);
+    EXPECT_EQ(all[0].entries[0].target, QStringLiteral("晚"));
 }
 
-TEST_F(CourseArchiveTest, SkipsBrokenForeignAndNonJsonFiles)
-{
-    makeArchiveFolder();
-    const CourseSession good = makeCourse(localDate(2025, 1, 1, 8, 0, 0), {{"one", "一"}});
-    ASSERT_TRUE(writeFile(archivePath() + QStringLiteral("/broken.json"), good.encode().left(20)));
-    ASSERT_TRUE(writeFile(archivePath() + QStringLiteral("/notes.txt"), good.encode()));
-    ASSERT_TRUE(writeFile(archivePath() + QStringLiteral("/upper.JSON"), good.encode()));
-    ASSERT_TRUE(writeFile(archivePath() + QStringLiteral("/foreign.json"), R"({"name":"x","entries":[]})"));
-    ASSERT_TRUE(writeFile(archivePath() + QStringLiteral("/array.json"), "[1,2,3]"));
-    ASSERT_TRUE(writeFile(archivePath() + QStringLiteral("/empty.json"), ""));
-    ASSERT_TRUE(QDir().mkpath(archivePath() + QStringLiteral("/folder.json")));
-    ASSERT_TRUE(writeFile(archivePath() + QStringLiteral("/.hidden.json"), good.encode()));
-    ASSERT_TRUE(writeFile(archivePath() + QStringLiteral("/good.json"), good.encode()));
-
-    const auto all = CourseArchive::loadAll();
-    // The hidden file is an ordinary archive file too.
-    ASSERT_EQ(all.size(), 2u);
-    EXPECT_EQ(all[0].entries[0].source, QStringLiteral("one"));
-}
-
-TEST_F(CourseArchiveTest, NewestFirstAndEqualStartsAdjacentInListingOrder)
+TEST_F(CourseArchiveTest, LoadsNewestFirstAndSkipsBrokenForeignAndNonJsonFiles)
 {
     makeArchiveFolder();
     const Date early = localDate(2025, 1, 1, 8, 0, 0);
-    const Date late = localDate(2025, 2, 1, 8, 0, 0);
     const Date mid = localDate(2025, 1, 15, 8, 0, 0);
-    ASSERT_TRUE(writeFile(archivePath() + QStringLiteral("/a.json"), makeCourse(mid, {{"first", ""}}).encode()));
-    ASSERT_TRUE(writeFile(archivePath() + QStringLiteral("/b.json"), makeCourse(early, {}).encode()));
-    ASSERT_TRUE(writeFile(archivePath() + QStringLiteral("/c.json"), makeCourse(mid, {{"second", ""}}).encode()));
-    ASSERT_TRUE(writeFile(archivePath() + QStringLiteral("/d.json"), makeCourse(late, {}).encode()));
+    const Date late = localDate(2025, 2, 1, 8, 0, 0);
+    const QByteArray good = makeCourse(late, {{"one", "一"}}).encode();
+    const std::pair<const char *, QByteArray> files[] = {
+        {"broken.json", good.left(20)},
+        {"notes.txt", good},
+        {"upper.JSON", good},
+        {"foreign.json", R"({"name":"x","entries":[]})"},
+        {"array.json", "[1,2,3]"},
+        {"empty.json", ""},
+        // Equal starts stay adjacent in listing order; a hidden file is an
+        // ordinary archive file too.
+        {"a.json", makeCourse(mid, {{"first", ""}}).encode()},
+        {"c.json", makeCourse(mid, {{"second", ""}}).encode()},
+        {".hidden.json", makeCourse(early, {}).encode()},
+        {"d.json", good},
+    };
+    for (const auto &[name, bytes] : files)
+        ASSERT_TRUE(writeFile(archivePath() + QLatin1Char('/') + QString::fromUtf8(name), bytes));
+    ASSERT_TRUE(QDir().mkpath(archivePath() + QStringLiteral("/folder.json")));
 
     const auto all = CourseArchive::loadAll();
     ASSERT_EQ(all.size(), 4u);
-    EXPECT_EQ(all[0].startDate, late);
+    EXPECT_EQ(all[0].entries[0].source, QStringLiteral("one"));
     EXPECT_EQ(all[1].entries[0].source, QStringLiteral("first"));
     EXPECT_EQ(all[2].entries[0].source, QStringLiteral("second"));
     EXPECT_EQ(all[3].startDate, early);
-}
-
-TEST_F(CourseArchiveTest, TwoSavesInOneSecondLeaveTheLaterCourse)
-{
-    const Date start = localDate(2025, 3, 3, 9, 5, 7);
-    CourseArchive::save(makeCourse(start, {{"earlier", "早"}}));
-    CourseArchive::save(makeCourse(start.addSeconds(0.4), {{"later", "晚"}}));
-    EXPECT_EQ(QDir(archivePath()).entryList(QDir::Files | QDir::Hidden).size(), 1);
-    const auto all = CourseArchive::loadAll();
-    ASSERT_EQ(all.size(), 1u);
-    EXPECT_EQ(all[0].entries[0].source, QStringLiteral("later"));
 }
 
 TEST_F(CourseArchiveTest, SearchInBothLanguages)
@@ -171,14 +162,15 @@ TEST_F(CourseArchiveTest, SearchInBothLanguages)
     EXPECT_TRUE(CourseArchive::search(courses, QStringLiteral("量子")).empty());
     // Order of the input is kept.
     EXPECT_EQ(ids(CourseArchive::search(courses, QStringLiteral("在这里"))), std::vector<QUuid>{courses[0].id});
-    EXPECT_EQ(ids(CourseArchive::search(courses, QStringLiteral("o"))), (std::vector<QUuid>{courses[0].id, courses[2].id}));
+    EXPECT_EQ(
+        ids(CourseArchive::search(courses, QStringLiteral("o"))), (std::vector<QUuid>{courses[0].id, courses[2].id}));
 }
 
 TEST_F(CourseArchiveTest, SaveIntoReadOnlyFolderFailsSilentlyAndKeepsTheOldFile)
 {
     const Date start = localDate(2025, 3, 3, 9, 5, 7);
     CourseArchive::save(makeCourse(start, {{"old", "旧"}}));
-    const QString path = archivePath() + QStringLiteral("/") + CourseArchive::fileName(makeCourse(start, {}));
+    const QString path = archiveFile(start);
     const QByteArray before = readFile(path);
     ASSERT_FALSE(before.isEmpty());
 
@@ -217,13 +209,14 @@ TEST_F(CourseArchiveTest, FullDiskNeverLeavesATruncatedArchive)
 
     const Date start = localDate(2025, 3, 3, 9, 5, 7);
     CourseArchive::save(makeCourse(start, {{"small course", "小课"}}));
-    const QString path = archivePath() + QStringLiteral("/") + CourseArchive::fileName(makeCourse(start, {}));
+    const QString path = archiveFile(start);
     const QByteArray before = readFile(path);
     ASSERT_FALSE(before.isEmpty());
 
     std::vector<std::pair<QString, QString>> many;
     for (int i = 0; i < 2000; ++i)
-        many.emplace_back(QStringLiteral("a sentence long enough to fill the disk %1").arg(i), QStringLiteral("填满磁盘的句子"));
+        many.emplace_back(
+            QStringLiteral("a sentence long enough to fill the disk %1").arg(i), QStringLiteral("填满磁盘的句子"));
     CourseArchive::save(makeCourse(start, many));
 
     EXPECT_EQ(readFile(path), before);
