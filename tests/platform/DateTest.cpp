@@ -12,8 +12,7 @@ using namespace vox;
 namespace {
 
 // Runs `f` with the process time zone set to `tz` (a POSIX TZ string).
-template <typename F>
-void withTimeZone(const char *tz, F f)
+template <typename F> void withTimeZone(const char *tz, F f)
 {
     const QByteArray old = qgetenv("TZ");
     const bool had = qEnvironmentVariableIsSet("TZ");
@@ -62,8 +61,8 @@ TEST(Date, FileStampAndReference)
     withTimeZone("CST-8", [&] { EXPECT_EQ(fileStamp(d), "2026-03-09 22-05-07"); });
 
     // Dates far outside any calendar never crash and still give a stamp.
-    for (double s : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), -1e300,
-                     1e300}) {
+    for (double s :
+        {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), -1e300, 1e300}) {
         const QString stamp = fileStamp(Date{s});
         EXPECT_FALSE(stamp.isEmpty()) << s;
         EXPECT_FALSE(stamp.contains(u'/')) << s;

@@ -28,17 +28,19 @@ QStringList logLines()
 const QRegularExpression kLine(QStringLiteral(R"(^\[(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}) \+0000\] (.*)$)"));
 
 // The tests reset the log: only ever the test run's own file.
-bool usingTestLog()
-{
-    return !qEnvironmentVariableIsEmpty("VOXLEAF_DIAG_LOG");
-}
+class Diag : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsEmpty("VOXLEAF_DIAG_LOG"))
+            GTEST_SKIP() << "VOXLEAF_DIAG_LOG is not set";
+    }
+};
 
 } // namespace
 
-TEST(Diag, LineFormatAndReset)
+TEST_F(Diag, LineFormatAndReset)
 {
-    if (!usingTestLog())
-        GTEST_SKIP() << "VOXLEAF_DIAG_LOG is not set";
     ASSERT_FALSE(diagPath().isEmpty());
     resetDiagLog();
     EXPECT_FALSE(QFile::exists(diagPath()));
@@ -70,10 +72,8 @@ TEST(Diag, LineFormatAndReset)
     EXPECT_EQ(logLines().size(), 1);
 }
 
-TEST(Diag, ConcurrentWritersNeverTearLines)
+TEST_F(Diag, ConcurrentWritersNeverTearLines)
 {
-    if (!usingTestLog())
-        GTEST_SKIP() << "VOXLEAF_DIAG_LOG is not set";
     resetDiagLog();
     constexpr int kThreads = 6;
     constexpr int kLines = 200;
