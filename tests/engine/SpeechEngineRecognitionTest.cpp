@@ -26,30 +26,21 @@ protected:
     Date requestStart;
 };
 
-TEST_F(RecognitionTest, PartialResultsBuildTheLiveText)
+TEST_F(RecognitionTest, PartialResultsAreShownAndAPauseHandsThemOn)
 {
-    task()->deliverPartial(QStringLiteral("Hello"));
+    speak();
+    task()->deliverPartial(QStringLiteral("Hello world. How are"));
     EXPECT_TRUE(engine->recognizedText().isEmpty()); // not before the hop
     pump();
-    EXPECT_EQ(engine->recognizedText(), QStringLiteral("Hello"));
-    task()->deliverPartial(QStringLiteral("Hello world."));
-    pump();
-    EXPECT_EQ(engine->recognizedText(), QStringLiteral("Hello world."));
+    EXPECT_EQ(engine->recognizedText(), QStringLiteral("Hello world. How are"));
     // Text without word segments is skipped.
     RecognitionResult r;
     r.bestTranscription.formattedString = QStringLiteral("garbled");
     task()->deliver(r, std::nullopt);
     pump();
-    EXPECT_EQ(engine->recognizedText(), QStringLiteral("Hello world."));
+    EXPECT_EQ(engine->recognizedText(), QStringLiteral("Hello world. How are"));
     EXPECT_TRUE(logged(QStringLiteral("识别结果无词片段，本次跳过: garbled")));
-    EXPECT_TRUE(submissions.empty());
-}
 
-TEST_F(RecognitionTest, PauseHandsOnAfterTheSettleTime)
-{
-    speak();
-    task()->deliverPartial(QStringLiteral("Hello world. How are"));
-    pump();
     pause(); // the text changed just now: no decision yet
     EXPECT_TRUE(submissions.empty());
     EXPECT_TRUE(engine->pendingSince().has_value());
@@ -61,9 +52,9 @@ TEST_F(RecognitionTest, PauseHandsOnAfterTheSettleTime)
     EXPECT_TRUE(engine->assembler().pendingText().isEmpty());
 }
 
-TEST_F(RecognitionTest, BacklogReleasesOnlyCompleteSentences)
+TEST_F(RecognitionTest, BacklogReleasesCompleteSentencesAndTheHardRotationTheRest)
 {
-    task()->deliverPartial(QStringLiteral("One sentence here. And a fragment"));
+    task()->deliverPartial(QStringLiteral("Done here. still talking and"));
     pump();
     speak();
     advance(11.9);
@@ -71,14 +62,20 @@ TEST_F(RecognitionTest, BacklogReleasesOnlyCompleteSentences)
     EXPECT_TRUE(submissions.empty());
     advance(0.2);
     speak();
-    ASSERT_EQ(submissions.size(), 1u);
-    EXPECT_EQ(submissions[0].reason, QStringLiteral("积压放行"));
-    EXPECT_EQ(submissions[0].texts, QStringList{QStringLiteral("One sentence here.")});
-    EXPECT_EQ(engine->assembler().pendingText(), QStringLiteral("And a fragment"));
-    // The fragment keeps waiting without a pause.
-    advance(20);
+    EXPECT_EQ(reasons(), QStringList{QStringLiteral("积压放行")});
+    EXPECT_EQ(submissions[0].texts, QStringList{QStringLiteral("Done here.")});
+    EXPECT_EQ(engine->assembler().pendingText(), QStringLiteral("still talking and"));
+    // Without a pause the fragment waits until the hard rotation at 60 s.
+    advanceToAge(59.5);
     speak();
     EXPECT_EQ(submissions.size(), 1u);
+    EXPECT_EQ(engine->rotationCount(), 0);
+    advanceToAge(60);
+    EXPECT_EQ(engine->rotationCount(), 1);
+    EXPECT_TRUE(logged(QStringLiteral("轮换识别请求 #1（硬上限 60s）")));
+    ASSERT_EQ(submissions.size(), 2u);
+    EXPECT_EQ(submissions[1].reason, QStringLiteral("轮换收尾"));
+    EXPECT_EQ(submissions[1].texts, QStringList{QStringLiteral("still talking and")});
 }
 
 TEST_F(RecognitionTest, TranslationDisabledHandsNothingOn)
@@ -164,24 +161,6 @@ TEST_F(RecognitionTest, RotationAtAPauseAfterFortyFiveSeconds)
     advance(3.5);
     EXPECT_FALSE(logged(QStringLiteral("强制收尾")));
     EXPECT_EQ(fakes.recognizer->tasks.size(), 2u);
-}
-
-TEST_F(RecognitionTest, HardRotationAtSixtySecondsHandsOnTheTail)
-{
-    speak();
-    task()->deliverPartial(QStringLiteral("Done here. still talking and"));
-    pump();
-    advanceToAge(59.5);
-    speak();
-    // The backlog released the complete sentence; the fragment waits.
-    EXPECT_EQ(reasons(), QStringList{QStringLiteral("积压放行")});
-    EXPECT_EQ(engine->rotationCount(), 0);
-    advanceToAge(60);
-    EXPECT_EQ(engine->rotationCount(), 1);
-    EXPECT_TRUE(logged(QStringLiteral("轮换识别请求 #1（硬上限 60s）")));
-    ASSERT_EQ(submissions.size(), 2u);
-    EXPECT_EQ(submissions[1].reason, QStringLiteral("轮换收尾"));
-    EXPECT_EQ(submissions[1].texts, QStringList{QStringLiteral("still talking and")});
 }
 
 TEST_F(RecognitionTest, RotationWithoutFinalResultFallsBackAfterThreeSeconds)
