@@ -184,23 +184,45 @@ TEST_F(LiveSummaryTest, OnlyEntriesAfterTheAnchorAreSent)
     EXPECT_TRUE(diagLog.contains(QStringLiteral("实时摘要完成，新增 0 条要点")));
 }
 
-TEST_F(LiveSummaryTest, ButtonRunIsSentOnceAndOutlivesTheEndOfTheCourse)
+TEST_F(LiveSummaryTest, ButtonRunsAreSentOnceDelayTheLoopAndOutliveTheCourse)
 {
     startCourseWith(2);
     hold();
     int changes = 0;
     QObject::connect(summary.get(), &LiveSummary::isSummarizingChanged, [&] { ++changes; });
-    summary->generateSummary();
+    time->advance(598);
+    summary->generateSummary(); // the button, pressed twice just before the tick
     summary->generateSummary();
     ASSERT_TRUE(server.waitForRequests(1));
     summary->generateSummary();
+    time->advance(1); // the tick finds a run in flight and skips
     EXPECT_EQ(server.requestCount(), 1);
+    ASSERT_TRUE(server.release(HttpTestReply::chatContent(R"({"points":["a"]})")));
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(summary->summaryPoints(), QStringList{QStringLiteral("a")});
+    EXPECT_EQ(changes, 2);
+
+    // The loop's next run comes ten minutes after the skipped tick.
+    land(1);
+    reply(R"({"points":["b"]})");
+    time->advance(599);
+    EXPECT_EQ(server.requestCount(), 1);
+    time->advance(1);
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(server.requestCount(), 2);
+
+    // A button run in flight when the course ends still delivers.
+    time->advance(1);
+    land(1);
+    hold();
+    summary->generateSummary();
+    ASSERT_TRUE(server.waitForRequests(3));
     endCourse();
     EXPECT_TRUE(summary->isSummarizing());
     ASSERT_TRUE(server.release(HttpTestReply::chatContent(R"({"points":["kept"]})")));
     ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(summary->summaryPoints(), QStringList{QStringLiteral("kept")});
-    EXPECT_EQ(changes, 2);
+    EXPECT_EQ(
+        summary->summaryPoints(), (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("kept")}));
     EXPECT_TRUE(host.errors.isEmpty());
 
     // The next course starts from an empty list.
@@ -272,25 +294,4 @@ TEST_F(LiveSummaryTest, EndCourseCancelsTheLoopsRequestThroughTheFailurePath)
     waitFor([] { return false; }, 200);
     time->advance(1800);
     EXPECT_EQ(host.errors.size(), 1);
-}
-
-TEST_F(LiveSummaryTest, LoopRunWhileAButtonRunIsInFlightWaitsTenMoreMinutes)
-{
-    startCourseWith(2);
-    hold();
-    time->advance(598);
-    summary->generateSummary(); // the button, just before the tick
-    ASSERT_TRUE(server.waitForRequests(1));
-    time->advance(1); // the tick finds a run in flight and skips
-    EXPECT_EQ(server.requestCount(), 1);
-    ASSERT_TRUE(server.release(HttpTestReply::chatContent(R"({"points":["a"]})")));
-    ASSERT_TRUE(waitIdle());
-    land(1);
-    reply(R"({"points":["b"]})");
-    time->advance(599);
-    EXPECT_EQ(server.requestCount(), 1);
-    time->advance(1);
-    ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(server.requestCount(), 2);
-    EXPECT_EQ(summary->summaryPoints().size(), 2);
 }
