@@ -53,11 +53,11 @@ protected:
         fakes.install();
         engine = std::make_unique<SpeechEngine>(fakes.platform());
         QObject::connect(engine.get(), &SpeechEngine::chunksSubmitted,
-                         [this](const std::vector<RecognitionChunk> &chunks, const QString &reason) {
-                             submissions.push_back(Submission{{}, reason});
-                             for (const auto &c : chunks)
-                                 submissions.back().texts.append(c.text);
-                         });
+            [this](const std::vector<RecognitionChunk> &chunks, const QString &reason) {
+                submissions.push_back(Submission{{}, reason});
+                for (const auto &c : chunks)
+                    submissions.back().texts.append(c.text);
+            });
     }
     void TearDown() override { engine.reset(); }
 
