@@ -22,12 +22,6 @@ ReviewResult fullResult()
     return r;
 }
 
-CourseSession course(double seconds = 3725, int entries = 3)
-{
-    const Date start = localDate(2025, 5, 2, 14, 3, 9);
-    return CourseSession(start, start.addSeconds(seconds), makeEntries(entries, start), std::nullopt);
-}
-
 QStringList cardNumbers(const QString &html)
 {
     QStringList out;
@@ -51,7 +45,7 @@ TEST(ReviewDocument, EscapingIsAppliedOnceToEveryCourseAndReviewText)
     r.topics = {TopicCount{"x\"y", 1}};
     r.vocabulary = {VocabularyItem{"<w>", "<m>", "<e>"}};
     r.improvedEntries = {ImprovedEntry{"<s>", "<t>", "<i>", "<n>"}};
-    CourseSession c = course();
+    CourseSession c = makeCourse(3);
     c.entries[0].source = QStringLiteral("<img src=x onerror=alert(1)>");
     c.entries[0].target = QStringLiteral("'甲'");
     const QString html = RS::buildHTML(c, r);
@@ -93,11 +87,11 @@ TEST(ReviewDocument, BarWidths)
 
 TEST(ReviewDocument, CardsKeepTheirNumbersWhenSectionsAreLeftOut)
 {
-    EXPECT_EQ(cardNumbers(RS::buildHTML(course(), fullResult())), (QStringList{"1", "2", "3", "4", "5", "6"}));
+    EXPECT_EQ(cardNumbers(RS::buildHTML(makeCourse(3), fullResult())), (QStringList{"1", "2", "3", "4", "5", "6"}));
     ReviewResult r = fullResult();
     r.topics.clear();
     r.vocabulary.clear();
-    const QString html = RS::buildHTML(course(), r);
+    const QString html = RS::buildHTML(makeCourse(3), r);
     EXPECT_EQ(cardNumbers(html), (QStringList{"1", "2", "4", "6"}));
     // An omitted card leaves an empty line between its neighbours.
     EXPECT_TRUE(
@@ -109,7 +103,7 @@ TEST(ReviewDocument, CardsKeepTheirNumbersWhenSectionsAreLeftOut)
 TEST(ReviewDocument, EmptyTextsAndLists)
 {
     ReviewResult r;
-    CourseSession c = course(0, 0);
+    CourseSession c = makeCourse(0, 0);
     const QString html = RS::buildHTML(c, r);
     EXPECT_TRUE(html.contains(QStringLiteral("<title>课堂记录</title>")));
     EXPECT_TRUE(html.contains(QStringLiteral("<h1>课堂翻译记录</h1>")));
@@ -129,16 +123,16 @@ TEST(ReviewDocument, EmptyTextsAndLists)
 
 TEST(ReviewDocument, HeroDurationsAndPageFrame)
 {
-    const QString hero = RS::heroSection(course(3725, 3), fullResult());
+    const QString hero = RS::heroSection(makeCourse(3), fullResult());
     EXPECT_EQ(hero,
         QStringLiteral(
             "<div class=\"hero\">\n<h1>细胞</h1>\n<div class=\"meta\">📅 2025年5月2日 · 🕐 14:03:09 ～ 15:05:14"
             "（时长 01:02:05）</div>\n<div>\n<span class=\"badge\">共 3 条翻译</span>\n"
             "<span class=\"badge\">2 处改进</span>\n<span class=\"badge\">2 个要点</span>\n"
             "<span class=\"badge\">DeepSeek 审阅</span>\n</div>\n</div>"));
-    EXPECT_TRUE(RS::heroSection(course(360000.9, 0), fullResult()).contains(QStringLiteral("（时长 100:00:00）")));
+    EXPECT_TRUE(RS::heroSection(makeCourse(0, 360000.9), fullResult()).contains(QStringLiteral("（时长 100:00:00）")));
 
-    const QString html = RS::buildHTML(course(), fullResult());
+    const QString html = RS::buildHTML(makeCourse(3), fullResult());
     EXPECT_TRUE(
         html.startsWith(QStringLiteral("<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"UTF-8\">\n"
                                        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1.0\">\n"
@@ -152,7 +146,7 @@ TEST(ReviewDocument, HeroDurationsAndPageFrame)
 
 TEST(ReviewDocument, FullEntriesListEveryEntry)
 {
-    CourseSession c = course(3600, 900);
+    CourseSession c = makeCourse(900, 3600);
     const QString html = RS::fullEntriesHTML(c.entries);
     EXPECT_TRUE(html.startsWith(
         QStringLiteral("<details>\n<summary>展开 / 收起全部 900 条记录（点击切换）</summary>\n"
@@ -170,26 +164,26 @@ TEST_F(ReviewDocumentFile, SavedInTheCourseFolderNamedByStart)
     QFile blocker(courseFolder());
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    auto blocked = RS::saveDocument(course(), fullResult());
+    auto blocked = RS::saveDocument(makeCourse(3), fullResult());
     ASSERT_FALSE(blocked.ok());
     EXPECT_FALSE(blocked.error().message.isEmpty());
     ASSERT_TRUE(QFile::remove(courseFolder()));
 
-    EXPECT_EQ(RS::documentFileName(course()), QStringLiteral("2025-05-02 14-03-09 课堂记录.html"));
-    auto saved = RS::saveDocument(course(), fullResult());
+    EXPECT_EQ(RS::documentFileName(makeCourse(3)), QStringLiteral("2025-05-02 14-03-09 课堂记录.html"));
+    auto saved = RS::saveDocument(makeCourse(3), fullResult());
     ASSERT_TRUE(saved.ok()) << saved.error().message.toStdString();
     EXPECT_EQ(saved.value(), courseFolder() + QStringLiteral("/2025-05-02 14-03-09 课堂记录.html"));
-    EXPECT_EQ(QString::fromUtf8(readAll(saved.value())), RS::buildHTML(course(), fullResult()));
+    EXPECT_EQ(QString::fromUtf8(readAll(saved.value())), RS::buildHTML(makeCourse(3), fullResult()));
 
     // Again: replaced, no temporary file left.
     ReviewResult other = fullResult();
     other.title = QStringLiteral("第二次");
-    ASSERT_TRUE(RS::saveDocument(course(), other).ok());
+    ASSERT_TRUE(RS::saveDocument(makeCourse(3), other).ok());
     EXPECT_TRUE(QString::fromUtf8(readAll(saved.value())).contains(QStringLiteral("<h1>第二次</h1>")));
     EXPECT_EQ(QDir(courseFolder()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 
     desktop->setDesktop({});
-    auto noDesktop = RS::saveDocument(course(), fullResult());
+    auto noDesktop = RS::saveDocument(makeCourse(3), fullResult());
     ASSERT_FALSE(noDesktop.ok());
     EXPECT_EQ(noDesktop.error(), (Error{"DeepSeek", -3, QStringLiteral("无法访问桌面目录")}));
 }

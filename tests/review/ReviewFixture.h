@@ -33,8 +33,18 @@ inline std::vector<TranslationEntry> makeEntries(int n, Date start = Date::fromU
     std::vector<TranslationEntry> v;
     v.reserve(size_t(n));
     for (int i = 1; i <= n; ++i)
-        v.emplace_back(start.addSeconds(i), QStringLiteral("sentence %1").arg(i), QStringLiteral("句子 %1").arg(i), 1.0 * i);
+        v.emplace_back(
+            start.addSeconds(i), QStringLiteral("sentence %1").arg(i), QStringLiteral("句子 %1").arg(i), 1.0 * i);
     return v;
+}
+
+// A course of `n` such entries from 14:03:09 on 2 May 2025 (local time),
+// `seconds` long, with a recording that does not exist.
+inline CourseSession makeCourse(int n, double seconds = 3725)
+{
+    const Date start = localDate(2025, 5, 2, 14, 3, 9);
+    return CourseSession(start, start.addSeconds(seconds), makeEntries(n, start),
+        QUrl::fromLocalFile(QStringLiteral("/nowhere/rec.caf")));
 }
 
 inline QByteArray readAll(const QString &path)

@@ -27,7 +27,7 @@ QString timeLine(const TranslationEntry &e)
 
 } // namespace
 
-TEST(SubtitleTiming, StartDurationAndText)
+TEST(SubtitleTiming, StartDurationAndTimestampText)
 {
     EXPECT_EQ(timeLine(entry(61.25, 50)), QStringLiteral("00:01:01,250 --> 00:01:04,250"));
     EXPECT_EQ(timeLine(entry(10, 10)), QStringLiteral("00:00:10,000 --> 00:00:11,500")); // 1.5 s minimum
@@ -39,10 +39,7 @@ TEST(SubtitleTiming, StartDurationAndText)
     EXPECT_DOUBLE_EQ(SE::cueTime(emoji, kBase).end - 1, 2.4);
     // A wall-clock time before the course start never gives a negative time.
     EXPECT_EQ(timeLine(entry(0, 10, -5)), QStringLiteral("00:00:00,000 --> 00:00:01,500"));
-}
 
-TEST(SubtitleTiming, TimestampText)
-{
     EXPECT_EQ(SE::timestamp(12.75, SE::Format::SRT), QStringLiteral("00:00:12,750"));
     EXPECT_EQ(SE::timestamp(12.75, SE::Format::VTT), QStringLiteral("00:00:12.750"));
     EXPECT_EQ(SE::timestamp(12.9999, SE::Format::SRT), QStringLiteral("00:00:12,999")); // truncated, never 13
