@@ -20,83 +20,69 @@ float sampleAt(quint64 i)
     return float((i * 7919) % 2001) / 1000.0f - 1.0f;
 }
 
-// Writes `frames` frames of 16 kHz mono in 1365-frame buffers (as the
-// forwarder does), then dies by SIGKILL without closing the file.
-void writeAndDie(const QString &path, quint64 frames)
+// Writes `frames` frames of 16 kHz mono in 1365-frame buffers, as the
+// forwarder does; the length grows with each buffer.
+void writeFrames(AudioFileWriter &w, quint64 frames)
 {
-    SndfileAudioFiles files;
-    auto w = files.createForWriting(path, PcmFormat::target());
-    if (!w)
-        _exit(3);
     for (quint64 done = 0; done < frames;) {
         const quint32 n = quint32(std::min<quint64>(1365, frames - done));
-        const quint64 base = done;
-        w.value()->write(makeBuffer(PcmFormat::target(), n, [&](quint32, quint32 i) { return sampleAt(base + i); }));
+        EXPECT_TRUE(w.write(makeBuffer(PcmFormat::target(), n, [&](quint32, quint32 i) { return sampleAt(done + i); })));
         done += n;
+        EXPECT_EQ(w.length(), qint64(done));
     }
-    raise(SIGKILL);
-    _exit(4);
 }
 
 } // namespace
 
-TEST(SndfileAudioFiles, CafFloatRoundTripsWithItsLengthWhileOpen)
+TEST(SndfileAudioFiles, CafFloatRoundTripsWhetherClosedOrKilledWithoutClosing)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("2026-01-02 10-00-00 课堂录音.caf"));
-    SndfileAudioFiles files;
-    auto w = files.createForWriting(path, PcmFormat::target());
-    ASSERT_TRUE(w) << w.error().message.toStdString();
-    quint64 written = 0;
-    for (int k = 0; k < 10; ++k) {
-        const quint64 base = written;
-        EXPECT_TRUE(w.value()->write(
-            makeBuffer(PcmFormat::target(), 1365, [&](quint32, quint32 i) { return sampleAt(base + i); })));
-        written += 1365;
-        EXPECT_EQ(w.value()->length(), qint64(written));
-    }
-    EXPECT_TRUE(w.value()->write(PcmBuffer(PcmFormat::target(), 0))); // empty: nothing to do
-    // A buffer in another format is refused, not written as garbage.
-    EXPECT_FALSE(w.value()->write(makeBuffer(PcmFormat{48000, 2, false}, 10, [](quint32, quint32) { return 0.f; })));
-    EXPECT_EQ(w.value()->length(), qint64(written));
-    w.value()->close();
-    EXPECT_FALSE(w.value()->write(makeBuffer(PcmFormat::target(), 10, [](quint32, quint32) { return 0.f; })));
-
-    auto r = files.openForReading(path);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r.value()->format(), PcmFormat::target());
-    EXPECT_EQ(r.value()->length(), qint64(written));
-    PcmBuffer all = r.value()->read(quint32(written + 100));
-    ASSERT_EQ(all.frameLength(), quint32(written));
-    for (quint64 i = 0; i < written; i += 97)
-        EXPECT_EQ(all.channel(0)[i], sampleAt(i)) << i;
-    EXPECT_EQ(r.value()->read(100).frameLength(), 0u); // end
-    ASSERT_TRUE(r.value()->seek(5000));
-    EXPECT_EQ(r.value()->read(1).channel(0)[0], sampleAt(5000));
-    EXPECT_FALSE(r.value()->seek(qint64(written) + 1));
-    EXPECT_FALSE(r.value()->seek(-1));
-}
-
-TEST(SndfileAudioFiles, AWriterKilledWithoutClosingLeavesEveryFrameReadable)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("killed.caf"));
+    const QString closed = dir.filePath(QStringLiteral("2026-01-02 10-00-00 课堂录音.caf"));
+    const QString killed = dir.filePath(QStringLiteral("killed.caf"));
     const quint64 frames = 1365 * 37 + 100;
+    SndfileAudioFiles files;
+
+    // A writer that dies by SIGKILL without closing its file.
     const pid_t child = fork();
     ASSERT_GE(child, 0);
-    if (child == 0)
-        writeAndDie(path, frames);
+    if (child == 0) {
+        auto w = files.createForWriting(killed, PcmFormat::target());
+        if (w)
+            writeFrames(*w.value(), frames);
+        raise(SIGKILL);
+        _exit(4);
+    }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "child status " << status;
 
-    SndfileAudioFiles files;
-    auto r = files.openForReading(path);
-    ASSERT_TRUE(r) << r.error().message.toStdString();
-    EXPECT_EQ(r.value()->length(), qint64(frames));
-    PcmBuffer all = r.value()->read(quint32(frames));
-    ASSERT_EQ(all.frameLength(), quint32(frames));
-    EXPECT_EQ(all.channel(0)[frames - 1], sampleAt(frames - 1));
+    auto w = files.createForWriting(closed, PcmFormat::target());
+    ASSERT_TRUE(w) << w.error().message.toStdString();
+    writeFrames(*w.value(), frames);
+    EXPECT_TRUE(w.value()->write(PcmBuffer(PcmFormat::target(), 0))); // empty: nothing to do
+    // A buffer in another format is refused, not written as garbage.
+    EXPECT_FALSE(w.value()->write(makeBuffer(PcmFormat{48000, 2, false}, 10, [](quint32, quint32) { return 0.f; })));
+    EXPECT_EQ(w.value()->length(), qint64(frames));
+    w.value()->close();
+    EXPECT_FALSE(w.value()->write(makeBuffer(PcmFormat::target(), 10, [](quint32, quint32) { return 0.f; })));
+
+    for (const QString &path : {closed, killed}) {
+        SCOPED_TRACE(path.toStdString());
+        auto r = files.openForReading(path);
+        ASSERT_TRUE(r) << r.error().message.toStdString();
+        EXPECT_EQ(r.value()->format(), PcmFormat::target());
+        EXPECT_EQ(r.value()->length(), qint64(frames));
+        PcmBuffer all = r.value()->read(quint32(frames + 100));
+        ASSERT_EQ(all.frameLength(), quint32(frames));
+        for (quint64 i = 0; i < frames; i += 97)
+            EXPECT_EQ(all.channel(0)[i], sampleAt(i)) << i;
+        EXPECT_EQ(all.channel(0)[frames - 1], sampleAt(frames - 1));
+        EXPECT_EQ(r.value()->read(100).frameLength(), 0u); // end
+        ASSERT_TRUE(r.value()->seek(5000));
+        EXPECT_EQ(r.value()->read(1).channel(0)[0], sampleAt(5000));
+        EXPECT_FALSE(r.value()->seek(qint64(frames) + 1));
+        EXPECT_FALSE(r.value()->seek(-1));
+    }
 }
 
 TEST(SndfileAudioFiles, ReadsOtherFormatsAndReportsBadPathsAsErrors)
