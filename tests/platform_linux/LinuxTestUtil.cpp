@@ -201,37 +201,6 @@ std::vector<PcmBuffer> capture(AudioEngine &engine, double seconds)
     return got;
 }
 
-void feed(RecognitionRequest &request, const std::vector<float> &samples, quint32 chunk)
-{
-    for (size_t at = 0; at < samples.size(); at += chunk) {
-        const quint32 n = quint32(std::min<size_t>(chunk, samples.size() - at));
-        request.append(PcmBuffer::fromInterleaved(PcmFormat::target(), samples.data() + at, n));
-    }
-}
-
-RecognitionHandler RecognitionCollector::handler()
-{
-    return [this](std::optional<RecognitionResult> r, std::optional<Error> e) {
-        std::lock_guard lk(m);
-        ++calls;
-        if (e)
-            errors.push_back(*e);
-        if (r) {
-            if (r->isFinal)
-                final = *r;
-            else
-                partials.push_back(*r);
-        }
-        cv.notify_all();
-    };
-}
-
-bool RecognitionCollector::waitEnd(int ms)
-{
-    std::unique_lock lk(m);
-    return cv.wait_for(lk, std::chrono::milliseconds(ms), [&] { return final || !errors.empty(); });
-}
-
 QString testMicsDir()
 {
     QString dir = qEnvironmentVariable("VOX_TESTMICS_DIR");

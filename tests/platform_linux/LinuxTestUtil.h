@@ -1,16 +1,12 @@
 #pragma once
 // Helpers of the Linux platform and live tests: synthetic signals, conversion
-// to 16 kHz mono, normalised cross-correlation, recognizer requests, and the
-// test microphones (scripts/testmics.sh) with a fixture for the tests that
-// use them.
+// to 16 kHz mono, normalised cross-correlation, and the test microphones
+// (scripts/testmics.sh) with a fixture for the tests that use them.
 #include "platform/AudioTypes.h"
-#include "platform/SpeechRecognizer.h"
 #include "platform/linux/PulseHardwareAudio.h"
 
 #include <QString>
-#include <condition_variable>
 #include <gtest/gtest.h>
-#include <mutex>
 #include <vector>
 
 namespace vox {
@@ -47,23 +43,6 @@ double bestWindowCorrelation(const std::vector<float> &captured, const std::vect
 // Starts `engine`, collects its 4096-frame tap buffers until `seconds` of
 // audio have arrived (or `seconds` + 6 s have passed), then stops it.
 std::vector<PcmBuffer> capture(AudioEngine &engine, double seconds);
-
-// Appends 16 kHz mono `samples` to a recognition request in `chunk`-frame buffers.
-void feed(RecognitionRequest &request, const std::vector<float> &samples, quint32 chunk = 4096);
-
-// Collects what a recognition task reports.
-struct RecognitionCollector {
-    std::mutex m;
-    std::condition_variable cv;
-    std::vector<RecognitionResult> partials;
-    std::optional<RecognitionResult> final;
-    std::vector<Error> errors;
-    int calls = 0;
-
-    RecognitionHandler handler();
-    // Waits for the final result or an error.
-    bool waitEnd(int ms = 180000);
-};
 
 // Folder of the running test microphones (clip files), or empty.
 QString testMicsDir();

@@ -10,10 +10,10 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <mutex>
 
 using namespace vox;
@@ -26,14 +26,7 @@ constexpr int kRate = 16000;
 
 std::vector<float> readClip(const QString &name)
 {
-    SF_INFO info{};
-    SNDFILE *f = sf_open((kLibrivox + name.toStdString() + ".wav").c_str(), SFM_READ, &info);
-    if (!f)
-        return {};
-    std::vector<float> s(size_t(info.frames) * info.channels);
-    sf_readf_float(f, s.data(), info.frames);
-    sf_close(f);
-    return s;
+    return readAs16kMono(QString::fromLatin1(kLibrivox) + name + QStringLiteral(".wav"));
 }
 
 // Faint pink noise (not digital silence, which the speech detector handles
@@ -89,6 +82,45 @@ std::vector<float> withPauses(const std::vector<const std::vector<float> *> &spe
     }
     appendNoise(out, gaps.back(), seed);
     return out;
+}
+
+struct RecognitionCollector {
+    std::mutex m;
+    std::condition_variable cv;
+    std::vector<RecognitionResult> partials;
+    std::optional<RecognitionResult> final;
+    std::vector<Error> errors;
+    int calls = 0;
+
+    RecognitionHandler handler()
+    {
+        return [this](std::optional<RecognitionResult> r, std::optional<Error> e) {
+            std::lock_guard lk(m);
+            ++calls;
+            if (e)
+                errors.push_back(*e);
+            if (r) {
+                if (r->isFinal)
+                    final = *r;
+                else
+                    partials.push_back(*r);
+            }
+            cv.notify_all();
+        };
+    }
+    bool waitEnd(int ms = 180000)
+    {
+        std::unique_lock lk(m);
+        return cv.wait_for(lk, std::chrono::milliseconds(ms), [&] { return final || !errors.empty(); });
+    }
+};
+
+void feed(RecognitionRequest &req, const std::vector<float> &samples, quint32 chunk = 4096)
+{
+    for (size_t at = 0; at < samples.size(); at += chunk) {
+        const quint32 n = quint32(std::min<size_t>(chunk, samples.size() - at));
+        req.append(PcmBuffer::fromInterleaved(PcmFormat::target(), samples.data() + at, n));
+    }
 }
 
 QStringList wordsOf(const RecognitionTranscription &t)
