@@ -112,25 +112,12 @@ Q_SIGNALS:
 class FakeDeviceManager : public QObject {
     Q_OBJECT
     Q_PROPERTY(QVariantList devices MEMBER devices NOTIFY devicesChanged)
-    Q_PROPERTY(QString selectedDeviceID READ selectedDeviceID WRITE setSelectedDeviceID NOTIFY selectedDeviceIDChanged)
+    Q_PROPERTY(QString selectedDeviceID MEMBER selected NOTIFY selectedDeviceIDChanged)
 public:
     QVariantList devices;
     QString selected;
     int refreshCount = 0;
 
-    QString selectedDeviceID() const { return selected; }
-    void setSelectedDeviceID(const QString &id)
-    {
-        if (id == selected)
-            return;
-        selected = id;
-        Q_EMIT selectedDeviceIDChanged();
-    }
-    void setDevices(QVariantList d)
-    {
-        devices = std::move(d);
-        Q_EMIT devicesChanged();
-    }
     Q_INVOKABLE void refresh() { ++refreshCount; }
 
 Q_SIGNALS:

@@ -107,9 +107,15 @@ TEST_F(SubtitleFixture, StoredFrameOnScreenIsUsedAndOffScreenOneIgnored)
     EXPECT_EQ(c->frame(), subtitle::placement(v, QRectF(), QSizeF(360, 230)));
 }
 
-TEST_F(SubtitleFixture, HideAndShowKeepTheWindowAndWriteTheFrame)
+TEST_F(SubtitleFixture, RestoreHideAndShowKeepTheWindowAndWriteTheFrame)
 {
-    c->showSubtitle();
+    // Restored only when it was visible at the last exit; no window, no frame to save.
+    c->restoreFromSettings();
+    EXPECT_EQ(c->window(), nullptr);
+    c->saveFrame();
+    EXPECT_FALSE(h.store->contains(Keys::FloatingSubtitleFrame));
+    h.store->setValue(Keys::SubtitleVisible, true);
+    c->restoreFromSettings();
     QQuickWindow *first = c->window();
     ASSERT_NE(first, nullptr);
     c->resizeDrag(40, 10);
@@ -127,6 +133,10 @@ TEST_F(SubtitleFixture, HideAndShowKeepTheWindowAndWriteTheFrame)
     EXPECT_TRUE(first->isVisible());
     EXPECT_EQ(c->frame(), frame);
     EXPECT_TRUE(h.store->boolean(Keys::SubtitleVisible));
+
+    h.store->remove(Keys::FloatingSubtitleFrame);
+    c->saveFrame();
+    EXPECT_EQ(fromStored(storedFrame()), frame);
 
     // The close button hides.
     h.click(item("closeButton"));
@@ -206,19 +216,6 @@ TEST_F(SubtitleFixture, AppearanceIsChosenOnceAtCreation)
     h.store->setValue(Keys::UiTheme, "misspelt");
     c->showSubtitle();
     EXPECT_TRUE(c->darkAppearance());
-}
-
-TEST_F(SubtitleFixture, RestoreOpensOnlyWhenItWasVisibleAndSaveFrameWritesIt)
-{
-    c->restoreFromSettings();
-    EXPECT_EQ(c->window(), nullptr);
-    c->saveFrame(); // no window: nothing stored
-    EXPECT_FALSE(h.store->contains(Keys::FloatingSubtitleFrame));
-    h.store->setValue(Keys::SubtitleVisible, true);
-    c->restoreFromSettings();
-    ASSERT_NE(c->window(), nullptr);
-    c->saveFrame();
-    EXPECT_EQ(fromStored(storedFrame()), c->frame());
 }
 
 TEST_F(SubtitleFixture, ScreenshotsInEveryTheme)

@@ -125,15 +125,15 @@ TEST_F(MainWindow, DeviceChangeRestartsOnlyWhileRecording)
 {
     UiHarness h;
     h.setDevices({{kMic, "USB 麦克风"}, {kOther, "内置麦克风"}}, kMic);
-    h.devices->setSelectedDeviceID(kOther);
+    h.devices->setProperty("selectedDeviceID", kOther);
     h.settle();
     EXPECT_TRUE(h.engine->calls.isEmpty());
 
     h.engine->setProperty("isRecording", true);
-    h.devices->setSelectedDeviceID(kMic);
+    h.devices->setProperty("selectedDeviceID", kMic);
     h.settle();
     EXPECT_EQ(h.engine->calls, QStringList{"start:" + kMic});
-    h.devices->setSelectedDeviceID(QString()); // absent: nothing
+    h.devices->setProperty("selectedDeviceID", QString()); // absent: nothing
     h.settle();
     EXPECT_EQ(h.engine->calls.size(), 1);
 

@@ -179,8 +179,8 @@ void UiHarness::setDevices(std::initializer_list<std::pair<QString, QString>> li
     QVariantList d;
     for (const auto &[id, name] : list)
         d.append(QVariantMap{{QStringLiteral("id"), id}, {QStringLiteral("name"), name}});
-    devices->setDevices(d);
-    devices->setSelectedDeviceID(selected);
+    devices->setProperty("devices", d);
+    devices->setProperty("selectedDeviceID", selected);
     settle();
 }
 
