@@ -122,8 +122,13 @@ TEST_F(DeepSeekClientTest, SendsTheExactRequestInGroupsOfTwenty)
     EXPECT_EQ(DeepSeekTranslationService::buildSystemPrompt({}, {}, {}, QString()), kBase + kOutputRule);
 }
 
-TEST_F(DeepSeekClientTest, FewerTranslationsLeaveEmptyTailAndExtraOnesAreDropped)
+TEST_F(DeepSeekClientTest, AsManyResultsAsSentences)
 {
+    auto none = run({});
+    ASSERT_TRUE(none.ok());
+    EXPECT_TRUE(none.value().isEmpty());
+
+    // Fewer translations leave an empty tail, extra ones are dropped.
     server.enqueue("POST", "/chat/completions", HttpTestReply::chatTranslations({"一", "二"}));
     auto fewer = run({"One.", "Two.", "Three."});
     ASSERT_TRUE(fewer.ok());
@@ -190,12 +195,8 @@ TEST_F(DeepSeekClientTest, ClosedConnectionAndSilentServerAreTransportErrors)
     EXPECT_EQ(hung.error(), (Error{"Network", ChatCompletions::TimedOut, QStringLiteral("请求超时。")}));
 }
 
-TEST_F(DeepSeekClientTest, EmptyListAndMissingKeySendNothing)
+TEST_F(DeepSeekClientTest, MissingKeySendsNothing)
 {
-    auto empty = run({});
-    ASSERT_TRUE(empty.ok());
-    EXPECT_TRUE(empty.value().isEmpty());
-
     DeepSeekTranslationService::Input noKey;
     noKey.apiKey = QStringLiteral("");
     auto refused = run({"One."}, noKey);

@@ -9,7 +9,7 @@
 using namespace vox;
 namespace TC = vox::TranslationCache;
 
-TEST(TranslationCacheTest, FingerprintIsFnv1aInBase36)
+TEST(TranslationCacheTest, FingerprintIsFnv1aInBase36OverTheNormalizedGlossary)
 {
     EXPECT_EQ(TC::stableHash(QString()), 14695981039346656037ULL);
     EXPECT_EQ(TC::glossaryFingerprint({}), QStringLiteral("33niihzj4ux45"));
@@ -22,10 +22,8 @@ TEST(TranslationCacheTest, FingerprintIsFnv1aInBase36)
     EXPECT_EQ(TC::base36(35), QStringLiteral("z"));
     EXPECT_EQ(TC::base36(36), QStringLiteral("10"));
     EXPECT_EQ(TC::base36(~0ULL), QStringLiteral("3w5e11264sgsf"));
-}
 
-TEST(TranslationCacheTest, FingerprintFollowsTargetsAndOrderButNotSourceCase)
-{
+    // The fingerprint follows targets and order, but not the case of sources.
     const std::vector<GlossaryPair> base{{"Entropy", "熵"}, {"GPU", "图形处理器"}};
     const QString fp = TC::glossaryFingerprint(base);
     EXPECT_EQ(fp, TC::base36(TC::stableHash(QStringLiteral("entropy=熵;gpu=图形处理器"))));
