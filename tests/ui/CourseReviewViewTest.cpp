@@ -64,7 +64,7 @@ struct ReviewFixture : ::testing::Test {
 
 } // namespace
 
-TEST_F(ReviewFixture, HeaderShowsTimesDurationAndCount)
+TEST_F(ReviewFixture, HeaderShowsTimesDurationAndCountOfTheHostsOrTheEnginesCourse)
 {
     open(makeCourse({}, {1, 2, 3}));
     const QString caption = h.text("headerCaption");
@@ -75,6 +75,14 @@ TEST_F(ReviewFixture, HeaderShowsTimesDurationAndCount)
     h.click("entryRow1");
     EXPECT_EQ(playback->player(), nullptr);
     EXPECT_FALSE(playback->isPlayingRecording());
+
+    // Without a host course the engine's completed course is shown.
+    h.engine.setCompleted(makeCourse({}, {1.0, 2.0, 3.0, 4.0}));
+    ASSERT_NE(h.load("CourseReviewView.qml", QSize(1020, 640)), nullptr) << h.lastError.toStdString();
+    auto *completed = h.view->property("playback").value<CoursePlaybackModel *>();
+    ASSERT_NE(completed, nullptr);
+    EXPECT_TRUE(completed->hasCourse());
+    EXPECT_TRUE(h.text("headerCaption").endsWith("共 4 条"));
 }
 
 TEST_F(ReviewFixture, SeekingClampsToHalfASecondBeforeTheEnd)
@@ -200,16 +208,6 @@ TEST_F(ReviewFixture, ActionButtonsNeedAKeyAndEntries)
     EXPECT_FALSE(h.shown("entryList"));
     EXPECT_FALSE(enabled("retranslateButton"));
     EXPECT_FALSE(enabled("reviewButton"));
-}
-
-TEST_F(ReviewFixture, WithoutAHostCourseTheEnginesCompletedCourseIsShown)
-{
-    h.engine.setCompleted(makeCourse({}, {1.0, 2.0, 3.0, 4.0}));
-    ASSERT_NE(h.load("CourseReviewView.qml", QSize(1020, 640)), nullptr) << h.lastError.toStdString();
-    auto *p = h.view->property("playback").value<CoursePlaybackModel *>();
-    ASSERT_NE(p, nullptr);
-    EXPECT_TRUE(p->hasCourse());
-    EXPECT_TRUE(h.text("headerCaption").endsWith("共 4 条"));
 }
 
 TEST_F(ReviewFixture, ScreenshotsInEveryTheme)

@@ -55,6 +55,13 @@ TEST_F(MainWindow, FirstStartWithNoStoredSettings)
     EXPECT_TRUE(h.shown("emptyHint"));
     EXPECT_TRUE(h.shown("courseStartButton"));
     EXPECT_FALSE(h.shown("errorLine"));
+    EXPECT_EQ(h.find("subtitleButton")->property("help").toString(), "弹出 / 收起悬浮字幕窗（仅显示最近两句）");
+    EXPECT_EQ(h.find("historyButton")->property("help").toString(), "历史课程：浏览与检索已归档的课堂记录");
+    EXPECT_EQ(h.find("settingsButton")->property("help").toString(), "翻译设置：翻译引擎 / API Key / 术语表");
+    EXPECT_EQ(h.find("themeButton")->property("help").toString(),
+              "切换界面主题：赛博朋克 / 极简瑞士 / OLED 暗黑 / 玻璃拟态");
+    EXPECT_EQ(h.find("backgroundButton")->property("help").toString(), "更换应用背景");
+    EXPECT_EQ(h.find("recordButton")->property("help").toString(), "开始 / 停止语音识别（Ctrl+空格）");
     // Nothing was written just by starting.
     EXPECT_TRUE(settings->keys().isEmpty()) << settings->keys().join(',').toStdString();
 }
@@ -313,29 +320,18 @@ TEST_F(MainWindow, BackgroundMenuOffersRestoreOnlyWithACustomPicture)
     EXPECT_FALSE(settings->contains(Keys::CustomBackgroundImagePath));
 }
 
-TEST_F(MainWindow, HeaderButtonsRaiseTheirFlagsAndHelpTexts)
-{
-    UiHarness h;
-    EXPECT_EQ(h.find("subtitleButton")->property("help").toString(), "弹出 / 收起悬浮字幕窗（仅显示最近两句）");
-    EXPECT_EQ(h.find("historyButton")->property("help").toString(), "历史课程：浏览与检索已归档的课堂记录");
-    EXPECT_EQ(h.find("settingsButton")->property("help").toString(), "翻译设置：翻译引擎 / API Key / 术语表");
-    EXPECT_EQ(h.find("themeButton")->property("help").toString(),
-              "切换界面主题：赛博朋克 / 极简瑞士 / OLED 暗黑 / 玻璃拟态");
-    EXPECT_EQ(h.find("backgroundButton")->property("help").toString(), "更换应用背景");
-    EXPECT_EQ(h.find("recordButton")->property("help").toString(), "开始 / 停止语音识别（Ctrl+空格）");
-
-    EXPECT_EQ(h.find("subtitleButton")->property("symbol").toString(), "captions.bubble");
-    h.click("subtitleButton");
-    EXPECT_TRUE(settings->boolean(Keys::SubtitleVisible));
-    EXPECT_EQ(h.find("subtitleButton")->property("symbol").toString(), "captions.bubble.fill");
-    h.click("subtitleButton");
-    EXPECT_FALSE(settings->boolean(Keys::SubtitleVisible));
-}
-
-TEST_F(MainWindow, TerminationSavesFloatingFrameStopsEngineAndNextStartReopensIt)
+TEST_F(MainWindow, SubtitleButtonTogglesAndTerminationKeepsTheWindowForTheNextStart)
 {
     {
         UiHarness h;
+        EXPECT_EQ(h.find("subtitleButton")->property("symbol").toString(), "captions.bubble");
+        h.click("subtitleButton");
+        EXPECT_TRUE(settings->boolean(Keys::SubtitleVisible));
+        EXPECT_EQ(h.find("subtitleButton")->property("symbol").toString(), "captions.bubble.fill");
+        h.click("subtitleButton");
+        EXPECT_FALSE(settings->boolean(Keys::SubtitleVisible));
+
+        // Open at exit: its frame is saved and the engine stopped, once.
         h.click("subtitleButton");
         QQuickWindow *floating = h.app()->floatingSubtitle()->window();
         ASSERT_TRUE(floating);
