@@ -2,6 +2,7 @@
 // language probe, batch translation and the service's memo.
 #include "support/HttpTestServer.h"
 #include "support/TestEnv.h"
+#include "translation/ChatCompletions.h"
 #include "translation/LocalTranslationSession.h"
 #include "translation/TranslationService.h"
 
@@ -125,7 +126,7 @@ TEST(LocalTranslationTest, BatchGoesOutInOneRequestAndComesBackInOrder)
             {"format", "text"}}));
 }
 
-TEST(LocalTranslationTest, ServerErrorsBecomeErrorValuesWithTheServersMessage)
+TEST(LocalTranslationTest, ServerErrorsTimeOutsAndDropsBecomeErrorValues)
 {
     HttpTestServer server;
     LocalTranslationSession s(server.url(), QStringLiteral("zh"));
@@ -139,6 +140,14 @@ TEST(LocalTranslationTest, ServerErrorsBecomeErrorValuesWithTheServersMessage)
     auto bad = translateWith(s, {"Hello."});
     ASSERT_FALSE(bad.ok());
     EXPECT_EQ(bad.error().domain, QStringLiteral("LocalTranslation"));
+
+    // A hung server does not hold the queue: the call ends at its time-out.
+    LocalTranslationSession::setTimeoutForTesting(0.3);
+    server.enqueue("POST", "/translate", HttpTestReply::never());
+    auto hung = translateWith(s, {"Hello."});
+    LocalTranslationSession::setTimeoutForTesting(std::nullopt);
+    ASSERT_FALSE(hung.ok());
+    EXPECT_EQ(hung.error(), (Error{"Network", ChatCompletions::TimedOut, QStringLiteral("请求超时。")}));
 
     server.shutdown();
     auto down = translateWith(s, {"Hello."});
