@@ -11,19 +11,26 @@ namespace {
 
 const QString kKey = QString::fromLatin1(Keys::GlossaryTerms);
 
-QUrl writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &content)
-{
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(content);
-    return QUrl::fromLocalFile(path);
-}
-
 std::vector<GlossaryRow> rows(const char *utf8)
 {
     return GlossaryManager::parseMarkdownTable(QString::fromUtf8(utf8));
 }
+
+class GlossaryImport : public ::testing::Test {
+protected:
+    QUrl writeFile(const QString &name, const QByteArray &content)
+    {
+        const QString path = dir.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+        return QUrl::fromLocalFile(path);
+    }
+
+    test::ScopedSettings store;
+    QTemporaryDir dir;
+    GlossaryManager g;
+};
 
 } // namespace
 
@@ -51,14 +58,12 @@ TEST(GlossaryMarkdown, ParsesTableRows)
     EXPECT_EQ(r, expected);
 }
 
-TEST(GlossaryMarkdown, ImportAddsNewTermsOnly)
+TEST_F(GlossaryImport, AddsNewTermsOnly)
 {
-    test::ScopedSettings store;
-    QTemporaryDir dir;
-    const QUrl url = writeFile(dir, QStringLiteral("词库 1.md"),
+    const QUrl url = writeFile(QStringLiteral("词库 1.md"),
         "| 英文 | 中文 | 注释 |\n| --- | --- | --- |\n"
-        "| Gradient | 梯度 | 斜率向量 |\n| gradient | 坡度 |\n| entropy | 熵 |\n");
-    GlossaryManager g;
+        "| Gradient | 梯度 | 斜率向量 |\n| gradient | 坡度 |\n"
+        "| entropy | 熵 |\n");
     g.add(QStringLiteral("ENTROPY"), QStringLiteral("信息熵"));
     EXPECT_EQ(g.importFromMarkdown(url), 1);
     ASSERT_EQ(g.terms().size(), 2u);
@@ -77,22 +82,17 @@ TEST(GlossaryMarkdown, ImportAddsNewTermsOnly)
 
     // A byte order mark and Windows line ends do not hide the first row; a
     // bare path works like a file URL.
-    EXPECT_EQ(g.importFromMarkdown(
-                  QUrl(writeFile(dir, "bom.md", "\xEF\xBB\xBF| bom | \xE5\xAD\x97 |\r\n| crlf | \xE8\xA1\x8C |\r\n")
-                           .toLocalFile())),
-        2);
+    const QUrl bom = writeFile("bom.md", "\xEF\xBB\xBF| bom | \xE5\xAD\x97 |\r\n| crlf | \xE8\xA1\x8C |\r\n");
+    EXPECT_EQ(g.importFromMarkdown(QUrl(bom.toLocalFile())), 2);
 }
 
-TEST(GlossaryMarkdown, UnreadableFilesImportNothingAndDoNotSave)
+TEST_F(GlossaryImport, UnreadableFilesImportNothingAndDoNotSave)
 {
-    test::ScopedSettings store;
-    QTemporaryDir dir;
-    GlossaryManager g;
     g.add(QStringLiteral("kept"), QStringLiteral("保留"));
     store->setValue(kKey, QByteArray("sentinel"));
 
-    const QUrl invalidUtf8 = writeFile(dir, "bad.md", "| ok | \xe6\xa2 |\n| fine | \xff |\n");
-    const QUrl truncated = writeFile(dir, "cut.md", "| word | \xe6\xa2");
+    const QUrl invalidUtf8 = writeFile("bad.md", "| ok | \xe6\xa2 |\n| fine | \xff |\n");
+    const QUrl truncated = writeFile("cut.md", "| word | \xe6\xa2");
     EXPECT_EQ(g.importFromMarkdown(invalidUtf8), 0);
     EXPECT_EQ(g.importFromMarkdown(truncated), 0);
     EXPECT_EQ(g.importFromMarkdown(QUrl::fromLocalFile(dir.filePath("missing.md"))), 0);
@@ -103,7 +103,7 @@ TEST(GlossaryMarkdown, UnreadableFilesImportNothingAndDoNotSave)
     EXPECT_EQ(store->bytes(kKey), QByteArray("sentinel"));
 
     // A file too large to be a term table is not read.
-    const QUrl huge = writeFile(dir, "huge.md", QByteArray(GlossaryManager::kMaxImportBytes + 1, '|'));
+    const QUrl huge = writeFile("huge.md", QByteArray(GlossaryManager::kMaxImportBytes + 1, '|'));
     EXPECT_EQ(g.importFromMarkdown(huge), 0);
     EXPECT_EQ(store->bytes(kKey), QByteArray("sentinel"));
 }
