@@ -5,7 +5,6 @@
 #include "platform/Settings.h"
 #include "ui/FloatingSubtitleController.h"
 
-#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>

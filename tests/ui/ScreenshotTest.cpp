@@ -5,7 +5,6 @@
 #include "UiHarness.h"
 
 #include "platform/Settings.h"
-#include "ui/UITheme.h"
 
 #include <QPainter>
 #include <QRadialGradient>
