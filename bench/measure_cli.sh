@@ -125,8 +125,8 @@ run_case() { # name file mode(translate|no-translate)
   HOME="$iso" XDG_CONFIG_HOME="$iso/.config" VOXLEAF_DIAG_LOG="$work/$name.$mode.diag.log" \
     DEEPSEEK_API_KEY= VOXLEAF_DEEPSEEK_BASE_URL=http://127.0.0.1:9 \
     /usr/bin/time -v -o "$tlog" "$cli" "${args[@]}" >"$outf" 2>"$work/$name.$mode.stderr" &
-  local tpid=$! cpid="" threads="$work/$name.$mode.threads"
-  : >"$threads"
+  local tpid=$! cpid="" threads="$work/$name.$mode.threads" rsslog="$work/$name.$mode.rss" tick=0
+  : >"$threads"; : >"$rsslog"
   # Per-thread CPU (utime+stime ticks), sampled every half second; the last
   # sample is the split between the main loop and the recognizer thread.
   while kill -0 "$tpid" 2>/dev/null; do
@@ -137,6 +137,15 @@ run_case() { # name file mode(translate|no-translate)
         snap+="$(awk '{print $1, $14 + $15}' "$t/stat" 2>/dev/null) "
       done
       [ -n "$snap" ] && echo "$snap" >"$threads.tmp" && mv "$threads.tmp" "$threads"
+      # Every 10 s: resident memory against the audio time reached so far
+      # (the last entry written), to see growth per hour of lecture.
+      if [ $((tick % 20)) -eq 0 ]; then
+        local rsskb at
+        rsskb="$(awk '/^VmRSS/{print $2}' "/proc/$cpid/status" 2>/dev/null || true)"
+        at="$(tail -c 2000 "$outf" 2>/dev/null | grep -o '"audioTime":[0-9.]*' | tail -1 | cut -d: -f2 || true)"
+        [ -n "$rsskb" ] && echo "$rsskb ${at:-0}" >>"$rsslog"
+      fi
+      tick=$((tick + 1))
     fi
     sleep 0.5
   done
@@ -147,15 +156,29 @@ run_case() { # name file mode(translate|no-translate)
   rss="$(awk -F': ' '/Maximum resident/{print $2}' "$tlog")"
   wall="$(awk -F': ' '/Elapsed \(wall/{print $2}' "$tlog" | awk -F: '{s=0; for(i=1;i<=NF;i++) s=s*60+$i; print s}')"
   entries="$(grep -c '^{' "$outf" || true)"
-  python3 - "$name" "$mode" "$audio" "$user" "$sys" "$wall" "$rss" "$entries" "$(cat "$threads")" "$cpid" <<'PY'
+  python3 - "$name" "$mode" "$audio" "$user" "$sys" "$wall" "$rss" "$entries" "$(cat "$threads")" "$cpid" "$rsslog" <<'PY'
 import sys
-name, mode, audio, user, sys_, wall, rss, entries, threads, mainpid = sys.argv[1:]
+name, mode, audio, user, sys_, wall, rss, entries, threads, mainpid, rsslog = sys.argv[1:]
 audio, cpu, wall = float(audio), float(user) + float(sys_), float(wall)
 print(f"{name:<22} {mode:<12} {audio:9.1f} {cpu:9.1f} {wall:9.1f} {audio/cpu:8.2f}x {audio/wall:8.2f}x {int(rss)/1024:8.1f} {entries:>7}")
 f = threads.split()
 ticks = sorted(((int(f[i + 1]) / 100.0, f[i]) for i in range(0, len(f) - 1, 2)), reverse=True)
 if ticks:
     print("    per-thread CPU s (last sample): " + ", ".join(f"{'main' if t == mainpid else 'tid ' + t}: {c:.1f}" for c, t in ticks if c > 0.05))
+# Resident memory at (up to) ten evenly spaced points of the audio.
+samples = []
+for line in open(rsslog):
+    p = line.split()
+    if len(p) == 2:
+        samples.append((float(p[1]), int(p[0]) / 1024))
+if len(samples) >= 2:
+    points, step = [], audio / 10
+    for k in range(1, 11):
+        near = [s for s in samples if s[0] <= k * step]
+        if near and (not points or near[-1] != points[-1]):
+            points.append(near[-1])
+    fmt = lambda t: f"{int(t // 3600)}:{int(t % 3600 // 60):02d}:{int(t % 60):02d}"
+    print("    RSS MB by audio time: " + ", ".join(f"{fmt(t)} {m:.1f}" for t, m in points))
 PY
 }
 
