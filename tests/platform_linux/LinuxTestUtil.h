@@ -44,12 +44,8 @@ double bestWindowCorrelation(const std::vector<float> &captured, const std::vect
 // audio have arrived (or `seconds` + 6 s have passed), then stops it.
 std::vector<PcmBuffer> capture(AudioEngine &engine, double seconds);
 
-// Folder of the running test microphones (clip files), or empty.
-QString testMicsDir();
-// A file of that folder (clip48.wav, clip16.txt, ...).
+// A file of the running test microphones' folder (clip48.wav, clip16.txt, ...).
 QString testMicsFile(const QString &name);
-// Empty when the test microphones answer, else why not.
-QString testMicsUnavailableReason();
 
 // A test on the test microphones: skipped when they are not running (a
 // failure on CI, which always starts them); the default input is put back.
