@@ -110,8 +110,9 @@ bool sox(const QStringList &args)
     return run(QStringLiteral("sox"), args);
 }
 
-// Concatenates clips with pauses into one 16 kHz mono file with a lead-in and
-// faint noise, recording where each clip starts.
+// Concatenates clips (spoken by espeak-ng where no file is given) with pauses
+// into one 16 kHz mono file with a lead-in and faint noise, recording where
+// each clip starts.
 Lecture assemble(const QString &dir, const QString &name, const std::vector<std::pair<QString, QString>> &clips,
                  double gap)
 {
@@ -123,8 +124,13 @@ Lecture assemble(const QString &dir, const QString &name, const std::vector<std:
     if (!sox(QStringList{"-n"} + mono16k + QStringList{parts[0], "trim", "0", QString::number(gap)}))
         return {};
     double t = gap;
-    for (const auto &[path, text] : clips) {
+    for (auto [path, text] : clips) {
         parts << QStringLiteral("%1.%2.wav").arg(base).arg(parts.size());
+        if (path.isEmpty()) {
+            path = parts.back() + ".tts.wav";
+            if (!run(QStringLiteral("espeak-ng"), {"-v", "en-us", "-s", "150", "-w", path, text}))
+                return {};
+        }
         const QStringList level = {"vol", "0.6", "pad", "0", QString::number(gap)};
         if (!sox(QStringList{path} + mono16k + QStringList{parts.back()} + level))
             return {};
@@ -157,21 +163,12 @@ Lecture librivoxLecture(const QString &dir)
 
 Lecture espeakLecture(const QString &dir)
 {
-    const QStringList sentences = {
-        QStringLiteral("Today we will talk about the structure of the cell."),
-        QStringLiteral("The nucleus holds the genetic material of the cell."),
-        QStringLiteral("Energy is produced by small organs inside the cell."),
-        QStringLiteral("Next week we will study how cells divide and grow."),
-    };
-    std::vector<std::pair<QString, QString>> clips;
-    int i = 0;
-    for (const QString &s : sentences) {
-        const QString path = QDir(dir).filePath(QStringLiteral("espeak%1.wav").arg(i++));
-        if (!run(QStringLiteral("espeak-ng"), {"-v", "en-us", "-s", "150", "-w", path, s}))
-            return {};
-        clips.push_back({path, s});
-    }
-    return assemble(dir, QStringLiteral("espeak.wav"), clips, 1.5);
+    return assemble(dir, QStringLiteral("espeak.wav"),
+                    {{{}, QStringLiteral("Today we will talk about the structure of the cell.")},
+                     {{}, QStringLiteral("The nucleus holds the genetic material of the cell.")},
+                     {{}, QStringLiteral("Energy is produced by small organs inside the cell.")},
+                     {{}, QStringLiteral("Next week we will study how cells divide and grow.")}},
+                    1.5);
 }
 
 struct Landed {
@@ -199,25 +196,18 @@ class EndToEnd : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        s_dir = new QTemporaryDir;
+        s_dir = std::make_unique<QTemporaryDir>();
         if (QStandardPaths::findExecutable(QStringLiteral("sox")).isEmpty())
             return;
-        s_librivox = new Lecture(librivoxLecture(s_dir->path()));
+        s_librivox = librivoxLecture(s_dir->path());
         if (!QStandardPaths::findExecutable(QStringLiteral("espeak-ng")).isEmpty())
-            s_espeak = new Lecture(espeakLecture(s_dir->path()));
+            s_espeak = espeakLecture(s_dir->path());
     }
-    static void TearDownTestSuite()
-    {
-        delete s_librivox;
-        delete s_espeak;
-        delete s_dir;
-        s_librivox = s_espeak = nullptr;
-        s_dir = nullptr;
-    }
+    static void TearDownTestSuite() { s_dir.reset(); }
 
     void SetUp() override
     {
-        if (!s_librivox || s_librivox->path.isEmpty() || !QFile::exists(s_librivox->path))
+        if (!QFile::exists(s_librivox.path))
             GTEST_SKIP() << "sox or the pocketsphinx test recordings are missing";
         ASSERT_TRUE(m_home.isValid());
         QDir(m_home.path()).mkpath(QStringLiteral("Desktop"));
@@ -266,9 +256,8 @@ protected:
 
     QString desktop(const QString &sub) const { return m_home.filePath(QStringLiteral("Desktop/课程记录/") + sub); }
 
-    static inline QTemporaryDir *s_dir = nullptr;
-    static inline Lecture *s_librivox = nullptr;
-    static inline Lecture *s_espeak = nullptr;
+    static inline std::unique_ptr<QTemporaryDir> s_dir;
+    static inline Lecture s_librivox, s_espeak;
     QTemporaryDir m_home;
     HttpTestServer m_deepseek;
 };
@@ -306,11 +295,11 @@ void checkRun(const CliRun &r, const Lecture &lecture, double werBound)
 TEST_F(EndToEnd, LibrivoxLectureLandsInOrderWithArchiveAndSubtitlesAndTheSecondRunComesFromTheCache)
 {
     const QString srt = m_home.filePath(QStringLiteral("out/lecture.srt"));
-    const CliRun r = transcribe(s_librivox->path, {"--engine", "deepseek", "--course", "--srt", srt});
-    checkRun(r, *s_librivox, kLibrivoxWerBound);
+    const CliRun r = transcribe(s_librivox.path, {"--engine", "deepseek", "--course", "--srt", srt});
+    checkRun(r, s_librivox, kLibrivoxWerBound);
 
     // A sentence known to start at a given place starts there (within 0.5 s).
-    const Spoken &known = s_librivox->sentences.at(1); // "he was not an ill disposed young man"
+    const Spoken &known = s_librivox.sentences.at(1); // "he was not an ill disposed young man"
     const auto young = std::find_if(r.entries.begin(), r.entries.end(), [](const Landed &e) {
         return e.source.contains(QStringLiteral("young"), Qt::CaseInsensitive);
     });
@@ -328,7 +317,7 @@ TEST_F(EndToEnd, LibrivoxLectureLandsInOrderWithArchiveAndSubtitlesAndTheSecondR
     for (size_t i = 0; i < r.entries.size(); ++i)
         EXPECT_EQ(course->entries[i].source, r.entries[i].source);
     ASSERT_TRUE(course->recordingURL.has_value());
-    EXPECT_NEAR(soundSeconds(course->recordingPath()), soundSeconds(s_librivox->path), 0.3);
+    EXPECT_NEAR(soundSeconds(course->recordingPath()), soundSeconds(s_librivox.path), 0.3);
     EXPECT_TRUE(r.stdErr.contains(QStringLiteral("课程已存档")));
 
     // One subtitle cue per entry.
@@ -340,7 +329,7 @@ TEST_F(EndToEnd, LibrivoxLectureLandsInOrderWithArchiveAndSubtitlesAndTheSecondR
     // request reaches the server: they come from the cache.
     const int requests = m_deepseek.requestCount(QStringLiteral("/chat/completions"));
     EXPECT_GT(requests, 0);
-    const CliRun second = transcribe(s_librivox->path, {"--engine", "deepseek"});
+    const CliRun second = transcribe(s_librivox.path, {"--engine", "deepseek"});
     ASSERT_EQ(second.exitCode, 0) << second.stdErr.toStdString();
     ASSERT_EQ(second.entries.size(), r.entries.size());
     for (size_t i = 0; i < r.entries.size(); ++i) {
@@ -352,21 +341,21 @@ TEST_F(EndToEnd, LibrivoxLectureLandsInOrderWithArchiveAndSubtitlesAndTheSecondR
 
 TEST_F(EndToEnd, EspeakLectureRecognizedAndTranslated)
 {
-    if (!s_espeak || s_espeak->path.isEmpty())
+    if (s_espeak.path.isEmpty())
         GTEST_SKIP() << "espeak-ng is missing";
-    const CliRun r = transcribe(s_espeak->path, {"--engine", "deepseek"});
-    checkRun(r, *s_espeak, kEspeakWerBound);
+    const CliRun r = transcribe(s_espeak.path, {"--engine", "deepseek"});
+    checkRun(r, s_espeak, kEspeakWerBound);
 }
 
 TEST_F(EndToEnd, ServersDownKeepEveryEnglishSentenceWithThePlaceholder)
 {
-    const CliRun r = transcribe(s_librivox->path, {"--engine", "deepseek"}, false);
+    const CliRun r = transcribe(s_librivox.path, {"--engine", "deepseek"}, false);
     ASSERT_TRUE(r.finished);
     EXPECT_NE(r.exitCode, 0) << "the exit status says that translation failed";
     ASSERT_FALSE(r.entries.empty());
     for (const auto &e : r.entries)
         EXPECT_EQ(e.target, QStringLiteral("（译文缺失，请参考英文原文）"));
-    EXPECT_LE(wordErrorRate(s_librivox->reference(), r.joinedSources()), kLibrivoxWerBound);
+    EXPECT_LE(wordErrorRate(s_librivox.reference(), r.joinedSources()), kLibrivoxWerBound);
 }
 
 TEST_F(EndToEnd, BadInputGivesAClearErrorAndNonZeroExit)
