@@ -108,30 +108,31 @@ std::vector<float> readAs16kMono(const QString &path)
     return convertTo16kMono(buffers);
 }
 
-namespace {
-
-// Normalised cross-correlation of several segments (all of length L) with
-// one reference, sharing the reference's transform.
-std::vector<double> correlations(const std::vector<std::vector<float>> &segments, const std::vector<float> &ref)
+double bestWindowCorrelation(const std::vector<float> &captured, const std::vector<float> &ref)
 {
-    std::vector<double> result(segments.size(), 0.0);
-    if (segments.empty())
-        return result;
-    const size_t L = segments.front().size(), M = ref.size();
-    if (L == 0 || M < L)
-        return result;
+    // The three loudest 1 s windows (hop 0.5 s): speech, not the gaps.
+    const size_t L = 16000, hop = 8000, M = ref.size();
+    std::vector<std::pair<double, size_t>> loud;
+    for (size_t start = 0; start + L <= captured.size(); start += hop)
+        loud.emplace_back(rms(captured.data() + start, L), start);
+    std::sort(loud.begin(), loud.end(), std::greater<>());
+    if (M < L)
+        return 0;
+    // Each window is correlated with every stretch of the reference through
+    // one transform of the reference, normalised by the energy of both.
     size_t n = 1;
     while (n < M + L)
         n <<= 1;
     std::vector<Complex> refT(n);
-    for (size_t i = 0; i < M; ++i)
+    std::vector<double> prefix(M + 1, 0); // running energy of the reference
+    for (size_t i = 0; i < M; ++i) {
         refT[i] = ref[i];
-    fft(refT, false);
-    std::vector<double> prefix(M + 1, 0);
-    for (size_t i = 0; i < M; ++i)
         prefix[i + 1] = prefix[i] + double(ref[i]) * ref[i];
-    for (size_t k = 0; k < segments.size(); ++k) {
-        const std::vector<float> &segment = segments[k];
+    }
+    fft(refT, false);
+    double best = 0;
+    for (size_t k = 0; k < loud.size() && k < 3; ++k) {
+        const float *segment = captured.data() + loud[k].second;
         std::vector<Complex> b(n);
         double segEnergy = 0;
         for (size_t i = 0; i < L; ++i) {
@@ -142,36 +143,12 @@ std::vector<double> correlations(const std::vector<std::vector<float>> &segments
         for (size_t i = 0; i < n; ++i)
             b[i] *= refT[i];
         fft(b, true);
-        double best = 0;
         for (size_t lag = 0; lag + L <= M; ++lag) {
             const double refEnergy = prefix[lag + L] - prefix[lag];
-            if (refEnergy <= 1e-9 || segEnergy <= 1e-9)
-                continue;
-            best = std::max(best, b[lag + L - 1].real() / std::sqrt(refEnergy * segEnergy));
+            if (refEnergy > 1e-9 && segEnergy > 1e-9)
+                best = std::max(best, b[lag + L - 1].real() / std::sqrt(refEnergy * segEnergy));
         }
-        result[k] = best;
     }
-    return result;
-}
-
-} // namespace
-
-double bestWindowCorrelation(const std::vector<float> &captured, const std::vector<float> &ref)
-{
-    // The three loudest 1 s windows (hop 0.5 s): speech, not the gaps.
-    const size_t window = 16000, hop = 8000;
-    std::vector<std::pair<double, size_t>> loud;
-    for (size_t start = 0; start + window <= captured.size(); start += hop)
-        loud.emplace_back(rms(captured.data() + start, window), start);
-    std::sort(loud.begin(), loud.end(), std::greater<>());
-    std::vector<std::vector<float>> segments;
-    for (size_t i = 0; i < loud.size() && i < 3; ++i) {
-        const auto from = captured.begin() + std::ptrdiff_t(loud[i].second);
-        segments.emplace_back(from, from + std::ptrdiff_t(window));
-    }
-    double best = 0;
-    for (double c : correlations(segments, ref))
-        best = std::max(best, c);
     return best;
 }
 
