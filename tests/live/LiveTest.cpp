@@ -107,8 +107,9 @@ TEST_F(Live, EngineSessionOnThe48kMicrophoneRecognisesHandsOnAndRecords)
     const QString path = engine.currentRecordingPath();
     EXPECT_TRUE(path.startsWith(home.filePath(QStringLiteral("Desktop/课程记录/课堂录音/")))) << path.toStdString();
 
-    // Words of the clip within a few seconds.
-    const bool heard = waitFor([&] { return common(wordsOf(engine.recognizedText()), own) >= 2; }, 10000);
+    // Words of the clip within a few seconds (2-4 s on a quiet machine; the
+    // clip loops, so a busy machine gets another pass at it).
+    const bool heard = waitFor([&] { return common(wordsOf(engine.recognizedText()), own) >= 2; }, 20000);
     const double heardAfter = session.elapsed() / 1000.0;
     EXPECT_TRUE(heard) << "recognizedText: " << engine.recognizedText().toStdString();
     EXPECT_TRUE(engine.audioActive());

@@ -124,8 +124,12 @@ TEST_F(TestMics, CaptureFromEachMicrophoneConvertsAndMatchesItsOwnClip)
         RecordProperty(std::string(c.uid) + "_own", std::to_string(own));
         RecordProperty(std::string(c.uid) + "_other", std::to_string(other));
         std::printf("%s: correlation with its own clip %.3f, with the other %.3f\n", c.uid, own, other);
-        EXPECT_GT(own, 0.9);
+        // Clean it is ~1.0 against its own clip and ~0.2-0.3 against the other;
+        // on a loaded machine the looping player can drop a few blocks, which
+        // costs the own match some points but never makes the clips alike.
+        EXPECT_GT(own, 0.7);
         EXPECT_LT(other, 0.5);
+        EXPECT_GT(own - other, 0.3);
     }
 }
 
