@@ -100,12 +100,10 @@ public:
     // Every request received so far, in order of arrival.
     const std::vector<HttpTestRequest> &requests() const { return m_requests; }
     int requestCount(const QString &path = {}) const;
-    void clearRequests() { m_requests.clear(); }
     // Processes events until `n` requests have arrived (wall-clock limit).
     bool waitForRequests(int n, int timeoutMs = 5000);
 
     // Held requests: answered later, oldest first.
-    int heldCount() const { return int(m_held.size()); }
     bool release(const HttpTestReply &reply);
 
     // Stops listening and drops every open connection.
