@@ -2,11 +2,9 @@
 // Shared set-up of the engine tests: virtual time, a temporary settings
 // store, the fake platform and a fresh engine; helpers to run a session.
 #include "engine/SpeechEngine.h"
-#include "platform/Diag.h"
 #include "platform/fake/FakePlatform.h"
 #include "support/TestEnv.h"
 
-#include <QFile>
 #include <gtest/gtest.h>
 #include <ostream>
 
@@ -18,28 +16,6 @@ inline void PrintTo(const QString &s, std::ostream *os)
 QT_END_NAMESPACE
 
 namespace vox::test {
-
-// What the diagnostics log received since this object was made.
-class LogSince {
-public:
-    LogSince()
-    {
-        QFile log(diagPath());
-        m_offset = log.exists() ? log.size() : 0;
-    }
-    QString text() const
-    {
-        QFile f(diagPath());
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        f.seek(m_offset);
-        return QString::fromUtf8(f.readAll());
-    }
-    bool contains(const QString &s) const { return text().contains(s); }
-
-private:
-    qint64 m_offset = 0;
-};
 
 struct Submission {
     QStringList texts;
@@ -82,10 +58,6 @@ protected:
         pump();
     }
 
-    // Log lines written since the test began.
-    QString log() const { return diagLog.text(); }
-    bool logged(const QString &text) const { return diagLog.contains(text); }
-
     QStringList reasons() const
     {
         QStringList r;
@@ -99,7 +71,6 @@ protected:
     fake::FakePlatform fakes;
     std::unique_ptr<SpeechEngine> engine;
     std::vector<Submission> submissions;
-    LogSince diagLog;
 };
 
 } // namespace vox::test

@@ -39,17 +39,13 @@ TEST_F(RecognitionTest, PartialResultsAreShownAndAPauseHandsThemOn)
     task()->deliver(r, std::nullopt);
     pump();
     EXPECT_EQ(engine->recognizedText(), QStringLiteral("Hello world. How are"));
-    EXPECT_TRUE(logged(QStringLiteral("识别结果无词片段，本次跳过: garbled")));
 
     pause(); // the text changed just now: no decision yet
     EXPECT_TRUE(submissions.empty());
-    EXPECT_TRUE(engine->pendingSince().has_value());
     advance(0.35);
     pause();
-    ASSERT_EQ(submissions.size(), 1u);
-    EXPECT_EQ(submissions[0].reason, QStringLiteral("停顿判句"));
+    ASSERT_EQ(reasons(), QStringList{QStringLiteral("停顿判句")});
     EXPECT_EQ(submissions[0].texts, (QStringList{QStringLiteral("Hello world."), QStringLiteral("How are")}));
-    EXPECT_TRUE(engine->assembler().pendingText().isEmpty());
 }
 
 TEST_F(RecognitionTest, BacklogReleasesCompleteSentencesAndTheHardRotationTheRest)
@@ -64,17 +60,13 @@ TEST_F(RecognitionTest, BacklogReleasesCompleteSentencesAndTheHardRotationTheRes
     speak();
     EXPECT_EQ(reasons(), QStringList{QStringLiteral("积压放行")});
     EXPECT_EQ(submissions[0].texts, QStringList{QStringLiteral("Done here.")});
-    EXPECT_EQ(engine->assembler().pendingText(), QStringLiteral("still talking and"));
     // Without a pause the fragment waits until the hard rotation at 60 s.
     advanceToAge(59.5);
     speak();
-    EXPECT_EQ(submissions.size(), 1u);
     EXPECT_EQ(engine->rotationCount(), 0);
     advanceToAge(60);
     EXPECT_EQ(engine->rotationCount(), 1);
-    EXPECT_TRUE(logged(QStringLiteral("轮换识别请求 #1（硬上限 60s）")));
-    ASSERT_EQ(submissions.size(), 2u);
-    EXPECT_EQ(submissions[1].reason, QStringLiteral("轮换收尾"));
+    ASSERT_EQ(reasons(), (QStringList{QStringLiteral("积压放行"), QStringLiteral("轮换收尾")}));
     EXPECT_EQ(submissions[1].texts, QStringList{QStringLiteral("still talking and")});
 }
 
@@ -85,14 +77,12 @@ TEST_F(RecognitionTest, TranslationDisabledHandsNothingOn)
     pump();
     advance(1);
     pause();
-    EXPECT_FALSE(engine->pendingSince().has_value());
     advance(13);
     speak();
     // Revocation is not rescued either.
     task()->deliverPartial(QStringLiteral("Something else entirely"));
     pump();
     advanceToAge(61); // hard rotation
-    EXPECT_EQ(engine->rotationCount(), 1);
     task()->deliverFinal(QStringLiteral("Something else entirely."));
     pump();
     task()->deliverPartial(QStringLiteral("more words"));
@@ -117,7 +107,6 @@ TEST_F(RecognitionTest, RevokedWaitingWordsAreRescued)
     ASSERT_EQ(submissions.size(), 2u);
     EXPECT_EQ(submissions[1].reason, QStringLiteral("识别撤回抢救"));
     EXPECT_EQ(submissions[1].texts, QStringList{QStringLiteral("Gamma delta epsilon zeta")});
-    EXPECT_TRUE(logged(QStringLiteral("识别修正撤回: [Alpha beta. Gamma delta epsilon zeta] → [Alpha beta. Other]")));
 }
 
 TEST_F(RecognitionTest, RotationAtAPauseAfterFortyFiveSeconds)
@@ -130,36 +119,28 @@ TEST_F(RecognitionTest, RotationAtAPauseAfterFortyFiveSeconds)
     pause();
     EXPECT_EQ(reasons(), QStringList{QStringLiteral("停顿判句")});
     speak(); // speech again: no pause
-    advanceToAge(44.9);
-    EXPECT_EQ(engine->rotationCount(), 0);
     advanceToAge(50);
     EXPECT_EQ(engine->rotationCount(), 0);
-    EXPECT_TRUE(engine->hasRecognitionRequest());
     // The pause comes: rotate, nothing pending.
     const auto generation = engine->recognitionGeneration();
     auto rotated = task();
     pause();
     EXPECT_EQ(engine->rotationCount(), 1);
-    EXPECT_TRUE(engine->isRotating());
-    EXPECT_FALSE(engine->hasRecognitionRequest());
     EXPECT_TRUE(rotated->request()->audioEnded());
     EXPECT_EQ(engine->recognitionGeneration(), generation);
-    EXPECT_TRUE(logged(QStringLiteral("轮换识别请求 #1（停顿处轮换）")));
     // Audio meanwhile is buffered for the next request.
     speak(2);
-    EXPECT_NEAR(engine->forwarder()->bufferedFrames(), 2 * 1365, 1);
     const qint64 buffered = engine->forwarder()->bufferedFrames();
+    EXPECT_NEAR(buffered, 2 * 1365, 1);
     // The rotated task's final result opens the next request at once.
     rotated->deliverFinal(QStringLiteral("Early words."));
     pump();
     ASSERT_NE(task(), rotated);
     EXPECT_FALSE(engine->isRotating());
-    EXPECT_TRUE(engine->hasRecognitionRequest());
     EXPECT_EQ(task()->request()->appendedFrames(), buffered);
-    EXPECT_EQ(engine->forwarder()->bufferedFrames(), 0u);
     // The later fallback finds nothing to do.
     advance(3.5);
-    EXPECT_FALSE(logged(QStringLiteral("强制收尾")));
+    EXPECT_EQ(reasons(), QStringList{QStringLiteral("停顿判句")});
     EXPECT_EQ(fakes.recognizer->tasks.size(), 2u);
 }
 
@@ -179,9 +160,7 @@ TEST_F(RecognitionTest, RotationWithoutFinalResultFallsBackAfterThreeSeconds)
     advance(2.9);
     EXPECT_TRUE(engine->isRotating());
     advance(0.1);
-    EXPECT_TRUE(logged(QStringLiteral("识别请求 3 秒未返回最终结果，强制收尾")));
     EXPECT_TRUE(abandoned->isCancelled());
-    EXPECT_FALSE(engine->isRotating());
     EXPECT_EQ(reasons().last(), QStringLiteral("收尾超时"));
     EXPECT_EQ(submissions.back().texts, QStringList{QStringLiteral("late but valid")});
     ASSERT_NE(task(), abandoned);
@@ -198,7 +177,6 @@ TEST_F(RecognitionTest, RotationWithoutFinalResultFallsBackAfterThreeSeconds)
     pump();
     EXPECT_EQ(engine->recognizedText(), before);
     EXPECT_EQ(submissions.size(), count);
-    EXPECT_TRUE(engine->hasRecognitionRequest());
 }
 
 TEST_F(RecognitionTest, ConsecutiveErrorsRestartFiveTimesThenGiveUp)
@@ -220,8 +198,6 @@ TEST_F(RecognitionTest, ConsecutiveErrorsRestartFiveTimesThenGiveUp)
         pump();
         EXPECT_EQ(
             engine->lastError(), QStringLiteral("识别任务中断，正在自动重连…（如连续失败请点「停止」后重新「开始」）"));
-        EXPECT_TRUE(logged(QStringLiteral("识别异常，3 秒后自动重连（第 %1 次）…").arg(i)));
-        EXPECT_FALSE(engine->hasRecognitionRequest());
         advance(2.9);
         EXPECT_EQ(fakes.recognizer->tasks.size(), size_t(i + 4));
         advance(0.1);
@@ -230,8 +206,6 @@ TEST_F(RecognitionTest, ConsecutiveErrorsRestartFiveTimesThenGiveUp)
     task()->deliverError(err);
     pump();
     EXPECT_EQ(engine->lastError(), QStringLiteral("语音识别已连续中断多次，请点「停止」后重新「开始」。"));
-    EXPECT_TRUE(logged(QStringLiteral("自动重连超过 5 次，停止重试")));
-    EXPECT_TRUE(logged(QStringLiteral("识别错误: Error Domain=kAFAssistantErrorDomain Code=1101 \"interrupted\"")));
     advance(10);
     EXPECT_EQ(fakes.recognizer->tasks.size(), 10u);
     EXPECT_TRUE(engine->isRecording());
@@ -246,7 +220,6 @@ TEST_F(RecognitionTest, RecognizerUnavailableAtRequestTimeRetries)
     fakes.recognizer->available = false;
     pump();
     EXPECT_EQ(engine->lastError(), QStringLiteral("语音识别服务暂时不可用，正在自动重试…"));
-    EXPECT_TRUE(logged(QStringLiteral("识别器不可用，稍后重试")));
     fakes.recognizer->available = true;
     advance(3);
     EXPECT_TRUE(engine->hasRecognitionRequest());
