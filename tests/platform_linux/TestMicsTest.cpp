@@ -36,11 +36,11 @@ TEST_F(TestMics, BothMicrophonesAreListedWithNamesAndMonitorsAreNotInputs)
     ASSERT_TRUE(devices.device(QStringLiteral("vox_mic16")));
     EXPECT_FALSE(devices.device(QStringLiteral("no_such_mic")));
 
-    // The hardware layer agrees: UID = source name, name = description, and
-    // only real sources have input streams. No device is numbered 0.
+    // The hardware layer agrees (UID = source name, name = description);
+    // only real sources have input streams; no device is numbered 0.
     std::vector<AudioObjectID> ids;
     ASSERT_EQ(hw.deviceIDs(ids), 0);
-    int inputs = 0, monitors = 0;
+    int monitors = 0;
     for (AudioObjectID id : ids) {
         EXPECT_NE(id, 0u);
         QString uid, name;
@@ -48,18 +48,13 @@ TEST_F(TestMics, BothMicrophonesAreListedWithNamesAndMonitorsAreNotInputs)
         ASSERT_EQ(hw.deviceUID(id, uid), 0);
         ASSERT_EQ(hw.deviceName(id, name), 0);
         ASSERT_EQ(hw.inputStreamCount(id, streams), 0);
-        if (uid.endsWith(QLatin1String(".monitor"))) {
-            EXPECT_EQ(streams, 0u);
-            ++monitors;
-        } else {
-            EXPECT_GT(streams, 0u);
-            ++inputs;
-        }
         if (uid == QLatin1String("vox_mic48")) {
             EXPECT_EQ(name, QStringLiteral("Voxleaf Test Mic 48k"));
         }
+        const bool monitor = uid.endsWith(QLatin1String(".monitor"));
+        monitors += monitor ? 1 : 0;
+        EXPECT_EQ(streams > 0, !monitor) << uid.toStdString();
     }
-    EXPECT_GE(inputs, 2);
     EXPECT_GE(monitors, 3);
     QString uid;
     EXPECT_EQ(hw.deviceUID(0, uid), PA_ERR_NOENTITY);
@@ -121,8 +116,6 @@ TEST_F(TestMics, CaptureFromEachMicrophoneConvertsAndMatchesItsOwnClip)
         EXPECT_NEAR(double(mono.size()), double(buffers.size()) * 4096 * 16000 / c.format.sampleRate, 2.0);
         const double own = bestWindowCorrelation(mono, *c.own);
         const double other = bestWindowCorrelation(mono, *c.other);
-        RecordProperty(std::string(c.uid) + "_own", std::to_string(own));
-        RecordProperty(std::string(c.uid) + "_other", std::to_string(other));
         std::printf("%s: correlation with its own clip %.3f, with the other %.3f\n", c.uid, own, other);
         // Clean it is ~1.0 against its own clip and ~0.2-0.3 against the other;
         // on a loaded machine the looping player can drop a few blocks, which
@@ -202,8 +195,6 @@ TEST_F(TestMics, PlayerFollowsWallTimeHoldsWhenPausedAndRewindsAtTheEnd)
 
     player.setCurrentTime(50); // clamped to the end
     EXPECT_DOUBLE_EQ(player.currentTime(), 2.0);
-    std::printf("[ live ] playback started after %.3f s; position %.3f s after %.3f s of wall time; end after %.3f s\n",
-                startup, pos, elapsed, finishedAt);
 }
 
 TEST_F(TestMics, RemovedTapIsNeverCalledAgainAndEnginesRestart)
