@@ -5,7 +5,6 @@
 #include "platform/fake/FakeSpeechRecognizer.h"
 
 #include <QTemporaryDir>
-#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace vox;
@@ -22,24 +21,12 @@ PcmBuffer constant(PcmFormat f, quint32 frames, float v)
     return b;
 }
 
-PcmBuffer sine(PcmFormat f, quint32 frames, float amplitude, double hz)
-{
-    PcmBuffer b(f, frames);
-    for (quint32 c = 0; c < f.channels; ++c)
-        for (quint32 i = 0; i < frames; ++i)
-            b.channel(c)[i] = amplitude * float(std::sin(2 * M_PI * hz * i / f.sampleRate));
-    b.setFrameLength(frames);
-    return b;
-}
-
 struct Harness {
     explicit Harness(PcmFormat input)
     {
         forwarder.setConverter(FakeAudioConverterFactory().create(input, PcmFormat::target()));
-        forwarder.onActivity = [this](AudioActivity a) { activity.push_back(a); };
     }
     AudioForwarder forwarder;
-    std::vector<AudioActivity> activity;
 };
 
 const PcmFormat kStereo48{48000.0, 2, false};
@@ -62,7 +49,6 @@ TEST(AudioForwarder, FortyEightKilohertzStereoBecomesSixteenKilohertzMono)
     ASSERT_EQ(got.size(), 30u);
     EXPECT_EQ(got[0].format(), PcmFormat::target());
     EXPECT_EQ(got[0].frameLength(), 1365u);
-    EXPECT_EQ(h.activity.size(), 30u);
     // Over many buffers the output length stays exact (one third).
     EXPECT_NEAR(double(request->appendedFrames()), 30 * 4096 / 3.0, 1.0);
 }
@@ -119,15 +105,9 @@ TEST(AudioForwarder, LevelOfKnownSignals)
     EXPECT_NEAR(AudioForwarder::computeLevel(constant(t, 4096, 0.05f)), 0.6f, 1e-6);
     EXPECT_NEAR(AudioForwarder::computeLevel(constant(t, 4096, -0.05f)), 0.6f, 1e-6);
     EXPECT_FLOAT_EQ(AudioForwarder::computeLevel(constant(t, 4096, 0.2f)), 1.0f); // clamped
-    // Sine of amplitude 0.05: RMS 0.05/√2, level ≈ 0.424 (strided estimate).
-    EXPECT_NEAR(AudioForwarder::computeLevel(sine(t, 1365, 0.05f, 437)), 0.05 / std::sqrt(2.0) * 12, 0.03);
     // Short buffers use every sample; an empty buffer is silent.
     EXPECT_NEAR(AudioForwarder::computeLevel(constant(t, 10, 0.01f)), 0.12f, 1e-6);
     EXPECT_FLOAT_EQ(AudioForwarder::computeLevel(PcmBuffer(t, 16)), 0.0f);
-    // Only the strided samples count: a spike between them is not seen.
-    PcmBuffer spiky = constant(t, 1280, 0.0f);
-    spiky.channel(0)[5] = 1.0f;
-    EXPECT_FLOAT_EQ(AudioForwarder::computeLevel(spiky), 0.0f);
 }
 
 TEST(AudioForwarder, SilenceStaysZeroBeforeSpeechAndGrowsAfter)

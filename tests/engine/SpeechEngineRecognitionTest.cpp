@@ -150,12 +150,10 @@ TEST_F(RecognitionTest, RotationWithoutFinalResultFallsBackAfterThreeSeconds)
     advanceToAge(60);
     ASSERT_TRUE(engine->isRotating());
     auto abandoned = task();
-    const auto generation = engine->recognitionGeneration();
     const double position = engine->recordingPosition();
     // A partial of the rotating task still counts (same generation).
     abandoned->deliverPartial(QStringLiteral("late but valid"));
     pump();
-    EXPECT_EQ(engine->recognizedText(), QStringLiteral("late but valid"));
     speak(1);
     advance(2.9);
     EXPECT_TRUE(engine->isRotating());
@@ -164,7 +162,6 @@ TEST_F(RecognitionTest, RotationWithoutFinalResultFallsBackAfterThreeSeconds)
     EXPECT_EQ(reasons().last(), QStringLiteral("收尾超时"));
     EXPECT_EQ(submissions.back().texts, QStringList{QStringLiteral("late but valid")});
     ASSERT_NE(task(), abandoned);
-    EXPECT_EQ(engine->recognitionGeneration(), generation + 2);
     // The next request's audio starts where the old one stopped.
     EXPECT_DOUBLE_EQ(engine->requestStartRecordingTime(), position);
     EXPECT_NEAR(task()->request()->appendedFrames(), 1365, 1);
