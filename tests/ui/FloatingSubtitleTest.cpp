@@ -218,19 +218,12 @@ TEST_F(SubtitleFixture, AppearanceIsChosenOnceAtCreation)
     EXPECT_TRUE(c->darkAppearance());
 }
 
-TEST_F(SubtitleFixture, ScreenshotsInEveryTheme)
+TEST_F(SubtitleFixture, Screenshot)
 {
-    for (const char *theme : kThemes) {
-        h.store->setValue(Keys::UiTheme, theme);
-        for (bool withEntries : {false, true}) {
-            make(); // the appearance is chosen when the window is made
-            h.engine.setEntries(withEntries ? std::vector<TranslationEntry>{makeEntry(1), makeEntry(2), makeEntry(3)}
-                                            : std::vector<TranslationEntry>{});
-            c->showSubtitle();
-            ASSERT_NE(c->window(), nullptr);
-            EXPECT_TRUE(savePng(c->window(), QStringLiteral("subtitle-%1%2").arg(theme, withEntries ? "" : "-empty")));
-        }
-    }
+    h.engine.setEntries({makeEntry(1), makeEntry(2), makeEntry(3)});
+    c->showSubtitle();
+    ASSERT_NE(c->window(), nullptr);
+    EXPECT_TRUE(savePng(c->window(), "subtitle"));
 }
 
 TEST(PlatformChoice, WaylandWithoutAChoiceRunsThroughXWayland)

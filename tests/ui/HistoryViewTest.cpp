@@ -90,16 +90,10 @@ TEST_F(HistoryFixture, SearchAndItsEmptyText)
     ASSERT_EQ(model->rows().size(), 1);
     EXPECT_EQ(model->rows()[0].toMap().value("preview").toString(), kLongPreview);
 
-    model->setKeyword("特征值");
-    EXPECT_EQ(model->rows().size(), 1);
-
     model->setKeyword("  傅里叶 ");
     h.settle();
     EXPECT_TRUE(model->rows().isEmpty());
     EXPECT_EQ(h.text("emptyText"), "没有匹配「  傅里叶 」的课程。");
-
-    model->setKeyword("   ");
-    EXPECT_EQ(model->rows().size(), 3);
 }
 
 TEST_F(HistoryFixture, ClickingARowOpensItInTheReviewSheet)
@@ -129,14 +123,9 @@ TEST_F(HistoryFixture, ClickingARowOpensItInTheReviewSheet)
     EXPECT_FALSE(model->hasReviewingCourse());
 }
 
-TEST_F(HistoryFixture, ScreenshotsInEveryTheme)
+TEST_F(HistoryFixture, Screenshot)
 {
     saveThree();
-    for (const char *theme : kThemes) {
-        h.store->setValue(Keys::UiTheme, theme);
-        open();
-        EXPECT_TRUE(savePng(h.window, QStringLiteral("history-%1").arg(theme)));
-        model->setKeyword("傅里叶");
-        EXPECT_TRUE(savePng(h.window, QStringLiteral("history-%1-nomatch").arg(theme)));
-    }
+    open();
+    EXPECT_TRUE(savePng(h.window, "history"));
 }
