@@ -115,8 +115,6 @@ TEST(GlossaryManager, UnreadableStoredValueIsKeptUntilARealChange)
         "{\"id\":\"x\"}",
         "[{\"id\":\"6f1d4b8e-0000-4000-8000-000000000001\",\"source\":\"a\",\"target\":\"b\"}]", // note missing
         "[{\"id\":\"nope\",\"source\":\"a\",\"target\":\"b\",\"note\":\"\"}]",
-        "[{\"id\":\"6f1d4b8e-0000-4000-8000-000000000001\",\"source\":1,\"target\":\"b\",\"note\":\"\"}]",
-        "[{\"id\":\"6f1d4b8e-0000-4000-8000-000000000001\",\"source\":\"a\",\"target\":\"b\",\"note\":\"\"}",
         QByteArray("\xff\xfe[]", 4),
         deep,
         big,

