@@ -12,30 +12,22 @@ GradientBox::GradientBox(QQuickItem *parent) : QQuickPaintedItem(parent)
 
 void GradientBox::setColors(const QVariantList &c)
 {
-    m_colors = c;
-    Q_EMIT changed();
-    update();
+    assign(m_colors, c);
 }
 
 void GradientBox::setRadius(qreal r)
 {
-    m_radius = r;
-    Q_EMIT changed();
-    update();
+    assign(m_radius, r);
 }
 
 void GradientBox::setBorderColor(const QColor &c)
 {
-    m_borderColor = c;
-    Q_EMIT changed();
-    update();
+    assign(m_borderColor, c);
 }
 
 void GradientBox::setBorderWidth(qreal w)
 {
-    m_borderWidth = w;
-    Q_EMIT changed();
-    update();
+    assign(m_borderWidth, w);
 }
 
 void GradientBox::paint(QPainter *p)

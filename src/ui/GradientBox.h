@@ -29,6 +29,17 @@ Q_SIGNALS:
     void changed();
 
 private:
+    // Stores a property and repaints; an unchanged value costs nothing.
+    template <typename T>
+    void assign(T &field, const T &value)
+    {
+        if (field == value)
+            return;
+        field = value;
+        Q_EMIT changed();
+        update();
+    }
+
     QVariantList m_colors;
     qreal m_radius = 0;
     QColor m_borderColor = Qt::transparent;
