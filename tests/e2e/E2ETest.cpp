@@ -4,10 +4,12 @@
 #include "support/HttpTestServer.h"
 #include "support/TestEnv.h"
 
+#include "course/CourseArchive.h"
 #include "course/CourseRecords.h"
+#include "platform/Platform.h"
+#include "platform/fake/FakeDesktopServices.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -254,7 +256,6 @@ protected:
         return r;
     }
 
-    QString desktop(const QString &sub) const { return m_home.filePath(QStringLiteral("Desktop/课程记录/") + sub); }
 
     static inline std::unique_ptr<QTemporaryDir> s_dir;
     static inline Lecture s_librivox, s_espeak;
@@ -306,13 +307,16 @@ TEST_F(EndToEnd, LibrivoxLectureLandsInOrderWithArchiveAndSubtitlesAndTheSecondR
     ASSERT_NE(young, r.entries.end()) << "no sentence with 'young' was recognized";
     EXPECT_NEAR(young->audioTime, known.start, 0.5) << young->source.toStdString();
 
-    // The archive reads back with the same sentences; the recording exists.
-    QDirIterator it(desktop(QStringLiteral("记录")), {QStringLiteral("*.json")});
-    ASSERT_TRUE(it.hasNext()) << r.stdErr.toStdString();
-    QFile f(it.next());
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const auto course = CourseSession::decode(f.readAll());
-    ASSERT_TRUE(course.has_value());
+    // The archive reads back (as the history window lists it) with the same
+    // sentences; the recording exists.
+    const Platform saved = platform();
+    Platform withDesktop = saved;
+    withDesktop.desktop = std::make_shared<fake::FakeDesktopServices>(m_home.filePath(QStringLiteral("Desktop")));
+    setPlatform(withDesktop);
+    const std::vector<CourseSession> archived = CourseArchive::loadAll();
+    setPlatform(saved);
+    ASSERT_EQ(archived.size(), 1u) << r.stdErr.toStdString();
+    const CourseSession *course = &archived.front();
     ASSERT_EQ(course->entries.size(), r.entries.size());
     for (size_t i = 0; i < r.entries.size(); ++i)
         EXPECT_EQ(course->entries[i].source, r.entries[i].source);
