@@ -202,11 +202,6 @@ TEST_F(SubtitleFixture, AppearanceIsChosenOnceAtCreation)
     c->hideSubtitle();
     c->showSubtitle();
     EXPECT_FALSE(c->darkAppearance());
-
-    make();
-    h.store->setValue(Keys::UiTheme, "misspelt");
-    c->showSubtitle();
-    EXPECT_TRUE(c->darkAppearance());
 }
 
 TEST_F(SubtitleFixture, Screenshot)
