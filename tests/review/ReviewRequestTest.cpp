@@ -117,9 +117,6 @@ TEST(ReviewPrompt, LongCoursesSendTheirNewestEightHundredEntries)
         EXPECT_EQ(lines[800], QStringLiteral("[800] sentence %1 || 句子 %1").arg(c.entries));
     }
 
-    EXPECT_EQ(RS::buildPrompt(makeEntries(2)),
-        QStringLiteral("课程翻译记录（共 2 条，以下为全部或最新 2 条）：\n"
-                       "[1] sentence 1 || 句子 1\n[2] sentence 2 || 句子 2"));
     EXPECT_EQ(RS::buildPrompt({}), QStringLiteral("课程翻译记录（共 0 条，以下为全部或最新 0 条）：\n"));
 }
 

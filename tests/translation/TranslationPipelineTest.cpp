@@ -133,8 +133,6 @@ TEST_F(PipelineTest, BatchesRunStrictlyInSubmissionOrder)
     ASSERT_TRUE(waitEntries(2));
     EXPECT_EQ(targets(), (QStringList{"第一句。", "译:Second one."}));
     EXPECT_TRUE(pipeline.isIdle());
-    // The second request carried the first pair as recent context.
-    EXPECT_TRUE(systemPrompt(deepseek.requests()[1]).contains(QStringLiteral("原文: First one.\n译文: 第一句。")));
 }
 
 TEST_F(PipelineTest, IncompleteResultsAreRetriedThenRecordedWithPlaceholders)
@@ -169,12 +167,8 @@ TEST_F(PipelineTest, WithoutApiKeyThreeImmediateFailuresAndNoRequest)
     pipeline.submitChunks(chunks({"No key here."}), "停顿");
     const QString noKey =
         QStringLiteral("DeepSeek 在线翻译需要 API Key；英文原文已保留。请点击「翻译设置」填写后重试。");
-    EXPECT_EQ(host.lastError(), noKey);
     EXPECT_TRUE(pipeline.translationEntries().empty());
-    time->advance(1.5);
-    EXPECT_EQ(host.errors.size(), 2u);
-    EXPECT_TRUE(pipeline.translationEntries().empty());
-    time->advance(1.5);
+    time->advance(3);
     EXPECT_EQ(host.errors, (std::vector<QString>{noKey, noKey, noKey, kGaveUp}));
     EXPECT_EQ(targets(), QStringList{kPlaceholder});
     EXPECT_EQ(deepseek.requestCount() + local.requestCount(), 0);
