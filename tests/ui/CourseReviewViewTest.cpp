@@ -199,10 +199,13 @@ TEST_F(ReviewFixture, KeyFieldEnablesTheActionsAndAnEmptyCourseShowsTheNotice)
     EXPECT_FALSE(enabled("reviewButton"));
 }
 
-TEST_F(ReviewFixture, Screenshot)
+TEST_F(ReviewFixture, ScreenshotsInEveryTheme)
 {
     h.store->setValue(Keys::DeepSeekApiKey, "sk-demo");
-    open(makeCourse(recording(), {1.5, 4.0, 7.25, 9.0, 12.0, 15.0, 18.0, 21.0, 24.0}));
-    h.click("entryRow1");
-    EXPECT_TRUE(savePng(h.window, "review"));
+    for (const char *theme : kThemes) {
+        h.store->setValue(Keys::UiTheme, theme);
+        open(makeCourse(recording(), {1.5, 4.0, 7.25, 9.0, 12.0, 15.0, 18.0, 21.0, 24.0}));
+        h.click("entryRow1");
+        EXPECT_TRUE(savePng(h.window, QStringLiteral("review-%1").arg(theme)));
+    }
 }

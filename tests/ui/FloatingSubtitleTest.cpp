@@ -204,12 +204,19 @@ TEST_F(SubtitleFixture, AppearanceIsChosenOnceAtCreation)
     EXPECT_FALSE(c->darkAppearance());
 }
 
-TEST_F(SubtitleFixture, Screenshot)
+TEST_F(SubtitleFixture, ScreenshotsInEveryTheme)
 {
-    h.engine.setEntries({makeEntry(1), makeEntry(2), makeEntry(3)});
-    c->showSubtitle();
-    ASSERT_NE(c->window(), nullptr);
-    EXPECT_TRUE(savePng(c->window(), "subtitle"));
+    for (const char *theme : kThemes) {
+        h.store->setValue(Keys::UiTheme, theme);
+        for (bool withEntries : {false, true}) {
+            make(); // the appearance is chosen when the window is made
+            h.engine.setEntries(withEntries ? std::vector<TranslationEntry>{makeEntry(1), makeEntry(2), makeEntry(3)}
+                                            : std::vector<TranslationEntry>{});
+            c->showSubtitle();
+            ASSERT_NE(c->window(), nullptr);
+            EXPECT_TRUE(savePng(c->window(), QStringLiteral("subtitle-%1%2").arg(theme, withEntries ? "" : "-empty")));
+        }
+    }
 }
 
 TEST(PlatformChoice, WaylandWithoutAChoiceRunsThroughXWayland)

@@ -116,9 +116,14 @@ TEST_F(HistoryFixture, ClickingARowOpensItInTheReviewSheet)
     EXPECT_FALSE(model->hasReviewingCourse());
 }
 
-TEST_F(HistoryFixture, Screenshot)
+TEST_F(HistoryFixture, ScreenshotsInEveryTheme)
 {
     saveThree();
-    open();
-    EXPECT_TRUE(savePng(h.window, "history"));
+    for (const char *theme : kThemes) {
+        h.store->setValue(Keys::UiTheme, theme);
+        open();
+        EXPECT_TRUE(savePng(h.window, QStringLiteral("history-%1").arg(theme)));
+        model->setKeyword("傅里叶");
+        EXPECT_TRUE(savePng(h.window, QStringLiteral("history-%1-nomatch").arg(theme)));
+    }
 }

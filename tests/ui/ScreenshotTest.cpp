@@ -1,11 +1,13 @@
-// Renders the main window in every theme while recording, once over a custom
-// picture, and the permission view, to PNG files in <build>/ui-screenshots
-// for a person to look at.
+// Renders the main window in every theme, with and without a custom
+// picture, idle and recording with text and translations, to PNG files in
+// <build>/ui-screenshots for a person to look at. Also checks that nothing
+// in the window runs off its edges at the minimum size.
 #include "UiHarness.h"
 
 #include "platform/Settings.h"
 
 #include <QPainter>
+#include <QRadialGradient>
 #include <gtest/gtest.h>
 
 using namespace vox;
@@ -15,13 +17,17 @@ namespace {
 
 QString makePicture(const QString &path)
 {
-    // A warm sky over a dark hill.
+    // Something photo-like: a warm sky, a hill and a bright sun.
     QImage img(1200, 800, QImage::Format_RGB32);
     QPainter p(&img);
     QLinearGradient sky(0, 0, 0, 800);
     sky.setColorAt(0, QColor(250, 170, 90));
     sky.setColorAt(1, QColor(90, 60, 140));
     p.fillRect(img.rect(), sky);
+    QRadialGradient sun(QPointF(850, 260), 160);
+    sun.setColorAt(0, QColor(255, 250, 220));
+    sun.setColorAt(1, QColor(255, 250, 220, 0));
+    p.fillRect(img.rect(), sun);
     p.setBrush(QColor(40, 70, 60));
     p.setPen(Qt::NoPen);
     p.drawEllipse(QRectF(-300, 560, 1800, 700));
@@ -80,33 +86,43 @@ QStringList overflowing(QQuickItem *root, QQuickItem *window, QQuickItem *scroll
 
 class Screenshots : public ::testing::TestWithParam<const char *> {};
 
-// Recording with text and translations at the minimum size: one picture per
-// theme, and nothing runs off the window's edges.
-TEST_P(Screenshots, MainWindowRecordingInTheme)
+TEST_P(Screenshots, MainWindowInTheme)
 {
     const QString theme = QString::fromLatin1(GetParam());
-    ScopedSettings settings;
-    settings->setValue(Keys::UiTheme, theme);
-    UiHarness h;
-    fillRecording(h);
-    EXPECT_TRUE(savePng(h.window(), "main-" + theme));
-    const QStringList over =
-        overflowing(h.window()->contentItem(), h.window()->contentItem(), h.find("transcriptFlick"));
-    EXPECT_TRUE(over.isEmpty()) << theme.toStdString() << ": " << over.join("; ").toStdString();
+    for (bool picture : {false, true}) {
+        for (bool recording : {false, true}) {
+            ScopedSettings settings;
+            settings->setValue(Keys::UiTheme, theme);
+            UiHarness h;
+            const QUrl sunset = QUrl::fromLocalFile(makePicture(h.dirs.filePath("Pictures/sunset.jpg")));
+            if (picture && !h.app()->background()->setBackgroundFromFile(sunset))
+                FAIL() << "the picture was refused";
+            if (recording)
+                fillRecording(h);
+            const QString name = QStringLiteral("main-%1-%2-%3")
+                                     .arg(theme, picture ? "picture" : "plain", recording ? "recording" : "idle");
+            EXPECT_TRUE(savePng(h.window(), name)) << name.toStdString();
+            const QStringList over = overflowing(h.window()->contentItem(), h.window()->contentItem(),
+                                                 h.find("transcriptFlick"));
+            EXPECT_TRUE(over.isEmpty()) << name.toStdString() << ": " << over.join("; ").toStdString();
+            if (recording && !picture) {
+                // The same at a roomy size.
+                h.window()->resize(900, 700);
+                EXPECT_TRUE(savePng(h.window(), name + "-900x700"));
+            }
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(AllThemes, Screenshots, ::testing::ValuesIn(kThemes));
 
-TEST(ScreenshotsMain, CustomPictureAndPermissionView)
+TEST(ScreenshotsPermission, PermissionViewDeniedAndRequesting)
 {
     ScopedSettings settings;
-    {
-        UiHarness h;
-        const QUrl sunset = QUrl::fromLocalFile(makePicture(h.dirs.filePath("Pictures/sunset.jpg")));
-        ASSERT_TRUE(h.app()->background()->setBackgroundFromFile(sunset));
-        EXPECT_TRUE(savePng(h.window(), "main-picture"));
-    }
     UiHarness h(false);
     h.permissions->set(1, 3);
-    EXPECT_TRUE(savePng(h.window(), "permission-denied"));
+    EXPECT_TRUE(savePng(h.window(), "permission-cyberpunk-denied"));
+    settings->setValue(Keys::UiTheme, "swiss");
+    h.click("permissionButton");
+    EXPECT_TRUE(savePng(h.window(), "permission-swiss-requesting"));
 }

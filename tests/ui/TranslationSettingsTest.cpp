@@ -204,15 +204,21 @@ TEST_F(SettingsFixture, LocalServiceLineSaysWhetherItAnswers)
     EXPECT_TRUE(h.text("serviceStatus").startsWith("本地翻译服务未响应"));
 }
 
-TEST_F(SettingsFixture, Screenshot)
+TEST_F(SettingsFixture, ScreenshotsInEveryTheme)
 {
     h.glossary->add("gradient descent", "梯度下降");
     h.glossary->add("eigenvalue", "特征值");
     h.engine.setEntries({entry("The derivative of the function gives the derivative slope"),
                          entry("Integration reverses differentiation; integration by parts")});
-    open();
-    model->setNewSource("slope");
-    model->setNewTarget("梯度下降");
-    model->addTerm();
-    EXPECT_TRUE(savePng(h.window, "settings"));
+    for (const char *theme : kThemes) {
+        h.store->setValue(Keys::UiTheme, theme);
+        open();
+        model->setNewSource("slope");
+        model->setNewTarget("梯度下降");
+        model->addTerm();
+        EXPECT_TRUE(savePng(h.window, QStringLiteral("settings-%1").arg(theme)));
+        // Scrolled to the glossary.
+        h.find("settingsScroll")->setProperty("contentY", 420);
+        EXPECT_TRUE(savePng(h.window, QStringLiteral("settings-%1-glossary").arg(theme)));
+    }
 }
