@@ -10,6 +10,7 @@
 // Usage: bench_recognizer [single|multi]   (default: both, each in a child
 // process so that peak memory is measured per configuration)
 #include "platform/linux/PocketSphinxRecognizer.h"
+#include "support/SpeechMeasures.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -60,46 +61,6 @@ std::vector<float> readMono16k(const QString &path)
     return out;
 }
 
-void appendPink(std::vector<float> &out, double seconds, quint32 &seed, double rms = 0.0015)
-{
-    std::vector<double> n(size_t(seconds * kRate));
-    double b0 = 0, b1 = 0, b2 = 0, sum = 0;
-    for (double &x : n) {
-        seed = seed * 1664525u + 1013904223u;
-        const double w = (double(seed >> 8) / double(1 << 24) - 0.5) * 2;
-        b0 = 0.99765 * b0 + w * 0.0990460;
-        b1 = 0.96300 * b1 + w * 0.2965164;
-        b2 = 0.57000 * b2 + w * 1.0526913;
-        x = b0 + b1 + b2 + w * 0.1848;
-        sum += x * x;
-    }
-    const double scale = n.empty() ? 0 : rms / std::sqrt(sum / double(n.size()));
-    for (double x : n)
-        out.push_back(float(x * scale));
-}
-
-QStringList normalizedWords(const QString &text)
-{
-    QString t = text.toLower();
-    t.replace(QRegularExpression(QStringLiteral("[^a-z' ]")), QStringLiteral(" "));
-    return t.split(u' ', Qt::SkipEmptyParts);
-}
-
-int editDistance(const QStringList &a, const QStringList &b)
-{
-    std::vector<int> prev(size_t(b.size()) + 1), cur(prev.size());
-    for (size_t j = 0; j < prev.size(); ++j)
-        prev[j] = int(j);
-    for (qsizetype i = 1; i <= a.size(); ++i) {
-        cur[0] = int(i);
-        for (qsizetype j = 1; j <= b.size(); ++j)
-            cur[size_t(j)] = std::min({prev[size_t(j)] + 1, cur[size_t(j - 1)] + 1,
-                                       prev[size_t(j - 1)] + (a[i - 1] == b[j - 1] ? 0 : 1)});
-        std::swap(prev, cur);
-    }
-    return prev[size_t(b.size())];
-}
-
 std::vector<Clip> librivoxClips()
 {
     std::vector<Clip> clips;
@@ -114,7 +75,7 @@ std::vector<Clip> librivoxClips()
         Clip c;
         c.name = m.captured(2);
         c.samples = readMono16k(kLibrivoxDir + u'/' + c.name + QStringLiteral(".wav"));
-        c.reference = normalizedWords(m.captured(1));
+        c.reference = vox::test::normalizedWords(m.captured(1));
         if (!c.samples.empty())
             clips.push_back(std::move(c));
     }
@@ -144,7 +105,7 @@ Clip espeakLecture(const QString &dir, int repeats)
         || QStandardPaths::findExecutable(QStringLiteral("sox")).isEmpty())
         return c;
     quint32 seed = 5;
-    appendPink(c.samples, 1.0, seed);
+    vox::test::appendPinkNoise(c.samples, 1.0, seed);
     int k = 0;
     for (int r = 0; r < repeats; ++r) {
         for (const char *sentence : kLecture) {
@@ -163,13 +124,13 @@ Clip espeakLecture(const QString &dir, int repeats)
                 x *= 0.6f; // 0.3 of espeak-ng's level in all
             quint32 nseed = seed;
             std::vector<float> noise;
-            appendPink(noise, double(s.size()) / kRate, nseed, 0.0008);
+            vox::test::appendPinkNoise(noise, double(s.size()) / kRate, nseed, 0.0008);
             for (size_t i = 0; i < s.size() && i < noise.size(); ++i)
                 s[i] += noise[i];
             seed = nseed;
             c.samples.insert(c.samples.end(), s.begin(), s.end());
-            appendPink(c.samples, 1.0, seed);
-            c.reference += normalizedWords(QString::fromUtf8(sentence));
+            vox::test::appendPinkNoise(c.samples, 1.0, seed);
+            c.reference += vox::test::normalizedWords(QString::fromUtf8(sentence));
         }
     }
     return c;
@@ -218,7 +179,7 @@ Outcome run(PocketSphinxRecognizer &rec, const Clip &clip)
     o.partials = partials;
     if (final) {
         o.text = final->bestTranscription.formattedString;
-        o.errors = editDistance(clip.reference, normalizedWords(o.text));
+        o.errors = vox::test::editDistance(clip.reference, vox::test::normalizedWords(o.text));
     } else {
         o.errors = int(clip.reference.size());
     }
@@ -259,9 +220,9 @@ int runConfig(bool multi)
     for (const Clip &c : libri) {
         Clip x;
         x.name = c.name;
-        appendPink(x.samples, 0.5, seed);
+        vox::test::appendPinkNoise(x.samples, 0.5, seed);
         x.samples.insert(x.samples.end(), c.samples.begin(), c.samples.end());
-        appendPink(x.samples, 1.0, seed);
+        vox::test::appendPinkNoise(x.samples, 1.0, seed);
         x.reference = c.reference;
         sets.push_back(std::move(x));
     }
@@ -269,10 +230,10 @@ int runConfig(bool multi)
     if (!libri.empty()) {
         Clip lecture;
         lecture.name = QStringLiteral("librivox as one lecture");
-        appendPink(lecture.samples, 0.5, seed);
+        vox::test::appendPinkNoise(lecture.samples, 0.5, seed);
         for (const Clip &c : libri) {
             lecture.samples.insert(lecture.samples.end(), c.samples.begin(), c.samples.end());
-            appendPink(lecture.samples, 1.5, seed);
+            vox::test::appendPinkNoise(lecture.samples, 1.5, seed);
             lecture.reference += c.reference;
         }
         sets.push_back(std::move(lecture));

@@ -2,6 +2,7 @@
 // engine, the pipeline and the archive, with local imitations of DeepSeek and
 // of the local translation server. Nothing here reaches the internet.
 #include "support/HttpTestServer.h"
+#include "support/SpeechMeasures.h"
 #include "support/TestEnv.h"
 
 #include "course/CourseArchive.h"
@@ -81,30 +82,6 @@ double rmsAt(const QString &path, double at, double seconds)
     for (sf_count_t i = 0; i < n * info.channels; ++i)
         sum += double(buf[size_t(i)]) * buf[size_t(i)];
     return n > 0 ? std::sqrt(sum / double(n * info.channels)) : 0;
-}
-
-QStringList normalizedWords(const QString &text)
-{
-    QString t = text.toLower();
-    t.replace(QRegularExpression(QStringLiteral("[^a-z0-9' ]")), QStringLiteral(" "));
-    return t.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-}
-
-double wordErrorRate(const QString &reference, const QString &hypothesis)
-{
-    const QStringList r = normalizedWords(reference), h = normalizedWords(hypothesis);
-    std::vector<int> prev(size_t(h.size()) + 1), cur(size_t(h.size()) + 1);
-    for (int j = 0; j <= h.size(); ++j)
-        prev[size_t(j)] = j;
-    for (int i = 1; i <= r.size(); ++i) {
-        cur[0] = i;
-        for (int j = 1; j <= h.size(); ++j) {
-            const int sub = prev[size_t(j - 1)] + (r[i - 1] == h[j - 1] ? 0 : 1);
-            cur[size_t(j)] = std::min({sub, prev[size_t(j)] + 1, cur[size_t(j - 1)] + 1});
-        }
-        std::swap(prev, cur);
-    }
-    return r.isEmpty() ? 0 : double(prev[size_t(h.size())]) / r.size();
 }
 
 bool sox(const QStringList &args)

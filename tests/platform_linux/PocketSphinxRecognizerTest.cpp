@@ -3,6 +3,7 @@
 // One decoder serves the whole suite.
 #include "LinuxTestUtil.h"
 #include "platform/linux/PocketSphinxRecognizer.h"
+#include "support/SpeechMeasures.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -25,26 +26,6 @@ constexpr int kRate = 16000;
 std::vector<float> readClip(const QString &name)
 {
     return readAs16kMono(QString::fromLatin1(kLibrivox) + name + QStringLiteral(".wav"));
-}
-
-// Faint pink noise (not digital silence, which the speech detector handles
-// badly) at an RMS level of 0.0015, deterministic.
-void appendNoise(std::vector<float> &out, double seconds, quint32 &seed)
-{
-    std::vector<double> n(size_t(seconds * kRate));
-    double b0 = 0, b1 = 0, b2 = 0, sum = 0;
-    for (double &x : n) {
-        seed = seed * 1664525u + 1013904223u;
-        const double w = (double(seed >> 8) / double(1 << 24) - 0.5) * 2;
-        b0 = 0.99765 * b0 + w * 0.0990460;
-        b1 = 0.96300 * b1 + w * 0.2965164;
-        b2 = 0.57000 * b2 + w * 1.0526913;
-        x = b0 + b1 + b2 + w * 0.1848;
-        sum += x * x;
-    }
-    const double scale = n.empty() ? 0 : 0.0015 / std::sqrt(sum / double(n.size()));
-    for (double x : n)
-        out.push_back(float(x * scale));
 }
 
 // Where speech really starts in a recording: the first 10 ms frame whose level
@@ -73,12 +54,12 @@ std::vector<float> withPauses(const std::vector<const std::vector<float> *> &spe
 {
     std::vector<float> out;
     for (size_t i = 0; i < speech.size(); ++i) {
-        appendNoise(out, gaps[i], seed);
+        appendPinkNoise(out, gaps[i], seed);
         if (starts)
             starts->push_back(double(out.size()) / kRate + speechOnset(*speech[i]));
         out.insert(out.end(), speech[i]->begin(), speech[i]->end());
     }
-    appendNoise(out, gaps.back(), seed);
+    appendPinkNoise(out, gaps.back(), seed);
     return out;
 }
 
@@ -278,7 +259,7 @@ TEST_F(PocketSphinxRecognizerTest, SilenceEndsWithEmptyFinalResult)
 {
     std::vector<float> quiet;
     quint32 seed = 3;
-    appendNoise(quiet, 2.5, seed);
+    appendPinkNoise(quiet, 2.5, seed);
     quiet.resize(quiet.size() + 8000, 0.0f); // and a stretch of digital silence
     RecognitionRequestOptions opts;
     opts.contextualStrings = {QStringLiteral("Zyxqwvort theorem"), QStringLiteral("lecture")};
