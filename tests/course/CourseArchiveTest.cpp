@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/fsuid.h>
@@ -156,9 +155,7 @@ TEST_F(CourseArchiveTest, SearchInBothLanguages)
     // The Chinese side is compared exactly: a Latin word there in another case does not match.
     EXPECT_TRUE(CourseArchive::search(courses, QStringLiteral("dna")).empty());
     EXPECT_EQ(ids(CourseArchive::search(courses, QStringLiteral("DNA"))), std::vector<QUuid>{courses[2].id});
-    EXPECT_TRUE(CourseArchive::search(courses, QStringLiteral("量子")).empty());
     // Order of the input is kept.
-    EXPECT_EQ(ids(CourseArchive::search(courses, QStringLiteral("在这里"))), std::vector<QUuid>{courses[0].id});
     EXPECT_EQ(
         ids(CourseArchive::search(courses, QStringLiteral("o"))), (std::vector<QUuid>{courses[0].id, courses[2].id}));
 }
