@@ -3,9 +3,12 @@
 #include <QDateTime>
 #include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTimeZone>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace vox;
@@ -24,6 +27,30 @@ QStringList logLines()
         lines.removeLast();
     return lines;
 }
+
+// lstat's view of a path: its type and permission bits, 0 when missing.
+unsigned pathMode(const QString &path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode : 0;
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes, QFile::Permissions permissions)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+    f.close();
+    ASSERT_TRUE(f.setPermissions(permissions));
+}
+
+constexpr auto kShared = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
 
 const QRegularExpression kLine(QStringLiteral(R"(^\[(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}) \+0000\] (.*)$)"));
 
@@ -110,4 +137,99 @@ TEST_F(Diag, ConcurrentWritersNeverTearLines)
         EXPECT_EQ(b.captured(3).toInt(), next[size_t(t)]++);
     }
     resetDiagLog();
+}
+
+// The log holds every sentence: readable by its user only, and never written
+// through whatever another user could put at its path.
+TEST_F(Diag, PrivateToItsUserAndNeverWrittenThroughALinkOrAnotherFile)
+{
+    const QString path = diagPath();
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(elsewhere.isValid());
+
+    resetDiagLog();
+    diag(QStringLiteral("first"));
+    EXPECT_EQ(pathMode(path), unsigned(S_IFREG | 0600));
+
+    // A file left readable by others is tightened before anything goes in;
+    // it is ours, so what it held stays.
+    resetDiagLog();
+    writeFile(path, "earlier\n", kShared);
+    diag(QStringLiteral("second"));
+    EXPECT_EQ(pathMode(path), unsigned(S_IFREG | 0600));
+    EXPECT_TRUE(contents(path).startsWith("earlier\n"));
+    EXPECT_TRUE(logLines().last().endsWith(QStringLiteral("] second")));
+
+    // A link planted at the path, to an existing file or to none: the target
+    // is untouched (or never created), a fresh private log says what it found.
+    const QString victim = elsewhere.filePath(QStringLiteral("victim"));
+    writeFile(victim, "victim\n", kShared);
+    const QString missing = elsewhere.filePath(QStringLiteral("missing"));
+    for (const QString &target : {victim, missing}) {
+        SCOPED_TRACE(target.toStdString());
+        resetDiagLog();
+        ASSERT_TRUE(QFile::link(target, path));
+        diag(QStringLiteral("秘密的句子"));
+        EXPECT_EQ(pathMode(path), unsigned(S_IFREG | 0600));
+        const QStringList lines = logLines();
+        ASSERT_EQ(lines.size(), 2) << lines.join(u'\n').toStdString();
+        EXPECT_TRUE(lines[0].endsWith(QStringLiteral("诊断日志位置原是符号链接，已移除并新建日志")))
+            << lines[0].toStdString();
+        EXPECT_TRUE(lines[1].endsWith(QStringLiteral("] 秘密的句子")));
+    }
+    EXPECT_EQ(contents(victim), "victim\n");
+    EXPECT_EQ(pathMode(victim), unsigned(S_IFREG | 0644));
+    EXPECT_FALSE(QFile::exists(missing));
+
+    // Reset removes a link, never its target.
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QFile::link(victim, path));
+    resetDiagLog();
+    EXPECT_EQ(pathMode(path), 0u);
+    EXPECT_EQ(contents(victim), "victim\n");
+
+    // A second name of another file, and a FIFO (which must not make the
+    // writer wait for a reader), are replaced the same way.
+    ASSERT_EQ(::link(QFile::encodeName(victim).constData(), QFile::encodeName(path).constData()), 0);
+    diag(QStringLiteral("third"));
+    EXPECT_EQ(contents(victim), "victim\n");
+    EXPECT_EQ(pathMode(path), unsigned(S_IFREG | 0600));
+    EXPECT_TRUE(logLines().first().contains(QStringLiteral("硬链接")));
+    resetDiagLog();
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+    diag(QStringLiteral("fourth"));
+    EXPECT_EQ(pathMode(path), unsigned(S_IFREG | 0600));
+    EXPECT_EQ(logLines().size(), 2);
+
+    // Another user's file (only root can make one here).
+    if (::geteuid() == 0) {
+        resetDiagLog();
+        writeFile(path, "theirs\n", kShared);
+        ASSERT_EQ(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+        diag(QStringLiteral("fifth"));
+        struct stat st {};
+        ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+        EXPECT_EQ(st.st_uid, ::geteuid());
+        EXPECT_FALSE(contents(path).contains("theirs"));
+        EXPECT_TRUE(logLines().first().contains(QStringLiteral("其他用户的文件")));
+    }
+    resetDiagLog();
+}
+
+// Without an override the log lives in the user's state folder.
+TEST(DiagPath, DefaultIsInTheUsersStateFolder)
+{
+    const QByteArray state = qgetenv("XDG_STATE_HOME"), home = qgetenv("HOME");
+    const bool hadState = qEnvironmentVariableIsSet("XDG_STATE_HOME");
+    qputenv("HOME", "/home/学生");
+    qputenv("XDG_STATE_HOME", "/srv/state/");
+    EXPECT_EQ(defaultDiagPath(), QStringLiteral("/srv/state/voxleaf/diag.log"));
+    qputenv("XDG_STATE_HOME", "relative/state"); // not absolute: ignored
+    EXPECT_EQ(defaultDiagPath(), QStringLiteral("/home/学生/.local/state/voxleaf/diag.log"));
+    qunsetenv("XDG_STATE_HOME");
+    EXPECT_EQ(defaultDiagPath(), QStringLiteral("/home/学生/.local/state/voxleaf/diag.log"));
+    EXPECT_FALSE(defaultDiagPath().startsWith(QStringLiteral("/tmp")));
+    qputenv("HOME", home);
+    if (hadState)
+        qputenv("XDG_STATE_HOME", state);
 }
