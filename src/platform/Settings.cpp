@@ -77,13 +77,18 @@ Settings::Settings(const QString &iniPath, QObject *parent)
 }
 
 // The store holds the API key: it is created readable by its owner only, so
-// there is no moment at which another user could read it. (Later saves copy
-// the permissions of the existing file.)
+// there is no moment at which another user could read it, and an existing
+// store left readable by others is tightened at once, not at the first save.
+// (Saves copy the permissions of the existing file.)
 void Settings::createPrivately()
 {
     const QString path = m_s->fileName();
-    if (path.isEmpty() || QFile::exists(path))
+    if (path.isEmpty())
         return;
+    if (QFile::exists(path)) {
+        restrictPermissions();
+        return;
+    }
     QDir().mkpath(QFileInfo(path).absolutePath());
     const QByteArray native = QFile::encodeName(path);
     const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -181,7 +186,9 @@ QString Settings::fileName() const
 void Settings::restrictPermissions()
 {
     QFile f(m_s->fileName());
-    if (f.exists())
+    constexpr QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
+        | QFile::WriteOther | QFile::ExeOther;
+    if (f.exists() && (f.permissions() & others))
         f.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
 }
 

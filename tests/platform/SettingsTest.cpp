@@ -115,10 +115,15 @@ TEST(Settings, FileIsReadableByItsOwnerOnly)
     }
     EXPECT_EQ(fileMode(path), 0600u);
 
-    // A file that was left readable by others is tightened on the next write.
-    ASSERT_TRUE(
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::ReadGroup));
+    // A file that was left readable by others is tightened as soon as the
+    // store is opened, before any write, and its values stay.
+    const auto shared = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::ReadGroup;
+    ASSERT_TRUE(QFile::setPermissions(path, shared));
     Settings again(path);
+    EXPECT_EQ(fileMode(path), 0600u);
+    EXPECT_EQ(again.string(Keys::DeepSeekApiKey), "sk-secret");
+    // And again on a write, should something have loosened it meanwhile.
+    ASSERT_TRUE(QFile::setPermissions(path, shared));
     again.setValue(Keys::CourseSubject, QStringLiteral("线性代数"));
     EXPECT_EQ(fileMode(path), 0600u);
     EXPECT_EQ(Settings(path).string(Keys::DeepSeekApiKey), "sk-secret");
