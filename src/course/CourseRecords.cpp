@@ -1,8 +1,11 @@
 #include "CourseRecords.h"
 
+#include "platform/Diag.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QStringDecoder>
 #include <cmath>
 
 namespace vox {
@@ -93,7 +96,23 @@ std::optional<CourseSession> CourseSession::fromJson(const QJsonObject &o)
 std::optional<CourseSession> CourseSession::decode(const QByteArray &json)
 {
     QJsonParseError err{};
-    const QJsonDocument doc = QJsonDocument::fromJson(json, &err);
+    QJsonDocument doc = QJsonDocument::fromJson(json, &err);
+    if (err.error == QJsonParseError::IllegalUTF8String) {
+        // A damaged byte in one sentence must not cost the whole course: the
+        // text is read with U+FFFD in place of every invalid byte.
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString text = utf8.decode(json);
+        const qsizetype replaced = text.count(QChar::ReplacementCharacter) - json.count("\xEF\xBF\xBD");
+        doc = QJsonDocument::fromJson(text.toUtf8(), &err);
+        if (err.error == QJsonParseError::NoError && doc.isObject()) {
+            auto course = fromJson(doc.object());
+            if (course)
+                diag(QStringLiteral("课程记录（开始于 %1）含 %2 个无效的 UTF-8 字节，已替换为 U+FFFD 后读取")
+                         .arg(course->startDate.toQDateTime().toString(Qt::ISODate))
+                         .arg(replaced));
+            return course;
+        }
+    }
     if (err.error != QJsonParseError::NoError || !doc.isObject())
         return std::nullopt;
     return fromJson(doc.object());

@@ -50,6 +50,8 @@ struct CourseSession {
     QByteArray encode() const;
     // Strict decoding of a whole file: any missing key, wrong type, string
     // date or invalid URL fails it. "recordingURL": null reads as absent.
+    // Invalid UTF-8 does not: each invalid byte reads as U+FFFD, and the
+    // diagnostics log says how many there were.
     static std::optional<CourseSession> decode(const QByteArray &json);
     static std::optional<CourseSession> fromJson(const QJsonObject &o);
 

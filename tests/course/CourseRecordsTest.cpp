@@ -1,5 +1,7 @@
 #include "course/CourseRecords.h"
+#include "platform/Diag.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -162,7 +164,7 @@ TEST(CourseRecords, StrictDecodingFailsTheWholeFile)
     bad.emplace_back("array", "[]");
     bad.emplace_back("empty", QByteArray());
     bad.emplace_back("huge number", QByteArray(R"({"startDate":1e400,"endDate":0,"entries":[]})"));
-    bad.emplace_back("invalid utf8", QByteArray("{\"startDate\":0,\"endDate\":0,\"entries\":[],\"x\":\"\xff\"}"));
+    bad.emplace_back("invalid utf8 outside a string", QByteArray("{\"startDate\":0,\"endDate\":0,\"entries\":[]\xff}"));
 
     for (const auto &[what, json] : bad)
         EXPECT_FALSE(CourseSession::decode(json)) << what << ": " << json.left(200).toStdString();
@@ -207,4 +209,33 @@ TEST(CourseRecords, NonFiniteNumbersStillGiveAReadableFile)
     ASSERT_EQ(back->entries.size(), 1u);
     EXPECT_EQ(back->entries[0].source, "kept");
     EXPECT_EQ(back->entries[0].audioTime, 0);
+}
+
+// One damaged byte costs a character, not the course: every entry reads, the
+// bad sequences as U+FFFD, and the diagnostics log says so.
+TEST(CourseRecords, InvalidUtf8IsReplacedAndLogged)
+{
+    QByteArray json = sampleCourse().encode();
+    // "Hello everyone." with a stray byte, "大家好。" cut inside a character,
+    // and a U+FFFD that was there all along.
+    json.replace("Hello everyone.", "Hello\xff everyone.\xef\xbf\xbd");
+    json.replace("\xe5\xa4\xa7\xe5\xae\xb6", "\xe5\xa4\xe5\xae\xb6");
+    ASSERT_NE(json, sampleCourse().encode());
+    ASSERT_FALSE(QJsonDocument::fromJson(json).isObject()); // Qt alone rejects the file
+
+    resetDiagLog();
+    const auto course = CourseSession::decode(json);
+    ASSERT_TRUE(course);
+    ASSERT_EQ(course->entries.size(), 2u);
+    EXPECT_EQ(course->entries[0].source, QStringLiteral("Hello\uFFFD everyone.\uFFFD"));
+    EXPECT_EQ(course->entries[0].target, QStringLiteral("\uFFFD\uFFFD家好。")); // one per byte
+    EXPECT_EQ(course->entries[1].source, sampleCourse().entries[1].source);
+    EXPECT_EQ(course->startDate, sampleCourse().startDate);
+    EXPECT_EQ(course->recordingURL, sampleCourse().recordingURL);
+
+    QFile log(diagPath());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(log.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("含 3 个无效的 UTF-8 字节，已替换为 U+FFFD 后读取"))) << text.toStdString();
+    resetDiagLog();
 }
