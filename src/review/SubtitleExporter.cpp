@@ -2,6 +2,7 @@
 
 #include "DesktopFiles.h"
 #include "course/CourseArchive.h"
+#include "translation/SingleLine.h"
 
 #include <QDir>
 #include <QStringList>
@@ -33,19 +34,39 @@ CueTime cueTime(const TranslationEntry &entry, const Date &base)
     // as a cue time: such a cue starts at 0.
     if (!std::isfinite(start) || start < 0)
         start = 0;
+    start = std::min(start, kLatestStart);
     const double duration = std::clamp(0.06 * perceivedLength(entry.source), 1.5, 8.0);
     return CueTime{start, start + duration};
 }
 
 QString timestamp(double seconds, Format format)
 {
-    if (!std::isfinite(seconds) || seconds < 0)
-        seconds = 0;
-    const double whole = std::floor(seconds);
-    const long long w = static_cast<long long>(whole);
-    const long long ms = static_cast<long long>((seconds - whole) * 1000.0); // truncated
+    // Clamped before the conversion to an integer, which a huge value
+    // would overflow.
+    double ms = std::floor(seconds * 1000.0); // truncated
+    if (std::isnan(ms) || ms < 0)
+        ms = 0;
+    const long long total = ms >= double(kLatestMilliseconds) ? kLatestMilliseconds : static_cast<long long>(ms);
+    const long long w = total / 1000;
     const char *pattern = format == Format::SRT ? "%02lld:%02lld:%02lld,%03lld" : "%02lld:%02lld:%02lld.%03lld";
-    return QString::asprintf(pattern, w / 3600, (w % 3600) / 60, w % 60, ms);
+    return QString::asprintf(pattern, w / 3600, (w % 3600) / 60, w % 60, total % 1000);
+}
+
+QStringList cueLines(const TranslationEntry &entry, Format format)
+{
+    QStringList lines;
+    for (const QString *text : {&entry.source, &entry.target}) {
+        QString line = singleLine(*text).trimmed();
+        if (line.isEmpty())
+            continue;
+        if (format == Format::VTT) {
+            line.replace(QLatin1Char('&'), QStringLiteral("&amp;"));
+            line.replace(QLatin1Char('<'), QStringLiteral("&lt;"));
+            line.replace(QLatin1Char('>'), QStringLiteral("&gt;"));
+        }
+        lines << line;
+    }
+    return lines;
 }
 
 QString text(const std::vector<TranslationEntry> &entries, const Date &base, Format format)
@@ -56,9 +77,12 @@ QString text(const std::vector<TranslationEntry> &entries, const Date &base, For
     }
     int k = 0;
     for (const auto &e : entries) {
+        const QStringList cue = cueLines(e, format);
+        if (cue.isEmpty())
+            continue; // nothing to show (players drop an empty cue anyway)
         const CueTime t = cueTime(e, base);
         lines << QString::number(++k) << timestamp(t.start, format) + QStringLiteral(" --> ") + timestamp(t.end, format)
-              << e.source << e.target << QString();
+              << cue << QString();
     }
     return lines.join(QLatin1Char('\n'));
 }

@@ -1,5 +1,6 @@
 #include "TranslationCache.h"
 
+#include "SingleLine.h"
 #include "platform/Settings.h"
 
 #include <QPointer>
@@ -77,8 +78,10 @@ std::optional<QStringList> cachedResults(const QStringList &sentences, const QSt
         const QString k = key(fingerprint, sentence);
         if (!s.contains(k))
             return std::nullopt;
-        const QVariant v = s.value(k);
-        out.append(v.toString());
+        const QString stored = singleLine(s.value(k).toString());
+        if (stored.isEmpty())
+            return std::nullopt;
+        out.append(stored);
     }
     return out;
 }
@@ -87,13 +90,14 @@ void cacheResults(const QStringList &results, const QStringList &sentences, cons
 {
     Settings &s = settings();
     for (qsizetype i = 0; i < sentences.size() && i < results.size(); ++i) {
-        if (results[i].isEmpty())
+        const QString result = singleLine(results[i]);
+        if (result.isEmpty())
             continue;
         const QString k = key(fingerprint, sentences[i]);
         qsizetype &count = cacheKeyCount();
         if (!s.contains(k))
             ++count;
-        s.setValue(k, results[i]);
+        s.setValue(k, result);
         if (count > kTrimThreshold)
             trimIfNeeded();
     }

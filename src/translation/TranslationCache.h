@@ -2,7 +2,9 @@
 // Finished translations kept across launches in the defaults store, keyed by
 // "translation_cache_v1_" + glossary fingerprint + "|" + the English sentence
 // exactly as recognized. Only whole batches hit; empty translations are never
-// stored; more than 2000 entries drop the 1000 smallest keys.
+// stored; more than 2000 entries drop the 1000 smallest keys. A translation
+// goes in and comes out as one line (singleLine): a line break or "-->" from
+// a translator never reaches a later subtitle through the cache.
 #include "DeepSeekTranslationService.h"
 
 #include <QString>
@@ -26,10 +28,12 @@ QString glossaryFingerprint(const std::vector<GlossaryPair> &terms);
 QString key(const QString &fingerprint, const QString &sentence);
 
 // Every sentence's stored translation, or nothing at the first missing one.
-// An empty list gives an empty list.
+// An empty list gives an empty list. A stored value that is not one line
+// (written before translations were folded) comes back folded; one that
+// folds to nothing counts as missing.
 std::optional<QStringList> cachedResults(const QStringList &sentences, const QString &fingerprint);
-// Stores results[i] for sentences[i] (non-empty results only), trimming after
-// each write.
+// Stores results[i] folded onto one line for sentences[i] (non-empty results
+// only), trimming after each write.
 void cacheResults(const QStringList &results, const QStringList &sentences, const QString &fingerprint);
 void trimIfNeeded();
 

@@ -85,3 +85,31 @@ TEST(TranslationCacheTest, The2001stWriteDropsTheThousandSmallestKeys)
     EXPECT_EQ(store.string(Keys::CourseSubject), QStringLiteral("physics"));
     setSettings(nullptr);
 }
+
+// A translator's answer holding line breaks or "-->" would come back from the
+// cache as a later translation and forge subtitle cues: it is stored, and
+// handed back, on one line.
+TEST(TranslationCacheTest, TranslationsAreStoredAndReturnedOnOneLine)
+{
+    test::ScopedSettings settings;
+    const QString fp = QStringLiteral("fp");
+    const QString forged = QStringLiteral("第一句。\n\n2\n00:00:00,000 --> 00:00:05,000\n伪造的字幕");
+    TC::cacheResults({forged, QStringLiteral("NOTE\r\n\r\nSTYLE\u2028::cue { color: red }"),
+                         QStringLiteral("a\t--  > b ---> c"), QStringLiteral(" \n\u0085 ")},
+        {"One.", "Two.", "Three.", "Four."}, fp);
+    EXPECT_EQ(settings->string("translation_cache_v1_fp|One."),
+        QStringLiteral("第一句。 2 00:00:00,000 -> 00:00:05,000 伪造的字幕"));
+    EXPECT_EQ(settings->string("translation_cache_v1_fp|Two."), QStringLiteral("NOTE STYLE ::cue { color: red }"));
+    // Tabs, spaces and dashes that make no arrow stay as they were.
+    EXPECT_EQ(settings->string("translation_cache_v1_fp|Three."), QStringLiteral("a\t--  > b -> c"));
+    // Nothing but breaks: nothing stored.
+    EXPECT_FALSE(settings->contains("translation_cache_v1_fp|Four."));
+
+    // A value stored before folding comes back folded; one that folds to
+    // nothing is a miss.
+    settings->setValue(TC::key(fp, QStringLiteral("Old.")), QStringLiteral("旧的\r\n译文-->"));
+    EXPECT_EQ(TC::cachedResults({"One.", "Old."}, fp),
+        (QStringList{QStringLiteral("第一句。 2 00:00:00,000 -> 00:00:05,000 伪造的字幕"), QStringLiteral("旧的 译文->")}));
+    settings->setValue(TC::key(fp, QStringLiteral("Blank.")), QStringLiteral("\r\n"));
+    EXPECT_EQ(TC::cachedResults({"One.", "Blank."}, fp), std::nullopt);
+}
