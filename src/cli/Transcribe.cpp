@@ -184,6 +184,7 @@ int runTranscription(const RunOptions &o)
     double fileRate = 0;
     std::atomic<bool> audioEnded{false};
     std::atomic<bool> audioFailed{false};
+    QString audioError; // written by the file engine before audioFailed is set
     if (fromFile) {
         auto reader = p.audioFiles->openForReading(o.file);
         if (!reader.ok()) {
@@ -194,6 +195,10 @@ int runTranscription(const RunOptions &o)
         fileRate = reader.value()->format().sampleRate;
         if (totalFrames <= 0 || fileRate <= 0) {
             err(QStringLiteral("音频文件为空或格式无效: %1").arg(o.file));
+            return ExitInput;
+        }
+        if (const auto refused = FileAudioEngine::checkFormat(reader.value()->format())) {
+            err(QStringLiteral("%1（%2）").arg(refused->message, o.file));
             return ExitInput;
         }
     }
@@ -232,9 +237,11 @@ int runTranscription(const RunOptions &o)
             }
             return false;
         };
-        fo.onEnd = [&audioEnded, &audioFailed](qint64, std::optional<Error> error) {
-            if (error)
+        fo.onEnd = [&audioEnded, &audioFailed, &audioError](qint64, std::optional<Error> error) {
+            if (error) {
+                audioError = error->message;
                 audioFailed.store(true);
+            }
             audioEnded.store(true);
         };
         p.audioEngines = std::make_shared<CountingFileEngineFactory>(fo, delivered);
@@ -274,8 +281,10 @@ int runTranscription(const RunOptions &o)
                          printEntry(e, o.json, o.translate);
                      });
     QString lastShownError;
+    bool conversionFailed = false; // audio the recognizer could not be given
     QObject::connect(&engine, &SpeechEngine::lastErrorChanged, &engine, [&] {
         const QString e = engine.lastError();
+        conversionFailed = conversionFailed || e.startsWith(QStringLiteral("音频格式转换失败"));
         if (!e.isEmpty() && e != lastShownError && !o.json)
             err(QStringLiteral("提示: ") + e);
         lastShownError = e;
@@ -355,8 +364,8 @@ int runTranscription(const RunOptions &o)
         drawProgress(totalFrames, totalFrames, double(totalFrames) / fileRate / std::max(0.001, speedTimer.elapsed() / 1000.0));
         err(QString());
     }
-    if (audioFailed.load())
-        err(QStringLiteral("读取音频文件时出错，已处理到出错处为止。"));
+    if (audioFailed.load()) // a read error, or a file cut short while it was read
+        err(audioError + QStringLiteral("；已处理到此处为止。"));
 
     // Let the recognizer flush, then every batch land or be given up. Time
     // keeps moving (wall time from here on) so retries, the minimum display
@@ -405,6 +414,10 @@ int runTranscription(const RunOptions &o)
         return ExitInterrupted;
     if (!filesOk)
         return ExitInput;
+    if (conversionFailed) {
+        err(QStringLiteral("音频格式转换失败，部分音频未能识别。"));
+        return fromFile ? ExitInput : ExitUnavailable;
+    }
     if (o.translate && placeholders > 0) {
         err(QStringLiteral("%1 句未能翻译，已保留英文原文（译文缺失）。").arg(placeholders));
         return ExitTranslation;

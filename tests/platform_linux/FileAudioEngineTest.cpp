@@ -3,6 +3,8 @@
 #include "platform/linux/FileAudioEngine.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QtEndian>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -35,6 +37,24 @@ QString writeFile(const QTemporaryDir &dir, const char *name, int format, int ra
     sf_writef_float(f, s.data(), frames);
     sf_close(f);
     return path;
+}
+
+// Rewrites the sample rate (and byte rate) a WAV file's header claims; the
+// samples stay as they are.
+bool claimSampleRate(const QString &path, quint32 rate)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadWrite))
+        return false;
+    const QByteArray head = f.read(64);
+    const qsizetype fmt = head.indexOf("fmt ");
+    if (fmt < 0)
+        return false;
+    const quint16 blockAlign = qFromLittleEndian<quint16>(head.constData() + fmt + 20);
+    uchar fields[8];
+    qToLittleEndian<quint32>(rate, fields);
+    qToLittleEndian<quint32>(rate * blockAlign, fields + 4);
+    return f.seek(fmt + 12) && f.write(reinterpret_cast<const char *>(fields), 8) == 8;
 }
 
 struct Sink {
@@ -186,4 +206,60 @@ TEST(FileAudioEngine, RealTimePacingAndUnreadableFiles)
         EXPECT_TRUE(err->message.startsWith(QStringLiteral("无法读取音频文件：") + bad)) << err->message.toStdString();
         EXPECT_EQ(e.totalFrames(), -1);
     }
+}
+
+// Headers claiming a rate no recording has are refused before a frame is
+// played (7 Hz made hours of audio of a small file); a file cut short while
+// it is read ends with an error that says so instead of a quiet end.
+TEST(FileAudioEngine, RefusesImpossibleSampleRatesAndReportsAFileCutShort)
+{
+    QTemporaryDir dir;
+    for (quint32 rate : {7u, 1u, 500000u, 8000u}) {
+        SCOPED_TRACE(rate);
+        const QString path = writeFile(dir, "claimed.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 16000, 1, 8000);
+        ASSERT_TRUE(claimSampleRate(path, rate));
+        Sink sink;
+        FileAudioEngine engine(sink.options(path));
+        engine.installTap(4096, sink.tap());
+        const auto err = engine.start();
+        if (rate == 8000) { // a real rate: the crafted header itself is fine
+            ASSERT_FALSE(err);
+            ASSERT_TRUE(sink.waitEnd());
+            EXPECT_FALSE(sink.endError);
+            EXPECT_EQ(sink.endFrames, 8000);
+            continue;
+        }
+        EXPECT_EQ(engine.inputFormat().sampleRate, 0);
+        ASSERT_TRUE(err);
+        EXPECT_EQ(err->message,
+            QStringLiteral("无法读取音频文件：%1（音频文件的采样率 %2 Hz 超出支持范围（8000–384000 Hz））").arg(path).arg(rate))
+            << err->message.toStdString();
+        EXPECT_EQ(engine.framesDelivered(), 0);
+    }
+    // The bounds, and channel counts the converter cannot take.
+    EXPECT_FALSE(FileAudioEngine::checkFormat(PcmFormat{8000, 1, false}));
+    EXPECT_FALSE(FileAudioEngine::checkFormat(PcmFormat{384000, 64, false}));
+    for (const PcmFormat &bad : {PcmFormat{7999.5, 1, false}, PcmFormat{384001, 2, false},
+             PcmFormat{std::nan(""), 1, false}, PcmFormat{16000, 0, false}, PcmFormat{16000, 65, false}}) {
+        const auto e = FileAudioEngine::checkFormat(bad);
+        ASSERT_TRUE(e) << bad.sampleRate << " Hz, " << bad.channels;
+        EXPECT_EQ(e->code, FileAudioEngine::UnsupportedFormat);
+    }
+
+    // 16384 frames promised; after the first buffer the file is cut to 6400.
+    const QString path = writeFile(dir, "cut.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 16000, 1, 16384);
+    const qint64 header = QFileInfo(path).size() - 16384 * 4;
+    Sink sink;
+    FileAudioEngine engine(sink.options(path));
+    engine.installTap(4096, [&](const PcmBuffer &b) {
+        if (sink.buffers.empty())
+            QFile::resize(path, header + 6400 * 4);
+        sink.tap()(b);
+    });
+    ASSERT_FALSE(engine.start());
+    ASSERT_TRUE(sink.waitEnd());
+    EXPECT_EQ(sink.endFrames, 6400);
+    ASSERT_TRUE(sink.endError);
+    EXPECT_EQ(sink.endError->code, FileAudioEngine::EndedEarly);
+    EXPECT_EQ(sink.endError->message, QStringLiteral("音频文件提前结束：文件头声明 1.0 秒，只读到 0.4 秒"));
 }

@@ -14,6 +14,20 @@ const QString kDomain = QStringLiteral("FileAudioEngine");
 constexpr int kReadyPollMs = 100;
 } // namespace
 
+std::optional<Error> FileAudioEngine::checkFormat(const PcmFormat &format)
+{
+    if (!(format.sampleRate >= kMinSampleRate && format.sampleRate <= kMaxSampleRate))
+        return Error{kDomain, UnsupportedFormat,
+            QStringLiteral("音频文件的采样率 %1 Hz 超出支持范围（%2–%3 Hz）")
+                .arg(QString::number(format.sampleRate, 'g', 10))
+                .arg(kMinSampleRate)
+                .arg(kMaxSampleRate)};
+    if (format.channels == 0 || format.channels > kMaxChannels)
+        return Error{kDomain, UnsupportedFormat,
+            QStringLiteral("音频文件的声道数 %1 超出支持范围（1–%2）").arg(format.channels).arg(kMaxChannels)};
+    return std::nullopt;
+}
+
 FileAudioEngine::FileAudioEngine(FileAudioEngineOptions options) : m_options(std::move(options)) {}
 
 FileAudioEngine::~FileAudioEngine()
@@ -41,9 +55,16 @@ bool FileAudioEngine::open(QString *error)
             *error = QStringLiteral("no audio");
         return false;
     }
+    if (const auto refused = checkFormat(PcmFormat{double(info.samplerate), quint32(info.channels), false})) {
+        sf_close(f);
+        if (error)
+            *error = refused->message;
+        return false;
+    }
     m_file = f;
     m_format = PcmFormat{double(info.samplerate), quint32(info.channels), false};
-    m_frames = info.frames;
+    // libsndfile gives SF_COUNT_MAX when it cannot tell the length.
+    m_frames = info.frames == SF_COUNT_MAX ? -1 : info.frames;
     return true;
 }
 
@@ -87,8 +108,13 @@ std::optional<Error> FileAudioEngine::start()
         return std::nullopt;
     QString why;
     if (!open(&why))
-        return Error{kDomain, 1, QStringLiteral("无法读取音频文件：") + m_options.path + QStringLiteral("（") + why
+        return Error{kDomain, CannotOpen, QStringLiteral("无法读取音频文件：") + m_options.path + QStringLiteral("（") + why
                                      + QStringLiteral("）")};
+    diag(QStringLiteral("开始读取音频文件：%1（%2 Hz，%3 声道，%4 帧）")
+             .arg(m_options.path)
+             .arg(m_format.sampleRate)
+             .arg(m_format.channels)
+             .arg(m_frames));
     m_stopRequested = false;
     m_thread = std::thread([this] { run(); });
     return std::nullopt;
@@ -159,7 +185,7 @@ void FileAudioEngine::run()
             auto *f = static_cast<SNDFILE *>(m_file);
             got = sf_readf_float(f, interleaved.data(), frames);
             if (got < 0 || sf_error(f) != SF_ERR_NO_ERROR) {
-                error = Error{kDomain, 2, QStringLiteral("读取音频文件出错：") + QString::fromLocal8Bit(sf_strerror(f))};
+                error = Error{kDomain, ReadFailed, QStringLiteral("读取音频文件出错：") + QString::fromLocal8Bit(sf_strerror(f))};
                 got = 0;
             }
         }
@@ -175,6 +201,14 @@ void FileAudioEngine::run()
         }
     }
     if (reachedEnd) {
+        // Short of what the header promised without a read error: the file
+        // was cut while it was being read.
+        const qint64 delivered = m_delivered.load();
+        if (!error && m_frames > 0 && delivered < m_frames)
+            error = Error{kDomain, EndedEarly,
+                QStringLiteral("音频文件提前结束：文件头声明 %1 秒，只读到 %2 秒")
+                    .arg(double(m_frames) / m_format.sampleRate, 0, 'f', 1)
+                    .arg(double(delivered) / m_format.sampleRate, 0, 'f', 1)};
         m_finished = true;
         if (error)
             diag(error->message);

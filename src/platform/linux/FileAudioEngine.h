@@ -14,7 +14,12 @@
 //   PocketSphinxRecognizer. Without it, buffers go out back to back.
 //
 // The end of the file (or a read error) is reported once through `onEnd`, on
-// the engine thread, after the last buffer was delivered.
+// the engine thread, after the last buffer was delivered. A file that ends
+// before the frames its header promised (cut short while it was being read)
+// ends with an error that says so.
+//
+// A file whose format no recording can have is refused (see checkFormat): a
+// header claiming 7 Hz would otherwise be played as hours of audio.
 #include "platform/AudioInput.h"
 
 #include <QString>
@@ -36,6 +41,17 @@ struct FileAudioEngineOptions {
 
 class FileAudioEngine : public AudioEngine {
 public:
+    static constexpr double kMinSampleRate = 8000;
+    static constexpr double kMaxSampleRate = 384000;
+    static constexpr quint32 kMaxChannels = 64;
+
+    enum ErrorCode { CannotOpen = 1, ReadFailed = 2, UnsupportedFormat = 3, EndedEarly = 4 };
+
+    // Why audio of this format cannot be played (a sample rate outside
+    // kMinSampleRate … kMaxSampleRate, no channel or more than kMaxChannels),
+    // or nothing.
+    static std::optional<Error> checkFormat(const PcmFormat &format);
+
     explicit FileAudioEngine(FileAudioEngineOptions options);
     ~FileAudioEngine() override;
 
@@ -44,8 +60,8 @@ public:
     void installTap(quint32 bufferSize, std::function<void(const PcmBuffer &)> block) override;
     void removeTap() override;
     void prepare() override;
-    // Fails when the file cannot be opened as audio; a second start while
-    // running does nothing.
+    // Fails when the file cannot be opened as audio or its format is refused;
+    // a second start while running does nothing.
     std::optional<Error> start() override;
     // Stops delivering (the thread is joined unless called from the tap).
     void stop() override;
