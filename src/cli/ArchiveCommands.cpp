@@ -4,6 +4,7 @@
 
 #include "course/CourseArchive.h"
 #include "platform/Date.h"
+#include "platform/Files.h"
 #include "platform/Platform.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "review/DeepSeekReviewService.h"
@@ -22,19 +23,19 @@ namespace {
 
 std::optional<CourseSession> readArchive(const QString &path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        err(QStringLiteral("无法打开课程记录 %1：%2").arg(path, f.errorString()));
+    // Only a regular file of reasonable size is read: a device, a FIFO or a
+    // link to one is refused at once instead of blocking or filling memory.
+    auto bytes = Files::readRegularFile(path);
+    if (!bytes) {
+        err(QStringLiteral("无法读取课程记录 %1：%2").arg(path, bytes.error().message));
         return std::nullopt;
     }
-    // Archives are small; refuse anything absurd rather than read it whole.
-    if (f.size() > 512LL * 1024 * 1024) {
-        err(QStringLiteral("课程记录文件过大: %1").arg(path));
-        return std::nullopt;
-    }
-    auto course = CourseSession::decode(f.readAll());
-    if (!course)
+    auto course = CourseSession::decode(bytes.value());
+    if (!course) {
         err(QStringLiteral("不是有效的课程记录（JSON 格式不符）: %1").arg(path));
+        return std::nullopt;
+    }
+    course->archivePath = QFileInfo(path).absoluteFilePath();
     return course;
 }
 
@@ -61,6 +62,9 @@ int listDevices()
 int showHistory(const QString &keyword)
 {
     setPlatform(makeLinuxPlatform());
+    // A course left in progress by a run that was killed is finished first.
+    for (const auto &c : CourseArchive::recoverInterrupted())
+        err(QStringLiteral("已恢复上次未正常结束的课程（%1 条）：%2").arg(c.entries.size()).arg(c.archivePath));
     auto courses = CourseArchive::loadAll();
     if (!keyword.isEmpty())
         courses = CourseArchive::search(courses, keyword);
@@ -69,14 +73,13 @@ int showHistory(const QString &keyword)
                                         : QStringLiteral("没有找到包含“%1”的课程。").arg(keyword));
         return ExitOk;
     }
-    const auto folder = CourseArchive::folder();
     for (const auto &c : courses) {
         const QString start = c.startDate.toQDateTime().toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
         out(QStringLiteral("%1  %2 条翻译  时长 %3  %4")
                 .arg(start)
                 .arg(c.entries.size())
                 .arg(formattedDuration(c.endDate.secondsSince(c.startDate)))
-                .arg(folder ? QStringLiteral("%1/%2").arg(*folder, CourseArchive::fileName(c)) : QString()));
+                .arg(c.archivePath));
     }
     return ExitOk;
 }
@@ -97,7 +100,7 @@ int exportSubtitles(const QString &archive, const QString &format, const QString
     const auto written = DesktopFiles::writeAtomically(QFileInfo(path).absoluteFilePath(), text);
     if (!written.ok()) {
         err(QStringLiteral("无法写入字幕文件 %1：%2").arg(path, written.error().message));
-        return ExitInput;
+        return ExitCantWrite;
     }
     err(QStringLiteral("字幕已写入: %1").arg(QFileInfo(path).absoluteFilePath()));
     return ExitOk;
@@ -135,7 +138,7 @@ int reviewCourse(const QString &archive)
     const auto saved = DeepSeekReviewService::saveDocument(*course, answer->value());
     if (!saved.ok()) {
         err(QStringLiteral("保存失败：") + saved.error().message);
-        return ExitInput;
+        return ExitCantWrite;
     }
     out(saved.value());
     return ExitOk;

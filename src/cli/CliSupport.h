@@ -17,6 +17,7 @@ enum Exit {
     ExitUsage = 64,          // bad arguments
     ExitInput = 65,          // unreadable or non-audio file, unreadable archive
     ExitUnavailable = 69,    // recognizer model missing, no device, start failed
+    ExitCantWrite = 73,      // the archive or a subtitle file could not be written
     ExitTranslation = 75,    // some sentences kept their placeholder translation
     ExitInterrupted = 130,
 };

@@ -34,14 +34,20 @@ namespace vox::cli {
 
 namespace {
 
-std::atomic<bool> g_interrupted{false};
+// Translations that have not landed this long after the audio ended are
+// given up (each sentence keeps its placeholder).
+constexpr qint64 kDrainLimitMs = 10 * 60 * 1000;
 
-// The first Ctrl+C stops cleanly (flush, archive, restore the input); a
-// second one leaves at once.
+std::atomic<bool> g_interrupted{false};
+std::atomic<bool> g_hurry{false};
+
+// The first Ctrl+C (or SIGTERM) stops cleanly: the last sentences are
+// recognized and translated, the course archived, the input restored. A
+// second one stops waiting for translations; the writing still happens.
 void onSignal(int)
 {
     if (g_interrupted.exchange(true))
-        std::_Exit(130);
+        g_hurry.store(true);
 }
 
 // Processes Qt events for up to `ms` of wall time.
@@ -276,7 +282,7 @@ int runTranscription(const RunOptions &o)
     int placeholders = 0;
     QObject::connect(&engine.pipeline(), &TranslationPipeline::entryAppended, &engine,
                      [&](const TranslationEntry &e) {
-                         if (e.target == QStringLiteral("（译文缺失，请参考英文原文）"))
+                         if (e.target == TranslationPipeline::placeholder())
                              ++placeholders;
                          printEntry(e, o.json, o.translate);
                      });
@@ -325,7 +331,7 @@ int runTranscription(const RunOptions &o)
     if (!engine.isRecording()) {
         err(QStringLiteral("无法开始识别：") + engine.lastError());
         if (o.course)
-            engine.endCourse();
+            engine.endCourseNow();
         return ExitUnavailable;
     }
 
@@ -369,8 +375,12 @@ int runTranscription(const RunOptions &o)
 
     // Let the recognizer flush, then every batch land or be given up. Time
     // keeps moving (wall time from here on) so retries, the minimum display
-    // rule and the finalization fallback still fire.
-    engine.stop();
+    // rule and the finalization fallback still fire. A course ends the same
+    // way (its file is kept current meanwhile).
+    if (o.course)
+        engine.endCourse();
+    else
+        engine.stop();
     QElapsedTimer drain;
     drain.start();
     qint64 lastMs = 0;
@@ -383,20 +393,40 @@ int runTranscription(const RunOptions &o)
             lastMs = ms;
         }
     };
-    while ((engine.isFinalizingStop() || !engine.pipeline().isIdle()) && drain.elapsed() < 10 * 60 * 1000) {
-        if (g_interrupted.load() && drain.elapsed() > 5000)
-            break;
+    auto draining = [&] {
+        return engine.isFinalizingStop() || !engine.pipeline().isIdle() || engine.isEndingCourse();
+    };
+    bool gaveUpWaiting = false;
+    while (draining()) {
+        // A second signal, or translations that take longer than any
+        // lecture would wait for: every sentence lands now with the
+        // placeholder, nothing recognized is dropped.
+        if ((g_hurry.load() || drain.elapsed() > kDrainLimitMs) && !engine.isFinalizingStop()) {
+            if (!engine.pipeline().isIdle()) {
+                gaveUpWaiting = true;
+                engine.pipeline().landWaitingNow();
+            }
+            if (engine.isEndingCourse())
+                engine.endCourseNow();
+            continue;
+        }
         step();
     }
+    if (gaveUpWaiting)
+        err(QStringLiteral("未等到全部译文：尚未翻译的句子已保留英文原文（译文缺失）。"));
     // The last landed batch leaves the live text after its minimum display.
-    for (int i = 0; i < 60; ++i)
+    for (int i = 0; i < 60 && !g_hurry.load(); ++i)
         step();
 
+    bool archiveOk = true;
     if (o.course) {
-        engine.endCourse();
         if (const auto &course = engine.completedCourse()) {
-            if (const auto folder = CourseArchive::folder())
-                err(QStringLiteral("课程已存档: %1").arg(QDir(*folder).filePath(CourseArchive::fileName(*course))));
+            if (!course->archivePath.isEmpty()) {
+                err(QStringLiteral("课程已存档: %1").arg(course->archivePath));
+            } else {
+                archiveOk = false;
+                err(QStringLiteral("课程未能存档：%1").arg(engine.lastError()));
+            }
             if (course->recordingURL)
                 err(QStringLiteral("课堂录音: %1").arg(course->recordingPath()));
         }
@@ -410,10 +440,8 @@ int runTranscription(const RunOptions &o)
         filesOk &= writeSubtitles(o.vttPath, entries, runStart, SubtitleExporter::Format::VTT);
 
     setTimeSource(nullptr);
-    if (g_interrupted.load() && !o.live)
-        return ExitInterrupted;
-    if (!filesOk)
-        return ExitInput;
+    if (!archiveOk || !filesOk)
+        return ExitCantWrite;
     if (conversionFailed) {
         err(QStringLiteral("音频格式转换失败，部分音频未能识别。"));
         return fromFile ? ExitInput : ExitUnavailable;
@@ -422,6 +450,8 @@ int runTranscription(const RunOptions &o)
         err(QStringLiteral("%1 句未能翻译，已保留英文原文（译文缺失）。").arg(placeholders));
         return ExitTranslation;
     }
+    if (g_interrupted.load() && !o.live)
+        return ExitInterrupted;
     return ExitOk;
 }
 

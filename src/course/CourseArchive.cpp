@@ -1,12 +1,15 @@
 #include "CourseArchive.h"
 
+#include "platform/Diag.h"
+#include "platform/Files.h"
 #include "platform/Platform.h"
+#include "platform/Process.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
 
 namespace vox::CourseArchive {
 
@@ -35,24 +38,45 @@ QString fileName(const CourseSession &course)
     return fileStamp(course.startDate) + QStringLiteral(".json");
 }
 
-void save(const CourseSession &course)
+Result<QString> claimPath(const Date &start)
 {
     const auto dir = folder();
     if (!dir)
-        return;
+        return Error{QString::fromLatin1(Files::kErrorDomain), ENOENT, QStringLiteral("找不到桌面文件夹，课程记录无处存放。")};
     if (!QDir().mkpath(*dir))
-        return;
+        return Error{QString::fromLatin1(Files::kErrorDomain), EACCES,
+                     QStringLiteral("未能创建文件夹“%1”。").arg(*dir)};
+    const QString stem = fileStamp(start);
+    for (int n = 1; n < 10000; ++n) {
+        const QString name = n == 1 ? stem + QStringLiteral(".json") : QStringLiteral("%1 (%2).json").arg(stem).arg(n);
+        const QString path = QDir(*dir).filePath(name);
+        auto made = Files::createExclusively(path);
+        if (made)
+            return path;
+        if (made.error().code != EEXIST)
+            return made.error();
+    }
+    return Error{QString::fromLatin1(Files::kErrorDomain), EEXIST, QStringLiteral("同一时刻开始的课程过多。")};
+}
+
+Result<QString> save(const CourseSession &course)
+{
+    QString path = course.archivePath;
+    if (path.isEmpty()) {
+        auto claimed = claimPath(course.startDate);
+        if (!claimed)
+            return claimed.error();
+        path = claimed.value();
+    } else {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+    }
     const QByteArray bytes = course.encode();
     if (bytes.isEmpty())
-        return;
-    QSaveFile file(QDir(*dir).filePath(fileName(course)));
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return;
-    }
-    file.commit(); // failure leaves the previous file untouched
+        return Error{QString::fromLatin1(Files::kErrorDomain), EINVAL, QStringLiteral("课程记录无法编码。")};
+    auto written = Files::writeAtomically(path, bytes);
+    if (!written)
+        return written.error();
+    return path;
 }
 
 namespace {
@@ -62,9 +86,11 @@ bool hasJsonExtension(const QString &name)
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     return dot > 0 && QStringView(name).mid(dot + 1) == QLatin1String("json");
 }
-} // namespace
 
-std::vector<CourseSession> loadAll()
+// Every course file of the archive folder that reads and decodes, in listing
+// order, with its path. Only regular files are read (a FIFO, a device or a
+// link to one is passed over without blocking), each within the read limit.
+std::vector<CourseSession> readFolder()
 {
     std::vector<CourseSession> out;
     const auto dir = folder();
@@ -78,19 +104,64 @@ std::vector<CourseSession> loadAll()
     for (const QString &name : names) {
         if (!hasJsonExtension(name))
             continue;
-        QFile f(d.filePath(name));
-        if (!f.open(QIODevice::ReadOnly))
+        const QString path = d.filePath(name);
+        auto bytes = Files::readRegularFile(path);
+        if (!bytes) {
+            diag(QStringLiteral("跳过课程记录 %1：%2").arg(path, bytes.error().message));
             continue;
-        const QByteArray bytes = f.readAll();
-        if (f.error() != QFileDevice::NoError)
-            continue;
-        if (auto course = CourseSession::decode(bytes))
+        }
+        if (auto course = CourseSession::decode(bytes.value())) {
+            course->archivePath = path;
             out.push_back(std::move(*course));
+        }
     }
+    return out;
+}
+} // namespace
+
+std::vector<CourseSession> loadAll()
+{
+    std::vector<CourseSession> out;
+    for (auto &course : readFolder())
+        if (!course.inProgress)
+            out.push_back(std::move(course));
     std::stable_sort(out.begin(), out.end(), [](const CourseSession &a, const CourseSession &b) {
         return a.startDate > b.startDate;
     });
     return out;
+}
+
+CourseSession finished(CourseSession course)
+{
+    for (auto &e : course.pendingEntries)
+        course.entries.push_back(std::move(e));
+    course.pendingEntries.clear();
+    course.inProgress = false;
+    course.owner.reset();
+    for (const auto &e : course.entries)
+        if (e.timestamp > course.endDate)
+            course.endDate = e.timestamp;
+    return course;
+}
+
+std::vector<CourseSession> recoverInterrupted()
+{
+    std::vector<CourseSession> recovered;
+    for (auto &course : readFolder()) {
+        if (!course.inProgress)
+            continue;
+        if (course.owner && Process::isRunning(course.owner->pid, course.owner->started))
+            continue; // still being written by a running process
+        CourseSession done = finished(std::move(course));
+        auto saved = save(done);
+        if (!saved) {
+            diag(QStringLiteral("恢复未正常结束的课程失败 %1：%2").arg(done.archivePath, saved.error().message));
+            continue;
+        }
+        diag(QStringLiteral("已恢复未正常结束的课程: %1（%2 条）").arg(done.archivePath).arg(done.entries.size()));
+        recovered.push_back(std::move(done));
+    }
+    return recovered;
 }
 
 std::vector<CourseSession> search(const std::vector<CourseSession> &courses, const QString &keyword)

@@ -55,6 +55,18 @@ QJsonObject CourseSession::toJson() const
     };
     if (recordingURL)
         o.insert(QStringLiteral("recordingURL"), QString::fromUtf8(recordingURL->toEncoded()));
+    if (!summaryPoints.isEmpty())
+        o.insert(QStringLiteral("summaryPoints"), QJsonArray::fromStringList(summaryPoints));
+    if (inProgress) {
+        o.insert(QStringLiteral("inProgress"), true);
+        QJsonArray pending;
+        for (const auto &e : pendingEntries)
+            pending.append(e.toJson());
+        o.insert(QStringLiteral("pendingEntries"), pending);
+        if (owner)
+            o.insert(QStringLiteral("owner"), QJsonObject{{QStringLiteral("pid"), owner->pid},
+                                                          {QStringLiteral("started"), owner->started}});
+    }
     return o;
 }
 
@@ -89,6 +101,21 @@ std::optional<CourseSession> CourseSession::fromJson(const QJsonObject &o)
         c.recordingURL = url;
     } else if (!rec.isUndefined() && !rec.isNull()) {
         return std::nullopt;
+    }
+    // The optional keys never make a course unreadable: a value of the wrong
+    // kind is passed over.
+    for (const QJsonValue &v : o.value(QStringLiteral("summaryPoints")).toArray())
+        if (v.isString())
+            c.summaryPoints.append(v.toString());
+    c.inProgress = o.value(QStringLiteral("inProgress")).toBool(false);
+    if (c.inProgress) {
+        for (const QJsonValue &v : o.value(QStringLiteral("pendingEntries")).toArray())
+            if (auto e = TranslationEntry::fromJson(v))
+                c.pendingEntries.push_back(std::move(*e));
+        const QJsonObject owner = o.value(QStringLiteral("owner")).toObject();
+        if (owner.value(QStringLiteral("pid")).isDouble())
+            c.owner = CourseOwner{owner.value(QStringLiteral("pid")).toInteger(),
+                                  owner.value(QStringLiteral("started")).toString()};
     }
     return c;
 }

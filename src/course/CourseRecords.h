@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <QUuid>
 #include <optional>
@@ -32,12 +33,33 @@ struct TranslationEntry {
     static std::optional<TranslationEntry> fromJson(const QJsonValue &v);
 };
 
+// The process that keeps a course file up to date while the course runs:
+// its pid and the time the kernel started it (together they name one
+// process, even after the pid is reused).
+struct CourseOwner {
+    qint64 pid = 0;
+    QString started;
+    bool operator==(const CourseOwner &) const = default;
+};
+
 struct CourseSession {
     QUuid id = QUuid::createUuid();
     Date startDate;
     Date endDate;
     std::vector<TranslationEntry> entries;
     std::optional<QUrl> recordingURL; // a local file URL
+
+    // Optional keys, ignored by readers that do not know them.
+    QStringList summaryPoints; // the live key points of the course
+    // While the course runs its file is rewritten as sentences land: it is
+    // marked in progress, names its owner, and carries the English still
+    // waiting for translation so that a crash loses none of it.
+    bool inProgress = false;
+    std::optional<CourseOwner> owner;
+    std::vector<TranslationEntry> pendingEntries;
+
+    // Where the course was read from or last written to; never stored.
+    QString archivePath;
 
     CourseSession() = default;
     CourseSession(Date start, Date end, std::vector<TranslationEntry> e, std::optional<QUrl> rec)

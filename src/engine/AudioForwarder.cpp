@@ -41,8 +41,17 @@ void AudioForwarder::handle(const PcmBuffer &buffer)
         std::lock_guard lock(m_requestLock);
         file = m_recordingFile;
     }
-    if (file && out.frameLength() > 0 && file->write(out))
-        m_recordedFrames.fetch_add(out.frameLength());
+    if (file && out.frameLength() > 0) {
+        // The position counts only what reached the file, so entry times
+        // keep pointing into the audio that is really there.
+        if (file->write(out)) {
+            m_recordedFrames.fetch_add(out.frameLength());
+        } else if (!m_recordingFailed.exchange(true)) {
+            diagForwarder(QStringLiteral("handle: 课堂录音写入失败"));
+            if (onError)
+                onError(QStringLiteral("课堂录音无法写入（磁盘已满或文件夹不可写），录音停在此处；识别和翻译继续进行。"));
+        }
+    }
 
     const float level = computeLevel(out);
     const double duration = double(out.frameLength()) / 16000.0;
@@ -110,8 +119,11 @@ void AudioForwarder::clearBufferedAudio()
 void AudioForwarder::setRecordingFile(std::shared_ptr<AudioFileWriter> file)
 {
     std::lock_guard lock(m_requestLock);
+    // A course's recording goes on across sessions: the position continues
+    // from what the file already holds.
+    m_recordedFrames.store(file ? file->length() : 0);
     m_recordingFile = std::move(file);
-    m_recordedFrames.store(0);
+    m_recordingFailed.store(false);
 }
 
 std::shared_ptr<AudioFileWriter> AudioForwarder::takeRecordingFile()

@@ -48,7 +48,8 @@ public:
     void setRequest(std::shared_ptr<RecognitionRequest> request);
     // Empties the buffered audio (stop).
     void clearBufferedAudio();
-    // Recording file slot; frames written are counted from the moment a file is set.
+    // Recording file slot; the count of frames starts from what the file
+    // already holds (a course appends to one file across sessions).
     void setRecordingFile(std::shared_ptr<AudioFileWriter> file);
     std::shared_ptr<AudioFileWriter> takeRecordingFile();
     // Frames written to the current recording file (any thread).
@@ -83,6 +84,7 @@ private:
     std::shared_ptr<AudioFileWriter> m_recordingFile;
 
     std::atomic<qint64> m_recordedFrames{0};
+    std::atomic<bool> m_recordingFailed{false};
 
     // Audio thread only.
     double m_silenceDuration = 0;

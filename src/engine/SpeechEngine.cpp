@@ -73,8 +73,22 @@ void SpeechEngine::init()
     connect(m_pipeline.get(), &TranslationPipeline::translationEngineChanged, this,
             &SpeechEngine::translationEngineChanged);
 
+    // Every landed sentence joins the running (or ending) course.
+    connect(m_pipeline.get(), &TranslationPipeline::entryAppended, this, [this](const TranslationEntry &e) {
+        if (m_course)
+            m_course->addEntry(e);
+    });
+    connect(this, &SpeechEngine::chunksSubmitted, this, [this] {
+        if (m_course)
+            m_course->touch();
+    });
+
     m_liveSummary = std::make_unique<LiveSummary>(*this);
     connect(m_liveSummary.get(), &LiveSummary::summaryPointsChanged, this, &SpeechEngine::summaryPointsChanged);
+    connect(m_liveSummary.get(), &LiveSummary::summaryPointsChanged, this, [this] {
+        if (m_course)
+            m_course->setSummaryPoints(m_liveSummary->summaryPoints());
+    });
     connect(m_liveSummary.get(), &LiveSummary::isSummarizingChanged, this, &SpeechEngine::isSummarizingChanged);
 
     // A previous run that died while the default input was switched left its
@@ -89,6 +103,8 @@ void SpeechEngine::init()
                 abandonPendingStart(QStringLiteral("应用退出"));
             if (m_isRecording)
                 stop();
+            // Whatever ends the process, the course is written first.
+            endCourseNow();
             restoreDefaultInput();
         });
     }
@@ -100,6 +116,7 @@ SpeechEngine::~SpeechEngine()
         abandonPendingStart(QStringLiteral("引擎释放"));
     if (m_isRecording)
         stop();
+    endCourseNow();
     restoreDefaultInput();
     m_courseTimerTask.cancel();
     m_sessionTimerTask.cancel();
@@ -616,7 +633,9 @@ void SpeechEngine::startWithFormat(PcmFormat format)
     }
     diag(QStringLiteral("AVAudioEngine.start() 成功"));
 
-    // 15. Recording file.
+    // 15. Recording file. A successful start clears the last error first, so
+    // that a recording that cannot be made is still reported.
+    clearLastError();
     openRecordingFile();
 
     // 16. Publish the session.
@@ -625,7 +644,6 @@ void SpeechEngine::startWithFormat(PcmFormat format)
     setRecording(true);
     setLevel(0);
     setAudioActive(false);
-    clearLastError();
     m_sessionStartDate = timeSource().now();
     setSessionDuration(0);
     m_rotationCount = 0;
@@ -666,12 +684,26 @@ std::optional<QString> SpeechEngine::recordingURL(const Date &start) const
 
 void SpeechEngine::openRecordingFile()
 {
+    // Every session of one course records into the course's one file, so
+    // that each sentence's audio time points into it.
+    if (m_course && m_courseRecording) {
+        m_recordingFile = m_courseRecording;
+        m_forwarder->setRecordingFile(m_recordingFile);
+        m_currentRecordingURL = m_courseRecordingPath;
+        emit recordingPathsChanged();
+        diag(QStringLiteral("课堂录音继续写入: %1（已有 %2s）")
+                 .arg(m_courseRecordingPath, QString::asprintf("%.1f", recordingPosition())));
+        return;
+    }
     const Date start = (m_isCourseActive && m_courseStartDate) ? *m_courseStartDate : timeSource().now();
     auto url = recordingURL(start);
-    if (!url || !m_platform.audioFiles)
+    if (!url || !m_platform.audioFiles) {
+        if (m_course)
+            setLastError(QStringLiteral("课堂录音无法创建：找不到可写的桌面文件夹“课程记录/课堂录音”。识别和翻译继续进行。"));
         return;
-    // A second session of the same course derives the same name: never
-    // overwrite an earlier recording.
+    }
+    // A second recording started in the same second derives the same name:
+    // never overwrite an earlier recording.
     QString path = *url;
     if (QFileInfo::exists(path)) {
         const QString stem = path.left(path.size() - 4); // without ".caf"
@@ -684,11 +716,17 @@ void SpeechEngine::openRecordingFile()
     auto result = m_platform.audioFiles->createForWriting(path, PcmFormat::target());
     if (!result) {
         diag(QStringLiteral("创建课堂录音文件失败: ") + result.error().message);
+        setLastError(QStringLiteral("课堂录音无法创建（%1）；识别和翻译继续进行。").arg(result.error().message));
         return;
     }
     m_recordingFile = std::shared_ptr<AudioFileWriter>(std::move(result.value()));
     m_forwarder->setRecordingFile(m_recordingFile);
     m_currentRecordingURL = path;
+    if (m_course) {
+        m_courseRecording = m_recordingFile;
+        m_courseRecordingPath = path;
+        m_course->setRecordingPath(path);
+    }
     emit recordingPathsChanged();
     diag(QStringLiteral("课堂录音文件已创建: ") + path);
 }
@@ -697,6 +735,14 @@ void SpeechEngine::finalizeRecording()
 {
     if (!m_recordingFile)
         return;
+    if (m_recordingFile == m_courseRecording) {
+        // Stays open for the course's next session; closed with the course.
+        m_lastRecordingURL = m_currentRecordingURL;
+        m_recordingFile.reset();
+        m_currentRecordingURL.reset();
+        emit recordingPathsChanged();
+        return;
+    }
     if (m_recordingFile->length() > 0 && m_currentRecordingURL) {
         m_lastRecordingURL = m_currentRecordingURL;
         diag(QStringLiteral("课堂录音已保存: ") + *m_currentRecordingURL);
@@ -711,6 +757,34 @@ void SpeechEngine::finalizeRecording()
     m_recordingFile.reset();
     m_currentRecordingURL.reset();
     emit recordingPathsChanged();
+}
+
+void SpeechEngine::closeCourseRecording()
+{
+    if (!m_courseRecording)
+        return;
+    if (m_recordingFile == m_courseRecording) {
+        // Still recording: the file is closed when that session stops.
+        m_courseRecording.reset();
+        m_courseRecordingPath.clear();
+        return;
+    }
+    const bool empty = m_courseRecording->length() <= 0;
+    m_courseRecording->close();
+    if (empty) {
+        QFile::remove(m_courseRecordingPath);
+        diag(QStringLiteral("课堂录音无音频数据，已删除: ") + m_courseRecordingPath);
+        if (m_course)
+            m_course->setRecordingPath(std::nullopt);
+        if (m_lastRecordingURL == m_courseRecordingPath) {
+            m_lastRecordingURL.reset();
+            emit recordingPathsChanged();
+        }
+    } else {
+        diag(QStringLiteral("课堂录音已保存: ") + m_courseRecordingPath);
+    }
+    m_courseRecording.reset();
+    m_courseRecordingPath.clear();
 }
 
 double SpeechEngine::recordingPosition() const
@@ -1108,7 +1182,11 @@ QString SpeechEngine::friendlyMessage(const Error &error)
 
 void SpeechEngine::startCourse()
 {
-    m_courseStartDate = timeSource().now();
+    // A course still running or ending is finished first, with everything
+    // it has: a new course never takes over another one's file.
+    endCourseNow();
+    const Date start = timeSource().now();
+    m_courseStartDate = start;
     emit courseStartDateChanged();
     m_courseDuration = 0;
     emit courseDurationChanged();
@@ -1120,10 +1198,41 @@ void SpeechEngine::startCourse()
         m_completedCourse.reset();
         emit completedCourseChanged();
     }
+    m_course = std::make_unique<LiveCourse>(start, [this] { return m_pipeline->waitingSentences(); });
+    connect(m_course.get(), &LiveCourse::entryCountChanged, this, &SpeechEngine::courseEntryCountChanged);
+    connect(m_course.get(), &LiveCourse::writeErrorChanged, this, &SpeechEngine::onCourseWriteError);
+    // A sentence that landed at the very instant of the start belongs to
+    // the course.
+    const auto &landed = translationEntries();
+    auto first = landed.end();
+    while (first != landed.begin() && std::prev(first)->timestamp >= start)
+        --first;
+    for (auto it = first; it != landed.end(); ++it)
+        m_course->addEntry(*it);
+    emit courseEntryCountChanged();
+    emit courseArchivePathChanged();
+    onCourseWriteError();
+    // A course started while recording keeps the recording under way.
+    if (m_recordingFile && m_currentRecordingURL) {
+        m_courseRecording = m_recordingFile;
+        m_courseRecordingPath = *m_currentRecordingURL;
+        m_course->setRecordingPath(m_courseRecordingPath);
+    }
     m_liveSummary->resetForNewCourse();
     startCourseTimer();
     m_liveSummary->startAutoSummaryIfNeeded();
-    diag(QStringLiteral("课程开始"));
+    diag(QStringLiteral("课程开始，记录文件: %1").arg(m_course->archivePath().isEmpty() ? QStringLiteral("无")
+                                                                                 : m_course->archivePath()));
+}
+
+void SpeechEngine::onCourseWriteError()
+{
+    const QString error = m_course ? m_course->writeError() : QString();
+    if (!error.isEmpty())
+        setLastError(error);
+    else if (!m_courseWriteError.isEmpty() && m_lastError == m_courseWriteError)
+        clearLastError();
+    m_courseWriteError = error;
 }
 
 void SpeechEngine::startCourseTimer()
@@ -1144,32 +1253,69 @@ void SpeechEngine::startCourseTimer()
 
 void SpeechEngine::endCourse()
 {
-    if (!m_isCourseActive || !m_courseStartDate)
+    if (!m_isCourseActive || !m_courseStartDate || !m_course)
         return;
-    const Date start = *m_courseStartDate;
-    std::vector<TranslationEntry> selected;
-    for (const auto &e : translationEntries())
-        if (e.timestamp >= start)
-            selected.push_back(e);
-    std::optional<QUrl> recording;
-    if (m_currentRecordingURL)
-        recording = QUrl::fromLocalFile(*m_currentRecordingURL);
-    else if (m_lastRecordingURL)
-        recording = QUrl::fromLocalFile(*m_lastRecordingURL);
-    CourseSession course(start, timeSource().now(), selected, recording);
-    m_completedCourse = course;
-    emit completedCourseChanged();
-    CourseArchive::save(course);
+    diag(QStringLiteral("课程结束中：等待最后的识别结果与翻译落地"));
     m_isCourseActive = false;
     emit isCourseActiveChanged();
-    m_courseStartDate.reset();
-    emit courseStartDateChanged();
+    m_isEndingCourse = true;
+    emit isEndingCourseChanged();
     m_courseTimerTask.cancel();
     m_courseTimerTask = TaskHandle();
     m_liveSummary->cancelAutoSummary();
+    // The sentence spoken just before the press is still in the recognizer:
+    // stop hands it over, then it and every waiting batch land.
+    if (m_isRecording)
+        stop();
+    m_course->saveNow();
+    auto poll = [this] {
+        if (m_isEndingCourse && !m_isFinalizingStop && m_pipeline->isIdle())
+            finishCourse();
+    };
+    m_endingPoll = timeSource().every(kEndingPoll, this, poll);
+    poll();
+}
+
+void SpeechEngine::endCourseNow()
+{
+    if (!m_course)
+        return;
+    if (m_isCourseActive) {
+        m_isCourseActive = false;
+        emit isCourseActiveChanged();
+        m_courseTimerTask.cancel();
+        m_courseTimerTask = TaskHandle();
+        m_liveSummary->cancelAutoSummary();
+    }
+    m_isEndingCourse = true;
+    finishCourse();
+}
+
+void SpeechEngine::finishCourse()
+{
+    if (!m_course)
+        return;
+    m_endingPoll.cancel();
+    m_endingPoll = TaskHandle();
+    closeCourseRecording();
+    CourseSession course = m_course->finish(timeSource().now());
+    const QString writeError = m_course->writeError();
+    m_course.reset();
+    m_courseWriteError.clear();
+    m_completedCourse = course;
+    emit completedCourseChanged();
+    if (!writeError.isEmpty())
+        setLastError(writeError);
+    m_courseStartDate.reset();
+    emit courseStartDateChanged();
+    m_isEndingCourse = false;
+    emit isEndingCourseChanged();
+    emit courseEntryCountChanged();
+    emit courseArchivePathChanged();
     diag(QStringLiteral("课程结束，共记录 %1 条翻译，录音: %2")
-             .arg(selected.size())
-             .arg(recording ? recording->toLocalFile() : QStringLiteral("无")));
+             .arg(course.entries.size())
+             .arg(course.recordingURL ? course.recordingPath() : QStringLiteral("无")));
+    emit courseEnded();
 }
 
 } // namespace vox

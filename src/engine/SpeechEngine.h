@@ -6,6 +6,7 @@
 // (scheduled with the engine as context, or hopping through a QPointer).
 #include "course/CourseRecords.h"
 #include "engine/AudioForwarder.h"
+#include "engine/LiveCourse.h"
 #include "engine/LiveSummary.h"
 #include "engine/RecognitionTextAssembler.h"
 #include "platform/Platform.h"
@@ -50,6 +51,13 @@ class SpeechEngine : public QObject, public PipelineHost, public LiveSummaryHost
     Q_PROPERTY(QDateTime courseStartDate READ courseStartDateTime NOTIFY courseStartDateChanged)
     Q_PROPERTY(double courseDuration READ courseDuration NOTIFY courseDurationChanged)
     Q_PROPERTY(bool hasCompletedCourse READ hasCompletedCourse NOTIFY completedCourseChanged)
+    // Between endCourse and the moment the course's last sentences have
+    // landed and its file is finished.
+    Q_PROPERTY(bool isEndingCourse READ isEndingCourse NOTIFY isEndingCourseChanged)
+    // Sentences kept by the running (or ending) course.
+    Q_PROPERTY(int courseEntryCount READ courseEntryCount NOTIFY courseEntryCountChanged)
+    // The running course's file, empty when none.
+    Q_PROPERTY(QString courseArchivePath READ courseArchivePath NOTIFY courseArchivePathChanged)
     Q_PROPERTY(QStringList summaryPoints READ summaryPoints NOTIFY summaryPointsChanged)
     Q_PROPERTY(bool isSummarizing READ isSummarizing NOTIFY isSummarizingChanged)
     // Paths, empty when absent.
@@ -102,6 +110,11 @@ public:
     double courseDuration() const { return m_courseDuration; }
     const std::optional<CourseSession> &completedCourse() const { return m_completedCourse; }
     bool hasCompletedCourse() const { return m_completedCourse.has_value(); }
+    bool isEndingCourse() const { return m_isEndingCourse; }
+    int courseEntryCount() const { return m_course ? int(m_course->entries().size()) : 0; }
+    QString courseArchivePath() const { return m_course ? m_course->archivePath() : QString(); }
+    // The running or ending course, if any.
+    const LiveCourse *liveCourse() const { return m_course.get(); }
     QStringList summaryPoints() const;
     bool isSummarizing() const;
     QString currentRecordingPath() const { return m_currentRecordingURL.value_or(QString()); }
@@ -124,7 +137,16 @@ public:
     Q_INVOKABLE void start(const QString &deviceID);
     Q_INVOKABLE void stop();
     Q_INVOKABLE void startCourse();
+    // Ends the course: recognition stops, the last result and the batches
+    // still waiting land (bounded by the finalization fallback and the
+    // translation time-outs), then the finished file is written and
+    // courseEnded is emitted. Returns at once.
     Q_INVOKABLE void endCourse();
+    // Ends the course without waiting: what has not landed is kept with the
+    // placeholder translation. For leaving in a hurry (a second signal, the
+    // engine going away).
+    void endCourseNow();
+    static constexpr double kEndingPoll = 0.1;
     // True between start() and the end of its awaited steps.
     bool isStarting() const { return bool(m_pending); }
 
@@ -186,6 +208,12 @@ Q_SIGNALS:
     void summaryPointsChanged();
     void isSummarizingChanged();
     void recordingPathsChanged();
+    void isEndingCourseChanged();
+    void courseEntryCountChanged();
+    void courseArchivePathChanged();
+    // The course ended and its file is finished (completedCourse holds it;
+    // its archivePath is empty when it could not be written).
+    void courseEnded();
     // Every hand-over to translation, before the pipeline receives it.
     void chunksSubmitted(const std::vector<vox::RecognitionChunk> &chunks, const QString &reason);
 
@@ -210,6 +238,9 @@ private:
     void finalizeRecording();
     void startSessionTimer();
     void startCourseTimer();
+    void finishCourse();
+    void closeCourseRecording();
+    void onCourseWriteError();
 
     // Recognition.
     void startRecognitionRequest();
@@ -274,6 +305,13 @@ private:
     qint64 m_rotationCount = 0;
     qint64 m_autoRestartFailures = 0;
     TaskHandle m_courseTimerTask;
+    std::unique_ptr<LiveCourse> m_course;
+    // The course's recording stays open across the sessions of one course.
+    std::shared_ptr<AudioFileWriter> m_courseRecording;
+    QString m_courseRecordingPath;
+    bool m_isEndingCourse = false;
+    TaskHandle m_endingPoll;
+    QString m_courseWriteError;
 
     // The start in progress, if any.
     std::unique_ptr<PendingStart> m_pending;

@@ -1,9 +1,9 @@
 #include "DesktopFiles.h"
 
+#include "platform/Files.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace vox::DesktopFiles {
 
@@ -17,22 +17,7 @@ Result<bool> makeFolder(const QString &folder)
 
 Result<bool> writeAtomically(const QString &path, const QString &text)
 {
-    const QString name = QFileInfo(path).fileName();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return Error{QString::fromLatin1(kErrorDomain), 513,
-                     QStringLiteral("未能存储文件“%1”。（%2）").arg(name, file.errorString())};
-    const QByteArray bytes = text.toUtf8();
-    if (file.write(bytes) != bytes.size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return Error{QString::fromLatin1(kErrorDomain), 640,
-                     QStringLiteral("未能存储文件“%1”。（%2）").arg(name, why)};
-    }
-    if (!file.commit())
-        return Error{QString::fromLatin1(kErrorDomain), 512,
-                     QStringLiteral("未能存储文件“%1”。（%2）").arg(name, file.errorString())};
-    return true;
+    return Files::writeAtomically(path, text.toUtf8());
 }
 
 } // namespace vox::DesktopFiles

@@ -84,6 +84,7 @@ struct PendingBatch {
     QStringList texts;
     std::vector<double> audioTimes;
     QUuid id;
+    Date submittedAt;
 };
 
 struct TranslationPipeline::Private {
@@ -290,6 +291,10 @@ struct TranslationPipeline::Private {
 
     bool finishTranslation(const QStringList &results, const PendingBatch &b)
     {
+        // A batch that was given up (landed with its placeholder) ignores a
+        // late answer.
+        if (!current || current->id != b.id)
+            return false;
         QStringList cleaned;
         cleaned.reserve(results.size());
         bool anyEmpty = false;
@@ -405,7 +410,7 @@ void TranslationPipeline::submitChunks(const std::vector<RecognitionChunk> &chun
     InFlightBatch batch{QUuid::createUuid(), texts.join(QLatin1Char(' ')), timeSource().now()};
     d->inFlight.push_back(batch);
     diag(QStringLiteral("判句[") + reason + QStringLiteral("]: ") + texts.join(kSep));
-    d->enqueue(PendingBatch{texts, std::move(audioTimes), batch.id});
+    d->enqueue(PendingBatch{texts, std::move(audioTimes), batch.id, batch.submittedAt});
     d->host.refreshRecognizedText();
 }
 
@@ -470,6 +475,43 @@ void TranslationPipeline::setRecordOnly(bool on)
 bool TranslationPipeline::isIdle() const
 {
     return !d->current && d->queue.empty();
+}
+
+std::vector<TranslationEntry> TranslationPipeline::waitingSentences() const
+{
+    std::vector<TranslationEntry> out;
+    auto add = [&out](const PendingBatch &b) {
+        for (qsizetype i = 0; i < b.texts.size(); ++i)
+            out.emplace_back(b.submittedAt, b.texts[i], kPlaceholder,
+                             size_t(i) < b.audioTimes.size() ? b.audioTimes[size_t(i)] : 0.0);
+    };
+    if (d->current)
+        add(*d->current);
+    for (const auto &b : d->queue)
+        add(b);
+    return out;
+}
+
+void TranslationPipeline::landWaitingNow()
+{
+    std::vector<PendingBatch> batches;
+    if (d->current)
+        batches.push_back(std::move(*d->current));
+    d->current.reset();
+    for (auto &b : d->queue)
+        batches.push_back(std::move(b));
+    d->queue.clear();
+    d->setTranslating(false);
+    for (const auto &b : batches) {
+        diag(QStringLiteral("不再等待翻译，保留英文原文入账: ") + b.texts.join(kSep));
+        d->appendTranslationResults(QStringList(b.texts.size(), kPlaceholder), b.texts, b.audioTimes, true);
+        d->removeInFlight(b.id);
+    }
+}
+
+const QString &TranslationPipeline::placeholder()
+{
+    return kPlaceholder;
 }
 
 } // namespace vox

@@ -70,6 +70,16 @@ public:
 
     // True when every submitted batch has ended (landed or given up).
     bool isIdle() const;
+    // The sentences submitted but not landed yet, in spoken order, each with
+    // the placeholder translation: what a course keeps of them if the process
+    // ends before they land.
+    std::vector<TranslationEntry> waitingSentences() const;
+    // Lands every waiting sentence at once with the placeholder translation
+    // and stops waiting for the batch under way (its late answer is ignored).
+    void landWaitingNow();
+
+    // The translation of a sentence that could not be translated.
+    static const QString &placeholder();
 
 Q_SIGNALS:
     void translationEntriesChanged();

@@ -3,7 +3,11 @@
 #include "EngineFixture.h"
 
 #include "course/CourseArchive.h"
+#include "platform/Files.h"
 #include "platform/TranslationSession.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 using namespace vox;
 using namespace vox::test;
@@ -57,24 +61,136 @@ TEST_F(CourseTest, EntriesBeforeTheStartAreLeftOutAndTheArchiveIsWrittenOnce)
     const double shown = engine->courseDuration();
     EXPECT_DOUBLE_EQ(shown, 5.0);
 
-    // Course button: endCourse while the recording is still open.
+    // The course's file is on disk from the start and follows every landed
+    // sentence within a second or so, marked in progress.
+    const QString file = engine->courseArchivePath();
+    ASSERT_FALSE(file.isEmpty());
+    EXPECT_EQ(engine->courseEntryCount(), 1); // its own entries, not the list's
+    auto onDisk = [&] { return CourseSession::decode(Files::readRegularFile(file).value()); };
+    ASSERT_TRUE(onDisk().has_value());
+    EXPECT_TRUE(onDisk()->inProgress);
+    ASSERT_EQ(onDisk()->entries.size(), 1u);
+    EXPECT_TRUE(CourseArchive::loadAll().empty()); // not listed as finished yet
+
+    // Ending right after a sentence is spoken, before its final result:
+    // recognition stops, the sentence lands, then the course is finished.
+    task()->deliverPartial(QStringLiteral("Before the course. Exactly now. The last words"));
+    pump();
     const QString recording = engine->currentRecordingPath();
     engine->endCourse();
+    EXPECT_FALSE(engine->isRecording());
+    EXPECT_TRUE(engine->isEndingCourse());
+    EXPECT_FALSE(engine->isCourseActive());
+    EXPECT_FALSE(engine->hasCompletedCourse());
+    task()->deliverFinal(QStringLiteral("Before the course. Exactly now. The last words."));
+    advance(0.2);
+    EXPECT_FALSE(engine->isEndingCourse());
     ASSERT_TRUE(engine->completedCourse().has_value());
     const CourseSession &c = *engine->completedCourse();
     EXPECT_EQ(c.startDate, start);
-    EXPECT_EQ(c.endDate, time->now());
-    ASSERT_EQ(c.entries.size(), 1u);
+    ASSERT_EQ(c.entries.size(), 2u);
     EXPECT_EQ(c.entries[0].source, QStringLiteral("Exactly now."));
+    EXPECT_EQ(c.entries[1].source, QStringLiteral("The last words."));
     EXPECT_EQ(c.recordingPath(), recording);
-    EXPECT_FALSE(engine->isCourseActive());
-    EXPECT_TRUE(engine->isRecording()); // endCourse does not stop recording
+    EXPECT_EQ(c.archivePath, file);
+    ASSERT_TRUE(onDisk().has_value());
+    EXPECT_FALSE(onDisk()->inProgress);
+    EXPECT_EQ(onDisk()->entries.size(), 2u);
 
     // A second endCourse does nothing; the duration keeps its last value.
     engine->endCourse();
     advance(5);
     EXPECT_EQ(CourseArchive::loadAll().size(), 1u);
     EXPECT_EQ(engine->courseDuration(), shown);
+}
+
+TEST_F(CourseTest, EndingWaitsForTheBatchesStillTranslatingAndTheEngineGoingAwaySavesEverything)
+{
+    // A translation service that answers only when told to.
+    struct HeldSession : TranslationSession {
+        std::vector<std::function<void(Result<QStringList>)>> waiting;
+        QStringList texts;
+        void translate(const QStringList &t, std::function<void(Result<QStringList>)> done) override
+        {
+            texts = t;
+            waiting.push_back(std::move(done));
+        }
+    };
+    auto held = std::make_shared<HeldSession>();
+    engine->setTranslationSession(held);
+    engine->startCourse();
+    const QString file = engine->courseArchivePath();
+    startSession();
+    task()->deliverPartial(QStringLiteral("Waiting for its translation."));
+    pump();
+    advance(0.5);
+    pushAudio(0.2f);
+    pushAudio(0.0f, 12);
+    ASSERT_EQ(held->waiting.size(), 1u);
+
+    // The waiting English is on disk before it is translated.
+    advance(LiveCourse::kSaveDelay + 0.1);
+    auto onDisk = [&] { return CourseSession::decode(Files::readRegularFile(file).value()); };
+    ASSERT_EQ(onDisk()->pendingEntries.size(), 1u);
+    EXPECT_EQ(onDisk()->pendingEntries[0].source, QStringLiteral("Waiting for its translation."));
+
+    engine->endCourse();
+    advance(5);
+    EXPECT_TRUE(engine->isEndingCourse()); // still waiting for the translation
+    held->waiting[0](QStringList{QStringLiteral("等待翻译。")});
+    advance(0.2);
+    ASSERT_TRUE(engine->completedCourse().has_value());
+    ASSERT_EQ(engine->completedCourse()->entries.size(), 1u);
+    EXPECT_EQ(onDisk()->entries[0].target, QStringLiteral("等待翻译。"));
+
+    // The engine released mid-course (the application quitting at once):
+    // the course is finished with the waiting English and its placeholder.
+    engine->startCourse();
+    const QString second = engine->courseArchivePath();
+    EXPECT_NE(second, file);
+    startSession();
+    task()->deliverPartial(QStringLiteral("Still waiting."));
+    pump();
+    advance(0.5);
+    pushAudio(0.2f);
+    pushAudio(0.0f, 12);
+    engine.reset();
+    const auto saved = CourseSession::decode(Files::readRegularFile(second).value());
+    ASSERT_TRUE(saved.has_value());
+    EXPECT_FALSE(saved->inProgress);
+    ASSERT_EQ(saved->entries.size(), 1u);
+    EXPECT_EQ(saved->entries[0].source, QStringLiteral("Still waiting."));
+    EXPECT_EQ(saved->entries[0].target, TranslationPipeline::placeholder());
+}
+
+TEST_F(CourseTest, OneRecordingForAllSessionsOfACourse)
+{
+    engine->startCourse();
+    startSession();
+    pushAudio(0.1f, 12); // 12 × 1365 frames at 16 kHz
+    const QString recording = engine->currentRecordingPath();
+    const double firstLength = engine->recordingPosition();
+    engine->stop();
+    advance(30);
+
+    // The next session of the course continues the same file: a sentence
+    // of it seeks past the first session's audio.
+    startSession(QStringLiteral("builtin-uid")); // another microphone
+    EXPECT_EQ(engine->currentRecordingPath(), recording);
+    EXPECT_DOUBLE_EQ(engine->recordingPosition(), firstLength);
+    task()->deliverPartial(QStringLiteral("Second session."), 0.25);
+    pump();
+    advance(0.5);
+    pushAudio(0.2f);
+    pushAudio(0.0f, 12);
+    ASSERT_GE(engine->translationEntries().size(), 1u);
+    EXPECT_DOUBLE_EQ(engine->translationEntries().back().audioTime, firstLength + 0.25);
+    // No final result comes: the ending waits for the finalization fallback.
+    engine->endCourse();
+    advance(SpeechEngine::kFinalizationFallback + 0.2);
+    ASSERT_TRUE(engine->completedCourse().has_value());
+    EXPECT_EQ(engine->completedCourse()->recordingPath(), recording);
+    EXPECT_EQ(QDir(QFileInfo(recording).path()).entryList(QDir::Files).size(), 1);
 }
 
 TEST_F(CourseTest, EmptyCourseAndARestartedClock)
