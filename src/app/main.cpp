@@ -28,7 +28,7 @@ int main(int argc, char **argv)
     QGuiApplication::setOrganizationName(QStringLiteral("Voxleaf"));
     QGuiApplication::setApplicationName(QStringLiteral("Voxleaf"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("实时语音翻译"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("voxleaf"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.voxleaf.Voxleaf"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/voxleaf/voxleaf.png")));
 
     vox::setPlatform(vox::makeLinuxPlatform());
