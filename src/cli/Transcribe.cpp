@@ -363,8 +363,10 @@ int runTranscription(const RunOptions &o)
             const double audioSec = double(delivered->load()) / fileRate;
             drawProgress(delivered->load(), totalFrames, audioSec / std::max(0.001, speedTimer.elapsed() / 1000.0));
         }
-        if (!engine.isRecording())
-            break; // the session ended by itself (device lost)
+        // A microphone that went away is waited for (the engine resumes by
+        // itself); a session that ended otherwise ends the run.
+        if (!engine.isRecording() && !engine.isStarting() && !engine.captureInterrupted())
+            break;
     }
     if (progress) {
         drawProgress(totalFrames, totalFrames, double(totalFrames) / fileRate / std::max(0.001, speedTimer.elapsed() / 1000.0));

@@ -9,6 +9,9 @@ AudioDeviceManager::AudioDeviceManager(QObject *parent) : AudioDeviceManager(vox
 AudioDeviceManager::AudioDeviceManager(const Platform &platform, QObject *parent)
     : QObject(parent), m_platform(platform)
 {
+    // A microphone plugged in or pulled out shows in the list at once.
+    if (m_platform.captureDevices)
+        m_platform.captureDevices->watch(this, [this] { refresh(); });
 }
 
 QVariantList AudioDeviceManager::devicesVariant() const

@@ -95,6 +95,10 @@ void SpeechEngine::init()
     // note behind: put the user's default back now.
     restoreRememberedDefaultInput();
 
+    // A microphone pulled out while recording is noticed at once.
+    if (m_platform.captureDevices)
+        m_platform.captureDevices->watch(this, [this] { checkCapture(); });
+
     // Application exit: end the session and give the default input back even
     // if the engine itself outlives the event loop.
     if (auto *app = QCoreApplication::instance()) {
@@ -639,6 +643,9 @@ void SpeechEngine::startWithFormat(PcmFormat format)
     openRecordingFile();
 
     // 16. Publish the session.
+    m_sessionDeviceID = m_pending->deviceID;
+    m_lastAudioAt = timeSource().now();
+    stopWaitingForDevice();
     m_audioEngine = std::move(m_pending->engine);
     m_pending.reset();
     setRecording(true);
@@ -800,9 +807,11 @@ void SpeechEngine::stop()
 {
     if (!m_isRecording) {
         // A start still waiting for permission, the device or its format
-        // ends here too, without leaving the default input switched.
+        // ends here too, without leaving the default input switched; so
+        // does the wait for a lost microphone.
         if (m_pending)
             abandonPendingStart(QStringLiteral("停止"));
+        stopWaitingForDevice();
         return;
     }
     // 1.
@@ -869,11 +878,65 @@ void SpeechEngine::startSessionTimer()
             setSessionDuration(timeSource().now().secondsSince(*m_sessionStartDate));
         evaluateSentenceBoundary();
         evaluateRequestRotation();
+        checkCapture();
     });
+}
+
+// ---- a microphone that goes away ----------------------------------------------------------
+
+void SpeechEngine::checkCapture()
+{
+    if (!m_isRecording)
+        return;
+    // PulseAudio moves a stream whose source disappears to another source,
+    // so audio may keep coming: the chosen device itself must still be there.
+    if (m_platform.captureDevices && !m_sessionDeviceID.isEmpty()
+        && !m_platform.captureDevices->device(m_sessionDeviceID)) {
+        captureLost(QStringLiteral("设备已断开"));
+        return;
+    }
+    if (m_audioActive && timeSource().now().secondsSince(m_lastAudioAt) >= m_captureSilenceLimit)
+        captureLost(QStringLiteral("%1 秒未收到音频").arg(m_captureSilenceLimit));
+}
+
+void SpeechEngine::captureLost(const QString &why)
+{
+    const QString deviceID = m_sessionDeviceID;
+    diag(QStringLiteral("麦克风采集中断（%1）: %2；停止本段识别，等待设备恢复").arg(why, deviceID));
+    // The session ends as a stop does (its last sentence is kept); a course
+    // goes on and its recording stays open for the resumed capture.
+    stop();
+    setCaptureInterrupted(true);
+    setLastError(QStringLiteral("麦克风连接中断（%1）：已识别的内容已保留%2，设备恢复后会自动继续。")
+                     .arg(why, m_isCourseActive ? QStringLiteral("，课程仍在进行") : QString()));
+    m_deviceReturnPoll = timeSource().every(kDeviceReturnPoll, this, [this, deviceID] {
+        if (m_isRecording || m_pending)
+            return;
+        if (m_platform.captureDevices && !m_platform.captureDevices->device(deviceID))
+            return;
+        diag(QStringLiteral("麦克风已恢复，继续采集: ") + deviceID);
+        start(deviceID);
+    });
+}
+
+void SpeechEngine::setCaptureInterrupted(bool on)
+{
+    if (m_captureInterrupted == on)
+        return;
+    m_captureInterrupted = on;
+    emit captureInterruptedChanged();
+}
+
+void SpeechEngine::stopWaitingForDevice()
+{
+    m_deviceReturnPoll.cancel();
+    m_deviceReturnPoll = TaskHandle();
+    setCaptureInterrupted(false);
 }
 
 void SpeechEngine::onActivity(AudioActivity a)
 {
+    m_lastAudioAt = timeSource().now();
     setLevel(a.level);
     if (!m_audioActive)
         setAudioActive(true);
@@ -1267,6 +1330,7 @@ void SpeechEngine::endCourse()
     // stop hands it over, then it and every waiting batch land.
     if (m_isRecording)
         stop();
+    stopWaitingForDevice();
     m_course->saveNow();
     auto poll = [this] {
         if (m_isEndingCourse && !m_isFinalizingStop && m_pipeline->isIdle())

@@ -54,6 +54,9 @@ class SpeechEngine : public QObject, public PipelineHost, public LiveSummaryHost
     // Between endCourse and the moment the course's last sentences have
     // landed and its file is finished.
     Q_PROPERTY(bool isEndingCourse READ isEndingCourse NOTIFY isEndingCourseChanged)
+    // The microphone went away (or fell silent) while recording; capture
+    // resumes by itself when it is back. lastError says what happened.
+    Q_PROPERTY(bool captureInterrupted READ captureInterrupted NOTIFY captureInterruptedChanged)
     // Sentences kept by the running (or ending) course.
     Q_PROPERTY(int courseEntryCount READ courseEntryCount NOTIFY courseEntryCountChanged)
     // The running course's file, empty when none.
@@ -78,6 +81,10 @@ public:
     static constexpr double kSpeechAuthorizationWait = 1.5;
     static constexpr double kDeviceSettle = 0.4;
     static constexpr double kFormatRetry = 0.5;
+    // A running capture that delivers nothing this long has lost its device.
+    static constexpr double kCaptureSilenceLimit = 3.0;
+    // How often a lost device is looked for.
+    static constexpr double kDeviceReturnPoll = 1.0;
 
     // Uses the process-wide platform.
     explicit SpeechEngine(QObject *parent = nullptr);
@@ -111,6 +118,10 @@ public:
     const std::optional<CourseSession> &completedCourse() const { return m_completedCourse; }
     bool hasCompletedCourse() const { return m_completedCourse.has_value(); }
     bool isEndingCourse() const { return m_isEndingCourse; }
+    bool captureInterrupted() const { return m_captureInterrupted; }
+    // How long a running capture may deliver nothing before its device
+    // counts as lost (kCaptureSilenceLimit unless set).
+    void setCaptureSilenceLimit(double seconds) { m_captureSilenceLimit = seconds; }
     int courseEntryCount() const { return m_course ? int(m_course->entries().size()) : 0; }
     QString courseArchivePath() const { return m_course ? m_course->archivePath() : QString(); }
     // The running or ending course, if any.
@@ -209,6 +220,7 @@ Q_SIGNALS:
     void isSummarizingChanged();
     void recordingPathsChanged();
     void isEndingCourseChanged();
+    void captureInterruptedChanged();
     void courseEntryCountChanged();
     void courseArchivePathChanged();
     // The course ended and its file is finished (completedCourse holds it;
@@ -239,6 +251,10 @@ private:
     void startSessionTimer();
     void startCourseTimer();
     void finishCourse();
+    void checkCapture();
+    void captureLost(const QString &why);
+    void setCaptureInterrupted(bool on);
+    void stopWaitingForDevice();
     void closeCourseRecording();
     void onCourseWriteError();
 
@@ -312,6 +328,12 @@ private:
     bool m_isEndingCourse = false;
     TaskHandle m_endingPoll;
     QString m_courseWriteError;
+    // The capture device of the running session and when audio last came.
+    QString m_sessionDeviceID;
+    Date m_lastAudioAt;
+    bool m_captureInterrupted = false;
+    double m_captureSilenceLimit = kCaptureSilenceLimit;
+    TaskHandle m_deviceReturnPoll;
 
     // The start in progress, if any.
     std::unique_ptr<PendingStart> m_pending;

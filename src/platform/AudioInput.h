@@ -5,6 +5,8 @@
 #include "Error.h"
 
 #include <QString>
+
+class QObject;
 #include <functional>
 #include <memory>
 #include <optional>
@@ -45,6 +47,13 @@ public:
     virtual std::vector<CaptureDevice> discover() = 0;
     virtual std::optional<CaptureDevice> defaultDevice() = 0;
     virtual std::optional<CaptureDevice> device(const QString &uniqueID) = 0;
+    // Calls `handler` on `context`'s thread whenever a device comes or goes,
+    // for as long as `context` lives.
+    virtual void watch(QObject *context, std::function<void()> handler)
+    {
+        (void)context;
+        (void)handler;
+    }
 };
 
 using AudioObjectID = quint32;

@@ -3,6 +3,7 @@
 #include "EngineFixture.h"
 
 #include "course/CourseArchive.h"
+#include "engine/AudioDeviceManager.h"
 #include "platform/Files.h"
 #include "platform/TranslationSession.h"
 
@@ -188,6 +189,60 @@ TEST_F(CourseTest, OneRecordingForAllSessionsOfACourse)
     // No final result comes: the ending waits for the finalization fallback.
     engine->endCourse();
     advance(SpeechEngine::kFinalizationFallback + 0.2);
+    ASSERT_TRUE(engine->completedCourse().has_value());
+    EXPECT_EQ(engine->completedCourse()->recordingPath(), recording);
+    EXPECT_EQ(QDir(QFileInfo(recording).path()).entryList(QDir::Files).size(), 1);
+}
+
+TEST_F(CourseTest, AMicrophoneThatGoesAwayIsReportedAndCaptureResumesIntoTheSameRecording)
+{
+    engine->setCaptureSilenceLimit(SpeechEngine::kCaptureSilenceLimit);
+    AudioDeviceManager devices(fakes.platform());
+    devices.refresh();
+    engine->startCourse();
+    startSession();
+    pushAudio(0.1f, 3);
+    const QString recording = engine->currentRecordingPath();
+    ASSERT_FALSE(recording.isEmpty());
+
+    // Pulled out: PulseAudio moves the stream to another source and audio
+    // keeps coming, but the chosen device is gone.
+    auto &list = fakes.captureDevices->devices;
+    const CaptureDevice mic = list[1];
+    ASSERT_EQ(mic.uniqueID, QStringLiteral("mic-48k"));
+    list.erase(list.begin() + 1);
+    fakes.captureDevices->notifyChanged();
+    pump();
+    EXPECT_TRUE(engine->captureInterrupted());
+    EXPECT_FALSE(engine->isRecording());
+    EXPECT_TRUE(engine->isCourseActive());
+    EXPECT_TRUE(engine->lastError().contains(QStringLiteral("麦克风连接中断"))) << engine->lastError().toStdString();
+    EXPECT_EQ(devices.devices().size(), 1u); // the list follows by itself
+    advance(5);
+    EXPECT_FALSE(engine->isRecording());
+
+    // Back: capture resumes by itself, into the course's recording.
+    list.push_back(mic);
+    fakes.captureDevices->notifyChanged();
+    advance(SpeechEngine::kDeviceReturnPoll);
+    advance(SpeechEngine::kDeviceSettle);
+    ASSERT_TRUE(engine->isRecording()) << engine->lastError().toStdString();
+    EXPECT_FALSE(engine->captureInterrupted());
+    EXPECT_TRUE(engine->lastError().isEmpty());
+    EXPECT_EQ(engine->currentRecordingPath(), recording);
+    EXPECT_EQ(devices.devices().size(), 2u);
+
+    // A capture that falls silent counts as lost too.
+    pushAudio(0.1f);
+    advance(SpeechEngine::kCaptureSilenceLimit + 1);
+    EXPECT_TRUE(engine->captureInterrupted());
+    // Stopping by hand ends the wait.
+    engine->stop();
+    EXPECT_FALSE(engine->captureInterrupted());
+    advance(5);
+    EXPECT_FALSE(engine->isRecording());
+    engine->endCourse();
+    advance(0.2);
     ASSERT_TRUE(engine->completedCourse().has_value());
     EXPECT_EQ(engine->completedCourse()->recordingPath(), recording);
     EXPECT_EQ(QDir(QFileInfo(recording).path()).entryList(QDir::Files).size(), 1);

@@ -93,6 +93,19 @@ std::optional<CaptureDevice> FakeCaptureDevices::defaultDevice()
     return d;
 }
 
+void FakeCaptureDevices::watch(QObject *context, std::function<void()> handler)
+{
+    m_watchers.emplace_back(context, std::move(handler));
+}
+
+void FakeCaptureDevices::notifyChanged()
+{
+    const auto watchers = m_watchers;
+    for (const auto &[context, handler] : watchers)
+        if (context)
+            handler();
+}
+
 std::optional<CaptureDevice> FakeCaptureDevices::device(const QString &uniqueID)
 {
     for (const auto &d : devices)

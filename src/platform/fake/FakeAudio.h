@@ -6,6 +6,7 @@
 #include "platform/AudioInput.h"
 #include "platform/AudioPlayer.h"
 
+#include <QPointer>
 #include <QString>
 #include <deque>
 #include <map>
@@ -69,9 +70,15 @@ public:
     std::vector<CaptureDevice> discover() override { return devices; }
     std::optional<CaptureDevice> defaultDevice() override;
     std::optional<CaptureDevice> device(const QString &uniqueID) override;
+    void watch(QObject *context, std::function<void()> handler) override;
+    // Tells the watchers that `devices` changed.
+    void notifyChanged();
 
     std::vector<CaptureDevice> devices;
     QString defaultID; // empty: no default device
+
+private:
+    std::vector<std::pair<QPointer<QObject>, std::function<void()>>> m_watchers;
 };
 
 class FakeHardwareAudio : public HardwareAudio {

@@ -74,4 +74,11 @@ std::optional<CaptureDevice> QtCaptureDevices::device(const QString &uniqueID)
     return std::nullopt;
 }
 
+void QtCaptureDevices::watch(QObject *context, std::function<void()> handler)
+{
+    // Qt follows PulseAudio's source list on its own; one watcher per context.
+    auto *media = new QMediaDevices(context);
+    QObject::connect(media, &QMediaDevices::audioInputsChanged, context, [handler] { handler(); });
+}
+
 } // namespace vox

@@ -11,6 +11,7 @@ public:
     std::vector<CaptureDevice> discover() override;
     std::optional<CaptureDevice> defaultDevice() override;
     std::optional<CaptureDevice> device(const QString &uniqueID) override;
+    void watch(QObject *context, std::function<void()> handler) override;
 };
 
 } // namespace vox
