@@ -37,6 +37,8 @@ namespace {
 // Translations that have not landed this long after the audio ended are
 // given up (each sentence keeps its placeholder).
 constexpr qint64 kDrainLimitMs = 10 * 60 * 1000;
+// After Ctrl+C the user waits this long at most for translations under way.
+constexpr qint64 kDrainAfterSignalMs = 5000;
 
 std::atomic<bool> g_interrupted{false};
 std::atomic<bool> g_hurry{false};
@@ -403,7 +405,9 @@ int runTranscription(const RunOptions &o)
         // A second signal, or translations that take longer than any
         // lecture would wait for: every sentence lands now with the
         // placeholder, nothing recognized is dropped.
-        if ((g_hurry.load() || drain.elapsed() > kDrainLimitMs) && !engine.isFinalizingStop()) {
+        const bool giveUp = g_hurry.load() || drain.elapsed() > kDrainLimitMs
+                            || (g_interrupted.load() && drain.elapsed() > kDrainAfterSignalMs);
+        if (giveUp && !engine.isFinalizingStop()) {
             if (!engine.pipeline().isIdle()) {
                 gaveUpWaiting = true;
                 engine.pipeline().landWaitingNow();

@@ -46,17 +46,7 @@ Result<QString> claimPath(const Date &start)
     if (!QDir().mkpath(*dir))
         return Error{QString::fromLatin1(Files::kErrorDomain), EACCES,
                      QStringLiteral("未能创建文件夹“%1”。").arg(*dir)};
-    const QString stem = fileStamp(start);
-    for (int n = 1; n < 10000; ++n) {
-        const QString name = n == 1 ? stem + QStringLiteral(".json") : QStringLiteral("%1 (%2).json").arg(stem).arg(n);
-        const QString path = QDir(*dir).filePath(name);
-        auto made = Files::createExclusively(path);
-        if (made)
-            return path;
-        if (made.error().code != EEXIST)
-            return made.error();
-    }
-    return Error{QString::fromLatin1(Files::kErrorDomain), EEXIST, QStringLiteral("同一时刻开始的课程过多。")};
+    return Files::claimFreeName(*dir, fileStamp(start), QStringLiteral(".json"));
 }
 
 Result<QString> save(const CourseSession &course)

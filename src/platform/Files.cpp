@@ -107,6 +107,20 @@ Result<bool> createExclusively(const QString &path, int mode)
     return true;
 }
 
+Result<QString> claimFreeName(const QString &folder, const QString &stem, const QString &suffix)
+{
+    for (int n = 1; n < 10000; ++n) {
+        const QString name = n == 1 ? stem + suffix : QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(suffix);
+        const QString path = QDir(folder).filePath(name);
+        auto made = createExclusively(path);
+        if (made)
+            return path;
+        if (made.error().code != EEXIST)
+            return made.error();
+    }
+    return writeError(EEXIST, QDir(folder).filePath(stem + suffix));
+}
+
 Result<QByteArray> readRegularFile(const QString &path, qint64 limit)
 {
     // O_NONBLOCK: opening a FIFO must not wait for a writer.

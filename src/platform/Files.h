@@ -23,6 +23,11 @@ Result<bool> writeAtomically(const QString &path, const QByteArray &bytes, int n
 // (used to claim a file name that another process may want too).
 Result<bool> createExclusively(const QString &path, int mode = 0644);
 
+// Claims the first free name of "<stem><suffix>", "<stem> (2)<suffix>", …
+// in `folder` by creating it empty, and returns its path: two writers never
+// end up with the same file, and nothing earlier is ever overwritten.
+Result<QString> claimFreeName(const QString &folder, const QString &stem, const QString &suffix);
+
 // Reads a whole regular file of at most `limit` bytes. Devices, FIFOs,
 // sockets and folders are refused without blocking on them (a symlink is
 // followed to what it names, which must itself be a regular file).

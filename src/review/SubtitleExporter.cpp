@@ -1,10 +1,13 @@
 #include "SubtitleExporter.h"
 
+#include "platform/Files.h"
+
 #include "DesktopFiles.h"
 #include "course/CourseArchive.h"
 #include "translation/SingleLine.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStringList>
 #include <QTextBoundaryFinder>
 #include <algorithm>
@@ -113,11 +116,18 @@ std::optional<Result<QString>> save(const CourseSession &course, Format format)
     auto made = DesktopFiles::makeFolder(*folder);
     if (!made)
         return Result<QString>(made.error());
-    const QString path = QDir(*folder).filePath(fileName(course, format));
-    auto written = DesktopFiles::writeAtomically(path, body);
-    if (!written)
+    // A later export never replaces an earlier one: it gets " (2)", " (3)"….
+    const QString name = fileName(course, format);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    auto claimed = Files::claimFreeName(*folder, name.left(dot), name.mid(dot));
+    if (!claimed)
+        return Result<QString>(claimed.error());
+    auto written = DesktopFiles::writeAtomically(claimed.value(), body);
+    if (!written) {
+        QFile::remove(claimed.value());
         return Result<QString>(written.error());
-    return Result<QString>(path);
+    }
+    return Result<QString>(claimed.value());
 }
 
 } // namespace vox::SubtitleExporter

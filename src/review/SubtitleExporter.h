@@ -47,8 +47,8 @@ QString text(const std::vector<TranslationEntry> &entries, const Date &base, For
 // "<start> 课堂字幕.srt" / ".vtt".
 QString fileName(const CourseSession &course, Format format);
 
-// Writes the course's subtitles to Desktop/课程记录/字幕 (atomically, replacing
-// an earlier export) and returns the path. Nothing is written, and nullopt
+// Writes the course's subtitles to Desktop/课程记录/字幕 (atomically, under a
+// name of its own: an earlier export is never replaced) and returns the path. Nothing is written, and nullopt
 // returned, for a course without entries or when there is no Desktop folder.
 std::optional<Result<QString>> save(const CourseSession &course, Format format);
 

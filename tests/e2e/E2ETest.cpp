@@ -1,26 +1,11 @@
 // The headless tool end to end: real recordings through the recognizer, the
 // engine, the pipeline and the archive, with local imitations of DeepSeek and
 // of the local translation server. Nothing here reaches the internet.
-#include "support/HttpTestServer.h"
-#include "support/SpeechMeasures.h"
-#include "support/TestEnv.h"
+#include "E2EFixture.h"
 
 #include "course/CourseArchive.h"
-#include "course/CourseRecords.h"
 #include "platform/Platform.h"
 #include "platform/fake/FakeDesktopServices.h"
-
-#include <QDir>
-#include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QThread>
-#include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <cmath>
 
@@ -28,217 +13,6 @@ using namespace vox;
 using namespace vox::test;
 
 namespace {
-
-const QString kLibrivox = QStringLiteral("/usr/share/pocketsphinx/test/data/librivox");
-
-struct Spoken {
-    QString text;
-    double start = 0; // where it starts in the made file, seconds
-};
-
-struct Lecture {
-    QString path;
-    std::vector<Spoken> sentences;
-    QString reference() const
-    {
-        QStringList words;
-        for (const auto &s : sentences)
-            words << s.text;
-        return words.join(QLatin1Char(' '));
-    }
-};
-
-bool run(const QString &program, const QStringList &args, int timeoutMs = 120000)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(timeoutMs))
-        return false;
-    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
-double soundSeconds(const QString &path)
-{
-    SF_INFO info{};
-    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
-    if (!f)
-        return -1;
-    sf_close(f);
-    return double(info.frames) / info.samplerate;
-}
-
-// RMS of `seconds` of mono audio starting at `at`.
-double rmsAt(const QString &path, double at, double seconds)
-{
-    SF_INFO info{};
-    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
-    if (!f)
-        return -1;
-    sf_seek(f, sf_count_t(at * info.samplerate), SEEK_SET);
-    std::vector<float> buf(size_t(seconds * info.samplerate) * size_t(info.channels));
-    const sf_count_t n = sf_readf_float(f, buf.data(), sf_count_t(seconds * info.samplerate));
-    sf_close(f);
-    double sum = 0;
-    for (sf_count_t i = 0; i < n * info.channels; ++i)
-        sum += double(buf[size_t(i)]) * buf[size_t(i)];
-    return n > 0 ? std::sqrt(sum / double(n * info.channels)) : 0;
-}
-
-bool sox(const QStringList &args)
-{
-    return run(QStringLiteral("sox"), args);
-}
-
-// Concatenates clips (spoken by espeak-ng where no file is given) with pauses
-// into one 16 kHz mono file with a lead-in and faint noise, recording where
-// each clip starts.
-Lecture assemble(const QString &dir, const QString &name, const std::vector<std::pair<QString, QString>> &clips,
-                 double gap)
-{
-    const QStringList mono16k = {"-r", "16000", "-c", "1", "-b", "16"};
-    const QString base = QDir(dir).filePath(name);
-    Lecture lecture;
-    lecture.path = base;
-    QStringList parts = {base + ".lead.wav"};
-    if (!sox(QStringList{"-n"} + mono16k + QStringList{parts[0], "trim", "0", QString::number(gap)}))
-        return {};
-    double t = gap;
-    for (auto [path, text] : clips) {
-        parts << QStringLiteral("%1.%2.wav").arg(base).arg(parts.size());
-        if (path.isEmpty()) {
-            path = parts.back() + ".tts.wav";
-            if (!run(QStringLiteral("espeak-ng"), {"-v", "en-us", "-s", "150", "-w", path, text}))
-                return {};
-        }
-        const QStringList level = {"vol", "0.6", "pad", "0", QString::number(gap)};
-        if (!sox(QStringList{path} + mono16k + QStringList{parts.back()} + level))
-            return {};
-        lecture.sentences.push_back({text, t});
-        t += soundSeconds(parts.back());
-    }
-    const QString clean = base + ".clean.wav", noise = base + ".noise.wav";
-    if (!sox(parts + QStringList{clean})
-        || !sox(QStringList{"-R", "-n"} + mono16k
-                + QStringList{noise, "synth", QString::number(t + 1), "whitenoise", "vol", "0.003"})
-        || !sox({"-m", clean, noise, lecture.path, "trim", "0", QString::number(t)}))
-        return {};
-    return lecture;
-}
-
-Lecture librivoxLecture(const QString &dir)
-{
-    QFile f(kLibrivox + QStringLiteral("/transcription"));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    std::vector<std::pair<QString, QString>> clips;
-    const QRegularExpression line(QStringLiteral("^<s> (.*) </s> \\((.*)\\)$"));
-    for (const QString &l : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        const auto m = line.match(l.trimmed());
-        if (m.hasMatch())
-            clips.push_back({kLibrivox + QLatin1Char('/') + m.captured(2) + QStringLiteral(".wav"), m.captured(1)});
-    }
-    return assemble(dir, QStringLiteral("librivox.wav"), clips, 1.5);
-}
-
-Lecture espeakLecture(const QString &dir)
-{
-    return assemble(dir, QStringLiteral("espeak.wav"),
-                    {{{}, QStringLiteral("Today we will talk about the structure of the cell.")},
-                     {{}, QStringLiteral("The nucleus holds the genetic material of the cell.")},
-                     {{}, QStringLiteral("Energy is produced by small organs inside the cell.")},
-                     {{}, QStringLiteral("Next week we will study how cells divide and grow.")}},
-                    1.5);
-}
-
-struct Landed {
-    double audioTime;
-    QString source, target;
-};
-
-struct CliRun {
-    int exitCode = -1;
-    bool finished = false;
-    std::vector<Landed> entries;
-    QString stdErr;
-    QString stdOut;
-
-    QString joinedSources() const
-    {
-        QStringList s;
-        for (const auto &e : entries)
-            s << e.source;
-        return s.join(QLatin1Char(' '));
-    }
-};
-
-class EndToEnd : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        s_dir = std::make_unique<QTemporaryDir>();
-        if (QStandardPaths::findExecutable(QStringLiteral("sox")).isEmpty())
-            return;
-        s_librivox = librivoxLecture(s_dir->path());
-        if (!QStandardPaths::findExecutable(QStringLiteral("espeak-ng")).isEmpty())
-            s_espeak = espeakLecture(s_dir->path());
-    }
-    static void TearDownTestSuite() { s_dir.reset(); }
-
-    void SetUp() override
-    {
-        if (!QFile::exists(s_librivox.path))
-            GTEST_SKIP() << "sox or the pocketsphinx test recordings are missing";
-        ASSERT_TRUE(m_home.isValid());
-        QDir(m_home.path()).mkpath(QStringLiteral("Desktop"));
-        m_deepseek.installDeepSeek([](const QString &s) { return QStringLiteral("译：") + s; });
-    }
-
-    QProcessEnvironment environment(bool serversUp = true) const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), m_home.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral("data")));
-        env.insert(QStringLiteral("XDG_DESKTOP_DIR"), m_home.filePath(QStringLiteral("Desktop")));
-        env.insert(QStringLiteral("VOXLEAF_DIAG_LOG"), m_home.filePath(QStringLiteral("diag.log")));
-        env.insert(QStringLiteral("DEEPSEEK_API_KEY"), QStringLiteral("sk-test"));
-        // A port nobody listens on stands for a server that is down.
-        const QString down = QStringLiteral("http://127.0.0.1:9");
-        env.insert(QStringLiteral("VOXLEAF_DEEPSEEK_BASE_URL"), serversUp ? m_deepseek.url().toString() : down);
-        env.insert(QStringLiteral("VOXLEAF_LOCAL_TRANSLATION_URL"), down);
-        return env;
-    }
-
-    CliRun transcribe(const QString &file, const QStringList &extra, bool serversUp = true)
-    {
-        CliRun r;
-        QProcess p;
-        p.setProcessEnvironment(environment(serversUp));
-        p.start(QStringLiteral(VOX_CLI_PATH), QStringList{"transcribe", file, "--json"} + extra);
-        // The imitation server answers while this loop processes events.
-        r.finished = waitFor([&] { return p.state() == QProcess::NotRunning; }, 600000);
-        if (!r.finished) {
-            p.kill();
-            p.waitForFinished();
-        }
-        r.exitCode = p.exitCode();
-        r.stdOut = QString::fromUtf8(p.readAllStandardOutput());
-        r.stdErr = QString::fromUtf8(p.readAllStandardError());
-        for (const QString &line : r.stdOut.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
-            EXPECT_FALSE(o.isEmpty()) << "not a JSON object on standard output: " << line.toStdString();
-            r.entries.push_back(
-                {o.value("audioTime").toDouble(-1), o.value("source").toString(), o.value("target").toString()});
-        }
-        return r;
-    }
-
-
-    static inline std::unique_ptr<QTemporaryDir> s_dir;
-    static inline Lecture s_librivox, s_espeak;
-    QTemporaryDir m_home;
-    HttpTestServer m_deepseek;
-};
 
 // Measured with the default (single-pass) decoder and the stock model: the
 // LibriVox lecture gives a word error rate of 0.38, the espeak-ng lecture
@@ -354,13 +128,12 @@ TEST_F(EndToEnd, BadInputGivesAClearErrorAndNonZeroExit)
 
 TEST_F(EndToEnd, ListenOnTheTestMicrophoneHearsItsClip)
 {
-    const QString mics = qEnvironmentVariable("VOX_BUILD_DIR") + QStringLiteral("/testmics");
-    if (qEnvironmentVariableIsEmpty("PULSE_SERVER") || !QFile::exists(mics + QStringLiteral("/clip48.txt"))) {
-        const char *why = "the test microphones are not running (scripts/testmics.sh start)";
+    if (const auto why = testMicsMissing()) {
         if (qEnvironmentVariable("CI") == QLatin1String("true"))
-            FAIL() << "CI must run with the test microphones: " << why;
-        GTEST_SKIP() << why;
+            FAIL() << "CI must run with the test microphones: " << why->toStdString();
+        GTEST_SKIP() << why->toStdString();
     }
+    const QString mics = qEnvironmentVariable("VOX_BUILD_DIR") + QStringLiteral("/testmics");
     QFile clip(mics + QStringLiteral("/clip48.txt"));
     ASSERT_TRUE(clip.open(QIODevice::ReadOnly));
     const QStringList words = normalizedWords(QString::fromUtf8(clip.readAll()));

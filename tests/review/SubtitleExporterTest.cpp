@@ -244,7 +244,7 @@ protected:
     }
 };
 
-TEST_F(SubtitleFiles, WrittenIntoTheSubtitleFolderAndReplaced)
+TEST_F(SubtitleFiles, WrittenIntoTheSubtitleFolderAndNeverOverwritten)
 {
     EXPECT_EQ(SE::fileName(course(), SE::Format::SRT), QStringLiteral("2025-05-02 14-03-09 课堂字幕.srt"));
     auto first = SE::save(course(), SE::Format::SRT);
@@ -256,8 +256,11 @@ TEST_F(SubtitleFiles, WrittenIntoTheSubtitleFolderAndReplaced)
     changed.entries.pop_back();
     auto again = SE::save(changed, SE::Format::SRT);
     ASSERT_TRUE(again && again->ok());
-    EXPECT_EQ(QString::fromUtf8(readAll(first->value())), SE::srt(changed.entries, changed.startDate));
-    EXPECT_EQ(QDir(courseFolder() + QStringLiteral("/字幕")).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    // The second export gets a name of its own; the first stays as it was.
+    EXPECT_EQ(again->value(), courseFolder() + QStringLiteral("/字幕/2025-05-02 14-03-09 课堂字幕 (2).srt"));
+    EXPECT_EQ(QString::fromUtf8(readAll(first->value())), SE::srt(course().entries, course().startDate));
+    EXPECT_EQ(QString::fromUtf8(readAll(again->value())), SE::srt(changed.entries, changed.startDate));
+    EXPECT_EQ(QDir(courseFolder() + QStringLiteral("/字幕")).entryList(QDir::Files | QDir::Hidden).size(), 2);
 
     // Nothing for an empty course or without a Desktop.
     CourseSession empty = course();

@@ -1,0 +1,286 @@
+#pragma once
+// The headless tool end to end: lectures made from real recordings and
+// espeak-ng, and a fixture that runs voxleaf-cli with a private home and
+// local imitations of the translation services.
+#include "support/HttpTestServer.h"
+#include "support/SpeechMeasures.h"
+#include "support/TestEnv.h"
+
+#include "course/CourseArchive.h"
+#include "course/CourseRecords.h"
+#include "platform/Platform.h"
+#include "platform/fake/FakeDesktopServices.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cmath>
+#include <optional>
+
+namespace vox::test {
+
+inline const QString kLibrivox = QStringLiteral("/usr/share/pocketsphinx/test/data/librivox");
+
+struct Spoken {
+    QString text;
+    double start = 0; // where it starts in the made file, seconds
+};
+
+struct Lecture {
+    QString path;
+    std::vector<Spoken> sentences;
+    QString reference() const
+    {
+        QStringList words;
+        for (const auto &s : sentences)
+            words << s.text;
+        return words.join(QLatin1Char(' '));
+    }
+};
+
+inline bool run(const QString &program, const QStringList &args, int timeoutMs = 120000)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(timeoutMs))
+        return false;
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+inline double soundSeconds(const QString &path)
+{
+    SF_INFO info{};
+    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    if (!f)
+        return -1;
+    sf_close(f);
+    return double(info.frames) / info.samplerate;
+}
+
+// RMS of `seconds` of mono audio starting at `at`.
+inline double rmsAt(const QString &path, double at, double seconds)
+{
+    SF_INFO info{};
+    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    if (!f)
+        return -1;
+    sf_seek(f, sf_count_t(at * info.samplerate), SEEK_SET);
+    std::vector<float> buf(size_t(seconds * info.samplerate) * size_t(info.channels));
+    const sf_count_t n = sf_readf_float(f, buf.data(), sf_count_t(seconds * info.samplerate));
+    sf_close(f);
+    double sum = 0;
+    for (sf_count_t i = 0; i < n * info.channels; ++i)
+        sum += double(buf[size_t(i)]) * buf[size_t(i)];
+    return n > 0 ? std::sqrt(sum / double(n * info.channels)) : 0;
+}
+
+inline bool sox(const QStringList &args)
+{
+    return run(QStringLiteral("sox"), args);
+}
+
+// Concatenates clips (spoken by espeak-ng where no file is given) with pauses
+// into one 16 kHz mono file with a lead-in and faint noise, recording where
+// each clip starts.
+inline Lecture assemble(const QString &dir, const QString &name, const std::vector<std::pair<QString, QString>> &clips,
+                 double gap)
+{
+    const QStringList mono16k = {"-r", "16000", "-c", "1", "-b", "16"};
+    const QString base = QDir(dir).filePath(name);
+    Lecture lecture;
+    lecture.path = base;
+    QStringList parts = {base + ".lead.wav"};
+    if (!sox(QStringList{"-n"} + mono16k + QStringList{parts[0], "trim", "0", QString::number(gap)}))
+        return {};
+    double t = gap;
+    for (auto [path, text] : clips) {
+        parts << QStringLiteral("%1.%2.wav").arg(base).arg(parts.size());
+        if (path.isEmpty()) {
+            path = parts.back() + ".tts.wav";
+            if (!run(QStringLiteral("espeak-ng"), {"-v", "en-us", "-s", "150", "-w", path, text}))
+                return {};
+        }
+        const QStringList level = {"vol", "0.6", "pad", "0", QString::number(gap)};
+        if (!sox(QStringList{path} + mono16k + QStringList{parts.back()} + level))
+            return {};
+        lecture.sentences.push_back({text, t});
+        t += soundSeconds(parts.back());
+    }
+    const QString clean = base + ".clean.wav", noise = base + ".noise.wav";
+    if (!sox(parts + QStringList{clean})
+        || !sox(QStringList{"-R", "-n"} + mono16k
+                + QStringList{noise, "synth", QString::number(t + 1), "whitenoise", "vol", "0.003"})
+        || !sox({"-m", clean, noise, lecture.path, "trim", "0", QString::number(t)}))
+        return {};
+    return lecture;
+}
+
+inline Lecture librivoxLecture(const QString &dir)
+{
+    QFile f(kLibrivox + QStringLiteral("/transcription"));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    std::vector<std::pair<QString, QString>> clips;
+    const QRegularExpression line(QStringLiteral("^<s> (.*) </s> \\((.*)\\)$"));
+    for (const QString &l : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const auto m = line.match(l.trimmed());
+        if (m.hasMatch())
+            clips.push_back({kLibrivox + QLatin1Char('/') + m.captured(2) + QStringLiteral(".wav"), m.captured(1)});
+    }
+    return assemble(dir, QStringLiteral("librivox.wav"), clips, 1.5);
+}
+
+inline Lecture espeakLecture(const QString &dir)
+{
+    return assemble(dir, QStringLiteral("espeak.wav"),
+                    {{{}, QStringLiteral("Today we will talk about the structure of the cell.")},
+                     {{}, QStringLiteral("The nucleus holds the genetic material of the cell.")},
+                     {{}, QStringLiteral("Energy is produced by small organs inside the cell.")},
+                     {{}, QStringLiteral("Next week we will study how cells divide and grow.")}},
+                    1.5);
+}
+
+struct Landed {
+    double audioTime;
+    QString source, target;
+};
+
+struct CliRun {
+    int exitCode = -1;
+    bool finished = false;
+    std::vector<Landed> entries;
+    QString stdErr;
+    QString stdOut;
+
+    QString joinedSources() const
+    {
+        QStringList s;
+        for (const auto &e : entries)
+            s << e.source;
+        return s.join(QLatin1Char(' '));
+    }
+};
+
+class EndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = std::make_unique<QTemporaryDir>();
+        if (QStandardPaths::findExecutable(QStringLiteral("sox")).isEmpty())
+            return;
+        s_librivox = librivoxLecture(s_dir->path());
+        if (!QStandardPaths::findExecutable(QStringLiteral("espeak-ng")).isEmpty())
+            s_espeak = espeakLecture(s_dir->path());
+    }
+    static void TearDownTestSuite() { s_dir.reset(); }
+
+    void SetUp() override
+    {
+        if (!QFile::exists(s_librivox.path))
+            GTEST_SKIP() << "sox or the pocketsphinx test recordings are missing";
+        ASSERT_TRUE(m_home.isValid());
+        QDir(m_home.path()).mkpath(QStringLiteral("Desktop"));
+        m_deepseek.installDeepSeek([](const QString &s) { return QStringLiteral("译：") + s; });
+    }
+
+    QProcessEnvironment environment(bool serversUp = true) const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), m_home.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("XDG_DESKTOP_DIR"), m_home.filePath(QStringLiteral("Desktop")));
+        env.insert(QStringLiteral("VOXLEAF_DIAG_LOG"), m_home.filePath(QStringLiteral("diag.log")));
+        env.insert(QStringLiteral("DEEPSEEK_API_KEY"), QStringLiteral("sk-test"));
+        // A port nobody listens on stands for a server that is down.
+        const QString down = QStringLiteral("http://127.0.0.1:9");
+        env.insert(QStringLiteral("VOXLEAF_DEEPSEEK_BASE_URL"), serversUp ? m_deepseek.url().toString() : down);
+        env.insert(QStringLiteral("VOXLEAF_LOCAL_TRANSLATION_URL"), down);
+        return env;
+    }
+
+    CliRun transcribe(const QString &file, const QStringList &extra, bool serversUp = true)
+    {
+        CliRun r;
+        QProcess p;
+        p.setProcessEnvironment(environment(serversUp));
+        p.start(QStringLiteral(VOX_CLI_PATH), QStringList{"transcribe", file, "--json"} + extra);
+        // The imitation server answers while this loop processes events.
+        r.finished = waitFor([&] { return p.state() == QProcess::NotRunning; }, 600000);
+        if (!r.finished) {
+            p.kill();
+            p.waitForFinished();
+        }
+        r.exitCode = p.exitCode();
+        r.stdOut = QString::fromUtf8(p.readAllStandardOutput());
+        r.stdErr = QString::fromUtf8(p.readAllStandardError());
+        r.entries = parseEntries(r.stdOut);
+        return r;
+    }
+
+    // The sentences a run printed with --json, one object per line.
+    static std::vector<Landed> parseEntries(const QString &out)
+    {
+        std::vector<Landed> entries;
+        for (const QString &line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+            EXPECT_FALSE(o.isEmpty()) << "not a JSON object on standard output: " << line.toStdString();
+            entries.push_back(
+                {o.value("audioTime").toDouble(-1), o.value("source").toString(), o.value("target").toString()});
+        }
+        return entries;
+    }
+
+    QString courseFolder(const QString &sub) const
+    {
+        return m_home.filePath(QStringLiteral("Desktop/课程记录/") + sub);
+    }
+    // Every course file on the Desktop as it is (finished or in progress).
+    std::vector<CourseSession> courseFiles() const
+    {
+        std::vector<CourseSession> out;
+        QDir dir(courseFolder(QStringLiteral("记录")));
+        for (const QString &name : dir.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
+            QFile f(dir.filePath(name));
+            if (!f.open(QIODevice::ReadOnly))
+                continue;
+            auto c = CourseSession::decode(f.readAll());
+            EXPECT_TRUE(c.has_value()) << name.toStdString();
+            if (c) {
+                c->archivePath = dir.filePath(name);
+                out.push_back(std::move(*c));
+            }
+        }
+        return out;
+    }
+    QString diagLog() const
+    {
+        QFile f(m_home.filePath(QStringLiteral("diag.log")));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+    // The private test microphones, or why not (a failure on CI).
+    static std::optional<QString> testMicsMissing()
+    {
+        const QString mics = qEnvironmentVariable("VOX_BUILD_DIR") + QStringLiteral("/testmics");
+        if (!qEnvironmentVariableIsEmpty("PULSE_SERVER") && QFile::exists(mics + QStringLiteral("/clip48.txt")))
+            return std::nullopt;
+        return QStringLiteral("the test microphones are not running (scripts/testmics.sh start)");
+    }
+
+
+    static inline std::unique_ptr<QTemporaryDir> s_dir;
+    static inline Lecture s_librivox, s_espeak;
+    QTemporaryDir m_home;
+    HttpTestServer m_deepseek;
+};
+
+} // namespace vox::test
