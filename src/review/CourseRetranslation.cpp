@@ -31,7 +31,11 @@ CourseSession apply(const CourseSession &course, const QStringList &translations
         const QString &fresh = translations.at(qsizetype(i));
         entries.emplace_back(old.timestamp, old.source, fresh.isEmpty() ? old.target : fresh, old.audioTime);
     }
-    return CourseSession(course.startDate, course.endDate, std::move(entries), course.recordingURL);
+    // Everything else stays: key points, recording, the file it came from.
+    CourseSession out = course;
+    out.id = QUuid::createUuid();
+    out.entries = std::move(entries);
+    return out;
 }
 
 void retranslate(const CourseSession &course, const std::vector<GlossaryPair> &glossary, const QString &apiKey,

@@ -24,7 +24,8 @@ DeepSeekTranslationService::Input input(const CourseSession &course, const std::
 
 // A new course (fresh ids) pairing the entries with `translations` by
 // position, stopping at the shorter list. An empty translation keeps the
-// entry's old target; timestamps, sources and audio times are kept.
+// entry's old target; timestamps, sources and audio times are kept, and so is
+// the rest of the course (key points, recording, archivePath).
 CourseSession apply(const CourseSession &course, const QStringList &translations);
 
 // Translates the course again; `done` gets the new course or the error (the

@@ -1,9 +1,11 @@
 #include "CoursePlaybackModel.h"
 
+#include "course/CourseArchive.h"
 #include "engine/SpeechEngine.h"
 #include "glossary/GlossaryManager.h"
 #include "platform/Diag.h"
 #include "ui/ModelValues.h"
+#include "platform/Files.h"
 #include "platform/Platform.h"
 
 #include <QFileInfo>
@@ -12,6 +14,26 @@
 #include <cmath>
 
 namespace vox {
+
+namespace {
+
+// The course as its archive file holds it now (a re-translation may have
+// replaced the copy handed around), else as given.
+CourseSession asStored(const CourseSession &course)
+{
+    if (course.archivePath.isEmpty())
+        return course;
+    const auto bytes = Files::readRegularFile(course.archivePath);
+    if (!bytes)
+        return course;
+    auto stored = CourseSession::decode(bytes.value());
+    if (!stored || stored->inProgress)
+        return course;
+    stored->archivePath = course.archivePath;
+    return *stored;
+}
+
+} // namespace
 
 CoursePlaybackModel::CoursePlaybackModel(QObject *parent) : QObject(parent) {}
 
@@ -30,8 +52,9 @@ void CoursePlaybackModel::setCourse(const CourseSession &course)
     if (m_player)
         m_player->setFinishedHandler(nullptr);
     m_player.reset();
-    m_course = course;
+    m_course = asStored(course);
     m_hasCourse = true;
+    setSaveError({});
     setState(false, 0, 0);
     makeReviewModel();
     emit courseChanged();
@@ -100,16 +123,41 @@ void CoursePlaybackModel::makeReviewModel()
     if (auto *g = qobject_cast<GlossaryManager *>(m_glossary.data()))
         pairs = glossaryPairs(g->terms());
     auto review = std::make_unique<CourseReviewModel>(m_course, std::move(pairs));
-    // A re-translation replaces the course; playback goes on.
+    // A re-translation replaces the course and is kept with it; playback
+    // goes on.
     connect(review.get(), &CourseReviewModel::courseChanged, this, [this] {
-        if (m_review)
-            updateCourse(m_review->course());
+        if (!m_review)
+            return;
+        updateCourse(m_review->course());
+        saveCourse();
     });
     std::unique_ptr<CourseReviewModel> old = std::move(m_review);
     m_review = std::move(review);
     emit reviewChanged();
     if (old)
         old.release()->deleteLater(); // bindings may still read it in this event
+}
+
+void CoursePlaybackModel::saveCourse()
+{
+    const auto saved = CourseArchive::save(m_course);
+    if (!saved) {
+        diag(QStringLiteral("回看：重新翻译的课程未能写回 %1：%2").arg(m_course.archivePath, saved.error().message));
+        setSaveError(QStringLiteral("重新翻译的结果未能保存到课程记录：") + saved.error().message);
+        return;
+    }
+    m_course.archivePath = saved.value();
+    diag(QStringLiteral("回看：重新翻译的课程已写回 ") + saved.value());
+    setSaveError({});
+    emit courseSaved(m_course);
+}
+
+void CoursePlaybackModel::setSaveError(const QString &message)
+{
+    if (message == m_saveError)
+        return;
+    m_saveError = message;
+    emit saveErrorChanged();
 }
 
 bool CoursePlaybackModel::recordingExists() const

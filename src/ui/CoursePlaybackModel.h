@@ -3,6 +3,8 @@
 // bar's play/pause button and caption, and seeking to a sentence when its row
 // is clicked. The player comes from the platform (vox::platform().players);
 // the position is refreshed every 0.25 s through vox::timeSource().
+// A course with an archive file is shown as that file holds it now, and a
+// re-translation is written back into the same file (CourseArchive::save).
 #include "course/CourseRecords.h"
 #include "platform/AudioPlayer.h"
 #include "platform/Time.h"
@@ -40,6 +42,10 @@ class CoursePlaybackModel : public QObject {
     Q_PROPERTY(double progress READ progress NOTIFY stateChanged)
     Q_PROPERTY(QString playButtonText READ playButtonText NOTIFY stateChanged)
     Q_PROPERTY(QString statusSymbol READ statusSymbol NOTIFY stateChanged)
+    // The live key points kept with the course.
+    Q_PROPERTY(QStringList summaryPoints READ summaryPoints NOTIFY courseChanged)
+    // Why the re-translated course could not be written back, else empty.
+    Q_PROPERTY(QString saveError READ saveError NOTIFY saveErrorChanged)
 
 public:
     static constexpr double kTimerInterval = 0.25;
@@ -48,7 +54,9 @@ public:
     explicit CoursePlaybackModel(QObject *parent = nullptr);
     ~CoursePlaybackModel() override;
 
-    // Shows another course: any playback of the previous one stops.
+    // Shows another course: any playback of the previous one stops. When
+    // the course names its archive file and that file reads back as a
+    // finished course, the file's content is shown.
     void setCourse(const CourseSession &course);
     const CourseSession &course() const { return m_course; }
     // Replaces the entries shown (after a re-translation) without touching
@@ -74,6 +82,8 @@ public:
     double progress() const;
     QString playButtonText() const;
     QString statusSymbol() const;
+    QStringList summaryPoints() const { return m_course.summaryPoints; }
+    QString saveError() const { return m_saveError; }
     AudioPlayer *player() const { return m_player.get(); }
     bool isTimerRunning() const { return m_timer.isActive(); }
 
@@ -96,9 +106,14 @@ Q_SIGNALS:
     // Opening the recording failed (also reported to the review model,
     // which shows "无法播放录音：" + description).
     void failed(const QString &description);
+    void saveErrorChanged();
+    // The course (re-translated) was written to course.archivePath.
+    void courseSaved(const vox::CourseSession &course);
 
 private:
     void makeReviewModel();
+    void saveCourse();
+    void setSaveError(const QString &message);
     bool openPlayer();
     void startPlaybackTimer();
     void stopTimer();
@@ -114,6 +129,7 @@ private:
     bool m_isPlaying = false;
     double m_position = 0;
     double m_duration = 0;
+    QString m_saveError;
 };
 
 } // namespace vox

@@ -77,13 +77,30 @@ void HistoryModel::openCourse(int row)
     emit reviewingCourseChanged();
 }
 
-bool HistoryModel::applyReviewingCourse(QObject *playback) const
+bool HistoryModel::applyReviewingCourse(QObject *playback)
 {
     auto *p = qobject_cast<CoursePlaybackModel *>(playback);
     if (!p || !m_reviewing)
         return false;
     p->setCourse(*m_reviewing);
+    // A re-translation written back shows in the list (and its search) too.
+    connect(p, &CoursePlaybackModel::courseSaved, this, &HistoryModel::replaceCourse, Qt::UniqueConnection);
     return true;
+}
+
+void HistoryModel::replaceCourse(const CourseSession &course)
+{
+    bool found = false;
+    for (CourseSession &c : m_courses) {
+        if (!course.archivePath.isEmpty() && c.archivePath == course.archivePath) {
+            c = course;
+            found = true;
+        }
+    }
+    if (m_reviewing && m_reviewing->archivePath == course.archivePath)
+        m_reviewing = course;
+    if (found)
+        refilter();
 }
 
 void HistoryModel::closeReview()

@@ -45,8 +45,12 @@ public:
     // A row was clicked: its course opens in the review sheet.
     Q_INVOKABLE void openCourse(int row);
     Q_INVOKABLE void closeReview();
-    // Hands the opened course to the review sheet's CoursePlaybackModel.
-    Q_INVOKABLE bool applyReviewingCourse(QObject *playback) const;
+    // Hands the opened course to the review sheet's CoursePlaybackModel
+    // (with the file it was read from); what the sheet writes back replaces
+    // the course here.
+    Q_INVOKABLE bool applyReviewingCourse(QObject *playback);
+    // A course written back to its file (matched by archivePath).
+    void replaceCourse(const CourseSession &course);
 
     // "yyyy-MM-dd HH:mm:ss" in local time.
     static QString startText(const CourseSession &c);

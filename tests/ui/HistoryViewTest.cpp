@@ -1,10 +1,16 @@
 // The history sheet: the archive read when shown, the search with its two
-// empty texts, the rows, and opening a course in the review sheet.
+// empty texts, the rows, and opening a course in the review sheet, where its
+// key points show and a re-translation is written back to its file.
 #include "UiHarness.h"
 #include "course/CourseArchive.h"
 #include "platform/Settings.h"
+#include "support/HttpTestServer.h"
+#include "translation/ChatCompletions.h"
+#include "ui/CoursePlaybackModel.h"
 #include "ui/HistoryModel.h"
 
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <gtest/gtest.h>
 
@@ -41,6 +47,14 @@ struct HistoryFixture : ::testing::Test {
         CourseArchive::save(course(1'777'700'000, 600, {}));
         CourseArchive::save(
             course(1'777'800'000, 5400, {{"Matrices multiply", "矩阵相乘"}, {"An eigenvalue", "特征值"}}));
+    }
+    // The visible review sheet opened over the history sheet.
+    QQuickWindow *reviewSheet() const
+    {
+        for (QWindow *w : QGuiApplication::topLevelWindows())
+            if (w->objectName() == QLatin1String("sheetWindow") && w->isVisible())
+                return qobject_cast<QQuickWindow *>(w);
+        return nullptr;
     }
 };
 
@@ -114,6 +128,60 @@ TEST_F(HistoryFixture, ClickingARowOpensItInTheReviewSheet)
     QMetaObject::invokeMethod(review, "dismiss");
     h.settle(50);
     EXPECT_FALSE(model->hasReviewingCourse());
+}
+
+TEST_F(HistoryFixture, TheReviewSheetShowsTheKeyPointsAndKeepsARetranslationInTheCoursesFile)
+{
+    HttpTestServer server;
+    ASSERT_TRUE(server.isListening());
+    server.installDeepSeek([](const QString &s) { return QStringLiteral("新译：") + s; });
+    ChatCompletions::setBaseUrlForTesting(server.url());
+    struct Reset {
+        ~Reset() { ChatCompletions::setBaseUrlForTesting(std::nullopt); }
+    } reset;
+    h.store->setValue(Keys::DeepSeekApiKey, "sk-test");
+    CourseSession lecture = course(1'777'800'000, 5400, {{"Matrices multiply", "矩阵相乘"}, {"An eigenvalue", "特征值"}});
+    lecture.summaryPoints = {QStringLiteral("矩阵乘法不满足交换律"), QStringLiteral("特征值刻画线性变换的伸缩")};
+    const auto saved = CourseArchive::save(lecture);
+    ASSERT_TRUE(saved);
+
+    open();
+    h.click("courseRow0");
+    h.settle(50);
+    QQuickWindow *sheet = reviewSheet();
+    ASSERT_NE(sheet, nullptr);
+    QQuickItem *view = h.find("courseReviewView", sheet->contentItem());
+    auto *playback = view->property("playback").value<CoursePlaybackModel *>();
+    ASSERT_NE(playback, nullptr);
+    EXPECT_EQ(playback->course().archivePath, saved.value());
+    ASSERT_TRUE(h.find("keyPointsSection", sheet->contentItem())->isVisible());
+    QStringList points;
+    for (QQuickItem *p : h.findAll("keyPointText", sheet->contentItem()))
+        points << p->property("text").toString();
+    EXPECT_EQ(points, lecture.summaryPoints);
+    EXPECT_TRUE(savePng(sheet, "review-key-points"));
+
+    h.click(h.find("retranslateButton", sheet->contentItem()));
+    QObject *review = playback->review();
+    ASSERT_TRUE(waitFor([&] { return !review->property("isRetranslating").toBool(); }));
+    auto stored = CourseArchive::loadAll();
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].entries[0].target, "新译：Matrices multiply");
+    EXPECT_EQ(stored[0].entries[1].target, "新译：An eigenvalue");
+    EXPECT_EQ(stored[0].summaryPoints, lecture.summaryPoints);
+    EXPECT_EQ(stored[0].archivePath, saved.value());
+    // The history list holds the new translations too.
+    EXPECT_EQ(model->displayed()[0].entries[0].target, "新译：Matrices multiply");
+    EXPECT_FALSE(h.find("courseSaveFailed", sheet->contentItem())->isVisible());
+
+    // A write that fails is shown in the sheet.
+    ASSERT_TRUE(QFile::remove(saved.value()));
+    ASSERT_TRUE(QDir().mkdir(saved.value()));
+    h.click(h.find("retranslateButton", sheet->contentItem()));
+    ASSERT_TRUE(waitFor([&] { return !review->property("isRetranslating").toBool(); }));
+    h.settle();
+    EXPECT_TRUE(h.find("courseSaveFailed", sheet->contentItem())->isVisible());
+    EXPECT_TRUE(playback->saveError().startsWith("重新翻译的结果未能保存到课程记录：")) << playback->saveError().toStdString();
 }
 
 TEST_F(HistoryFixture, ScreenshotsInEveryTheme)

@@ -4,8 +4,8 @@ import QtQuick.Layouts
 import VoxleafNative 1.0
 
 // The course review sheet (1020 × 640): all translations of one course, the
-// recording with seeking, subtitle export, re-translation and the DeepSeek
-// review. The course is the host's `reviewingCourse` when it has one (the
+// recording with seeking, the course's live key points, subtitle export,
+// re-translation (written back to the course's file) and the DeepSeek review. The course is the host's `reviewingCourse` when it has one (the
 // history sheet), otherwise the engine's completed course.
 Item {
     id: view
@@ -329,6 +329,53 @@ Item {
                     width: panelFlick.width - 32
                     spacing: 10
 
+                    // The key points generated live during the course.
+                    ColumnLayout {
+                        objectName: "keyPointsSection"
+                        visible: playbackModel.summaryPoints.length > 0
+                        Layout.fillWidth: true
+                        spacing: 8
+                        RowLayout {
+                            spacing: 6
+                            Headline {
+                                symbol: "list.bullet.rectangle"
+                                title: "课堂实时要点"
+                            }
+                            Text {
+                                objectName: "keyPointsCount"
+                                text: playbackModel.summaryPoints.length + " 条"
+                                font.pixelSize: 11
+                                color: view.theme.textSecondary
+                            }
+                        }
+                        Repeater {
+                            model: playbackModel.summaryPoints
+                            RowLayout {
+                                Layout.fillWidth: true
+                                spacing: 6
+                                Symbol {
+                                    Layout.alignment: Qt.AlignTop
+                                    Layout.topMargin: 1
+                                    name: "checkmark.circle.fill"
+                                    size: 13
+                                    color: view.theme.primary
+                                }
+                                TextEdit {
+                                    objectName: "keyPointText"
+                                    Layout.fillWidth: true
+                                    text: modelData
+                                    readOnly: true
+                                    selectByMouse: true
+                                    wrapMode: TextEdit.Wrap
+                                    font.pixelSize: 12
+                                    color: view.theme.textPrimary
+                                    selectionColor: view.theme.primary
+                                }
+                            }
+                        }
+                        HDivider { Layout.topMargin: 2 }
+                    }
+
                     RowLayout {
                         spacing: 6
                         Text {
@@ -410,6 +457,14 @@ Item {
                         tint: view.review && view.review.retranslateState === 3 ? view.red : view.green
                         textColor: view.review && view.review.retranslateState === 3 ? view.red : view.theme.textPrimary
                         message: view.review ? view.review.retranslateMessage : ""
+                    }
+                    StateLine {
+                        objectName: "courseSaveFailed"
+                        visible: playbackModel.saveError.length > 0
+                        symbol: "xmark.octagon.fill"
+                        tint: view.red
+                        textColor: view.red
+                        message: playbackModel.saveError
                     }
 
                     HDivider {}
