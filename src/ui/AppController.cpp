@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QMetaMethod>
 #include <QMetaProperty>
+#include <algorithm>
 
 namespace vox {
 
@@ -38,9 +39,12 @@ AppController::AppController(AppModels models, DesktopServices *desktop, QObject
       m_settings(std::make_unique<UiSettings>()),
       m_theme(std::make_unique<ThemeModel>()),
       m_background(std::make_unique<BackgroundManager>(desktop)),
-      m_floating(std::make_unique<FloatingSubtitleController>())
+      m_floating(std::make_unique<FloatingSubtitleController>()),
+      m_quit(std::make_unique<QuitController>(m_models.engine.get()))
 {
     m_floating->setEngine(engine());
+    connect(m_quit.get(), &QuitController::endCourseRequested, this, &AppController::endCourse);
+    connect(m_quit.get(), &QuitController::isQuittingChanged, this, &AppController::courseSavingTextChanged);
     QObject *perm = permissions();
     watch(perm, "microphoneStatus", &AppController::permissionsChanged);
     watch(perm, "speechStatus", &AppController::permissionsChanged);
@@ -56,6 +60,8 @@ AppController::AppController(AppModels models, DesktopServices *desktop, QObject
     QObject *e = engine();
     watch(e, "isRecording", &AppController::engineStateChanged);
     watch(e, "isCourseActive", &AppController::engineStateChanged);
+    watch(e, "isEndingCourse", &AppController::engineStateChanged);
+    watch(e, "courseEntryCount", &AppController::courseEntryCountChanged);
     watch(e, "sessionDuration", &AppController::durationsChanged);
     watch(e, "courseDuration", &AppController::durationsChanged);
     watch(e, "translationEntries", &AppController::translationsChanged);
@@ -218,6 +224,18 @@ void AppController::refreshDevices()
 bool AppController::isRecording() const { return engineValue("isRecording").toBool(); }
 bool AppController::isCourseActive() const { return engineValue("isCourseActive").toBool(); }
 
+bool AppController::isEndingCourse() const
+{
+    if (auto *e = qobject_cast<SpeechEngine *>(engine()))
+        return e->isEndingCourse();
+    return engineValue("isEndingCourse").toBool();
+}
+
+QString AppController::courseSavingText() const
+{
+    return m_quit->isQuitting() ? QStringLiteral("正在保存本节课…保存完成后退出") : QStringLiteral("正在保存本节课…");
+}
+
 QString AppController::formatDuration(double seconds) const
 {
     return formattedDuration(seconds);
@@ -236,6 +254,13 @@ QString AppController::courseDurationText() const
 int AppController::translationCount() const
 {
     return int(entriesFromVariant(engineValue("translationEntries")).size());
+}
+
+int AppController::courseEntryCount() const
+{
+    if (auto *e = qobject_cast<SpeechEngine *>(engine()))
+        return e->courseEntryCount();
+    return engineValue("courseEntryCount").toInt();
 }
 
 std::vector<TranslationEntry> AppController::visibleTranslationEntries() const
@@ -280,6 +305,41 @@ QString AppController::lastError() const
 {
     const QVariant v = engineValue("lastError");
     return isAbsent(v) ? QString() : v.toString();
+}
+
+// Recovered courses ---------------------------------------------------------
+
+void AppController::setRecoveredCourses(std::vector<CourseSession> courses)
+{
+    std::stable_sort(courses.begin(), courses.end(),
+                     [](const CourseSession &a, const CourseSession &b) { return a.startDate > b.startDate; });
+    m_recovered = std::move(courses);
+    Q_EMIT recoveredCoursesChanged();
+}
+
+QVariant AppController::recoveredCourseVariant() const
+{
+    return m_recovered.empty() ? QVariant() : QVariant::fromValue(m_recovered.front());
+}
+
+QString AppController::recoveredCaption() const
+{
+    if (m_recovered.empty())
+        return {};
+    const CourseSession &c = m_recovered.front();
+    QString text = c.startDate.toQDateTime().toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                   + QStringLiteral(" 开始 · %1 条翻译").arg(c.entries.size());
+    if (m_recovered.size() > 1)
+        text += QStringLiteral("（另有 %1 节已存入历史课程）").arg(m_recovered.size() - 1);
+    return text;
+}
+
+void AppController::dismissRecoveredCourse()
+{
+    if (m_recovered.empty())
+        return;
+    m_recovered.clear();
+    Q_EMIT recoveredCoursesChanged();
 }
 
 // Operations ----------------------------------------------------------------
@@ -368,7 +428,7 @@ void AppController::terminate()
         return;
     m_terminated = true;
     Q_EMIT aboutToTerminate();
-    m_floating->saveFrame();
+    m_floating->beginExit();
     // stop() ends the session and puts the previous default input back.
     call(engine(), "stop");
     diag(QStringLiteral("应用退出"));

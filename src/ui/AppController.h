@@ -9,6 +9,7 @@
 // model is built (tests hand in small stand-ins).
 #include "BackgroundManager.h"
 #include "FloatingSubtitleController.h"
+#include "QuitController.h"
 #include "UITheme.h"
 #include "UiSettings.h"
 #include "course/CourseRecords.h"
@@ -63,15 +64,31 @@ class AppController : public QObject {
     // Engine values in the shapes the views show.
     Q_PROPERTY(bool isRecording READ isRecording NOTIFY engineStateChanged)
     Q_PROPERTY(bool isCourseActive READ isCourseActive NOTIFY engineStateChanged)
+    // The course has ended and waits for its last sentences and its file.
+    Q_PROPERTY(bool isEndingCourse READ isEndingCourse NOTIFY engineStateChanged)
+    // "正在保存本节课…", with what follows when the application quits after it.
+    Q_PROPERTY(QString courseSavingText READ courseSavingText NOTIFY courseSavingTextChanged)
     Q_PROPERTY(QString sessionDurationText READ sessionDurationText NOTIFY durationsChanged)
     Q_PROPERTY(QString courseDurationText READ courseDurationText NOTIFY durationsChanged)
     Q_PROPERTY(int translationCount READ translationCount NOTIFY translationsChanged)
+    // Sentences kept by the running course (not those from before it).
+    Q_PROPERTY(int courseEntryCount READ courseEntryCount NOTIFY courseEntryCountChanged)
     // The newest clamped-count entries, newest first, as maps.
     Q_PROPERTY(QVariantList recentTranslations READ recentTranslations NOTIFY translationsChanged)
     Q_PROPERTY(bool hasCompletedCourse READ hasCompletedCourse NOTIFY completedCourseChanged)
     Q_PROPERTY(int completedCourseEntryCount READ completedCourseEntryCount NOTIFY completedCourseChanged)
     Q_PROPERTY(QStringList summaryPoints READ summaryPoints NOTIFY summaryPointsChanged)
     Q_PROPERTY(QString lastError READ lastError NOTIFY lastErrorChanged)
+
+    // Courses a process that is gone left in progress, finished at this start.
+    Q_PROPERTY(bool hasRecoveredCourse READ hasRecoveredCourse NOTIFY recoveredCoursesChanged)
+    // The newest of them (a CourseSession, with its archivePath).
+    Q_PROPERTY(QVariant recoveredCourse READ recoveredCourseVariant NOTIFY recoveredCoursesChanged)
+    // "2026-03-02 09:00:00 开始 · 12 条翻译" (and how many more).
+    Q_PROPERTY(QString recoveredCaption READ recoveredCaption NOTIFY recoveredCoursesChanged)
+
+    // Closing the main window, logout and termination signals.
+    Q_PROPERTY(vox::QuitController *quitController READ quitController CONSTANT)
 
     // The floating subtitle window and its state.
     Q_PROPERTY(vox::FloatingSubtitleController *floatingSubtitle READ floatingSubtitle CONSTANT)
@@ -98,9 +115,12 @@ public:
 
     bool isRecording() const;
     bool isCourseActive() const;
+    bool isEndingCourse() const;
+    QString courseSavingText() const;
     QString sessionDurationText() const;
     QString courseDurationText() const;
     int translationCount() const;
+    int courseEntryCount() const;
     std::vector<TranslationEntry> visibleTranslationEntries() const;
     QVariantList recentTranslations() const;
     std::optional<CourseSession> completedCourse() const;
@@ -109,6 +129,16 @@ public:
     QStringList summaryPoints() const;
     QString lastError() const;
 
+    // Courses recovered at this start (newest first); the notice shows
+    // until dismissed.
+    void setRecoveredCourses(std::vector<CourseSession> courses);
+    const std::vector<CourseSession> &recoveredCourses() const { return m_recovered; }
+    bool hasRecoveredCourse() const { return !m_recovered.empty(); }
+    QVariant recoveredCourseVariant() const;
+    QString recoveredCaption() const;
+    Q_INVOKABLE void dismissRecoveredCourse();
+
+    QuitController *quitController() const { return m_quit.get(); }
     FloatingSubtitleController *floatingSubtitle() const { return m_floating.get(); }
 
     // "%02d:%02d:%02d" of whole seconds.
@@ -148,6 +178,9 @@ Q_SIGNALS:
     void completedCourseChanged();
     void summaryPointsChanged();
     void lastErrorChanged();
+    void courseEntryCountChanged();
+    void courseSavingTextChanged();
+    void recoveredCoursesChanged();
     // Emitted first thing in terminate(), before the engine stops.
     void aboutToTerminate();
 
@@ -165,6 +198,8 @@ private:
     std::unique_ptr<ThemeModel> m_theme;
     std::unique_ptr<BackgroundManager> m_background;
     std::unique_ptr<FloatingSubtitleController> m_floating;
+    std::unique_ptr<QuitController> m_quit;
+    std::vector<CourseSession> m_recovered;
     bool m_requesting = false;
     bool m_mainViewShown = false;
     bool m_terminated = false;

@@ -304,6 +304,8 @@ bool FloatingSubtitleController::createWindow()
     window->setMinimumSize(QSize(int(subtitle::kMinimumWidth), int(subtitle::kMinimumHeight)));
     window->resize(int(subtitle::kFirstWidth), int(subtitle::kFirstHeight));
     window->setPosition(0, 0);
+    // Closed by the window manager: hidden like the close button does.
+    window->installEventFilter(this);
     m_window = window;
     emit windowChanged();
     return true;
@@ -394,6 +396,21 @@ void FloatingSubtitleController::restoreFromSettings()
 void FloatingSubtitleController::saveFrame()
 {
     storeFrame();
+}
+
+void FloatingSubtitleController::beginExit()
+{
+    storeFrame();
+    m_exiting = true;
+}
+
+bool FloatingSubtitleController::eventFilter(QObject *watched, QEvent *event)
+{
+    // The close goes ahead (it never holds up the application's end); outside
+    // the exit it counts as hiding, so the next start leaves the window shut.
+    if (event->type() == QEvent::Close && watched == m_window && !m_exiting && m_window->isVisible())
+        hideSubtitle();
+    return QObject::eventFilter(watched, event);
 }
 
 void FloatingSubtitleController::resizeDrag(double dx, double dy)

@@ -103,8 +103,11 @@ public:
     Q_INVOKABLE void toggleSubtitle();
     // At start-up: reopens the window when it was open at the last exit.
     Q_INVOKABLE void restoreFromSettings();
-    // At termination: stores the frame when the window exists.
+    // Stores the frame when the window exists.
     Q_INVOKABLE void saveFrame();
+    // At termination: stores the frame; closing the window from now on no
+    // longer counts as the user hiding it.
+    void beginExit();
 
     // Deletes the window (before the QML engine that built it goes).
     void releaseWindow();
@@ -133,6 +136,9 @@ Q_SIGNALS:
     // After a resize drag ended, with the stored frame (bottom-left form).
     void frameStored(const QString &text);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private Q_SLOTS:
     void readEngineEntries();
 
@@ -152,6 +158,7 @@ private:
     bool m_darkAppearance = true;
     std::optional<QRectF> m_resizeStartFrame;
     std::optional<QPointF> m_moveStartPos;
+    bool m_exiting = false;
 };
 
 } // namespace vox

@@ -1,8 +1,10 @@
 #pragma once
-// Application entry: resets the diagnostics log, builds the main window's
-// models and loads the main window (permission gate, main view) from the
-// "Voxleaf" QML module. Termination saves the floating window's frame and
-// stops the engine.
+// Application entry: resets the diagnostics log, finishes the courses a
+// process that is gone left in progress, builds the main window's models and
+// loads the main window (permission gate, main view) from the "Voxleaf" QML
+// module. The main window closing ends the application (after the running
+// course is saved, see QuitController), whatever other window is open;
+// termination saves the floating window's frame and stops the engine.
 #include "AppController.h"
 
 #include <QObject>
@@ -33,6 +35,16 @@ public:
 
     // What the application does when the platform announces its end.
     void terminate();
+    // Another launch asked for the window: shown, raised and activated.
+    void raiseMainWindow();
+    // SIGTERM / SIGINT: the course is ended and saved without asking, then
+    // the application quits; a repeated signal while saving finishes at once.
+    void terminationSignal(int signalNumber);
+
+Q_SIGNALS:
+    // The application is to end now (terminate() has run): the owner ends
+    // the event loop.
+    void quitRequested();
 
 private:
     std::unique_ptr<AppController> m_controller;

@@ -28,6 +28,9 @@ class FakeEngine : public QObject {
     Q_PROPERTY(QVariant translationEntries READ entriesVariant NOTIFY translationEntriesChanged)
     Q_PROPERTY(double sessionDuration MEMBER sessionDuration NOTIFY sessionDurationChanged)
     Q_PROPERTY(bool isCourseActive MEMBER isCourseActive NOTIFY isCourseActiveChanged)
+    Q_PROPERTY(bool isEndingCourse MEMBER isEndingCourse NOTIFY isEndingCourseChanged)
+    Q_PROPERTY(int courseEntryCount MEMBER courseEntryCount NOTIFY courseEntryCountChanged)
+    Q_PROPERTY(QString courseArchivePath MEMBER courseArchivePath NOTIFY courseArchivePathChanged)
     Q_PROPERTY(double courseDuration MEMBER courseDuration NOTIFY courseDurationChanged)
     Q_PROPERTY(QVariant completedCourse READ completedVariant NOTIFY completedCourseChanged)
     Q_PROPERTY(QStringList summaryPoints MEMBER summaryPoints NOTIFY summaryPointsChanged)
@@ -46,12 +49,16 @@ public:
     std::vector<TranslationEntry> entries;
     double sessionDuration = 0;
     bool isCourseActive = false;
+    bool isEndingCourse = false;
+    int courseEntryCount = 0;
+    QString courseArchivePath;
     double courseDuration = 0;
     std::optional<CourseSession> completed;
     QStringList summaryPoints;
     bool isSummarizing = false;
 
-    QStringList calls; // "start:<id>", "stop", "startCourse", "endCourse", "generateSummary"
+    // "start:<id>", "stop", "startCourse", "endCourse", "endCourseNow", "generateSummary"
+    QStringList calls;
 
     QVariant entriesVariant() const { return QVariant::fromValue(entries); }
     QVariant completedVariant() const { return completed ? QVariant::fromValue(*completed) : QVariant(); }
@@ -82,10 +89,21 @@ public:
         calls << QStringLiteral("startCourse");
         setProperty("isCourseActive", true);
     }
+    // Ends at once (no sentence to wait for).
     Q_INVOKABLE void endCourse()
     {
         calls << QStringLiteral("endCourse");
+        if (!isCourseActive)
+            return;
         setProperty("isCourseActive", false);
+        Q_EMIT courseEnded();
+    }
+    Q_INVOKABLE void endCourseNow()
+    {
+        calls << QStringLiteral("endCourseNow");
+        setProperty("isCourseActive", false);
+        setProperty("isEndingCourse", false);
+        Q_EMIT courseEnded();
     }
     Q_INVOKABLE void generateSummary() { calls << QStringLiteral("generateSummary"); }
 
@@ -103,6 +121,10 @@ Q_SIGNALS:
     void translationEntriesChanged();
     void sessionDurationChanged();
     void isCourseActiveChanged();
+    void isEndingCourseChanged();
+    void courseEntryCountChanged();
+    void courseArchivePathChanged();
+    void courseEnded();
     void courseDurationChanged();
     void completedCourseChanged();
     void summaryPointsChanged();

@@ -155,11 +155,12 @@ TEST_F(MainWindow, CourseBarArrangementsAndCounts)
     EXPECT_TRUE(h.shown("courseRunning"));
     EXPECT_FALSE(h.shown("courseIdle"));
 
-    // "已记录" counts every entry, also those from before the course.
+    // "已记录" counts the course's own entries, not those from before it.
     h.engine->setEntries(entries(7));
+    h.engine->setProperty("courseEntryCount", 3);
     h.engine->setProperty("courseDuration", 3725.9);
     h.settle();
-    EXPECT_EQ(h.text("courseRecordedCaption"), "已记录 7 条");
+    EXPECT_EQ(h.text("courseRecordedCaption"), "已记录 3 条");
     EXPECT_EQ(h.text("courseDuration"), "01:02:05");
     h.click("summaryButton");
     EXPECT_EQ(h.engine->calls.last(), "generateSummary");

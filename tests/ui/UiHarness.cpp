@@ -140,6 +140,16 @@ void Harness::clearField(const QString &name)
 
 UiHarness::UiHarness(bool granted, QSize size)
 {
+    build(granted, size, std::make_unique<FakeEngine>());
+}
+
+UiHarness::UiHarness(std::unique_ptr<QObject> engineObject, QSize size)
+{
+    build(true, size, std::move(engineObject));
+}
+
+void UiHarness::build(bool granted, QSize size, std::unique_ptr<QObject> engineObject)
+{
     for (const char *sub : {"Desktop", "data", "Pictures"})
         QDir(dirs.path()).mkpath(QString::fromLatin1(sub));
     desktop = std::make_shared<fake::FakeDesktopServices>(dirs.filePath("Desktop"), dirs.filePath("data"),
@@ -147,15 +157,14 @@ UiHarness::UiHarness(bool granted, QSize size)
     m_platform.desktop = desktop;
 
     AppModels models;
-    auto e = std::make_unique<FakeEngine>();
     auto d = std::make_unique<FakeDeviceManager>();
     auto p = std::make_unique<FakePermissionManager>();
     if (!granted)
         p->set(0, 0);
-    engine = e.get();
+    engine = qobject_cast<FakeEngine *>(engineObject.get());
     devices = d.get();
     permissions = p.get();
-    models.engine = std::move(e);
+    models.engine = std::move(engineObject);
     models.deviceManager = std::move(d);
     models.permissions = std::move(p);
     m_app = std::make_unique<VoxleafApp>(m_platform, std::move(models));

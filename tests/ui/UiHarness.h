@@ -62,13 +62,16 @@ public:
     // Builds the models and loads the window (after the caller stored any
     // settings it wants the first start to see).
     explicit UiHarness(bool granted = true, QSize size = QSize(560, 440));
+    // The same over another engine object (a real SpeechEngine, say);
+    // `engine` below is then null.
+    explicit UiHarness(std::unique_ptr<QObject> engineObject, QSize size = QSize(560, 440));
 
     QQuickWindow *window() const { return m_app->mainWindow(); }
     AppController *app() const { return m_app->controller(); }
     VoxleafApp *voxleaf() const { return m_app.get(); }
     void setDevices(std::initializer_list<std::pair<QString, QString>> devices, const QString &selected);
 
-    FakeEngine *engine;
+    FakeEngine *engine = nullptr;
     FakeDeviceManager *devices;
     FakePermissionManager *permissions;
     std::shared_ptr<fake::FakeDesktopServices> desktop;
@@ -78,6 +81,8 @@ protected:
     QList<QObject *> roots() const override;
 
 private:
+    void build(bool granted, QSize size, std::unique_ptr<QObject> engineObject);
+
     Platform m_platform;
     std::unique_ptr<VoxleafApp> m_app;
 };

@@ -16,11 +16,15 @@ Item {
     property bool isShowingCourseReview: false
     property bool isShowingTranslationSettings: false
     property bool isShowingHistory: false
+    // The course the review sheet shows (a CourseSession); none: the course
+    // that just ended.
+    property var reviewingCourse: null
     readonly property bool isSubtitleVisible: app.settings.subtitleVisible
 
     readonly property int visibleCount: app.settings.clampedVisibleCount
     readonly property bool isRecording: engine ? engine.isRecording : false
     readonly property bool isCourseActive: engine ? engine.isCourseActive : false
+    readonly property bool isEndingCourse: app.isEndingCourse
     readonly property bool isTranslationEnabled: engine ? engine.isTranslationEnabled : true
     readonly property bool translationUnavailable: engine ? engine.translationUnavailable : false
     readonly property string recognizedText: engine ? engine.recognizedText : ""
@@ -252,6 +256,64 @@ Item {
             }
         }
 
+        // A course left unfinished by the last run, recovered at this start.
+        Card {
+            objectName: "recoveryBanner"
+            visible: app.hasRecoveredCourse
+            Layout.fillWidth: true
+            Layout.preferredHeight: recoveryRow.implicitHeight + 2 * padding
+            padding: 10
+            strokeColor: view.theme.warning
+            RowLayout {
+                id: recoveryRow
+                anchors.fill: parent
+                spacing: 10
+                Symbol {
+                    name: "arrow.counterclockwise"
+                    size: 16
+                    color: view.theme.warning
+                }
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    spacing: 2
+                    Text {
+                        objectName: "recoveryTitle"
+                        Layout.fillWidth: true
+                        text: "已恢复上次未正常结束的课程"
+                        font.pixelSize: 13
+                        font.bold: true
+                        color: view.theme.textPrimary
+                        elide: Text.ElideRight
+                    }
+                    Text {
+                        objectName: "recoveryCaption"
+                        Layout.fillWidth: true
+                        text: app.recoveredCaption
+                        font.pixelSize: 11
+                        color: view.theme.textSecondary
+                        elide: Text.ElideRight
+                    }
+                }
+                ThemedButton {
+                    objectName: "recoveryOpenButton"
+                    text: "查看"
+                    symbol: "clock.arrow.circlepath"
+                    tint: view.theme.primary
+                    help: "打开这节课的翻译记录回看"
+                    onClicked: {
+                        view.reviewingCourse = app.recoveredCourse
+                        view.isShowingCourseReview = true
+                    }
+                }
+                IconButton {
+                    objectName: "recoveryDismissButton"
+                    symbol: "xmark.circle.fill"
+                    help: "知道了（课程已在「历史课程」中）"
+                    onClicked: app.dismissRecoveredCourse()
+                }
+            }
+        }
+
         // 3. Course bar -------------------------------------------------------
         Card {
             objectName: "courseBar"
@@ -290,7 +352,7 @@ Item {
                     Text {
                         objectName: "courseRecordedCaption"
                         Layout.fillWidth: true
-                        text: "已记录 " + app.translationCount + " 条"
+                        text: "已记录 " + app.courseEntryCount + " 条"
                         font.pixelSize: 12
                         color: view.theme.textSecondary
                         elide: Text.ElideRight
@@ -315,10 +377,38 @@ Item {
                     }
                 }
 
+                // Course ended, its last sentences and its file on the way.
+                RowLayout {
+                    objectName: "courseSaving"
+                    visible: view.isEndingCourse
+                    Layout.fillWidth: true
+                    spacing: 8
+                    Symbol {
+                        name: "arrow.triangle.2.circlepath"
+                        size: 15
+                        color: view.theme.primary
+                        RotationAnimation on rotation {
+                            running: view.isEndingCourse
+                            from: 0
+                            to: 360
+                            duration: 1400
+                            loops: Animation.Infinite
+                        }
+                    }
+                    Text {
+                        objectName: "courseSavingCaption"
+                        Layout.fillWidth: true
+                        text: app.courseSavingText
+                        font.pixelSize: 12
+                        color: view.theme.textPrimary
+                        elide: Text.ElideRight
+                    }
+                }
+
                 // Course ended, its record available.
                 RowLayout {
                     objectName: "courseCompleted"
-                    visible: !view.isCourseActive && app.hasCompletedCourse
+                    visible: !view.isCourseActive && !view.isEndingCourse && app.hasCompletedCourse
                     Layout.fillWidth: true
                     spacing: 10
                     Text {
@@ -335,7 +425,10 @@ Item {
                         text: "回看本节课"
                         tint: view.theme.primary
                         help: "查看本节课完整翻译记录"
-                        onClicked: view.isShowingCourseReview = true
+                        onClicked: {
+                            view.reviewingCourse = null
+                            view.isShowingCourseReview = true
+                        }
                     }
                     ThemedButton {
                         objectName: "newCourseButton"
@@ -350,7 +443,7 @@ Item {
                 // No course yet.
                 RowLayout {
                     objectName: "courseIdle"
-                    visible: !view.isCourseActive && !app.hasCompletedCourse
+                    visible: !view.isCourseActive && !view.isEndingCourse && !app.hasCompletedCourse
                     Layout.fillWidth: true
                     spacing: 10
                     Item { Layout.fillWidth: true }

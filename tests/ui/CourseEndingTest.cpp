@@ -1,0 +1,271 @@
+// The main window over a real engine on the fake platform and virtual time:
+// closing it during a course asks first, "结束并保存" archives the course and
+// then quits, "取消" keeps the course; the floating window never keeps the
+// capture going; termination signals end without asking; a course left in
+// progress by a process that is gone is recovered and announced.
+#include "UiHarness.h"
+
+#include "course/CourseArchive.h"
+#include "engine/SpeechEngine.h"
+#include "platform/Settings.h"
+#include "platform/TranslationSession.h"
+#include "ui/TerminationSignals.h"
+
+#include <QGuiApplication>
+#include <QSignalSpy>
+#include <csignal>
+#include <gtest/gtest.h>
+
+using namespace vox;
+using namespace vox::test;
+
+namespace {
+
+// Translates at once: "译:" + source.
+class InstantSession : public TranslationSession {
+public:
+    void translate(const QStringList &texts, std::function<void(Result<QStringList>)> done) override
+    {
+        QStringList out;
+        for (const auto &t : texts)
+            out.append(QStringLiteral("译:") + t);
+        done(out);
+    }
+};
+
+QStringList sources(const CourseSession &c)
+{
+    QStringList out;
+    for (const auto &e : c.entries)
+        out << e.source;
+    return out;
+}
+
+class LiveWindow : public ::testing::Test {
+protected:
+    void SetUp() override { fakes.install(); }
+    void TearDown() override { h.reset(); }
+
+    // The window over a fresh engine (after the test prepared the Desktop).
+    void open()
+    {
+        auto e = std::make_unique<SpeechEngine>(fakes.platform());
+        e->setTranslationSession(std::make_shared<InstantSession>());
+        engine = e.get();
+        h = std::make_unique<UiHarness>(std::move(e));
+        h->setDevices({{QStringLiteral("mic-48k"), QStringLiteral("USB 麦克风")}}, QStringLiteral("mic-48k"));
+        quit = std::make_unique<QSignalSpy>(h->voxleaf(), &VoxleafApp::quitRequested);
+    }
+    void advance(double s) { time->advance(s); }
+    void record()
+    {
+        h->click("recordButton");
+        advance(0.4);
+        ASSERT_TRUE(engine->isRecording()) << engine->lastError().toStdString();
+    }
+    void startCourse()
+    {
+        h->click("courseStartButton");
+        advance(0.4);
+        ASSERT_TRUE(engine->isCourseActive());
+        ASSERT_TRUE(engine->isRecording()) << engine->lastError().toStdString();
+    }
+    // Words the recognizer has heard so far (no pause after them yet).
+    void hear(const QString &words)
+    {
+        heard += (heard.isEmpty() ? QString() : QStringLiteral(" ")) + words;
+        fakes.recognizer->lastTask()->deliverPartial(heard);
+        advance(0);
+    }
+    // A sentence and the pause after it: handed on and translated.
+    void say(const QString &sentence)
+    {
+        hear(sentence);
+        advance(0.5);
+        fakes.audioEngines->current->pushConstant(0.2f);
+        for (int i = 0; i < 12; ++i)
+            fakes.audioEngines->current->pushConstant(0.0f);
+        advance(1);
+    }
+    void closeMainWindow()
+    {
+        h->window()->close();
+        h->settle();
+    }
+
+    ScopedSettings settings;
+    ScopedVirtualTime time;
+    fake::FakePlatform fakes;
+    SpeechEngine *engine = nullptr;
+    std::unique_ptr<UiHarness> h;
+    std::unique_ptr<QSignalSpy> quit;
+    QString heard;
+};
+
+} // namespace
+
+TEST_F(LiveWindow, ClosingDuringACourseAsksAndCancelKeepsTheCourseRunning)
+{
+    open();
+    record();
+    say(QStringLiteral("Before the course."));
+    startCourse();
+    say(QStringLiteral("Inside the course."));
+    ASSERT_EQ(engine->translationEntries().size(), 2u);
+    EXPECT_EQ(h->text("courseRecordedCaption"), "已记录 1 条");
+
+    closeMainWindow();
+    EXPECT_TRUE(h->window()->isVisible());
+    ASSERT_TRUE(h->shown("quitQuestionTitle"));
+    EXPECT_EQ(h->text("quitQuestionTitle"), "结束并保存本节课？");
+    EXPECT_EQ(h->text("quitConfirmButton"), "结束并保存");
+    EXPECT_EQ(h->text("quitCancelButton"), "取消");
+    EXPECT_TRUE(savePng(h->window(), "quit-question"));
+
+    h->click("quitCancelButton");
+    EXPECT_FALSE(h->shown("quitQuestionTitle"));
+    EXPECT_TRUE(engine->isCourseActive());
+    EXPECT_TRUE(engine->isRecording());
+    EXPECT_EQ(quit->count(), 0);
+    EXPECT_TRUE(CourseArchive::loadAll().empty());
+}
+
+TEST_F(LiveWindow, EndAndSaveWaitsForTheLastWordsArchivesThemAndQuits)
+{
+    open();
+    startCourse();
+    say(QStringLiteral("The first sentence."));
+    hear(QStringLiteral("The last words")); // still in the recognizer
+
+    closeMainWindow();
+    h->click("quitConfirmButton");
+    EXPECT_FALSE(h->shown("quitQuestionTitle"));
+    EXPECT_TRUE(engine->isEndingCourse());
+    EXPECT_FALSE(engine->isRecording());
+    // Saving shows in the course bar; the window stays until it is done.
+    EXPECT_TRUE(h->shown("courseSaving"));
+    EXPECT_EQ(h->text("courseSavingCaption"), "正在保存本节课…保存完成后退出");
+    EXPECT_TRUE(h->window()->isVisible());
+    EXPECT_EQ(quit->count(), 0);
+    EXPECT_TRUE(savePng(h->window(), "course-bar-saving"));
+
+    fakes.recognizer->lastTask()->deliverFinal(heard + QStringLiteral("."));
+    advance(0.2);
+    EXPECT_EQ(quit->count(), 1);
+    const auto courses = CourseArchive::loadAll();
+    ASSERT_EQ(courses.size(), 1u);
+    EXPECT_EQ(sources(courses[0]), (QStringList{"The first sentence.", "The last words."}));
+    EXPECT_EQ(courses[0].entries[1].target, "译:The last words.");
+}
+
+TEST_F(LiveWindow, TheFloatingWindowOnlyHidesAndNeverKeepsTheCaptureRunning)
+{
+    open();
+    record();
+    h->click("subtitleButton");
+    QQuickWindow *floating = h->app()->floatingSubtitle()->window();
+    ASSERT_TRUE(floating && floating->isVisible());
+
+    // Closed by itself: hidden, nothing else.
+    floating->close();
+    h->settle();
+    EXPECT_FALSE(floating->isVisible());
+    EXPECT_FALSE(settings->boolean(Keys::SubtitleVisible));
+    EXPECT_EQ(quit->count(), 0);
+    EXPECT_TRUE(engine->isRecording());
+
+    // The main window closed with the floating window open: the application
+    // ends and the capture stops.
+    h->click("subtitleButton");
+    ASSERT_TRUE(floating->isVisible());
+    closeMainWindow();
+    EXPECT_FALSE(h->window()->isVisible());
+    EXPECT_EQ(quit->count(), 1);
+    EXPECT_FALSE(engine->isRecording());
+    EXPECT_FALSE(fakes.audioEngines->current && fakes.audioEngines->current->running);
+}
+
+TEST_F(LiveWindow, TerminationSignalsEndWithoutAskingAndASecondOneDoesNotWait)
+{
+    open();
+    TerminationSignals signalPipe;
+    ASSERT_TRUE(signalPipe.isActive());
+    QObject::connect(&signalPipe, &TerminationSignals::received, h->voxleaf(), &VoxleafApp::terminationSignal);
+    startCourse();
+    say(QStringLiteral("Said before the signal."));
+    hear(QStringLiteral("Cut short"));
+
+    ::raise(SIGTERM);
+    h->settle();
+    EXPECT_FALSE(h->shown("quitQuestionTitle"));
+    EXPECT_TRUE(engine->isEndingCourse());
+    EXPECT_EQ(quit->count(), 0);
+
+    ::raise(SIGINT);
+    h->settle();
+    EXPECT_EQ(quit->count(), 1);
+    EXPECT_FALSE(engine->isEndingCourse());
+    const auto courses = CourseArchive::loadAll();
+    ASSERT_EQ(courses.size(), 1u);
+    EXPECT_EQ(courses[0].entries.front().source, "Said before the signal.");
+}
+
+TEST_F(LiveWindow, AQuitFromTheSessionEndsAndSavesTheCourseFirst)
+{
+    open();
+    startCourse();
+    hear(QStringLiteral("Spoken as the session ends"));
+
+    // What the session manager's "die" delivers.
+    QEvent quitEvent(QEvent::Quit);
+    QCoreApplication::sendEvent(QCoreApplication::instance(), &quitEvent);
+    EXPECT_FALSE(quitEvent.isAccepted());
+    EXPECT_FALSE(h->shown("quitQuestionTitle"));
+    EXPECT_TRUE(engine->isEndingCourse());
+    EXPECT_TRUE(h->window()->isVisible());
+    EXPECT_EQ(quit->count(), 0);
+
+    fakes.recognizer->lastTask()->deliverFinal(heard + QStringLiteral("."));
+    advance(0.2);
+    EXPECT_EQ(quit->count(), 1);
+    const auto courses = CourseArchive::loadAll();
+    ASSERT_EQ(courses.size(), 1u);
+    EXPECT_EQ(sources(courses[0]), QStringList{"Spoken as the session ends."});
+}
+
+TEST_F(LiveWindow, ACourseLeftInProgressIsRecoveredAndOpensInTheReviewSheet)
+{
+    // Left by a process that is gone, with one sentence still untranslated.
+    const Date start = Date::fromQDateTime(QDateTime(QDate(2026, 3, 2), QTime(9, 0, 0)));
+    CourseSession left(start, start.addSeconds(40), {makeEntry(1), makeEntry(14), makeEntry(31)}, std::nullopt);
+    left.inProgress = true;
+    left.owner = CourseOwner{2'147'483'646, QStringLiteral("1")};
+    left.pendingEntries = {TranslationEntry(start.addSeconds(38), QStringLiteral("Untranslated."),
+                                            QStringLiteral("（翻译中…）"), 38)};
+    const auto path = CourseArchive::save(left);
+    ASSERT_TRUE(path) << path.error().message.toStdString();
+
+    open();
+    ASSERT_TRUE(h->shown("recoveryBanner"));
+    EXPECT_EQ(h->text("recoveryTitle"), "已恢复上次未正常结束的课程");
+    EXPECT_TRUE(h->text("recoveryCaption").endsWith(" 开始 · 4 条翻译")) << h->text("recoveryCaption").toStdString();
+    const auto courses = CourseArchive::loadAll();
+    ASSERT_EQ(courses.size(), 1u);
+    EXPECT_EQ(courses[0].archivePath, path.value());
+    EXPECT_EQ(courses[0].entries.size(), 4u);
+    EXPECT_TRUE(savePng(h->window(), "recovery-banner"));
+
+    h->click("recoveryOpenButton");
+    h->settle(50);
+    QQuickWindow *sheet = nullptr;
+    for (QWindow *w : QGuiApplication::topLevelWindows())
+        if (w->objectName() == QLatin1String("sheetWindow") && w->isVisible())
+            sheet = qobject_cast<QQuickWindow *>(w);
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_TRUE(h->find("headerCaption", sheet->contentItem())->property("text").toString().endsWith("共 4 条"));
+    h->find("contentView")->setProperty("isShowingCourseReview", false);
+    h->settle(50);
+
+    h->click("recoveryDismissButton");
+    EXPECT_FALSE(h->shown("recoveryBanner"));
+}
