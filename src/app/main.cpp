@@ -3,6 +3,8 @@
 #include "platform/Platform.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "ui/PlatformChoice.h"
+#include "ui/SingleInstance.h"
+#include "ui/TerminationSignals.h"
 #include "ui/VoxleafApp.h"
 
 #include <QGuiApplication>
@@ -31,10 +33,23 @@ int main(int argc, char **argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.voxleaf.Voxleaf"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/voxleaf/voxleaf.png")));
 
+    // One instance per user: a second launch shows the first one's window
+    // (before it could touch the diagnostics log or the course archive).
+    vox::SingleInstance instance;
+    if (instance.claim() == vox::SingleInstance::Role::Second)
+        return 0;
+
     vox::setPlatform(vox::makeLinuxPlatform());
-    // Resets the diagnostics log, builds the models and opens the window.
+    // Resets the diagnostics log, recovers interrupted courses, builds the
+    // models and opens the window.
     vox::VoxleafApp voxleaf(vox::platform());
     if (!voxleaf.isLoaded())
         return 1;
+    if (!instance.error().isEmpty())
+        vox::diag(QStringLiteral("单实例：") + instance.error());
+    QObject::connect(&instance, &vox::SingleInstance::activationRequested, &voxleaf, &vox::VoxleafApp::raiseMainWindow);
+    QObject::connect(&voxleaf, &vox::VoxleafApp::quitRequested, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    vox::TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &vox::TerminationSignals::received, &voxleaf, &vox::VoxleafApp::terminationSignal);
     return app.exec();
 }
