@@ -1,5 +1,6 @@
 // What opening the history window costs: CourseArchive::loadAll and search
-// over 500 archived courses of 1,000 entries each on a temporary Desktop.
+// over 500 archived courses of 1,000 entries each on a temporary Desktop; and
+// what keeping a running course's file current costs.
 #include "course/CourseArchive.h"
 #include "platform/Platform.h"
 #include "platform/fake/FakeDesktopServices.h"
@@ -88,6 +89,29 @@ BENCHMARK_CAPTURE(BM_Search, english_one_late_hit, QStringLiteral("Lecture 499 t
     ->Unit(benchmark::kMillisecond);
 // Every course matches at its first entry.
 BENCHMARK_CAPTURE(BM_Search, chinese_early_hit, QStringLiteral("细胞呼吸"))->Unit(benchmark::kMillisecond);
+
+// What keeping a running course on disk costs: one rewrite of the course
+// file (encoding, an atomic write and its sync) with N sentences kept. The
+// file is rewritten at most once a second while sentences land.
+void BM_RunningCourseRewrite(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    const Date start = Date::fromUnix(1'800'000'000);
+    CourseSession course(start, start, {}, std::nullopt);
+    for (int i = 0; i < state.range(0); ++i)
+        course.entries.emplace_back(start.addSeconds(i * 3.1),
+                                    QStringLiteral("The professor explained sentence number %1 about cellular respiration.").arg(i),
+                                    QStringLiteral("教授讲解了关于细胞呼吸的第 %1 句话。").arg(i), i * 3.1);
+    course.inProgress = true;
+    course.archivePath = dir.filePath(QStringLiteral("course.json"));
+    for (auto _ : state) {
+        auto saved = CourseArchive::save(course);
+        if (!saved)
+            state.SkipWithError("write failed");
+    }
+    state.counters["entries"] = double(state.range(0));
+}
+BENCHMARK(BM_RunningCourseRewrite)->Arg(400)->Arg(1300)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -336,6 +336,22 @@ TEST_F(StartTest, RecordingFilesAreNeverOverwrittenAndDroppedWhenEmptyOrFailing)
     pushAudio(0.1);
     engine->stop();
     EXPECT_EQ(engine->lastRecordingPath(), second);
+
+    // The disk fills up while recording: it is said, the position stays with
+    // what is in the file, and recognition goes on.
+    fakes.audioFiles->createError.reset();
+    fakes.audioFiles->diskFullAfterFrames = 3000;
+    startSession();
+    pushAudio(0.1, 2);
+    EXPECT_TRUE(engine->lastError().isEmpty()) << engine->lastError().toStdString();
+    pushAudio(0.1, 3);
+    EXPECT_TRUE(engine->lastError().contains(QStringLiteral("课堂录音无法写入"))) << engine->lastError().toStdString();
+    const QString full = engine->currentRecordingPath();
+    const double onDisk = double(QFileInfo(full).size()) / sizeof(float) / 16000;
+    EXPECT_GT(onDisk, 0.1);
+    EXPECT_DOUBLE_EQ(engine->recordingPosition(), onDisk);
+    EXPECT_TRUE(engine->isRecording());
+    EXPECT_TRUE(engine->hasRecognitionRequest());
 }
 
 TEST_F(StartTest, DefaultInputRememberedOnDiskAndRestoredAfterACrash)

@@ -232,13 +232,15 @@ namespace {
 
 class RawWriter : public AudioFileWriter {
 public:
-    RawWriter(const QString &path, PcmFormat f) : m_file(path), m_format(f) {}
-    bool open() { return m_file.open(QIODevice::WriteOnly | QIODevice::Truncate); }
+    RawWriter(const QString &path, PcmFormat f, std::optional<qint64> limit) : m_file(path), m_format(f), m_limit(limit) {}
+    bool open() { return m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered); }
     bool write(const PcmBuffer &buffer) override
     {
         if (!m_file.isOpen())
             return false;
         const quint32 n = buffer.frameLength();
+        if (m_limit && m_frames + n > *m_limit)
+            return false;
         const quint32 ch = buffer.format().channels;
         std::vector<float> inter(size_t(n) * ch);
         for (quint32 i = 0; i < n; ++i)
@@ -256,6 +258,7 @@ public:
 private:
     QFile m_file;
     PcmFormat m_format;
+    std::optional<qint64> m_limit;
     qint64 m_frames = 0;
 };
 
@@ -284,7 +287,7 @@ Result<std::unique_ptr<AudioFileWriter>> FakeAudioFiles::createForWriting(const 
 {
     if (createError)
         return *createError;
-    auto w = std::make_unique<RawWriter>(path, format);
+    auto w = std::make_unique<RawWriter>(path, format, diskFullAfterFrames);
     if (!w->open())
         return Error{QStringLiteral("FakeAudioFiles"), 1, QStringLiteral("无法创建文件: ") + path};
     created++;

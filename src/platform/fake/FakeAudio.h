@@ -138,6 +138,8 @@ public:
     Result<std::unique_ptr<AudioFileReader>> openForReading(const QString &path) override;
 
     std::optional<Error> createError;
+    // A disk that fills up: writers refuse buffers past this many frames.
+    std::optional<qint64> diskFullAfterFrames;
     int created = 0;
 };
 
