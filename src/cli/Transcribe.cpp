@@ -8,6 +8,7 @@
 #include "engine/SpeechEngine.h"
 #include "glossary/GlossaryManager.h"
 #include "platform/Diag.h"
+#include "platform/Files.h"
 #include "platform/Settings.h"
 #include "platform/linux/FileAudioEngine.h"
 #include "platform/linux/LinuxPlatform.h"
@@ -194,6 +195,12 @@ int runTranscription(const RunOptions &o)
     std::atomic<bool> audioFailed{false};
     QString audioError; // written by the file engine before audioFailed is set
     if (fromFile) {
+        // A FIFO or a device would block the reader (and every signal with
+        // it) or never end: only a regular file is transcribed.
+        if (!Files::isRegularFile(o.file)) {
+            err(QStringLiteral("不是普通音频文件（管道、设备或不存在）：%1").arg(o.file));
+            return ExitInput;
+        }
         auto reader = p.audioFiles->openForReading(o.file);
         if (!reader.ok()) {
             err(QStringLiteral("%1（%2）").arg(reader.error().message, o.file));

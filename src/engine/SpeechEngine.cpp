@@ -4,6 +4,7 @@
 #include "engine/AudioDeviceManager.h"
 #include "glossary/GlossaryManager.h"
 #include "platform/Diag.h"
+#include "platform/Files.h"
 #include "platform/MainThread.h"
 
 #include <QCoreApplication>
@@ -13,7 +14,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
-#include <QSaveFile>
 
 
 namespace vox {
@@ -329,11 +329,10 @@ void SpeechEngine::rememberDefaultInput(AudioObjectID id)
     QJsonObject o;
     o.insert(QStringLiteral("id"), qint64(id));
     o.insert(QStringLiteral("uid"), uid);
-    QSaveFile f(path);
-    if (f.open(QIODevice::WriteOnly)) {
-        f.write(QJsonDocument(o).toJson(QJsonDocument::Compact));
-        f.commit();
-    }
+    // Without this note a crash would leave the user's default input on the
+    // chosen microphone for good: a failure to write it is worth a line.
+    if (auto written = Files::writeAtomically(path, QJsonDocument(o).toJson(QJsonDocument::Compact), 0600); !written)
+        diag(QStringLiteral("无法记下切换前的默认输入设备: ") + written.error().message);
 }
 
 void SpeechEngine::forgetRememberedDefaultInput()

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sndfile.h>
 
 #include <cmath>
@@ -29,7 +30,8 @@ protected:
 
     QString diagLog() const { return m_home.filePath(QStringLiteral("diag.log")); }
 
-    void start(QProcess &p, const QStringList &args) const
+    void start(QProcess &p, const QStringList &args) const { run(p, QStringList{QStringLiteral("transcribe")} + args); }
+    void run(QProcess &p, const QStringList &args) const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), m_home.path());
@@ -39,7 +41,7 @@ protected:
         env.insert(QStringLiteral("VOXLEAF_DIAG_LOG"), diagLog());
         env.insert(QStringLiteral("VOXLEAF_LOCAL_TRANSLATION_URL"), QStringLiteral("http://127.0.0.1:9"));
         p.setProcessEnvironment(env);
-        p.start(QStringLiteral(VOX_CLI_PATH), QStringList{QStringLiteral("transcribe")} + args);
+        p.start(QStringLiteral(VOX_CLI_PATH), args);
     }
 
     // 16-bit mono WAV of a quiet tone.
@@ -129,4 +131,24 @@ TEST_F(HostileAudio, AFileCutShortWhileReadIsReported)
     EXPECT_TRUE(err.contains(QStringLiteral("音频文件提前结束：文件头声明 20.0 秒，只读到 3.0 秒；已处理到此处为止。")))
         << err.toStdString();
     EXPECT_EQ(p.exitCode(), 0) << err.toStdString();
+}
+
+// A device, a FIFO or a link to a device given as input is refused at once
+// (it once allocated until the sanitizer gave up, or blocked for minutes).
+TEST_F(HostileAudio, NonRegularFilesAreRefusedAtOnce)
+{
+    const QString fifo = m_home.filePath(QStringLiteral("x.json"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString link = m_home.filePath(QStringLiteral("zero.wav"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), link));
+    for (const QString &input : {QStringLiteral("/dev/zero"), fifo, link}) {
+        for (const QStringList &args : {QStringList{"transcribe", input, "--no-translate"},
+                                        QStringList{"export", input, "--srt"}, QStringList{"review", input}}) {
+            SCOPED_TRACE((args.join(' ')).toStdString());
+            QProcess p;
+            run(p, args);
+            ASSERT_TRUE(p.waitForFinished(20000));
+            EXPECT_EQ(p.exitCode(), 65) << p.readAllStandardError().toStdString();
+        }
+    }
 }
