@@ -208,9 +208,15 @@ void AppController::onSelectedDeviceChanged()
     const QString id = selectedDeviceID();
     if (id == m_lastSelectedDevice)
         return;
-    m_lastSelectedDevice = id;
-    // A new microphone while recording: capture moves to it. Absent: nothing.
-    if (!id.isEmpty() && isRecording())
+    const QString previous = std::exchange(m_lastSelectedDevice, id);
+    // The microphone in use was pulled out and the list moved the selection
+    // on: the engine waits for that microphone to come back instead of
+    // recording from another one behind the user's back.
+    bool previousStillThere = false;
+    for (const QVariant &d : devices())
+        previousStillThere = previousStillThere || d.toMap().value(QStringLiteral("id")).toString() == previous;
+    // A new microphone chosen while recording: capture moves to it.
+    if (!id.isEmpty() && isRecording() && (previous.isEmpty() || previousStillThere))
         call(engine(), "start", id);
 }
 

@@ -269,3 +269,36 @@ TEST_F(LiveWindow, ACourseLeftInProgressIsRecoveredAndOpensInTheReviewSheet)
     h->click("recoveryDismissButton");
     EXPECT_FALSE(h->shown("recoveryBanner"));
 }
+
+// A microphone pulled out during a course: the window says so where the
+// level is shown and in the error line, the course goes on, and capture
+// comes back by itself.
+TEST_F(LiveWindow, AMicrophonePulledOutIsShownAndCaptureComesBack)
+{
+    open();
+    engine->setCaptureSilenceLimit(SpeechEngine::kCaptureSilenceLimit);
+    startCourse();
+    fakes.audioEngines->current->pushConstant(0.2f);
+    advance(0);
+    EXPECT_EQ(h->text("levelCaption"), "采集正常");
+
+    auto &list = fakes.captureDevices->devices;
+    const auto mic = std::find_if(list.begin(), list.end(), [](const CaptureDevice &d) { return d.uniqueID == "mic-48k"; });
+    ASSERT_NE(mic, list.end());
+    const CaptureDevice kept = *mic;
+    list.erase(mic);
+    fakes.captureDevices->notifyChanged();
+    h->settle();
+    EXPECT_EQ(h->text("levelCaption"), "麦克风已断开，等待恢复");
+    EXPECT_TRUE(h->text("lastErrorText").contains(QStringLiteral("麦克风连接中断")));
+    EXPECT_TRUE(savePng(h->window(), QStringLiteral("microphone-lost")));
+    EXPECT_TRUE(engine->isCourseActive());
+    EXPECT_FALSE(engine->isRecording());
+
+    list.push_back(kept);
+    fakes.captureDevices->notifyChanged();
+    advance(SpeechEngine::kDeviceReturnPoll + SpeechEngine::kDeviceSettle);
+    h->settle();
+    EXPECT_TRUE(engine->isRecording()) << engine->lastError().toStdString();
+    EXPECT_NE(h->text("levelCaption"), "麦克风已断开，等待恢复");
+}

@@ -200,6 +200,7 @@ Item {
                         level: view.engine ? view.engine.level : 0
                         isRecording: view.isRecording
                         audioActive: view.engine ? view.engine.audioActive : false
+                        interrupted: view.engine ? view.engine.captureInterrupted === true : false
                     }
                     Item { Layout.fillWidth: view.compactControls; visible: view.compactControls }
                     Text {

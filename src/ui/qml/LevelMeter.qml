@@ -7,6 +7,9 @@ ColumnLayout {
     property real level: 0
     property bool isRecording: false
     property bool audioActive: false
+    // The microphone went away; capture resumes when it is back.
+    property bool interrupted: false
+    readonly property bool warn: interrupted || (isRecording && !audioActive)
     readonly property color green: app.theme.success
     readonly property color orange: app.theme.warning
     spacing: 3
@@ -30,16 +33,16 @@ ColumnLayout {
     RowLayout {
         spacing: 4
         Symbol {
-            visible: meter.isRecording && !meter.audioActive
+            visible: meter.warn
             name: "exclamationmark.triangle.fill"
             size: 12
             color: meter.orange
         }
         Text {
             objectName: "levelCaption"
-            text: !meter.isRecording ? "输入电平" : (meter.audioActive ? "采集正常" : "未采集到音频")
+            text: meter.interrupted ? "麦克风已断开，等待恢复" : !meter.isRecording ? "输入电平" : (meter.audioActive ? "采集正常" : "未采集到音频")
             font.pixelSize: 11
-            color: meter.isRecording && !meter.audioActive ? meter.orange : app.theme.textSecondary
+            color: meter.warn ? meter.orange : app.theme.textSecondary
         }
     }
 }
