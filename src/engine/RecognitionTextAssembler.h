@@ -7,13 +7,27 @@
 // Word ranges are UTF-16 offsets into the formatted text. They come from the
 // recognizer and are not trusted: ranges outside the text, negative or huge
 // values and ranges that split a surrogate pair are all handled without fault.
-#include "engine/RecognitionChunk.h"
+#include "translation/RecognitionChunk.h"
 
 #include <QString>
 #include <optional>
 #include <vector>
 
 namespace vox {
+
+// A word's place in the formatted text, and when it was spoken.
+struct TextRange {
+    qint64 location = 0; // UTF-16 units
+    qint64 length = 0;
+    bool operator==(const TextRange &) const = default;
+};
+
+struct RecognitionWord {
+    TextRange range;
+    double timestamp = 0; // seconds from the request's first audio; 0 = no time yet
+    double duration = 0;
+    bool operator==(const RecognitionWord &) const = default;
+};
 
 class RecognitionTextAssembler {
 public:

@@ -5,8 +5,8 @@
 // speech engine and runs on the main thread; the engine forwards the
 // published values below as its own properties.
 #include "course/CourseRecords.h"
-#include "engine/RecognitionChunk.h"
 #include "platform/TranslationSession.h"
+#include "translation/RecognitionChunk.h"
 
 #include <QObject>
 #include <QString>
