@@ -2,8 +2,8 @@
 
 #include "platform/Diag.h"
 #include "platform/Settings.h"
-#include "review/DeepSeekReviewService.h"
 #include "translation/ChatCompletions.h"
+#include "translation/DeepSeekSummary.h"
 
 #include <QPointer>
 
@@ -146,7 +146,7 @@ void LiveSummary::runSummary(bool fromLoop, std::function<void()> done)
     };
     if (fromLoop)
         m_cancelLoopRequest = [finish] { finish(cancelledError()); };
-    DeepSeekReviewService::summarize(selection, key, request, finish);
+    DeepSeekSummary::summarize(selection, key, request, finish);
 }
 
 void LiveSummary::setSummarizing(bool on)

@@ -8,7 +8,7 @@
 //   course bar:   live.generateSummary();
 //
 // Everything runs on the main thread. Delays go through vox::timeSource(), the
-// request through DeepSeekReviewService::summarize.
+// request through DeepSeekSummary::summarize.
 #include "course/CourseRecords.h"
 #include "platform/Date.h"
 #include "platform/Time.h"

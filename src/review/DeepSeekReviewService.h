@@ -1,11 +1,10 @@
 #pragma once
-// DeepSeek over a whole course: the live key-point summary of a running course
-// and the after-course review, and the review document built from it. A
-// stateless namespace; every request goes through the shared chat-completions
-// builder (translation/ChatCompletions.h) and differs only in its prompts,
-// temperature, time-out and error wording:
+// DeepSeek over a whole course: the after-course review, and the review
+// document built from it. A stateless namespace; the request goes through the
+// shared chat-completions builder (translation/ChatCompletions.h) with the
+// course text of the live summary (translation/DeepSeekSummary.h) and differs
+// from it only in its prompts, temperature, time-out and error wording:
 //
-//   summary: domain "DeepSeekReview", 45 s, temperature 0.4, payload {"points": [...]}
 //   review:  domain "DeepSeek",       180 s, temperature 0.3, payload ReviewResult
 #include "course/CourseRecords.h"
 #include "platform/Error.h"
@@ -57,26 +56,8 @@ struct ReviewResult {
 
 namespace DeepSeekReviewService {
 
-inline constexpr auto kSummaryDomain = "DeepSeekReview";
 inline constexpr auto kReviewDomain = "DeepSeek";
-inline constexpr int kMaxPromptEntries = 800;
-inline constexpr double kSummaryTimeout = 45;
 inline constexpr double kReviewTimeout = 180;
-
-// ---- live summary -------------------------------------------------------
-
-QString summaryPrompt();
-// "课堂翻译记录（共 N 条，以下为全部或最新 M 条）：\n[1] source || target\n..."
-// over the last 800 entries.
-QString buildSummaryText(const std::vector<TranslationEntry> &entries);
-ChatCompletions::Request summaryRequest(const std::vector<TranslationEntry> &entries, const QString &apiKey);
-ChatCompletions::ErrorStyle summaryErrorStyle();
-// The "points" of a summary reply's content.
-Result<QStringList> decodeSummary(const QByteArray &content);
-// Key points of the entries. An empty key fails at once (-1 "未配置 API Key").
-// `done` is never called once `context` is gone.
-void summarize(const std::vector<TranslationEntry> &entries, const QString &apiKey, QObject *context,
-               std::function<void(Result<QStringList>)> done);
 
 // ---- course review ------------------------------------------------------
 

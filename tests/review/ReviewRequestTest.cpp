@@ -2,6 +2,7 @@
 // the strict decoding of their answers.
 #include "ReviewFixture.h"
 #include "review/DeepSeekReviewService.h"
+#include "translation/DeepSeekSummary.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -9,6 +10,7 @@
 using namespace vox;
 using namespace vox::test;
 namespace RS = vox::DeepSeekReviewService;
+namespace SS = vox::DeepSeekSummary;
 
 namespace {
 
@@ -71,7 +73,7 @@ protected:
     Result<QStringList> runSummary(
         const std::vector<TranslationEntry> &entries, const QString &key = QStringLiteral("sk-test"))
     {
-        return run<QStringList>([&](auto done) { RS::summarize(entries, key, nullptr, done); });
+        return run<QStringList>([&](auto done) { SS::summarize(entries, key, nullptr, done); });
     }
 
     template <typename Run> void expectFailures(const std::vector<FailureCase> &cases, Run runOnce)
@@ -105,7 +107,7 @@ TEST(ReviewPrompt, LongCoursesSendTheirNewestEightHundredEntries)
     const Case cases[] = {
         {RS::buildPrompt, 1200, QStringLiteral("课程翻译记录（共 1200 条，以下为全部或最新 800 条）："),
             QStringLiteral("[1] sentence 401 || 句子 401")},
-        {RS::buildSummaryText, 1000, QStringLiteral("课堂翻译记录（共 1000 条，以下为全部或最新 800 条）："),
+        {SS::buildSummaryText, 1000, QStringLiteral("课堂翻译记录（共 1000 条，以下为全部或最新 800 条）："),
             QStringLiteral("[1] sentence 201 || 句子 201")},
     };
     for (const Case &c : cases) {
@@ -195,9 +197,9 @@ TEST_F(ReviewRequestTest, SummaryRequestAndAnswers)
     EXPECT_EQ(r.value(), (QStringList{QStringLiteral("甲"), QStringLiteral("乙")}));
     const QJsonObject body = server.requests().back().json();
     EXPECT_DOUBLE_EQ(body["temperature"].toDouble(), 0.4);
-    EXPECT_EQ(body["messages"].toArray()[0].toObject()["content"].toString(), RS::summaryPrompt());
-    EXPECT_EQ(body["messages"].toArray()[1].toObject()["content"].toString(), RS::buildSummaryText(makeEntries(5)));
-    EXPECT_DOUBLE_EQ(RS::summaryRequest({}, {}).timeoutSeconds, 45.0);
+    EXPECT_EQ(body["messages"].toArray()[0].toObject()["content"].toString(), SS::summaryPrompt());
+    EXPECT_EQ(body["messages"].toArray()[1].toObject()["content"].toString(), SS::buildSummaryText(makeEntries(5)));
+    EXPECT_DOUBLE_EQ(SS::summaryRequest({}, {}).timeoutSeconds, 45.0);
 
     server.enqueue("POST", "/chat/completions", HttpTestReply::chatContent(R"({"points":[]})"));
     auto empty = runSummary(makeEntries(1));
