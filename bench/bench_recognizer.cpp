@@ -152,7 +152,7 @@ Outcome run(PocketSphinxRecognizer &rec, const Clip &clip)
     bool failed = false;
     int partials = 0;
     auto req = rec.makeRequest({});
-    auto task = rec.startTask(req, [&](std::optional<RecognitionResult> r, std::optional<Error> e) {
+    auto task = rec.startTask(req, [&](std::optional<RecognitionResult> r, std::optional<RecognitionError> e) {
         std::lock_guard lk(m);
         if (e)
             failed = true;

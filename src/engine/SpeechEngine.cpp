@@ -53,7 +53,8 @@ struct SpeechEngine::PendingStart {
 
 SpeechEngine::SpeechEngine(QObject *parent) : SpeechEngine(vox::platform(), parent) {}
 
-SpeechEngine::SpeechEngine(const Platform &platform, QObject *parent) : QObject(parent), m_platform(platform)
+SpeechEngine::SpeechEngine(const Platform &platform, QObject *parent)
+    : QObject(parent), m_platform(platform), m_defaultInput(platform)
 {
     init();
 }
@@ -93,7 +94,7 @@ void SpeechEngine::init()
 
     // A previous run that died while the default input was switched left its
     // note behind: put the user's default back now.
-    restoreRememberedDefaultInput();
+    m_defaultInput.restoreLeftOver();
 
     // A microphone pulled out while recording is noticed at once.
     if (m_platform.captureDevices)
@@ -109,7 +110,7 @@ void SpeechEngine::init()
                 stop();
             // Whatever ends the process, the course is written first.
             endCourseNow();
-            restoreDefaultInput();
+            m_defaultInput.restore();
         });
     }
 }
@@ -121,7 +122,7 @@ SpeechEngine::~SpeechEngine()
     if (m_isRecording)
         stop();
     endCourseNow();
-    restoreDefaultInput();
+    m_defaultInput.restore();
     m_courseTimerTask.cancel();
     m_sessionTimerTask.cancel();
     if (m_recognitionTask)
@@ -305,82 +306,6 @@ std::optional<AudioObjectID> SpeechEngine::audioDeviceID(const QString &deviceID
     return AudioDeviceManager::audioDeviceID(deviceID, platform);
 }
 
-// ---- the remembered default input ------------------------------------------------------
-
-QString SpeechEngine::savedDefaultInputPath() const
-{
-    if (!m_platform.desktop)
-        return {};
-    const QString base = m_platform.desktop->applicationDataFolder();
-    if (base.isEmpty())
-        return {};
-    return QDir(base).filePath(QStringLiteral("Voxleaf/previous_default_input.json"));
-}
-
-void SpeechEngine::rememberDefaultInput(AudioObjectID id)
-{
-    const QString path = savedDefaultInputPath();
-    if (path.isEmpty() || id == 0)
-        return;
-    QString uid;
-    if (m_platform.hardware)
-        m_platform.hardware->deviceUID(id, uid);
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QJsonObject o;
-    o.insert(QStringLiteral("id"), qint64(id));
-    o.insert(QStringLiteral("uid"), uid);
-    // Without this note a crash would leave the user's default input on the
-    // chosen microphone for good: a failure to write it is worth a line.
-    if (auto written = Files::writeAtomically(path, QJsonDocument(o).toJson(QJsonDocument::Compact), 0600); !written)
-        diag(QStringLiteral("无法记下切换前的默认输入设备: ") + written.error().message);
-}
-
-void SpeechEngine::forgetRememberedDefaultInput()
-{
-    const QString path = savedDefaultInputPath();
-    if (!path.isEmpty())
-        QFile::remove(path);
-}
-
-void SpeechEngine::restoreRememberedDefaultInput()
-{
-    const QString path = savedDefaultInputPath();
-    if (path.isEmpty() || !m_platform.hardware)
-        return;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return;
-    const QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
-    f.close();
-    AudioObjectID id = AudioObjectID(o.value(QStringLiteral("id")).toInteger());
-    const QString uid = o.value(QStringLiteral("uid")).toString();
-    // Device ids need not survive a restart; the UID does.
-    if (!uid.isEmpty()) {
-        for (AudioObjectID candidate : inputDeviceIDs(*m_platform.hardware)) {
-            QString u;
-            if (m_platform.hardware->deviceUID(candidate, u) == 0 && u == uid) {
-                id = candidate;
-                break;
-            }
-        }
-    }
-    if (id != 0) {
-        const int status = m_platform.hardware->setDefaultInputDevice(id);
-        diag(QStringLiteral("恢复上次未还原的默认输入设备 id=%1，返回 %2").arg(id).arg(status));
-    }
-    QFile::remove(path);
-}
-
-void SpeechEngine::restoreDefaultInput()
-{
-    if (m_previousDefaultInputID == 0)
-        return;
-    if (m_platform.hardware)
-        m_platform.hardware->setDefaultInputDevice(m_previousDefaultInputID);
-    m_previousDefaultInputID = 0;
-    forgetRememberedDefaultInput();
-}
-
 // ---- start ------------------------------------------------------------------------------
 
 bool SpeechEngine::pendingIs(quint64 token) const
@@ -397,7 +322,7 @@ void SpeechEngine::abandonPendingStart(const QString &why)
     m_pending.reset();
     m_startToken++;
     m_forwarder.reset();
-    restoreDefaultInput();
+    m_defaultInput.restore();
 }
 
 void SpeechEngine::failStart(const QString &message, const QString &logLine)
@@ -407,7 +332,7 @@ void SpeechEngine::failStart(const QString &message, const QString &logLine)
     m_pending.reset();
     m_startToken++;
     m_forwarder.reset();
-    restoreDefaultInput();
+    m_defaultInput.restore();
     setLastError(message);
     if (!logLine.isEmpty())
         diag(logLine);
@@ -518,7 +443,7 @@ void SpeechEngine::startFromRecognizer()
         return;
     }
     m_pending->deviceId = *resolved;
-    diag(QStringLiteral("所选设备 %1 → CoreAudio id=%2").arg(deviceID).arg(*resolved));
+    diag(QStringLiteral("所选设备 %1 → PulseAudio 输入源编号 %2").arg(deviceID).arg(*resolved));
 
     // 7. Per-session recognition state.
     m_isFinalizingStop = false;
@@ -531,13 +456,7 @@ void SpeechEngine::startFromRecognizer()
     setRecognizedText(QString());
 
     // 8. Switch the system default input.
-    HardwareAudio &hw = *m_platform.hardware;
-    AudioObjectID previous = 0;
-    hw.defaultInputDevice(previous);
-    m_previousDefaultInputID = previous;
-    diag(QStringLiteral("切换前默认输入设备 id=%1").arg(previous));
-    rememberDefaultInput(previous);
-    const int status = hw.setDefaultInputDevice(*resolved);
+    const int status = m_defaultInput.switchTo(*resolved);
     diag(QStringLiteral("setDefaultInputDevice(%1) 返回 %2").arg(*resolved).arg(status));
     if (status != 0) {
         failStart(QStringLiteral("无法切换到所选麦克风（错误码 %1）。").arg(status), QString());
@@ -627,14 +546,14 @@ void SpeechEngine::startWithFormat(PcmFormat format)
         engine.removeTap();
         m_pending->engine.reset();
         m_forwarder.reset();
-        restoreDefaultInput();
+        m_defaultInput.restore();
         m_pending.reset();
         m_startToken++;
         setLastError(QStringLiteral("无法启动录音：") + err->message);
-        diag(QStringLiteral("engine.start 抛出异常: ") + describe(*err));
+        diag(QStringLiteral("音频采集启动失败: ") + describe(*err));
         return;
     }
-    diag(QStringLiteral("AVAudioEngine.start() 成功"));
+    diag(QStringLiteral("音频采集已启动（Qt 音频输入）"));
 
     // 15. Recording file. A successful start clears the last error first, so
     // that a recording that cannot be made is still reported.
@@ -856,7 +775,7 @@ void SpeechEngine::stop()
 
     // 7.
     m_forwarder.reset();
-    restoreDefaultInput();
+    m_defaultInput.restore();
 
     // 8.
     setLevel(0);
@@ -984,7 +903,7 @@ void SpeechEngine::startRecognitionRequest()
     // 5.
     QPointer<SpeechEngine> weak(this);
     auto task = m_platform.recognizer->startTask(
-        request, [weak, g](std::optional<RecognitionResult> result, std::optional<Error> error) {
+        request, [weak, g](std::optional<RecognitionResult> result, std::optional<RecognitionError> error) {
             hopToMain(weak, [g, result = std::move(result), error = std::move(error)](SpeechEngine *self) {
                 self->handleRecognitionResult(result, error, g);
             });
@@ -1011,7 +930,7 @@ void SpeechEngine::startRecognitionRequest()
 }
 
 void SpeechEngine::handleRecognitionResult(const std::optional<RecognitionResult> &result,
-                                           const std::optional<Error> &error, qint64 generation)
+                                           const std::optional<RecognitionError> &error, qint64 generation)
 {
     // 1.
     if (generation != m_recognitionGeneration)
@@ -1029,7 +948,7 @@ void SpeechEngine::handleRecognitionResult(const std::optional<RecognitionResult
     // 4.
     if (error) {
         setLastError(friendlyMessage(*error));
-        diag(QStringLiteral("识别错误: ") + describe(*error));
+        diag(QStringLiteral("识别错误（类别 %1）: %2").arg(int(error->kind)).arg(error->detail));
     }
     // 5.
     m_isFinalizingStop = false;
@@ -1220,24 +1139,22 @@ void SpeechEngine::scheduleAutoRestart()
     diag(QStringLiteral("自动重连超过 5 次，停止重试"));
 }
 
-QString SpeechEngine::friendlyMessage(const Error &error)
+QString SpeechEngine::friendlyMessage(const RecognitionError &error)
 {
-    if (error.message.contains(QStringLiteral("no speech"), Qt::CaseInsensitive))
+    switch (error.kind) {
+    case RecognitionFailure::NoSpeech:
         return QStringLiteral("未检测到语音：请确认已选中正确的麦克风、麦克风权限已开启、系统输入音量不为 0，并靠近麦克风清晰说话。");
-    if (error.domain == QStringLiteral("kAFAssistantErrorDomain")) {
-        switch (error.code) {
-        case 203:
-            return QStringLiteral("语音识别不可用：请确认本机语音识别已启用，并已安装英语模型包 pocketsphinx-en-us。");
-        case 1101:
-            return QStringLiteral("识别任务中断，正在自动重连…（如连续失败请点「停止」后重新「开始」）");
-        case 2096:
-        case 2161:
-            return QStringLiteral("语音识别服务暂时不可用，请稍后重试。");
-        default:
-            break;
-        }
+    case RecognitionFailure::ModelUnavailable:
+        return QStringLiteral("语音识别不可用：请确认本机语音识别已启用，并已安装英语模型包 pocketsphinx-en-us。");
+    case RecognitionFailure::Interrupted:
+        return QStringLiteral("识别任务中断，正在自动重连…（如连续失败请点「停止」后重新「开始」）");
+    case RecognitionFailure::Busy:
+        return QStringLiteral("语音识别服务暂时不可用，请稍后重试。");
+    case RecognitionFailure::UnsupportedAudio:
+    case RecognitionFailure::Internal:
+        break;
     }
-    return QStringLiteral("识别错误：") + error.message;
+    return QStringLiteral("识别错误：") + error.detail;
 }
 
 // ---- course lifecycle -------------------------------------------------------------------

@@ -6,6 +6,7 @@
 // (scheduled with the engine as context, or hopping through a QPointer).
 #include "course/CourseRecords.h"
 #include "engine/AudioForwarder.h"
+#include "engine/DefaultInputSwitch.h"
 #include "engine/LiveCourse.h"
 #include "engine/LiveSummary.h"
 #include "engine/RecognitionTextAssembler.h"
@@ -192,12 +193,13 @@ public:
     std::optional<Date> pendingSince() const { return m_pendingSince; }
     const RecognitionTextAssembler &assembler() const { return m_assembler; }
     AudioForwarder *forwarder() const { return m_forwarder.get(); }
-    AudioObjectID previousDefaultInputID() const { return m_previousDefaultInputID; }
+    AudioObjectID previousDefaultInputID() const { return m_defaultInput.previousID(); }
     double recordingPosition() const;
     QStringList contextualStrings() const;
-    static QString friendlyMessage(const Error &error);
+    // What the user reads for a recognition failure.
+    static QString friendlyMessage(const RecognitionError &error);
     // File that remembers the default input while it is switched.
-    QString savedDefaultInputPath() const;
+    QString savedDefaultInputPath() const { return m_defaultInput.notePath(); }
 
 Q_SIGNALS:
     void recognizedTextChanged();
@@ -242,10 +244,6 @@ private:
     void failStart(const QString &message, const QString &logLine);
     void abandonPendingStart(const QString &why);
     bool pendingIs(quint64 token) const;
-    void restoreDefaultInput();
-    void rememberDefaultInput(AudioObjectID id);
-    void forgetRememberedDefaultInput();
-    void restoreRememberedDefaultInput();
     void openRecordingFile();
     void finalizeRecording();
     void startSessionTimer();
@@ -260,7 +258,7 @@ private:
 
     // Recognition.
     void startRecognitionRequest();
-    void handleRecognitionResult(const std::optional<RecognitionResult> &result, const std::optional<Error> &error,
+    void handleRecognitionResult(const std::optional<RecognitionResult> &result, const std::optional<RecognitionError> &error,
                                  qint64 generation);
     void applyTranscription(const RecognitionTranscription &t);
     void evaluateSentenceBoundary();
@@ -279,6 +277,7 @@ private:
     void setSessionDuration(double v);
 
     Platform m_platform;
+    DefaultInputSwitch m_defaultInput;
     std::unique_ptr<TranslationPipeline> m_pipeline;
     std::unique_ptr<LiveSummary> m_liveSummary;
     GlossaryManager *m_glossaryManager = nullptr;
@@ -302,7 +301,6 @@ private:
     std::shared_ptr<RecognitionTask> m_recognitionTask;
     std::unique_ptr<AudioEngine> m_audioEngine;
     std::shared_ptr<AudioForwarder> m_forwarder;
-    AudioObjectID m_previousDefaultInputID = 0;
     qint64 m_recognitionGeneration = 0;
     bool m_isFinalizingStop = false;
     bool m_isRotating = false;

@@ -56,8 +56,27 @@ public:
     virtual void cancel() = 0;
 };
 
+// What went wrong in recognition, whatever the backend: each recognizer maps
+// its own failures to these kinds, the engine maps the kinds to what the user
+// reads.
+enum class RecognitionFailure {
+    NoSpeech,         // the audio held nothing to recognize
+    ModelUnavailable, // the recognizer's model is missing or did not load
+    Interrupted,      // the request ended early; a new one may work
+    Busy,             // the recognizer is out of service for a moment
+    UnsupportedAudio, // audio in a form the recognizer does not take
+    Internal,         // anything else inside the recognizer
+};
+
+struct RecognitionError {
+    RecognitionFailure kind = RecognitionFailure::Internal;
+    QString detail; // the backend's own words, for the log
+    bool operator==(const RecognitionError &) const = default;
+};
+
 // Called repeatedly on a recognizer thread: a result, an error, or (rarely) both.
-using RecognitionHandler = std::function<void(std::optional<RecognitionResult>, std::optional<Error>)>;
+using RecognitionHandler =
+    std::function<void(std::optional<RecognitionResult>, std::optional<RecognitionError>)>;
 
 enum class AuthorizationState { NotDetermined, Denied, Restricted, Authorized };
 

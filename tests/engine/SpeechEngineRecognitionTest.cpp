@@ -178,7 +178,7 @@ TEST_F(RecognitionTest, RotationWithoutFinalResultFallsBackAfterThreeSeconds)
 
 TEST_F(RecognitionTest, ConsecutiveErrorsRestartFiveTimesThenGiveUp)
 {
-    const Error err{QStringLiteral("kAFAssistantErrorDomain"), 1101, QStringLiteral("interrupted")};
+    const RecognitionError err{RecognitionFailure::Interrupted, QStringLiteral("interrupted")};
     engine->setTranslationEnabled(false); // only the recognizer's errors show
     // A result between errors starts the count again.
     for (int i = 0; i < 4; ++i) {
@@ -222,23 +222,18 @@ TEST_F(RecognitionTest, RecognizerUnavailableAtRequestTimeRetries)
     EXPECT_TRUE(engine->hasRecognitionRequest());
 }
 
-TEST(FriendlyMessage, MapsErrorsInOrder)
+TEST(FriendlyMessage, EveryFailureKindHasItsText)
 {
-    const auto message = [](const QString &domain, int code, const QString &text) {
-        return SpeechEngine::friendlyMessage(Error{domain, code, text});
-    };
-    const QString d = QStringLiteral("kAFAssistantErrorDomain");
-    const QString busy = QStringLiteral("语音识别服务暂时不可用，请稍后重试。");
-    // "no speech" in the message wins over the code.
-    EXPECT_EQ(message(d, 203, QStringLiteral("No speech detected")),
+    using K = RecognitionFailure;
+    const auto message = [](K kind) { return SpeechEngine::friendlyMessage(RecognitionError{kind, QStringLiteral("x")}); };
+    EXPECT_EQ(message(K::NoSpeech),
         QStringLiteral(
             "未检测到语音：请确认已选中正确的麦克风、麦克风权限已开启、系统输入音量不为 0，并靠近麦克风清晰说话。"));
-    EXPECT_EQ(message(d, 203, QStringLiteral("x")),
+    EXPECT_EQ(message(K::ModelUnavailable),
         QStringLiteral("语音识别不可用：请确认本机语音识别已启用，并已安装英语模型包 pocketsphinx-en-us。"));
-    EXPECT_EQ(message(d, 2096, QStringLiteral("x")), busy);
-    EXPECT_EQ(message(d, 2161, QStringLiteral("x")), busy);
-    EXPECT_EQ(message(d, 1, QStringLiteral("x")), QStringLiteral("识别错误：x"));
-    EXPECT_EQ(message(QStringLiteral("other"), 1101, QStringLiteral("y")), QStringLiteral("识别错误：y"));
+    EXPECT_EQ(message(K::Busy), QStringLiteral("语音识别服务暂时不可用，请稍后重试。"));
+    EXPECT_EQ(message(K::Internal), QStringLiteral("识别错误：x"));
+    EXPECT_EQ(message(K::UnsupportedAudio), QStringLiteral("识别错误：x"));
 }
 
 } // namespace

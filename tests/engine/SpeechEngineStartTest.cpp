@@ -230,7 +230,7 @@ TEST_F(StartTest, StopWithoutAFinalResultOrWithoutATask)
     startSession();
     task()->deliverPartial(QStringLiteral("Hello world. How are"));
     pump();
-    task()->deliverError(Error{QStringLiteral("x"), 1, QStringLiteral("boom")});
+    task()->deliverError(RecognitionError{RecognitionFailure::Internal, QStringLiteral("boom")});
     pump();
     ASSERT_FALSE(engine->hasRecognitionTask());
     engine->stop();

@@ -72,13 +72,13 @@ struct RecognitionCollector {
     std::condition_variable cv;
     std::vector<RecognitionResult> partials;
     std::optional<RecognitionResult> final;
-    std::vector<Error> errors;
+    std::vector<RecognitionError> errors;
     int calls = 0;
     int firstReport = -1, finalReport = -1;
 
     RecognitionHandler handler()
     {
-        return [this](std::optional<RecognitionResult> r, std::optional<Error> e) {
+        return [this](std::optional<RecognitionResult> r, std::optional<RecognitionError> e) {
             std::lock_guard lk(m);
             const int report = g_reports++;
             if (calls++ == 0)
@@ -194,7 +194,7 @@ TEST(PocketSphinxAvailability, MissingModelIsUnavailableAndFailsTasksWithAnError
     feed(*req, s);
     ASSERT_TRUE(c.waitEnd(10000));
     ASSERT_EQ(c.errors.size(), 1u);
-    EXPECT_EQ(c.errors[0].domain, QStringLiteral("PocketSphinx"));
+    EXPECT_EQ(c.errors[0].kind, RecognitionFailure::ModelUnavailable);
     EXPECT_FALSE(c.final);
     req->endAudio();
     task->finish();
@@ -215,7 +215,7 @@ TEST_F(PocketSphinxRecognizerTest, SentencesWordRangesAndTimes)
     opts.addsPunctuation = true;
     RecognitionCollector c;
     ASSERT_NO_FATAL_FAILURE(recognize(c, clip, opts));
-    ASSERT_TRUE(c.errors.empty()) << c.errors[0].message.toStdString();
+    ASSERT_TRUE(c.errors.empty()) << c.errors[0].detail.toStdString();
     ASSERT_TRUE(c.final);
 
     const RecognitionTranscription &t = c.final->bestTranscription;
@@ -350,6 +350,6 @@ TEST_F(PocketSphinxRecognizerTest, LongSpeechIsCutAndWrongRateIsAnError)
     req2->append(PcmBuffer::fromInterleaved(PcmFormat{48000, 2, false}, stereo.data(), 4800));
     ASSERT_TRUE(c2.waitEnd(60000));
     ASSERT_EQ(c2.errors.size(), 1u);
-    EXPECT_EQ(c2.errors[0].domain, QStringLiteral("PocketSphinx"));
+    EXPECT_EQ(c2.errors[0].kind, RecognitionFailure::UnsupportedAudio);
     EXPECT_FALSE(c2.final);
 }

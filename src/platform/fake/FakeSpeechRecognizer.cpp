@@ -74,7 +74,7 @@ RecognitionResult FakeRecognitionTask::makeResult(const QString &text, bool isFi
     return r;
 }
 
-void FakeRecognitionTask::deliver(std::optional<RecognitionResult> result, std::optional<Error> error)
+void FakeRecognitionTask::deliver(std::optional<RecognitionResult> result, std::optional<RecognitionError> error)
 {
     if (m_handler)
         m_handler(std::move(result), std::move(error));
@@ -90,7 +90,7 @@ void FakeRecognitionTask::deliverFinal(const QString &text, double firstTime)
     deliver(makeResult(text, true, firstTime), std::nullopt);
 }
 
-void FakeRecognitionTask::deliverError(const Error &error)
+void FakeRecognitionTask::deliverError(const RecognitionError &error)
 {
     deliver(std::nullopt, error);
 }

@@ -54,10 +54,10 @@ public:
     static RecognitionResult makeResult(const QString &text, bool isFinal, double firstTime = 0.5,
                                         double spacing = 0.3);
 
-    void deliver(std::optional<RecognitionResult> result, std::optional<Error> error);
+    void deliver(std::optional<RecognitionResult> result, std::optional<RecognitionError> error);
     void deliverPartial(const QString &text, double firstTime = 0.5);
     void deliverFinal(const QString &text, double firstTime = 0.5);
-    void deliverError(const Error &error);
+    void deliverError(const RecognitionError &error);
 
     const std::shared_ptr<FakeRecognitionRequest> &request() const { return m_request; }
     int finishCalls() const { return m_finishCalls; }

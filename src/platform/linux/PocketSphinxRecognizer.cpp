@@ -31,18 +31,18 @@ namespace vox {
 
 namespace {
 
-const QString kDomain = QStringLiteral("PocketSphinx");
 constexpr int kSampleRate = 16000;
 constexpr int kFramesPerSecond = 100;
 
-enum ErrorCode {
-    ModelUnavailable = 1,
-    StartFailed = 2,
-    DecodeFailed = 3,
-    EndFailed = 4,
-    UnsupportedFormat = 5,
-    ForeignRequest = 6,
-};
+// The decoder's failures, as the engine knows them.
+constexpr auto ModelUnavailable = RecognitionFailure::ModelUnavailable;
+constexpr auto UnsupportedFormat = RecognitionFailure::UnsupportedAudio;
+// A decoder that cannot start or end an utterance has lost that request;
+// a new request starts a fresh stream.
+constexpr auto StartFailed = RecognitionFailure::Interrupted;
+constexpr auto EndFailed = RecognitionFailure::Interrupted;
+constexpr auto DecodeFailed = RecognitionFailure::Internal;
+constexpr auto ForeignRequest = RecognitionFailure::Internal;
 
 double threadCpuSeconds()
 {
@@ -178,8 +178,8 @@ private:
     bool load();
     bool readyFront() const;
     void deliver(const std::shared_ptr<SphinxStream> &s, std::optional<RecognitionResult> r,
-                 std::optional<Error> e);
-    void fail(const std::shared_ptr<SphinxStream> &s, int code, const QString &message);
+                 std::optional<RecognitionError> e);
+    void fail(const std::shared_ptr<SphinxStream> &s, RecognitionFailure kind, const QString &message);
     void finishStream(const std::shared_ptr<SphinxStream> &s); // marks done, removes from order
     bool beginStream(const std::shared_ptr<SphinxStream> &s);
     bool process(const std::shared_ptr<SphinxStream> &s, const std::vector<int16_t> &samples);
@@ -413,7 +413,7 @@ bool SphinxCore::readyFront() const
 }
 
 void SphinxCore::deliver(const std::shared_ptr<SphinxStream> &s, std::optional<RecognitionResult> r,
-                         std::optional<Error> e)
+                         std::optional<RecognitionError> e)
 {
     std::lock_guard g(s->deliveryMutex);
     if (s->cancelled || !s->handler)
@@ -436,13 +436,13 @@ void SphinxCore::finishStream(const std::shared_ptr<SphinxStream> &s)
     m_progress.notify_all();
 }
 
-void SphinxCore::fail(const std::shared_ptr<SphinxStream> &s, int code, const QString &message)
+void SphinxCore::fail(const std::shared_ptr<SphinxStream> &s, RecognitionFailure kind, const QString &message)
 {
-    diag(QStringLiteral("PocketSphinx 识别失败（%1）: %2").arg(code).arg(message));
+    diag(QStringLiteral("PocketSphinx 识别失败（%1）: %2").arg(int(kind)).arg(message));
     if (m_dec.stream == s)
         abandon();
     finishStream(s);
-    deliver(s, std::nullopt, Error{kDomain, code, message});
+    deliver(s, std::nullopt, RecognitionError{kind, message});
 }
 
 void SphinxCore::run()
@@ -804,9 +804,9 @@ std::shared_ptr<RecognitionTask> PocketSphinxRecognizer::startTask(std::shared_p
         stream->formatError = true;
         stream->audioEnded = true; // never counted as an open request
         auto h = std::move(handler);
-        m_core->start(stream, [h](std::optional<RecognitionResult>, std::optional<Error>) {
+        m_core->start(stream, [h](std::optional<RecognitionResult>, std::optional<RecognitionError>) {
             if (h)
-                h(std::nullopt, Error{kDomain, ForeignRequest, QStringLiteral("识别请求不属于此识别器")});
+                h(std::nullopt, RecognitionError{ForeignRequest, QStringLiteral("识别请求不属于此识别器")});
         });
         return std::make_shared<SphinxTask>(m_core, stream);
     }

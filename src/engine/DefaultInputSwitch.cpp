@@ -1,0 +1,97 @@
+#include "DefaultInputSwitch.h"
+
+#include "engine/AudioDeviceManager.h"
+#include "platform/Diag.h"
+#include "platform/Files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace vox {
+
+DefaultInputSwitch::DefaultInputSwitch(Platform platform) : m_platform(std::move(platform)) {}
+
+QString DefaultInputSwitch::notePath() const
+{
+    if (!m_platform.desktop)
+        return {};
+    const QString base = m_platform.desktop->applicationDataFolder();
+    if (base.isEmpty())
+        return {};
+    return QDir(base).filePath(QStringLiteral("Voxleaf/previous_default_input.json"));
+}
+
+void DefaultInputSwitch::remember(AudioObjectID id)
+{
+    const QString path = notePath();
+    if (path.isEmpty() || id == 0)
+        return;
+    QString uid;
+    if (m_platform.hardware)
+        m_platform.hardware->deviceUID(id, uid);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QJsonObject o;
+    o.insert(QStringLiteral("id"), qint64(id));
+    o.insert(QStringLiteral("uid"), uid);
+    // Without this note a crash would leave the user's default input on the
+    // chosen microphone for good: a failure to write it is worth a line.
+    if (auto written = Files::writeAtomically(path, QJsonDocument(o).toJson(QJsonDocument::Compact), 0600); !written)
+        diag(QStringLiteral("无法记下切换前的默认输入设备: ") + written.error().message);
+}
+
+void DefaultInputSwitch::restoreLeftOver()
+{
+    const QString path = notePath();
+    if (path.isEmpty() || !m_platform.hardware)
+        return;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return;
+    const QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
+    f.close();
+    AudioObjectID id = AudioObjectID(o.value(QStringLiteral("id")).toInteger());
+    const QString uid = o.value(QStringLiteral("uid")).toString();
+    // Device ids need not survive a restart; the UID does.
+    if (!uid.isEmpty()) {
+        for (AudioObjectID candidate : AudioDeviceManager::inputDeviceIDs(*m_platform.hardware)) {
+            QString u;
+            if (m_platform.hardware->deviceUID(candidate, u) == 0 && u == uid) {
+                id = candidate;
+                break;
+            }
+        }
+    }
+    if (id != 0) {
+        const int status = m_platform.hardware->setDefaultInputDevice(id);
+        diag(QStringLiteral("恢复上次未还原的默认输入设备 id=%1，返回 %2").arg(id).arg(status));
+    }
+    QFile::remove(path);
+}
+
+int DefaultInputSwitch::switchTo(AudioObjectID id)
+{
+    if (!m_platform.hardware)
+        return -1;
+    AudioObjectID previous = 0;
+    m_platform.hardware->defaultInputDevice(previous);
+    m_previous = previous;
+    diag(QStringLiteral("切换前默认输入设备 id=%1").arg(previous));
+    remember(previous);
+    return m_platform.hardware->setDefaultInputDevice(id);
+}
+
+void DefaultInputSwitch::restore()
+{
+    if (m_previous == 0)
+        return;
+    if (m_platform.hardware)
+        m_platform.hardware->setDefaultInputDevice(m_previous);
+    m_previous = 0;
+    if (const QString path = notePath(); !path.isEmpty())
+        QFile::remove(path);
+}
+
+} // namespace vox
