@@ -54,7 +54,7 @@ struct SpeechEngine::PendingStart {
 SpeechEngine::SpeechEngine(QObject *parent) : SpeechEngine(vox::platform(), parent) {}
 
 SpeechEngine::SpeechEngine(const Platform &platform, QObject *parent)
-    : QObject(parent), m_platform(platform), m_defaultInput(platform)
+    : QObject(parent), m_platform(platform), m_defaultInput(platform), m_recording(platform)
 {
     init();
 }
@@ -594,129 +594,26 @@ void SpeechEngine::startWithFormat(PcmFormat format)
 
 std::optional<QString> SpeechEngine::recordingURL(const Date &start) const
 {
-    if (!m_platform.desktop)
-        return std::nullopt;
-    const auto recordings = CourseArchive::courseFolder(QStringLiteral("课堂录音"), m_platform.desktop.get());
-    if (!recordings)
-        return std::nullopt;
-    const QString &folder = *recordings;
-    if (!QDir().mkpath(folder)) {
-        diag(QStringLiteral("创建课堂录音目录失败: 无法创建目录 ") + folder);
-        return std::nullopt;
-    }
-    return QDir(folder).filePath(fileStamp(start) + QStringLiteral(" 课堂录音.caf"));
-}
-
-void SpeechEngine::openRecordingFile()
-{
-    // Every session of one course records into the course's one file, so
-    // that each sentence's audio time points into it.
-    if (m_course && m_courseRecording) {
-        m_recordingFile = m_courseRecording;
-        m_forwarder->setRecordingFile(m_recordingFile);
-        m_currentRecordingURL = m_courseRecordingPath;
-        emit recordingPathsChanged();
-        diag(QStringLiteral("课堂录音继续写入: %1（已有 %2s）")
-                 .arg(m_courseRecordingPath, QString::asprintf("%.1f", recordingPosition())));
-        return;
-    }
-    const Date start = (m_isCourseActive && m_courseStartDate) ? *m_courseStartDate : timeSource().now();
-    auto url = recordingURL(start);
-    if (!url || !m_platform.audioFiles) {
-        if (m_course)
-            setLastError(QStringLiteral("课堂录音无法创建：找不到可写的桌面文件夹“课程记录/课堂录音”。识别和翻译继续进行。"));
-        return;
-    }
-    // A second recording started in the same second derives the same name:
-    // never overwrite an earlier recording.
-    QString path = *url;
-    if (QFileInfo::exists(path)) {
-        const QString stem = path.left(path.size() - 4); // without ".caf"
-        for (int n = 2;; ++n) {
-            path = QStringLiteral("%1 (%2).caf").arg(stem).arg(n);
-            if (!QFileInfo::exists(path))
-                break;
-        }
-    }
-    auto result = m_platform.audioFiles->createForWriting(path, PcmFormat::target());
-    if (!result) {
-        diag(QStringLiteral("创建课堂录音文件失败: ") + result.error().message);
-        setLastError(QStringLiteral("课堂录音无法创建（%1）；识别和翻译继续进行。").arg(result.error().message));
-        return;
-    }
-    m_recordingFile = std::shared_ptr<AudioFileWriter>(std::move(result.value()));
-    m_forwarder->setRecordingFile(m_recordingFile);
-    m_currentRecordingURL = path;
-    if (m_course) {
-        m_courseRecording = m_recordingFile;
-        m_courseRecordingPath = path;
-        m_course->setRecordingPath(path);
-    }
-    emit recordingPathsChanged();
-    diag(QStringLiteral("课堂录音文件已创建: ") + path);
-}
-
-void SpeechEngine::finalizeRecording()
-{
-    if (!m_recordingFile)
-        return;
-    if (m_recordingFile == m_courseRecording) {
-        // Stays open for the course's next session; closed with the course.
-        m_lastRecordingURL = m_currentRecordingURL;
-        m_recordingFile.reset();
-        m_currentRecordingURL.reset();
-        emit recordingPathsChanged();
-        return;
-    }
-    if (m_recordingFile->length() > 0 && m_currentRecordingURL) {
-        m_lastRecordingURL = m_currentRecordingURL;
-        diag(QStringLiteral("课堂录音已保存: ") + *m_currentRecordingURL);
-        m_recordingFile->close();
-    } else if (m_currentRecordingURL) {
-        m_recordingFile->close();
-        QFile::remove(*m_currentRecordingURL);
-        diag(QStringLiteral("课堂录音无音频数据，已删除: ") + *m_currentRecordingURL);
-    } else {
-        m_recordingFile->close();
-    }
-    m_recordingFile.reset();
-    m_currentRecordingURL.reset();
-    emit recordingPathsChanged();
-}
-
-void SpeechEngine::closeCourseRecording()
-{
-    if (!m_courseRecording)
-        return;
-    if (m_recordingFile == m_courseRecording) {
-        // Still recording: the file is closed when that session stops.
-        m_courseRecording.reset();
-        m_courseRecordingPath.clear();
-        return;
-    }
-    const bool empty = m_courseRecording->length() <= 0;
-    m_courseRecording->close();
-    if (empty) {
-        QFile::remove(m_courseRecordingPath);
-        diag(QStringLiteral("课堂录音无音频数据，已删除: ") + m_courseRecordingPath);
-        if (m_course)
-            m_course->setRecordingPath(std::nullopt);
-        if (m_lastRecordingURL == m_courseRecordingPath) {
-            m_lastRecordingURL.reset();
-            emit recordingPathsChanged();
-        }
-    } else {
-        diag(QStringLiteral("课堂录音已保存: ") + m_courseRecordingPath);
-    }
-    m_courseRecording.reset();
-    m_courseRecordingPath.clear();
+    return m_recording.pathFor(start);
 }
 
 double SpeechEngine::recordingPosition() const
 {
-    if (!m_recordingFile || !m_forwarder)
-        return 0;
-    return double(m_forwarder->recordedFrames()) / PcmFormat::target().sampleRate;
+    return m_recording.position(m_forwarder.get());
+}
+
+void SpeechEngine::openRecordingFile()
+{
+    const Date start = (m_isCourseActive && m_courseStartDate) ? *m_courseStartDate : timeSource().now();
+    if (const auto problem = m_recording.open(*m_forwarder, start, m_course.get()))
+        setLastError(*problem);
+    emit recordingPathsChanged();
+}
+
+void SpeechEngine::finalizeRecording()
+{
+    m_recording.sessionStopped();
+    emit recordingPathsChanged();
 }
 
 // ---- stop ---------------------------------------------------------------------------------
@@ -1192,11 +1089,7 @@ void SpeechEngine::startCourse()
     emit courseArchivePathChanged();
     onCourseWriteError();
     // A course started while recording keeps the recording under way.
-    if (m_recordingFile && m_currentRecordingURL) {
-        m_courseRecording = m_recordingFile;
-        m_courseRecordingPath = *m_currentRecordingURL;
-        m_course->setRecordingPath(m_courseRecordingPath);
-    }
+    m_recording.adopt(*m_course);
     m_liveSummary->resetForNewCourse();
     startCourseTimer();
     m_liveSummary->startAutoSummaryIfNeeded();
@@ -1277,7 +1170,8 @@ void SpeechEngine::finishCourse()
         return;
     m_endingPoll.cancel();
     m_endingPoll = TaskHandle();
-    closeCourseRecording();
+    m_recording.courseEnded(m_course.get());
+    emit recordingPathsChanged();
     CourseSession course = m_course->finish(timeSource().now());
     const QString writeError = m_course->writeError();
     m_course.reset();

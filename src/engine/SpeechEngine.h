@@ -10,6 +10,7 @@
 #include "engine/LiveCourse.h"
 #include "engine/LiveSummary.h"
 #include "engine/RecognitionTextAssembler.h"
+#include "engine/SessionRecording.h"
 #include "platform/Platform.h"
 #include "platform/Time.h"
 #include "translation/TranslationPipeline.h"
@@ -129,10 +130,10 @@ public:
     const LiveCourse *liveCourse() const { return m_course.get(); }
     QStringList summaryPoints() const;
     bool isSummarizing() const;
-    QString currentRecordingPath() const { return m_currentRecordingURL.value_or(QString()); }
-    QString lastRecordingPath() const { return m_lastRecordingURL.value_or(QString()); }
-    const std::optional<QString> &currentRecordingURL() const { return m_currentRecordingURL; }
-    const std::optional<QString> &lastRecordingURL() const { return m_lastRecordingURL; }
+    QString currentRecordingPath() const { return m_recording.current().value_or(QString()); }
+    QString lastRecordingPath() const { return m_recording.last().value_or(QString()); }
+    const std::optional<QString> &currentRecordingURL() const { return m_recording.current(); }
+    const std::optional<QString> &lastRecordingURL() const { return m_recording.last(); }
 
     // ---- collaborators -------------------------------------------------------
     GlossaryManager *glossaryManager() const { return m_glossaryManager; }
@@ -253,7 +254,6 @@ private:
     void captureLost(const QString &why);
     void setCaptureInterrupted(bool on);
     void stopWaitingForDevice();
-    void closeCourseRecording();
     void onCourseWriteError();
 
     // Recognition.
@@ -311,18 +311,13 @@ private:
     Date m_transcriptChangedAt;
     std::optional<Date> m_pendingSince;
     double m_silenceDuration = 0;
-    std::shared_ptr<AudioFileWriter> m_recordingFile;
-    std::optional<QString> m_currentRecordingURL;
-    std::optional<QString> m_lastRecordingURL;
+    SessionRecording m_recording;
     std::optional<Date> m_sessionStartDate;
     TaskHandle m_sessionTimerTask;
     qint64 m_rotationCount = 0;
     qint64 m_autoRestartFailures = 0;
     TaskHandle m_courseTimerTask;
     std::unique_ptr<LiveCourse> m_course;
-    // The course's recording stays open across the sessions of one course.
-    std::shared_ptr<AudioFileWriter> m_courseRecording;
-    QString m_courseRecordingPath;
     bool m_isEndingCourse = false;
     TaskHandle m_endingPoll;
     QString m_courseWriteError;
