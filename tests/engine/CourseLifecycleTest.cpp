@@ -6,6 +6,7 @@
 #include "engine/AudioDeviceManager.h"
 #include "platform/Files.h"
 #include "platform/TranslationSession.h"
+#include "platform/fake/InstantTranslationSession.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -15,24 +16,13 @@ using namespace vox::test;
 
 namespace {
 
-// Translates at once: "译:" + source.
-class InstantSession : public TranslationSession {
-public:
-    void translate(const QStringList &texts, std::function<void(Result<QStringList>)> done) override
-    {
-        QStringList out;
-        for (const auto &t : texts)
-            out.append(QStringLiteral("译:") + t);
-        done(out);
-    }
-};
 
 class CourseTest : public EngineFixture {
 protected:
     void SetUp() override
     {
         EngineFixture::SetUp();
-        engine->setTranslationSession(std::make_shared<InstantSession>());
+        engine->setTranslationSession(std::make_shared<fake::InstantTranslationSession>());
     }
 };
 
