@@ -6,6 +6,8 @@
 
 #include <QProcess>
 #include <csignal>
+#include <sys/mount.h>
+#include <unistd.h>
 
 using namespace vox;
 using namespace vox::test;
@@ -211,6 +213,47 @@ TEST_F(Durability, AMicrophoneUnloadedAndLoadedBackResumesTheCourse)
     ASSERT_EQ(files.size(), 1u);
     EXPECT_FALSE(files[0].inProgress);
     EXPECT_EQ(QDir(courseFolder(QStringLiteral("课堂录音"))).entryList(QDir::Files).size(), 1);
+}
+
+// A Desktop with no room left: the English is still printed, the run says
+// the course could not be archived and ends non-zero, and the course file
+// already there keeps its bytes.
+TEST_F(Durability, AFullDesktopIsReportedAndEarlierFilesStayIntact)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs a private tmpfs mount (root)";
+    const QByteArray desktop = QFile::encodeName(m_home.filePath(QStringLiteral("Desktop")));
+    if (mount("tmpfs", desktop.constData(), "tmpfs", 0, "size=256k") != 0)
+        GTEST_SKIP() << "tmpfs mount not permitted here";
+    struct Unmount {
+        QByteArray p;
+        ~Unmount() { umount2(p.constData(), MNT_DETACH); }
+    } unmount{desktop};
+    ASSERT_TRUE(QDir().mkpath(courseFolder(QStringLiteral("记录"))));
+    const QString earlier = courseFolder(QStringLiteral("记录/2020-01-01 08-00-00.json"));
+    const QByteArray earlierBytes =
+        CourseSession(Date::fromUnix(1'577'865'600), Date::fromUnix(1'577'869'200), {}, std::nullopt).encode();
+    {
+        QFile f(earlier);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(earlierBytes);
+    }
+    QFile filler(m_home.filePath(QStringLiteral("Desktop/filler")));
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    const QByteArray block(4096, 'x');
+    while (filler.write(block) == block.size()) {
+    }
+    filler.close();
+
+    auto p = startCli({"transcribe", s_librivox.path, "--json", "--no-translate", "--course"});
+    ASSERT_TRUE(ended(*p, 300000));
+    const QString err = QString::fromUtf8(p->readAllStandardError());
+    EXPECT_EQ(p->exitCode(), 73) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("课程未能存档"))) << err.toStdString();
+    EXPECT_FALSE(parseEntries(QString::fromUtf8(p->readAllStandardOutput())).empty());
+    QFile f(earlier);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), earlierBytes);
 }
 
 } // namespace
