@@ -62,10 +62,9 @@ SpeechEngine::SpeechEngine(const Platform &platform, QObject *parent)
 void SpeechEngine::init()
 {
     const Date now = timeSource().now();
-    m_requestStartedAt = now;
-    m_transcriptChangedAt = now;
 
     m_pipeline = std::make_unique<TranslationPipeline>(*this);
+    m_recognition = std::make_unique<RecognitionSession>(m_platform, *this);
     connect(m_pipeline.get(), &TranslationPipeline::translationEntriesChanged, this,
             &SpeechEngine::translationEntriesChanged);
     connect(m_pipeline.get(), &TranslationPipeline::translatedTextChanged, this,
@@ -125,8 +124,7 @@ SpeechEngine::~SpeechEngine()
     m_defaultInput.restore();
     m_courseTimerTask.cancel();
     m_sessionTimerTask.cancel();
-    if (m_recognitionTask)
-        m_recognitionTask->cancel();
+    m_recognition.reset();
     // The collaborators call back into the engine while they go.
     m_liveSummary.reset();
     m_pipeline.reset();
@@ -446,11 +444,7 @@ void SpeechEngine::startFromRecognizer()
     diag(QStringLiteral("所选设备 %1 → PulseAudio 输入源编号 %2").arg(deviceID).arg(*resolved));
 
     // 7. Per-session recognition state.
-    m_isFinalizingStop = false;
-    m_isRotating = false;
-    m_rotationStartRecordingTime.reset();
-    m_silenceDuration = 0;
-    m_assembler.reset();
+    m_recognition->reset();
     m_pipeline->clearInFlightBatches();
     logRecognizedTextBeforeClear(QStringLiteral("开始录音"));
     setRecognizedText(QString());
@@ -571,9 +565,7 @@ void SpeechEngine::startWithFormat(PcmFormat format)
     setAudioActive(false);
     m_sessionStartDate = timeSource().now();
     setSessionDuration(0);
-    m_rotationCount = 0;
-    m_autoRestartFailures = 0;
-    startRecognitionRequest();
+    m_recognition->begin();
     startSessionTimer();
     diag(QStringLiteral("长时间运行保护已启动（停顿处轮换 %1-%2s / 自动重连 / 计时）")
              .arg(int(kRotationAtPause))
@@ -634,7 +626,6 @@ void SpeechEngine::stop()
     m_sessionTimerTask.cancel();
     m_sessionTimerTask = TaskHandle();
     m_sessionStartDate.reset();
-    m_isRotating = false;
 
     // 2.
     if (m_audioEngine) {
@@ -650,22 +641,8 @@ void SpeechEngine::stop()
         m_forwarder->takeRecordingFile();
     }
 
-    // 4.
-    if (m_recognitionRequest) {
-        m_recognitionRequest->endAudio();
-        m_recognitionRequest.reset();
-    }
-
-    // 5.
-    if (m_recognitionTask) {
-        m_isFinalizingStop = true;
-        m_recognitionTask->finish();
-        scheduleFinalizationFallback(m_recognitionGeneration);
-    } else {
-        if (m_isTranslationEnabled)
-            submitChunks(m_assembler.take(true), QStringLiteral("停止收尾"));
-        m_assembler.reset();
-    }
+    // 4–5.
+    m_recognition->finishForStop();
 
     // 6.
     finalizeRecording();
@@ -691,8 +668,7 @@ void SpeechEngine::startSessionTimer()
         }
         if (m_sessionStartDate)
             setSessionDuration(timeSource().now().secondsSince(*m_sessionStartDate));
-        evaluateSentenceBoundary();
-        evaluateRequestRotation();
+        m_recognition->evaluate();
         checkCapture();
     });
 }
@@ -755,9 +731,7 @@ void SpeechEngine::onActivity(AudioActivity a)
     setLevel(a.level);
     if (!m_audioActive)
         setAudioActive(true);
-    m_silenceDuration = a.silenceDuration;
-    evaluateSentenceBoundary();
-    evaluateRequestRotation();
+    m_recognition->onSilence(a.silenceDuration);
 }
 
 // ---- recognition --------------------------------------------------------------------------
@@ -777,133 +751,13 @@ QStringList SpeechEngine::contextualStrings() const
     return out;
 }
 
-void SpeechEngine::startRecognitionRequest()
-{
-    // 1–2.
-    if (!m_isRecording)
-        return;
-    if (!m_platform.recognizer || !m_platform.recognizer->isAvailable()) {
-        diag(QStringLiteral("识别器不可用，稍后重试"));
-        setLastError(QStringLiteral("语音识别服务暂时不可用，正在自动重试…"));
-        scheduleAutoRestart();
-        return;
-    }
-    // 3.
-    RecognitionRequestOptions options;
-    options.shouldReportPartialResults = true;
-    options.requiresOnDeviceRecognition = true;
-    options.addsPunctuation = true;
-    options.contextualStrings = contextualStrings();
-    auto request = m_platform.recognizer->makeRequest(options);
-    // 4.
-    const qint64 g = ++m_recognitionGeneration;
-    // 5.
-    QPointer<SpeechEngine> weak(this);
-    auto task = m_platform.recognizer->startTask(
-        request, [weak, g](std::optional<RecognitionResult> result, std::optional<RecognitionError> error) {
-            hopToMain(weak, [g, result = std::move(result), error = std::move(error)](SpeechEngine *self) {
-                self->handleRecognitionResult(result, error, g);
-            });
-        });
-    m_recognitionTask = task;
-    m_recognitionRequest = request;
-    // 6.
-    m_assembler.reset();
-    // 7.
-    m_requestStartRecordingTime = m_rotationStartRecordingTime ? *m_rotationStartRecordingTime : recordingPosition();
-    m_rotationStartRecordingTime.reset();
-    // 8.
-    const Date now = timeSource().now();
-    m_requestStartedAt = now;
-    m_transcriptChangedAt = now;
-    m_pendingSince.reset();
-    // 9.
-    if (m_forwarder)
-        m_forwarder->setRequest(request);
-    // 10.
-    diag(QStringLiteral("识别请求已开启（术语提示 %1 条，音频起点 %2s）")
-             .arg(request->options().contextualStrings.size())
-             .arg(QString::asprintf("%.1f", m_requestStartRecordingTime)));
-}
-
-void SpeechEngine::handleRecognitionResult(const std::optional<RecognitionResult> &result,
-                                           const std::optional<RecognitionError> &error, qint64 generation)
-{
-    // 1.
-    if (generation != m_recognitionGeneration)
-        return;
-    // 2.
-    if (result) {
-        m_autoRestartFailures = 0;
-        applyTranscription(result->bestTranscription);
-        if (!error && !result->isFinal)
-            return;
-    }
-    // 3.
-    if (!result && !error)
-        return;
-    // 4.
-    if (error) {
-        setLastError(friendlyMessage(*error));
-        diag(QStringLiteral("识别错误（类别 %1）: %2").arg(int(error->kind)).arg(error->detail));
-    }
-    // 5.
-    m_isFinalizingStop = false;
-    m_isRotating = false;
-    if (m_isTranslationEnabled)
-        submitChunks(m_assembler.take(true), QStringLiteral("识别段结束"));
-    m_assembler.reset();
-    m_recognitionRequest.reset();
-    m_recognitionTask.reset();
-    if (!m_rotationStartRecordingTime)
-        m_rotationStartRecordingTime = recordingPosition();
-    if (m_forwarder)
-        m_forwarder->setRequest(nullptr);
-    // 6.
-    if (m_isRecording) {
-        if (error)
-            scheduleAutoRestart();
-        else
-            startRecognitionRequest();
-    }
-}
-
-void SpeechEngine::applyTranscription(const RecognitionTranscription &t)
-{
-    // 1.
-    std::vector<RecognitionWord> words;
-    words.reserve(t.segments.size());
-    for (const auto &s : t.segments)
-        words.push_back(RecognitionWord{TextRange{s.location, s.length}, s.timestamp, s.duration});
-    // 2.
-    if (words.empty() && !t.formattedString.isEmpty()) {
-        diag(QStringLiteral("识别结果无词片段，本次跳过: ") + t.formattedString);
-        return;
-    }
-    // 3.
-    const QString old = m_assembler.fullText();
-    // 4.
-    auto rescued = m_assembler.update(t.formattedString, std::move(words), m_isTranslationEnabled);
-    if (!rescued.empty())
-        submitChunks(rescued, QStringLiteral("识别撤回抢救"));
-    // 5.
-    const QString now = m_assembler.fullText();
-    if (now != old) {
-        m_transcriptChangedAt = timeSource().now();
-        if (now.size() < old.size())
-            diag(QStringLiteral("识别修正撤回: [%1] → [%2]").arg(old, now));
-    }
-    // 6.
-    refreshRecognizedText();
-}
-
 void SpeechEngine::refreshRecognizedText()
 {
     QStringList parts;
     for (const auto &b : m_pipeline->inFlightBatches())
         if (!b.sourceText.isEmpty())
             parts.append(b.sourceText);
-    const QString pending = m_assembler.pendingText();
+    const QString pending = m_recognition ? m_recognition->pendingText() : QString();
     if (!pending.isEmpty())
         parts.append(pending);
     setRecognizedText(parts.join(QLatin1Char(' ')));
@@ -916,7 +770,7 @@ void SpeechEngine::logRecognizedTextBeforeClear(const QString &reason)
     diag(QStringLiteral("英语识别清除[%1]: %2").arg(reason, m_recognizedText));
 }
 
-void SpeechEngine::submitChunks(const std::vector<RecognitionChunk> &chunks, const QString &reason)
+void SpeechEngine::handOver(const std::vector<RecognitionChunk> &chunks, const QString &reason)
 {
     if (chunks.empty())
         return;
@@ -924,134 +778,19 @@ void SpeechEngine::submitChunks(const std::vector<RecognitionChunk> &chunks, con
     m_pipeline->submitChunks(chunks, reason);
 }
 
-void SpeechEngine::evaluateSentenceBoundary()
+void SpeechEngine::recognitionProblem(const QString &message)
 {
-    // 1.
-    if (!m_isRecording || !m_isTranslationEnabled)
-        return;
-    // 2.
-    if (m_assembler.pendingText().isEmpty()) {
-        m_pendingSince.reset();
-        return;
-    }
-    const Date now = timeSource().now();
-    // 3.
-    if (!m_pendingSince)
-        m_pendingSince = now;
-    // 4.
-    if (now.secondsSince(m_transcriptChangedAt) < kSettleTime)
-        return;
-    // 5–6.
-    if (m_silenceDuration >= kPauseLength) {
-        submitChunks(m_assembler.take(true), QStringLiteral("停顿判句"));
-    } else if (m_pendingSince && now.secondsSince(*m_pendingSince) >= kBacklogLimit) {
-        submitChunks(m_assembler.take(false), QStringLiteral("积压放行"));
-    }
+    setLastError(message);
 }
 
-void SpeechEngine::evaluateRequestRotation()
+void SpeechEngine::pendingTextChanged()
 {
-    if (!m_isRecording || m_isRotating || !m_recognitionRequest)
-        return;
-    const double age = timeSource().now().secondsSince(m_requestStartedAt);
-    if (age >= kHardRotation)
-        rotateRecognitionRequest(QStringLiteral("硬上限 %1s").arg(int(kHardRotation)));
-    else if (age >= kRotationAtPause && m_silenceDuration >= kPauseLength && m_assembler.pendingText().isEmpty())
-        rotateRecognitionRequest(QStringLiteral("停顿处轮换"));
-}
-
-void SpeechEngine::rotateRecognitionRequest(const QString &reason)
-{
-    // 1.
-    if (!m_isRecording || m_isRotating || !m_recognitionRequest)
-        return;
-    // 2.
-    m_isRotating = true;
-    m_rotationCount++;
-    diag(QStringLiteral("轮换识别请求 #%1（%2）").arg(m_rotationCount).arg(reason));
-    // 3.
-    if (m_isTranslationEnabled)
-        submitChunks(m_assembler.take(true), QStringLiteral("轮换收尾"));
-    // 4.
-    m_rotationStartRecordingTime = recordingPosition();
-    // 5.
-    if (m_forwarder)
-        m_forwarder->setRequest(nullptr);
-    // 6.
-    m_recognitionRequest->endAudio();
-    m_recognitionRequest.reset();
-    // 7.
-    scheduleFinalizationFallback(m_recognitionGeneration);
-}
-
-void SpeechEngine::scheduleFinalizationFallback(qint64 g)
-{
-    timeSource().after(kFinalizationFallback, this, [this, g] {
-        if (m_recognitionGeneration != g)
-            return;
-        // 1.
-        if (!m_isFinalizingStop && !m_isRotating)
-            return;
-        // 2.
-        diag(QStringLiteral("识别请求 %1 秒未返回最终结果，强制收尾").arg(int(kFinalizationFallback)));
-        // 3.
-        const bool wasRotating = m_isRotating;
-        m_isFinalizingStop = false;
-        m_isRotating = false;
-        m_recognitionGeneration++;
-        // 4.
-        if (m_recognitionTask) {
-            m_recognitionTask->cancel();
-            m_recognitionTask.reset();
-        }
-        m_recognitionRequest.reset();
-        // 5.
-        if (m_isTranslationEnabled)
-            submitChunks(m_assembler.take(true), QStringLiteral("收尾超时"));
-        m_assembler.reset();
-        // 6.
-        if (wasRotating && m_isRecording)
-            startRecognitionRequest();
-    });
-}
-
-void SpeechEngine::scheduleAutoRestart()
-{
-    // 1.
-    if (!m_isRecording || m_isRotating)
-        return;
-    // 2.
-    m_autoRestartFailures++;
-    // 3.
-    if (m_autoRestartFailures <= kAutoRestartLimit) {
-        diag(QStringLiteral("识别异常，3 秒后自动重连（第 %1 次）…").arg(m_autoRestartFailures));
-        timeSource().after(kAutoRestartDelay, this, [this] {
-            if (m_isRecording && !m_isRotating && !m_recognitionRequest)
-                startRecognitionRequest();
-        });
-        return;
-    }
-    // 4.
-    setLastError(QStringLiteral("语音识别已连续中断多次，请点「停止」后重新「开始」。"));
-    diag(QStringLiteral("自动重连超过 5 次，停止重试"));
+    refreshRecognizedText();
 }
 
 QString SpeechEngine::friendlyMessage(const RecognitionError &error)
 {
-    switch (error.kind) {
-    case RecognitionFailure::NoSpeech:
-        return QStringLiteral("未检测到语音：请确认已选中正确的麦克风、麦克风权限已开启、系统输入音量不为 0，并靠近麦克风清晰说话。");
-    case RecognitionFailure::ModelUnavailable:
-        return QStringLiteral("语音识别不可用：请确认本机语音识别已启用，并已安装英语模型包 pocketsphinx-en-us。");
-    case RecognitionFailure::Interrupted:
-        return QStringLiteral("识别任务中断，正在自动重连…（如连续失败请点「停止」后重新「开始」）");
-    case RecognitionFailure::Busy:
-        return QStringLiteral("语音识别服务暂时不可用，请稍后重试。");
-    case RecognitionFailure::UnsupportedAudio:
-    case RecognitionFailure::Internal:
-        break;
-    }
-    return QStringLiteral("识别错误：") + error.detail;
+    return RecognitionSession::friendlyMessage(error);
 }
 
 // ---- course lifecycle -------------------------------------------------------------------
@@ -1142,7 +881,7 @@ void SpeechEngine::endCourse()
     stopWaitingForDevice();
     m_course->saveNow();
     auto poll = [this] {
-        if (m_isEndingCourse && !m_isFinalizingStop && m_pipeline->isIdle())
+        if (m_isEndingCourse && !m_recognition->isFinalizingStop() && m_pipeline->isIdle())
             finishCourse();
     };
     m_endingPoll = timeSource().every(kEndingPoll, this, poll);

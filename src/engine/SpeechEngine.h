@@ -9,6 +9,7 @@
 #include "engine/DefaultInputSwitch.h"
 #include "engine/LiveCourse.h"
 #include "engine/LiveSummary.h"
+#include "engine/RecognitionSession.h"
 #include "engine/RecognitionTextAssembler.h"
 #include "engine/SessionRecording.h"
 #include "platform/Platform.h"
@@ -28,7 +29,7 @@ namespace vox {
 
 class GlossaryManager;
 
-class SpeechEngine : public QObject, public PipelineHost, public LiveSummaryHost {
+class SpeechEngine : public QObject, public PipelineHost, public LiveSummaryHost, public RecognitionHost {
     Q_OBJECT
     Q_PROPERTY(QString recognizedText READ recognizedText NOTIFY recognizedTextChanged)
     Q_PROPERTY(bool isRecording READ isRecording NOTIFY isRecordingChanged)
@@ -71,14 +72,14 @@ class SpeechEngine : public QObject, public PipelineHost, public LiveSummaryHost
 
 public:
     // Rotation thresholds and the other timing rules of recognition.
-    static constexpr double kSettleTime = 0.35;
-    static constexpr double kPauseLength = 0.9;
-    static constexpr double kBacklogLimit = 12.0;
-    static constexpr double kRotationAtPause = 45.0;
-    static constexpr double kHardRotation = 60.0;
-    static constexpr double kFinalizationFallback = 3.0;
-    static constexpr double kAutoRestartDelay = 3.0;
-    static constexpr int kAutoRestartLimit = 5;
+    static constexpr double kSettleTime = RecognitionSession::kSettleTime;
+    static constexpr double kPauseLength = RecognitionSession::kPauseLength;
+    static constexpr double kBacklogLimit = RecognitionSession::kBacklogLimit;
+    static constexpr double kRotationAtPause = RecognitionSession::kRotationAtPause;
+    static constexpr double kHardRotation = RecognitionSession::kHardRotation;
+    static constexpr double kFinalizationFallback = RecognitionSession::kFinalizationFallback;
+    static constexpr double kAutoRestartDelay = RecognitionSession::kAutoRestartDelay;
+    static constexpr int kAutoRestartLimit = RecognitionSession::kAutoRestartLimit;
     static constexpr int kContextualStringLimit = 100;
     static constexpr double kSpeechAuthorizationWait = 1.5;
     static constexpr double kDeviceSettle = 0.4;
@@ -95,7 +96,7 @@ public:
 
     // ---- published values --------------------------------------------------
     QString recognizedText() const { return m_recognizedText; }
-    bool isRecording() const { return m_isRecording; }
+    bool isRecording() const override { return m_isRecording; }
     double level() const { return m_level; }
     bool audioActive() const { return m_audioActive; }
     QString lastError() const { return m_lastError.value_or(QString()); }
@@ -104,7 +105,7 @@ public:
     bool isTranslating() const;
     bool translationUnavailable() const { return m_translationUnavailable; }
     void setTranslationUnavailable(bool on);
-    bool isTranslationEnabled() const { return m_isTranslationEnabled; }
+    bool isTranslationEnabled() const override { return m_isTranslationEnabled; }
     void setTranslationEnabled(bool on);
     TranslationEngine translationEngine() const;
     void setTranslationEngine(TranslationEngine e);
@@ -172,8 +173,8 @@ public:
 
     // ---- PipelineHost --------------------------------------------------------
     void setLastError(const QString &message) override;
-    double requestStartRecordingTime() const override { return m_requestStartRecordingTime; }
-    void clearPendingSince() override { m_pendingSince.reset(); }
+    double requestStartRecordingTime() const override { return m_recognition->requestStartRecordingTime(); }
+    void clearPendingSince() override { m_recognition->clearPendingSince(); }
     void refreshRecognizedText() override;
     void logRecognizedTextBeforeClear(const QString &reason) override;
 
@@ -184,19 +185,19 @@ public:
     void setSummaryError(const QString &message) override { setLastError(message); }
 
     // ---- inspection (tests, benchmarks) --------------------------------------
-    qint64 recognitionGeneration() const { return m_recognitionGeneration; }
-    qint64 rotationCount() const { return m_rotationCount; }
-    qint64 autoRestartFailures() const { return m_autoRestartFailures; }
-    bool isRotating() const { return m_isRotating; }
-    bool isFinalizingStop() const { return m_isFinalizingStop; }
-    bool hasRecognitionRequest() const { return bool(m_recognitionRequest); }
-    bool hasRecognitionTask() const { return bool(m_recognitionTask); }
-    std::optional<Date> pendingSince() const { return m_pendingSince; }
-    const RecognitionTextAssembler &assembler() const { return m_assembler; }
-    AudioForwarder *forwarder() const { return m_forwarder.get(); }
+    qint64 recognitionGeneration() const { return m_recognition->generation(); }
+    qint64 rotationCount() const { return m_recognition->rotationCount(); }
+    qint64 autoRestartFailures() const { return m_recognition->autoRestartFailures(); }
+    bool isRotating() const { return m_recognition->isRotating(); }
+    bool isFinalizingStop() const { return m_recognition->isFinalizingStop(); }
+    bool hasRecognitionRequest() const { return m_recognition->hasRequest(); }
+    bool hasRecognitionTask() const { return m_recognition->hasTask(); }
+    std::optional<Date> pendingSince() const { return m_recognition->pendingSince(); }
+    const RecognitionTextAssembler &assembler() const { return m_recognition->assembler(); }
+    AudioForwarder *forwarder() const override { return m_forwarder.get(); }
     AudioObjectID previousDefaultInputID() const { return m_defaultInput.previousID(); }
-    double recordingPosition() const;
-    QStringList contextualStrings() const;
+    double recordingPosition() const override;
+    QStringList contextualStrings() const override;
     // What the user reads for a recognition failure.
     static QString friendlyMessage(const RecognitionError &error);
     // File that remembers the default input while it is switched.
@@ -256,17 +257,10 @@ private:
     void stopWaitingForDevice();
     void onCourseWriteError();
 
-    // Recognition.
-    void startRecognitionRequest();
-    void handleRecognitionResult(const std::optional<RecognitionResult> &result, const std::optional<RecognitionError> &error,
-                                 qint64 generation);
-    void applyTranscription(const RecognitionTranscription &t);
-    void evaluateSentenceBoundary();
-    void evaluateRequestRotation();
-    void rotateRecognitionRequest(const QString &reason);
-    void scheduleFinalizationFallback(qint64 generation);
-    void scheduleAutoRestart();
-    void submitChunks(const std::vector<RecognitionChunk> &chunks, const QString &reason);
+    // RecognitionHost.
+    void handOver(const std::vector<RecognitionChunk> &chunks, const QString &reason) override;
+    void recognitionProblem(const QString &message) override;
+    void pendingTextChanged() override;
     void onActivity(AudioActivity a);
 
     void setRecognizedText(const QString &t);
@@ -296,26 +290,13 @@ private:
     double m_courseDuration = 0;
     std::optional<CourseSession> m_completedCourse;
 
-    // Recognition.
-    std::shared_ptr<RecognitionRequest> m_recognitionRequest;
-    std::shared_ptr<RecognitionTask> m_recognitionTask;
+    // The session.
+    std::unique_ptr<RecognitionSession> m_recognition;
     std::unique_ptr<AudioEngine> m_audioEngine;
     std::shared_ptr<AudioForwarder> m_forwarder;
-    qint64 m_recognitionGeneration = 0;
-    bool m_isFinalizingStop = false;
-    bool m_isRotating = false;
-    RecognitionTextAssembler m_assembler;
-    double m_requestStartRecordingTime = 0;
-    std::optional<double> m_rotationStartRecordingTime;
-    Date m_requestStartedAt;
-    Date m_transcriptChangedAt;
-    std::optional<Date> m_pendingSince;
-    double m_silenceDuration = 0;
     SessionRecording m_recording;
     std::optional<Date> m_sessionStartDate;
     TaskHandle m_sessionTimerTask;
-    qint64 m_rotationCount = 0;
-    qint64 m_autoRestartFailures = 0;
     TaskHandle m_courseTimerTask;
     std::unique_ptr<LiveCourse> m_course;
     bool m_isEndingCourse = false;
