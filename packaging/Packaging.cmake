@@ -82,7 +82,7 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qml6-module-qtquick, qml6-module-qtquick-controls, qml6-module-qtquick-templates, \
 qml6-module-qtquick-layouts, qml6-module-qtquick-window, qml6-module-qtquick-dialogs, \
 qml6-module-qtqml-workerscript, qml6-module-qt-labs-folderlistmodel, qt6-qpa-plugins, \
-pocketsphinx-en-us, fonts-wqy-microhei")
+pocketsphinx-en-us, fonts-wqy-microhei, adwaita-icon-theme, libqt6svg6")
 # A sound server for the microphones; the native Wayland platform plugin; the
 # WebP and TIFF readers for background pictures.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse, qt6-wayland, qt6-image-formats-plugins")

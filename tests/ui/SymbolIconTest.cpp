@@ -1,0 +1,190 @@
+// Every symbol name the views use stands for an icon that draws, in the
+// colour asked for; an unknown name draws a placeholder instead of nothing.
+#include "ui/SymbolIcon.h"
+#include "ui/UITheme.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QGuiApplication>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QRegularExpression>
+#include <QSet>
+#include <gtest/gtest.h>
+
+using namespace vox;
+
+namespace {
+
+// The names given to `name:` and `symbol:` in the application's QML module
+// compiled into the program, including both arms of a conditional.
+QSet<QString> namesInQml(int *files)
+{
+    static const QRegularExpression assignment(QStringLiteral(R"re(\b(?:name|symbol)\s*:([^\n,;}]*(?:\n\s*[?:][^\n,;}]*)*))re"));
+    static const QRegularExpression literal(QStringLiteral(R"re("([a-z][a-z0-9]*(?:\.[a-z0-9]+)*)")re"));
+    QSet<QString> names;
+    *files = 0;
+    QDirIterator it(QStringLiteral(":/qt/qml/Voxleaf"), {QStringLiteral("*.qml")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile f(it.next());
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        ++*files;
+        const QString text = QString::fromUtf8(f.readAll());
+        for (auto m = assignment.globalMatch(text); m.hasNext();) {
+            const QString expression = m.next().captured(1);
+            for (auto l = literal.globalMatch(expression); l.hasNext();)
+                names << l.next().captured(1);
+        }
+    }
+    return names;
+}
+
+// Names the C++ models hand to the views.
+QSet<QString> namesFromModels()
+{
+    QSet<QString> names{QStringLiteral("play.fill"), QStringLiteral("pause.fill")}; // course playback
+    for (UITheme t : allThemes())
+        names << menuSymbol(t);
+    return names;
+}
+
+struct Coverage {
+    int opaque = 0;      // pixels at least minAlpha covered
+    int wrongColour = 0; // covered pixels of another colour than asked
+};
+
+Coverage coverage(const QImage &image, const QColor &colour, int minAlpha = 128)
+{
+    Coverage c;
+    const QImage img = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const QColor px = img.pixelColor(x, y);
+            if (px.alpha() < minAlpha)
+                continue;
+            ++c.opaque;
+            if (std::abs(px.red() - colour.red()) > 8 || std::abs(px.green() - colour.green()) > 8 ||
+                std::abs(px.blue() - colour.blue()) > 8)
+                ++c.wrongColour;
+        }
+    return c;
+}
+
+void expectDraws(const QString &name, const QColor &colour)
+{
+    bool found = false;
+    const QImage img = renderSymbol(name, QSize(16, 16), 1.0, colour, &found);
+    EXPECT_TRUE(found) << name.toStdString() << " has no icon (theme icon \"" << themeIconName(name).toStdString()
+                       << "\")";
+    EXPECT_EQ(img.size(), QSize(16, 16)) << name.toStdString();
+    const Coverage c = coverage(img, colour);
+    EXPECT_GE(c.opaque, 12) << name.toStdString() << " draws almost nothing";
+    EXPECT_EQ(c.wrongColour, 0) << name.toStdString() << " is not drawn in the colour asked for";
+}
+
+} // namespace
+
+TEST(SymbolIcon, EveryNameTheViewsUseDrawsInItsColour)
+{
+    int files = 0;
+    QSet<QString> names = namesInQml(&files);
+    ASSERT_GT(files, 5) << "the views' QML was not found in the resources";
+    ASSERT_TRUE(names.contains(QStringLiteral("mic.fill"))) << "the QML scan no longer finds the symbol names";
+    names += namesFromModels();
+    for (const QString &name : std::as_const(names)) {
+        EXPECT_TRUE(isKnownSymbol(name)) << "the views use \"" << name.toStdString() << "\", which names no icon";
+        expectDraws(name, QColor(220, 30, 40));
+    }
+}
+
+TEST(SymbolIcon, EveryKnownNameDrawsAndThemeNamesExistInTheFallbackTheme)
+{
+    useIconTheme();
+    QSet<QString> themeFiles;
+    for (const QString &root : QIcon::themeSearchPaths()) {
+        QDirIterator it(root + QLatin1Char('/') + QLatin1String(kIconFallbackTheme), QDir::Files,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            themeFiles << QFileInfo(it.next()).completeBaseName();
+    }
+    ASSERT_FALSE(themeFiles.isEmpty()) << "icon theme " << kIconFallbackTheme << " is not installed";
+    for (const QString &name : knownSymbols()) {
+        const QString icon = themeIconName(name);
+        // Qt would quietly fall back to a shorter name ("media-playback" for a
+        // misspelt "media-playback-strat"), so the exact file must exist.
+        if (!icon.isEmpty()) {
+            EXPECT_TRUE(themeFiles.contains(icon)) << name.toStdString() << ": " << icon.toStdString()
+                                                   << " is not an icon of " << kIconFallbackTheme;
+        }
+        expectDraws(name, QColor(20, 90, 230));
+    }
+}
+
+TEST(SymbolIcon, UnknownNameDrawsThePlaceholder)
+{
+    const QString name = QStringLiteral("no.such.symbol");
+    EXPECT_FALSE(isKnownSymbol(name));
+    EXPECT_TRUE(symbolIcon(name).isNull());
+    bool found = true;
+    const QImage img = renderSymbol(name, QSize(20, 20), 2.0, Qt::green, &found);
+    EXPECT_FALSE(found);
+    EXPECT_EQ(img.size(), QSize(40, 40));
+    // The placeholder (the theme's "image missing" frame) is drawn faintly.
+    EXPECT_GT(coverage(img, Qt::green, 1).opaque, 20) << "an unknown name shows nothing";
+    bool knownFound = false;
+    EXPECT_NE(renderSymbol(QStringLiteral("mic.fill"), QSize(20, 20), 2.0, Qt::green, &knownFound), img);
+    EXPECT_TRUE(knownFound);
+}
+
+TEST(SymbolIcon, ItemDrawsItsSymbolInAWindow)
+{
+    const QColor red(200, 0, 0), blue(0, 0, 200);
+    QQuickWindow window;
+    window.setColor(Qt::white);
+    window.resize(80, 40);
+    auto *known = new SymbolIcon(window.contentItem());
+    known->setSize(QSizeF(24, 24));
+    known->setName(QStringLiteral("mic.fill"));
+    known->setColor(red);
+    auto *unknown = new SymbolIcon(window.contentItem());
+    unknown->setPosition(QPointF(40, 0));
+    unknown->setSize(QSizeF(24, 24));
+    unknown->setName(QStringLiteral("no.such.symbol"));
+    unknown->setColor(blue);
+    window.show();
+    // Pixels of about `colour` (or, with `unlike`, of anything else) in the
+    // 24 × 24 square at x.
+    auto pixels = [&](const QImage &shot, int x, const QColor &colour, bool unlike = false) {
+        const qreal dpr = shot.devicePixelRatio();
+        const QImage part = shot.copy(QRect(QPoint(int(x * dpr), 0), QSize(int(24 * dpr), int(24 * dpr))));
+        int n = 0;
+        for (int yy = 0; yy < part.height(); ++yy)
+            for (int xx = 0; xx < part.width(); ++xx) {
+                const QColor c = part.pixelColor(xx, yy);
+                const int distance = std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
+                                     std::abs(c.blue() - colour.blue());
+                n += unlike ? distance > 30 : distance < 90;
+            }
+        return n;
+    };
+    auto settled = [&](auto done) {
+        QImage shot;
+        for (int i = 0; i < 50; ++i) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            shot = window.grabWindow();
+            if (done(shot))
+                break;
+        }
+        return shot;
+    };
+    QImage shot = settled([&](const QImage &s) { return !s.isNull() && pixels(s, 0, red) > 0; });
+    ASSERT_FALSE(shot.isNull());
+    EXPECT_GT(pixels(shot, 0, red), 20) << "the microphone is not drawn in its colour";
+    EXPECT_GT(pixels(shot, 40, Qt::white, true), 20) << "an unknown name leaves a blank";
+
+    known->setColor(blue);
+    shot = settled([&](const QImage &s) { return pixels(s, 0, red) == 0; });
+    EXPECT_EQ(pixels(shot, 0, red), 0) << "a new colour is not applied";
+    EXPECT_GT(pixels(shot, 0, blue), 20);
+}
