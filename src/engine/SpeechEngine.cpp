@@ -75,20 +75,30 @@ void SpeechEngine::init()
 
     // Every landed sentence joins the running (or ending) course.
     connect(m_pipeline.get(), &TranslationPipeline::entryAppended, this, [this](const TranslationEntry &e) {
-        if (m_course)
-            m_course->addEntry(e);
+        if (auto *course = m_courses->live())
+            course->addEntry(e);
     });
     connect(this, &SpeechEngine::chunksSubmitted, this, [this] {
-        if (m_course)
-            m_course->touch();
+        if (auto *course = m_courses->live())
+            course->touch();
     });
 
     m_liveSummary = std::make_unique<LiveSummary>(*this);
     connect(m_liveSummary.get(), &LiveSummary::summaryPointsChanged, this, &SpeechEngine::summaryPointsChanged);
     connect(m_liveSummary.get(), &LiveSummary::summaryPointsChanged, this, [this] {
-        if (m_course)
-            m_course->setSummaryPoints(m_liveSummary->summaryPoints());
+        if (auto *course = m_courses->live())
+            course->setSummaryPoints(m_liveSummary->summaryPoints());
     });
+
+    m_courses = std::make_unique<CourseKeeper>(*this, *m_liveSummary, m_recording);
+    connect(m_courses.get(), &CourseKeeper::isActiveChanged, this, &SpeechEngine::isCourseActiveChanged);
+    connect(m_courses.get(), &CourseKeeper::startDateChanged, this, &SpeechEngine::courseStartDateChanged);
+    connect(m_courses.get(), &CourseKeeper::durationChanged, this, &SpeechEngine::courseDurationChanged);
+    connect(m_courses.get(), &CourseKeeper::completedChanged, this, &SpeechEngine::completedCourseChanged);
+    connect(m_courses.get(), &CourseKeeper::isEndingChanged, this, &SpeechEngine::isEndingCourseChanged);
+    connect(m_courses.get(), &CourseKeeper::entryCountChanged, this, &SpeechEngine::courseEntryCountChanged);
+    connect(m_courses.get(), &CourseKeeper::archivePathChanged, this, &SpeechEngine::courseArchivePathChanged);
+    connect(m_courses.get(), &CourseKeeper::ended, this, &SpeechEngine::courseEnded);
     connect(m_liveSummary.get(), &LiveSummary::isSummarizingChanged, this, &SpeechEngine::isSummarizingChanged);
 
     // A previous run that died while the default input was switched left its
@@ -122,7 +132,6 @@ SpeechEngine::~SpeechEngine()
         stop();
     endCourseNow();
     m_defaultInput.restore();
-    m_courseTimerTask.cancel();
     m_sessionTimerTask.cancel();
     m_recognition.reset();
     // The collaborators call back into the engine while they go.
@@ -202,7 +211,8 @@ QVariantList SpeechEngine::translationEntriesVariant() const
 
 QDateTime SpeechEngine::courseStartDateTime() const
 {
-    return m_courseStartDate ? m_courseStartDate->toQDateTime() : QDateTime();
+    const auto start = m_courses->startDate();
+    return start ? start->toQDateTime() : QDateTime();
 }
 
 QStringList SpeechEngine::summaryPoints() const
@@ -596,8 +606,9 @@ double SpeechEngine::recordingPosition() const
 
 void SpeechEngine::openRecordingFile()
 {
-    const Date start = (m_isCourseActive && m_courseStartDate) ? *m_courseStartDate : timeSource().now();
-    if (const auto problem = m_recording.open(*m_forwarder, start, m_course.get()))
+    const auto courseStart = m_courses->startDate();
+    const Date start = (m_courses->isActive() && courseStart) ? *courseStart : timeSource().now();
+    if (const auto problem = m_recording.open(*m_forwarder, start, m_courses->live()))
         setLastError(*problem);
     emit recordingPathsChanged();
 }
@@ -699,7 +710,7 @@ void SpeechEngine::captureLost(const QString &why)
     stop();
     setCaptureInterrupted(true);
     setLastError(QStringLiteral("麦克风连接中断（%1）：已识别的内容已保留%2，设备恢复后会自动继续。")
-                     .arg(why, m_isCourseActive ? QStringLiteral("，课程仍在进行") : QString()));
+                     .arg(why, m_courses->isActive() ? QStringLiteral("，课程仍在进行") : QString()));
     m_deviceReturnPoll = timeSource().every(kDeviceReturnPoll, this, [this, deviceID] {
         if (m_isRecording || m_pending)
             return;
@@ -797,138 +808,43 @@ QString SpeechEngine::friendlyMessage(const RecognitionError &error)
 
 void SpeechEngine::startCourse()
 {
-    // A course still running or ending is finished first, with everything
-    // it has: a new course never takes over another one's file.
-    endCourseNow();
-    const Date start = timeSource().now();
-    m_courseStartDate = start;
-    emit courseStartDateChanged();
-    m_courseDuration = 0;
-    emit courseDurationChanged();
-    if (!m_isCourseActive) {
-        m_isCourseActive = true;
-        emit isCourseActiveChanged();
-    }
-    if (m_completedCourse) {
-        m_completedCourse.reset();
-        emit completedCourseChanged();
-    }
-    m_course = std::make_unique<LiveCourse>(start, [this] { return m_pipeline->waitingSentences(); });
-    connect(m_course.get(), &LiveCourse::entryCountChanged, this, &SpeechEngine::courseEntryCountChanged);
-    connect(m_course.get(), &LiveCourse::writeErrorChanged, this, &SpeechEngine::onCourseWriteError);
-    // A sentence that landed at the very instant of the start belongs to
-    // the course.
-    const auto &landed = translationEntries();
-    auto first = landed.end();
-    while (first != landed.begin() && std::prev(first)->timestamp >= start)
-        --first;
-    for (auto it = first; it != landed.end(); ++it)
-        m_course->addEntry(*it);
-    emit courseEntryCountChanged();
-    emit courseArchivePathChanged();
-    onCourseWriteError();
-    // A course started while recording keeps the recording under way.
-    m_recording.adopt(*m_course);
-    m_liveSummary->resetForNewCourse();
-    startCourseTimer();
-    m_liveSummary->startAutoSummaryIfNeeded();
-    diag(QStringLiteral("课程开始，记录文件: %1").arg(m_course->archivePath().isEmpty() ? QStringLiteral("无")
-                                                                                 : m_course->archivePath()));
-}
-
-void SpeechEngine::onCourseWriteError()
-{
-    const QString error = m_course ? m_course->writeError() : QString();
-    if (!error.isEmpty())
-        setLastError(error);
-    else if (!m_courseWriteError.isEmpty() && m_lastError == m_courseWriteError)
-        clearLastError();
-    m_courseWriteError = error;
-}
-
-void SpeechEngine::startCourseTimer()
-{
-    m_courseTimerTask.cancel();
-    auto tick = [this] {
-        if (m_courseStartDate && m_isCourseActive) {
-            const double d = timeSource().now().secondsSince(*m_courseStartDate);
-            if (d != m_courseDuration) {
-                m_courseDuration = d;
-                emit courseDurationChanged();
-            }
-        }
-    };
-    tick();
-    m_courseTimerTask = timeSource().every(1.0, this, tick);
+    m_courses->start();
 }
 
 void SpeechEngine::endCourse()
 {
-    if (!m_isCourseActive || !m_courseStartDate || !m_course)
+    if (!m_courses->isActive())
         return;
-    diag(QStringLiteral("课程结束中：等待最后的识别结果与翻译落地"));
-    m_isCourseActive = false;
-    emit isCourseActiveChanged();
-    m_isEndingCourse = true;
-    emit isEndingCourseChanged();
-    m_courseTimerTask.cancel();
-    m_courseTimerTask = TaskHandle();
-    m_liveSummary->cancelAutoSummary();
-    // The sentence spoken just before the press is still in the recognizer:
-    // stop hands it over, then it and every waiting batch land.
-    if (m_isRecording)
-        stop();
+    m_courses->end();
     stopWaitingForDevice();
-    m_course->saveNow();
-    auto poll = [this] {
-        if (m_isEndingCourse && !m_recognition->isFinalizingStop() && m_pipeline->isIdle())
-            finishCourse();
-    };
-    m_endingPoll = timeSource().every(kEndingPoll, this, poll);
-    poll();
 }
 
 void SpeechEngine::endCourseNow()
 {
-    if (!m_course)
-        return;
-    if (m_isCourseActive) {
-        m_isCourseActive = false;
-        emit isCourseActiveChanged();
-        m_courseTimerTask.cancel();
-        m_courseTimerTask = TaskHandle();
-        m_liveSummary->cancelAutoSummary();
-    }
-    m_isEndingCourse = true;
-    finishCourse();
+    m_courses->endNow();
 }
 
-void SpeechEngine::finishCourse()
+void SpeechEngine::stopRecording()
 {
-    if (!m_course)
-        return;
-    m_endingPoll.cancel();
-    m_endingPoll = TaskHandle();
-    m_recording.courseEnded(m_course.get());
-    emit recordingPathsChanged();
-    CourseSession course = m_course->finish(timeSource().now());
-    const QString writeError = m_course->writeError();
-    m_course.reset();
-    m_courseWriteError.clear();
-    m_completedCourse = course;
-    emit completedCourseChanged();
-    if (!writeError.isEmpty())
-        setLastError(writeError);
-    m_courseStartDate.reset();
-    emit courseStartDateChanged();
-    m_isEndingCourse = false;
-    emit isEndingCourseChanged();
-    emit courseEntryCountChanged();
-    emit courseArchivePathChanged();
-    diag(QStringLiteral("课程结束，共记录 %1 条翻译，录音: %2")
-             .arg(course.entries.size())
-             .arg(course.recordingURL ? course.recordingPath() : QStringLiteral("无")));
-    emit courseEnded();
+    stop();
+}
+
+bool SpeechEngine::sentencesUnderWay() const
+{
+    return m_recognition->isFinalizingStop() || !m_pipeline->isIdle();
+}
+
+std::vector<TranslationEntry> SpeechEngine::waitingSentences() const
+{
+    return m_pipeline->waitingSentences();
+}
+
+void SpeechEngine::courseWriteProblem(const QString &message, const QString &previous)
+{
+    if (!message.isEmpty())
+        setLastError(message);
+    else if (!previous.isEmpty() && m_lastError == previous)
+        clearLastError();
 }
 
 } // namespace vox

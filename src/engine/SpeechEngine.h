@@ -6,6 +6,7 @@
 // (scheduled with the engine as context, or hopping through a QPointer).
 #include "course/CourseRecords.h"
 #include "engine/AudioForwarder.h"
+#include "engine/CourseKeeper.h"
 #include "engine/DefaultInputSwitch.h"
 #include "engine/LiveCourse.h"
 #include "engine/LiveSummary.h"
@@ -29,7 +30,11 @@ namespace vox {
 
 class GlossaryManager;
 
-class SpeechEngine : public QObject, public PipelineHost, public LiveSummaryHost, public RecognitionHost {
+class SpeechEngine : public QObject,
+                     public PipelineHost,
+                     public LiveSummaryHost,
+                     public RecognitionHost,
+                     public CourseHost {
     Q_OBJECT
     Q_PROPERTY(QString recognizedText READ recognizedText NOTIFY recognizedTextChanged)
     Q_PROPERTY(bool isRecording READ isRecording NOTIFY isRecordingChanged)
@@ -114,21 +119,21 @@ public:
     double sessionDuration() const { return m_sessionDuration; }
     const std::vector<TranslationEntry> &translationEntries() const;
     QVariantList translationEntriesVariant() const;
-    bool isCourseActive() const { return m_isCourseActive; }
-    std::optional<Date> courseStartDate() const { return m_courseStartDate; }
+    bool isCourseActive() const { return m_courses->isActive(); }
+    std::optional<Date> courseStartDate() const { return m_courses->startDate(); }
     QDateTime courseStartDateTime() const;
-    double courseDuration() const { return m_courseDuration; }
-    const std::optional<CourseSession> &completedCourse() const { return m_completedCourse; }
-    bool hasCompletedCourse() const { return m_completedCourse.has_value(); }
-    bool isEndingCourse() const { return m_isEndingCourse; }
+    double courseDuration() const { return m_courses->duration(); }
+    const std::optional<CourseSession> &completedCourse() const { return m_courses->completed(); }
+    bool hasCompletedCourse() const { return m_courses->completed().has_value(); }
+    bool isEndingCourse() const { return m_courses->isEnding(); }
     bool captureInterrupted() const { return m_captureInterrupted; }
     // How long a running capture may deliver nothing before its device
     // counts as lost (kCaptureSilenceLimit unless set).
     void setCaptureSilenceLimit(double seconds) { m_captureSilenceLimit = seconds; }
-    int courseEntryCount() const { return m_course ? int(m_course->entries().size()) : 0; }
-    QString courseArchivePath() const { return m_course ? m_course->archivePath() : QString(); }
+    int courseEntryCount() const { return m_courses->live() ? int(m_courses->live()->entries().size()) : 0; }
+    QString courseArchivePath() const { return m_courses->live() ? m_courses->live()->archivePath() : QString(); }
     // The running or ending course, if any.
-    const LiveCourse *liveCourse() const { return m_course.get(); }
+    const LiveCourse *liveCourse() const { return m_courses->live(); }
     QStringList summaryPoints() const;
     bool isSummarizing() const;
     QString currentRecordingPath() const { return m_recording.current().value_or(QString()); }
@@ -160,7 +165,7 @@ public:
     // placeholder translation. For leaving in a hurry (a second signal, the
     // engine going away).
     void endCourseNow();
-    static constexpr double kEndingPoll = 0.1;
+    static constexpr double kEndingPoll = CourseKeeper::kEndingPoll;
     // True between start() and the end of its awaited steps.
     bool isStarting() const { return bool(m_pending); }
 
@@ -180,8 +185,8 @@ public:
 
     // ---- LiveSummaryHost -----------------------------------------------------
     const std::vector<TranslationEntry> &summaryEntries() const override { return translationEntries(); }
-    bool summaryCourseActive() const override { return m_isCourseActive; }
-    std::optional<Date> summaryCourseStartDate() const override { return m_courseStartDate; }
+    bool summaryCourseActive() const override { return m_courses->isActive(); }
+    std::optional<Date> summaryCourseStartDate() const override { return m_courses->startDate(); }
     void setSummaryError(const QString &message) override { setLastError(message); }
 
     // ---- inspection (tests, benchmarks) --------------------------------------
@@ -222,7 +227,7 @@ Q_SIGNALS:
     void completedCourseChanged();
     void summaryPointsChanged();
     void isSummarizingChanged();
-    void recordingPathsChanged();
+    void recordingPathsChanged() override;
     void isEndingCourseChanged();
     void captureInterruptedChanged();
     void courseEntryCountChanged();
@@ -249,13 +254,16 @@ private:
     void openRecordingFile();
     void finalizeRecording();
     void startSessionTimer();
-    void startCourseTimer();
-    void finishCourse();
     void checkCapture();
     void captureLost(const QString &why);
     void setCaptureInterrupted(bool on);
     void stopWaitingForDevice();
-    void onCourseWriteError();
+    // CourseHost.
+    void stopRecording() override;
+    bool sentencesUnderWay() const override;
+    std::vector<TranslationEntry> waitingSentences() const override;
+    const std::vector<TranslationEntry> &landedSentences() const override { return translationEntries(); }
+    void courseWriteProblem(const QString &message, const QString &previous) override;
 
     // RecognitionHost.
     void handOver(const std::vector<RecognitionChunk> &chunks, const QString &reason) override;
@@ -285,10 +293,6 @@ private:
     bool m_translationUnavailable = false;
     bool m_isTranslationEnabled = true;
     double m_sessionDuration = 0;
-    bool m_isCourseActive = false;
-    std::optional<Date> m_courseStartDate;
-    double m_courseDuration = 0;
-    std::optional<CourseSession> m_completedCourse;
 
     // The session.
     std::unique_ptr<RecognitionSession> m_recognition;
@@ -297,11 +301,7 @@ private:
     SessionRecording m_recording;
     std::optional<Date> m_sessionStartDate;
     TaskHandle m_sessionTimerTask;
-    TaskHandle m_courseTimerTask;
-    std::unique_ptr<LiveCourse> m_course;
-    bool m_isEndingCourse = false;
-    TaskHandle m_endingPoll;
-    QString m_courseWriteError;
+    std::unique_ptr<CourseKeeper> m_courses;
     // The capture device of the running session and when audio last came.
     QString m_sessionDeviceID;
     Date m_lastAudioAt;
