@@ -321,26 +321,32 @@ bool SpeechEngine::pendingIs(quint64 token) const
     return m_pending && m_pending->token == token;
 }
 
-void SpeechEngine::abandonPendingStart(const QString &why)
+void SpeechEngine::dropPendingStart()
 {
-    if (!m_pending)
-        return;
-    diag(QStringLiteral("未完成的开始已放弃（%1）").arg(why));
-    m_pending->timer.cancel();
+    // The one clean-up of a start that does not go through: nothing of it
+    // stays behind, and the default input is the user's again.
+    if (m_pending) {
+        m_pending->timer.cancel();
+        if (m_pending->engine)
+            m_pending->engine->removeTap();
+    }
     m_pending.reset();
     m_startToken++;
     m_forwarder.reset();
     m_defaultInput.restore();
 }
 
+void SpeechEngine::abandonPendingStart(const QString &why)
+{
+    if (!m_pending)
+        return;
+    diag(QStringLiteral("未完成的开始已放弃（%1）").arg(why));
+    dropPendingStart();
+}
+
 void SpeechEngine::failStart(const QString &message, const QString &logLine)
 {
-    if (m_pending)
-        m_pending->timer.cancel();
-    m_pending.reset();
-    m_startToken++;
-    m_forwarder.reset();
-    m_defaultInput.restore();
+    dropPendingStart();
     setLastError(message);
     if (!logLine.isEmpty())
         diag(logLine);
@@ -547,14 +553,7 @@ void SpeechEngine::startWithFormat(PcmFormat format)
     // 14. Start the engine.
     engine.prepare();
     if (auto err = engine.start()) {
-        engine.removeTap();
-        m_pending->engine.reset();
-        m_forwarder.reset();
-        m_defaultInput.restore();
-        m_pending.reset();
-        m_startToken++;
-        setLastError(QStringLiteral("无法启动录音：") + err->message);
-        diag(QStringLiteral("音频采集启动失败: ") + describe(*err));
+        failStart(QStringLiteral("无法启动录音：") + err->message, QStringLiteral("音频采集启动失败: ") + describe(*err));
         return;
     }
     diag(QStringLiteral("音频采集已启动（Qt 音频输入）"));

@@ -249,6 +249,7 @@ private:
     void startAfterSettle();
     void startWithFormat(PcmFormat format);
     void failStart(const QString &message, const QString &logLine);
+    void dropPendingStart();
     void abandonPendingStart(const QString &why);
     bool pendingIs(quint64 token) const;
     void openRecordingFile();
