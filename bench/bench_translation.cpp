@@ -11,9 +11,7 @@
 #include "translation/TranslationCache.h"
 #include "translation/TranslationPipeline.h"
 
-// The test server is header + source without moc; compiled in here so the
-// benchmark does not need the test-support library (which brings a main()).
-#include "support/HttpTestServer.cpp"
+#include "support/HttpTestServer.h"
 
 #include <QCoreApplication>
 #include <QFile>
