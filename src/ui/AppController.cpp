@@ -1,37 +1,16 @@
 #include "AppController.h"
 
-#include "ModelValues.h"
-#include "engine/SpeechEngine.h"
+#include "EntryRows.h"
 #include "platform/Date.h"
 #include "platform/Diag.h"
 #include "platform/Settings.h"
 
 #include <QGuiApplication>
-#include <QMetaMethod>
-#include <QMetaProperty>
 #include <algorithm>
 
 namespace vox {
 
 using namespace vox::ui;
-
-namespace {
-QMetaMethod ownSignal(const QObject *o, const char *normalized)
-{
-    const int idx = o->metaObject()->indexOfSignal(normalized);
-    return idx >= 0 ? o->metaObject()->method(idx) : QMetaMethod();
-}
-
-bool hasProperty(const QObject *o, const char *name)
-{
-    return o && o->metaObject()->indexOfProperty(name) >= 0;
-}
-
-bool isAbsent(const QVariant &v)
-{
-    return !v.isValid() || v.isNull();
-}
-} // namespace
 
 AppController::AppController(AppModels models, DesktopServices *desktop, QObject *parent)
     : QObject(parent),
@@ -45,30 +24,25 @@ AppController::AppController(AppModels models, DesktopServices *desktop, QObject
     m_floating->setEngine(engine());
     connect(m_quit.get(), &QuitController::endCourseRequested, this, &AppController::endCourse);
     connect(m_quit.get(), &QuitController::isQuittingChanged, this, &AppController::courseSavingTextChanged);
-    QObject *perm = permissions();
-    watch(perm, "microphoneStatus", &AppController::permissionsChanged);
-    watch(perm, "speechStatus", &AppController::permissionsChanged);
-    watch(perm, "allGranted", &AppController::permissionsChanged);
-    watch(perm, "denialHint", &AppController::permissionsChanged);
+    connect(permissions(), &PermissionManager::statusChanged, this, &AppController::permissionsChanged);
 
-    QObject *dm = deviceManager();
-    watch(dm, "devices", &AppController::devicesChanged);
-    watch(dm, "selectedDeviceID", &AppController::selectedDeviceChanged);
+    AudioDeviceManager *dm = deviceManager();
+    connect(dm, &AudioDeviceManager::devicesChanged, this, &AppController::devicesChanged);
+    connect(dm, &AudioDeviceManager::selectedDeviceIDChanged, this, &AppController::selectedDeviceChanged);
     connect(this, &AppController::selectedDeviceChanged, this, &AppController::onSelectedDeviceChanged);
     m_lastSelectedDevice = selectedDeviceID();
 
-    QObject *e = engine();
-    watch(e, "isRecording", &AppController::engineStateChanged);
-    watch(e, "isCourseActive", &AppController::engineStateChanged);
-    watch(e, "isEndingCourse", &AppController::engineStateChanged);
-    watch(e, "courseEntryCount", &AppController::courseEntryCountChanged);
-    watch(e, "sessionDuration", &AppController::durationsChanged);
-    watch(e, "courseDuration", &AppController::durationsChanged);
-    watch(e, "translationEntries", &AppController::translationsChanged);
-    watch(e, "completedCourse", &AppController::completedCourseChanged);
-    watch(e, "hasCompletedCourse", &AppController::completedCourseChanged);
-    watch(e, "summaryPoints", &AppController::summaryPointsChanged);
-    watch(e, "lastError", &AppController::lastErrorChanged);
+    SpeechEngine *e = engine();
+    connect(e, &SpeechEngine::isRecordingChanged, this, &AppController::engineStateChanged);
+    connect(e, &SpeechEngine::isCourseActiveChanged, this, &AppController::engineStateChanged);
+    connect(e, &SpeechEngine::isEndingCourseChanged, this, &AppController::engineStateChanged);
+    connect(e, &SpeechEngine::courseEntryCountChanged, this, &AppController::courseEntryCountChanged);
+    connect(e, &SpeechEngine::sessionDurationChanged, this, &AppController::durationsChanged);
+    connect(e, &SpeechEngine::courseDurationChanged, this, &AppController::durationsChanged);
+    connect(e, &SpeechEngine::translationEntriesChanged, this, &AppController::translationsChanged);
+    connect(e, &SpeechEngine::completedCourseChanged, this, &AppController::completedCourseChanged);
+    connect(e, &SpeechEngine::summaryPointsChanged, this, &AppController::summaryPointsChanged);
+    connect(e, &SpeechEngine::lastErrorChanged, this, &AppController::lastErrorChanged);
     connect(m_settings.get(), &UiSettings::visibleTranslationCountChanged, this, &AppController::translationsChanged);
 }
 
@@ -79,86 +53,38 @@ AppController::~AppController()
     m_models.engine.reset();
 }
 
-void AppController::watch(QObject *o, const char *property, void (AppController::*signal)())
-{
-    if (!o)
-        return;
-    const int idx = o->metaObject()->indexOfProperty(property);
-    if (idx < 0)
-        return;
-    const QMetaProperty p = o->metaObject()->property(idx);
-    if (!p.hasNotifySignal())
-        return;
-    const QMetaMethod target = QMetaMethod::fromSignal(signal);
-    connect(o, p.notifySignal(), this, target);
-}
-
-QVariant AppController::engineValue(const char *name) const
-{
-    return engine() ? engine()->property(name) : QVariant();
-}
-
-bool AppController::call(QObject *o, const char *method, const QVariant &arg) const
-{
-    if (!o)
-        return false;
-    if (!arg.isValid())
-        return QMetaObject::invokeMethod(o, method, Qt::DirectConnection);
-    return QMetaObject::invokeMethod(o, method, Qt::DirectConnection, Q_ARG(QString, arg.toString()));
-}
-
 // Permissions ---------------------------------------------------------------
 
 bool AppController::allGranted() const
 {
-    QObject *p = permissions();
-    if (!p)
-        return true;
-    if (hasProperty(p, "allGranted"))
-        return p->property("allGranted").toBool();
-    return permissionFromVariant(p->property("microphoneStatus")) == PermissionState::Granted
-           && permissionFromVariant(p->property("speechStatus")) == PermissionState::Granted;
+    return permissions()->allGranted();
 }
 
 bool AppController::anyPermissionDenied() const
 {
-    QObject *p = permissions();
-    return p
-           && (permissionFromVariant(p->property("microphoneStatus")) == PermissionState::Denied
-               || permissionFromVariant(p->property("speechStatus")) == PermissionState::Denied);
+    using S = PermissionManager::PermissionStatus;
+    return permissions()->microphoneStatus() == S::Denied || permissions()->speechStatus() == S::Denied;
 }
 
 QString AppController::denialHint() const
 {
-    QObject *p = permissions();
-    if (!p)
-        return {};
-    const QVariant v = p->property("denialHint");
-    return isAbsent(v) ? QString() : v.toString();
+    return permissions()->denialHint();
 }
 
 void AppController::requestPermissions()
 {
-    QObject *p = permissions();
-    if (m_requesting || !p)
+    if (m_requesting)
         return;
     m_requesting = true;
     Q_EMIT isRequestingPermissionsChanged();
-    // requestAll is asynchronous and announces its end with requestAllFinished;
-    // a manager without that signal has finished when the call returns.
-    const QMetaMethod done = ownSignal(p, "requestAllFinished()");
-    if (done.isValid()) {
-        const int slot = staticMetaObject.indexOfSlot("onRequestAllFinished()");
-        m_requestConnection = connect(p, done, this, staticMetaObject.method(slot));
-    }
-    const bool invoked = QMetaObject::invokeMethod(p, "requestAll", Qt::DirectConnection);
-    if (!invoked || !done.isValid())
-        onRequestAllFinished();
+    permissions()->requestAll([self = QPointer<AppController>(this)] {
+        if (self)
+            self->onRequestAllFinished();
+    });
 }
 
 void AppController::onRequestAllFinished()
 {
-    disconnect(m_requestConnection);
     if (!m_requesting)
         return;
     m_requesting = false;
@@ -171,36 +97,20 @@ void AppController::onRequestAllFinished()
 QVariantList AppController::devices() const
 {
     QVariantList out;
-    QObject *dm = deviceManager();
-    if (!dm)
-        return out;
-    const QVariantList raw = dm->property("devices").toList();
-    for (const QVariant &d : raw) {
-        QVariantMap m = d.toMap();
-        if (m.isEmpty() && (d.metaType().flags() & QMetaType::IsGadget)) {
-            const QMetaObject *mo = d.metaType().metaObject();
-            for (int i = 0; i < mo->propertyCount(); ++i)
-                m.insert(QString::fromLatin1(mo->property(i).name()), mo->property(i).readOnGadget(d.constData()));
-        }
-        out.append(QVariantMap{{QStringLiteral("id"), m.value(QStringLiteral("id")).toString()},
-                               {QStringLiteral("name"), m.value(QStringLiteral("name")).toString()}});
-    }
+    for (const AudioDevice &d : deviceManager()->devices())
+        out.append(QVariantMap{{QStringLiteral("id"), d.id}, {QStringLiteral("name"), d.name}});
     return out;
 }
 
 QString AppController::selectedDeviceID() const
 {
-    QObject *dm = deviceManager();
-    if (!dm)
-        return {};
-    const QVariant v = dm->property("selectedDeviceID");
-    return isAbsent(v) ? QString() : v.toString();
+    return deviceManager()->selectedDeviceIDString();
 }
 
 void AppController::setSelectedDeviceID(const QString &id)
 {
-    if (QObject *dm = deviceManager(); dm && id != selectedDeviceID())
-        dm->setProperty("selectedDeviceID", id);
+    if (id != selectedDeviceID())
+        deviceManager()->setSelectedDeviceID(id);
 }
 
 void AppController::onSelectedDeviceChanged()
@@ -212,30 +122,24 @@ void AppController::onSelectedDeviceChanged()
     // The microphone in use was pulled out and the list moved the selection
     // on: the engine waits for that microphone to come back instead of
     // recording from another one behind the user's back.
-    bool previousStillThere = false;
-    for (const QVariant &d : devices())
-        previousStillThere = previousStillThere || d.toMap().value(QStringLiteral("id")).toString() == previous;
+    const auto &all = deviceManager()->devices();
+    const bool previousStillThere
+        = std::any_of(all.begin(), all.end(), [&](const AudioDevice &d) { return d.id == previous; });
     // A new microphone chosen while recording: capture moves to it.
     if (!id.isEmpty() && isRecording() && (previous.isEmpty() || previousStillThere))
-        call(engine(), "start", id);
+        engine()->start(id);
 }
 
 void AppController::refreshDevices()
 {
-    call(deviceManager(), "refresh");
+    deviceManager()->refresh();
 }
 
 // Engine values -------------------------------------------------------------
 
-bool AppController::isRecording() const { return engineValue("isRecording").toBool(); }
-bool AppController::isCourseActive() const { return engineValue("isCourseActive").toBool(); }
-
-bool AppController::isEndingCourse() const
-{
-    if (auto *e = qobject_cast<SpeechEngine *>(engine()))
-        return e->isEndingCourse();
-    return engineValue("isEndingCourse").toBool();
-}
+bool AppController::isRecording() const { return engine()->isRecording(); }
+bool AppController::isCourseActive() const { return engine()->isCourseActive(); }
+bool AppController::isEndingCourse() const { return engine()->isEndingCourse(); }
 
 QString AppController::courseSavingText() const
 {
@@ -249,29 +153,27 @@ QString AppController::formatDuration(double seconds) const
 
 QString AppController::sessionDurationText() const
 {
-    return formattedDuration(engineValue("sessionDuration").toDouble());
+    return formattedDuration(engine()->sessionDuration());
 }
 
 QString AppController::courseDurationText() const
 {
-    return formattedDuration(engineValue("courseDuration").toDouble());
+    return formattedDuration(engine()->courseDuration());
 }
 
 int AppController::translationCount() const
 {
-    return int(entriesFromVariant(engineValue("translationEntries")).size());
+    return int(engine()->translationEntries().size());
 }
 
 int AppController::courseEntryCount() const
 {
-    if (auto *e = qobject_cast<SpeechEngine *>(engine()))
-        return e->courseEntryCount();
-    return engineValue("courseEntryCount").toInt();
+    return engine()->courseEntryCount();
 }
 
 std::vector<TranslationEntry> AppController::visibleTranslationEntries() const
 {
-    return lastEntries(entriesFromVariant(engineValue("translationEntries")), m_settings->visibleTranslationCount());
+    return lastEntries(engine()->translationEntries(), m_settings->visibleTranslationCount());
 }
 
 QVariantList AppController::recentTranslations() const
@@ -286,31 +188,28 @@ QVariantList AppController::recentTranslations() const
 
 std::optional<CourseSession> AppController::completedCourse() const
 {
-    if (auto *e = qobject_cast<SpeechEngine *>(engine()))
-        return e->completedCourse();
-    return courseFromVariant(engineValue("completedCourse"));
+    return engine()->completedCourse();
 }
 
 bool AppController::hasCompletedCourse() const
 {
-    return completedCourse().has_value();
+    return engine()->hasCompletedCourse();
 }
 
 int AppController::completedCourseEntryCount() const
 {
-    const auto c = completedCourse();
+    const auto &c = engine()->completedCourse();
     return c ? int(c->entries.size()) : 0;
 }
 
 QStringList AppController::summaryPoints() const
 {
-    return stringsFromVariant(engineValue("summaryPoints"));
+    return engine()->summaryPoints();
 }
 
 QString AppController::lastError() const
 {
-    const QVariant v = engineValue("lastError");
-    return isAbsent(v) ? QString() : v.toString();
+    return engine()->lastError();
 }
 
 // Recovered courses ---------------------------------------------------------
@@ -356,41 +255,37 @@ void AppController::toggleRecording()
         const QString id = selectedDeviceID();
         if (id.isEmpty())
             return;
-        call(engine(), "start", id);
+        engine()->start(id);
         return;
     }
-    call(engine(), "stop");
+    engine()->stop();
     if (isCourseActive())
-        call(engine(), "endCourse");
+        engine()->endCourse();
 }
 
 void AppController::startCourse()
 {
-    call(engine(), "startCourse");
+    engine()->startCourse();
     const QString id = selectedDeviceID();
     if (!id.isEmpty() && !isRecording())
-        call(engine(), "start", id);
+        engine()->start(id);
 }
 
 void AppController::endCourse()
 {
-    call(engine(), "endCourse");
+    engine()->endCourse();
     if (isRecording())
-        call(engine(), "stop");
+        engine()->stop();
 }
 
 void AppController::generateSummary()
 {
-    if (auto *e = qobject_cast<SpeechEngine *>(engine()))
-        e->liveSummary().generateSummary();
-    else
-        call(engine(), "generateSummary");
+    engine()->liveSummary().generateSummary();
 }
 
 void AppController::setTranslationEnabled(bool on)
 {
-    if (engine())
-        engine()->setProperty("isTranslationEnabled", on);
+    engine()->setTranslationEnabled(on);
 }
 
 void AppController::chooseBackgroundFile(const QUrl &file)
@@ -411,11 +306,12 @@ void AppController::mainViewShown()
         return;
     m_mainViewShown = true;
     QMetaObject::invokeMethod(this, &AppController::refreshDevices, Qt::QueuedConnection);
-    if (m_models.connectGlossary)
-        m_models.connectGlossary(engine(), glossary());
+    // The glossary reaches online translation through the engine.
+    if (glossary())
+        engine()->setGlossaryManager(glossary());
     m_floating->restoreFromSettings();
     if (m_models.startTranslationProbe)
-        m_models.startTranslationProbe(engine());
+        m_models.startTranslationProbe(*engine());
 }
 
 void AppController::showSubtitle()
@@ -436,7 +332,7 @@ void AppController::terminate()
     Q_EMIT aboutToTerminate();
     m_floating->beginExit();
     // stop() ends the session and puts the previous default input back.
-    call(engine(), "stop");
+    engine()->stop();
     diag(QStringLiteral("应用退出"));
 }
 

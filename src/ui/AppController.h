@@ -1,18 +1,18 @@
 #pragma once
-// The composition root of the main window: owns the model objects for the
-// window's whole life and holds the window's operations (record, course,
+// The main window's view-model: owns the model objects for the window's
+// whole life and holds the window's operations (record, course,
 // permissions, backgrounds, termination), so the QML views only bind and
 // forward clicks.
-//
-// The engine-side models are reached through their published Qt properties
-// and invokable methods, which keeps this layer independent of how each
-// model is built (tests hand in small stand-ins).
 #include "BackgroundManager.h"
 #include "FloatingSubtitleController.h"
 #include "QuitController.h"
 #include "UITheme.h"
 #include "UiSettings.h"
 #include "course/CourseRecords.h"
+#include "engine/AudioDeviceManager.h"
+#include "engine/PermissionManager.h"
+#include "engine/SpeechEngine.h"
+#include "glossary/GlossaryManager.h"
 
 #include <QObject>
 #include <QPointer>
@@ -27,15 +27,13 @@ struct Platform;
 
 // What the main window owns besides its own view objects.
 struct AppModels {
-    std::unique_ptr<QObject> permissions;   // PermissionManager
-    std::unique_ptr<QObject> deviceManager; // AudioDeviceManager
-    std::unique_ptr<QObject> engine;        // SpeechEngine
-    std::unique_ptr<QObject> glossary;      // GlossaryManager
-    // Hands the glossary to the engine (so online translation sees it).
-    std::function<void(QObject *engine, QObject *glossary)> connectGlossary;
+    std::unique_ptr<PermissionManager> permissions;
+    std::unique_ptr<AudioDeviceManager> deviceManager;
+    std::unique_ptr<SpeechEngine> engine;
+    std::unique_ptr<GlossaryManager> glossary;
     // Starts the local translation service probe that gives the engine its
-    // "system" translation session.
-    std::function<void(QObject *engine)> startTranslationProbe;
+    // "system" translation session (none in tests that hand in their own).
+    std::function<void(SpeechEngine &engine)> startTranslationProbe;
 };
 
 // The application's real models over the given platform.
@@ -43,10 +41,10 @@ AppModels createAppModels(const Platform &platform);
 
 class AppController : public QObject {
     Q_OBJECT
-    Q_PROPERTY(QObject *permissions READ permissions CONSTANT)
-    Q_PROPERTY(QObject *deviceManager READ deviceManager CONSTANT)
-    Q_PROPERTY(QObject *engine READ engine CONSTANT)
-    Q_PROPERTY(QObject *glossary READ glossary CONSTANT)
+    Q_PROPERTY(vox::PermissionManager *permissions READ permissions CONSTANT)
+    Q_PROPERTY(vox::AudioDeviceManager *deviceManager READ deviceManager CONSTANT)
+    Q_PROPERTY(vox::SpeechEngine *engine READ engine CONSTANT)
+    Q_PROPERTY(vox::GlossaryManager *glossary READ glossary CONSTANT)
     Q_PROPERTY(vox::BackgroundManager *background READ background CONSTANT)
     Q_PROPERTY(vox::UiSettings *settings READ uiSettings CONSTANT)
     Q_PROPERTY(vox::ThemeModel *theme READ theme CONSTANT)
@@ -96,10 +94,10 @@ public:
     AppController(AppModels models, DesktopServices *desktop, QObject *parent = nullptr);
     ~AppController() override;
 
-    QObject *permissions() const { return m_models.permissions.get(); }
-    QObject *deviceManager() const { return m_models.deviceManager.get(); }
-    QObject *engine() const { return m_models.engine.get(); }
-    QObject *glossary() const { return m_models.glossary.get(); }
+    PermissionManager *permissions() const { return m_models.permissions.get(); }
+    AudioDeviceManager *deviceManager() const { return m_models.deviceManager.get(); }
+    SpeechEngine *engine() const { return m_models.engine.get(); }
+    GlossaryManager *glossary() const { return m_models.glossary.get(); }
     BackgroundManager *background() const { return m_background.get(); }
     UiSettings *uiSettings() const { return m_settings.get(); }
     ThemeModel *theme() const { return m_theme.get(); }
@@ -184,13 +182,8 @@ Q_SIGNALS:
     // Emitted first thing in terminate(), before the engine stops.
     void aboutToTerminate();
 
-private Q_SLOTS:
-    void onRequestAllFinished();
-
 private:
-    QVariant engineValue(const char *name) const;
-    bool call(QObject *o, const char *method, const QVariant &arg = {}) const;
-    void watch(QObject *o, const char *property, void (AppController::*signal)());
+    void onRequestAllFinished();
     void onSelectedDeviceChanged();
 
     AppModels m_models;
@@ -204,7 +197,6 @@ private:
     bool m_mainViewShown = false;
     bool m_terminated = false;
     QString m_lastSelectedDevice;
-    QMetaObject::Connection m_requestConnection;
 };
 
 } // namespace vox

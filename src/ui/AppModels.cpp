@@ -1,9 +1,5 @@
 // The real models of the main window over the platform.
 #include "AppController.h"
-#include "engine/AudioDeviceManager.h"
-#include "engine/PermissionManager.h"
-#include "engine/SpeechEngine.h"
-#include "glossary/GlossaryManager.h"
 #include "platform/Platform.h"
 #include "translation/LocalTranslationSession.h"
 
@@ -16,16 +12,10 @@ AppModels createAppModels(const Platform &platform)
     m.deviceManager = std::make_unique<AudioDeviceManager>(platform);
     m.engine = std::make_unique<SpeechEngine>(platform);
     m.glossary = std::make_unique<GlossaryManager>();
-    m.connectGlossary = [](QObject *engine, QObject *glossary) {
-        if (auto *e = qobject_cast<SpeechEngine *>(engine))
-            e->setGlossaryManager(qobject_cast<GlossaryManager *>(glossary));
-    };
     // The local translation service stands in for the on-device one: probe
     // it now, and again whenever the engine is idle without a session.
-    m.startTranslationProbe = [](QObject *engine) {
-        auto *e = qobject_cast<SpeechEngine *>(engine);
-        if (!e)
-            return;
+    m.startTranslationProbe = [](SpeechEngine &engine) {
+        SpeechEngine *e = &engine;
         auto *probe = new LocalTranslationProbe(e);
         QObject::connect(probe, &LocalTranslationProbe::sessionReady, e,
                          [e](std::shared_ptr<TranslationSession> s) { e->setTranslationSession(std::move(s)); });

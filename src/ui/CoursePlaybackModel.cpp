@@ -4,7 +4,6 @@
 #include "engine/SpeechEngine.h"
 #include "glossary/GlossaryManager.h"
 #include "platform/Diag.h"
-#include "ui/ModelValues.h"
 #include "platform/Files.h"
 #include "platform/Platform.h"
 
@@ -78,33 +77,19 @@ void CoursePlaybackModel::setCourseVariant(const QVariant &value)
     // Values that went through a QML "var" arrive wrapped.
     if (v.metaType() == QMetaType::fromType<QJSValue>())
         v = v.value<QJSValue>().toVariant();
-    if (v.metaType() == QMetaType::fromType<CourseSession>()) {
+    if (v.metaType() == QMetaType::fromType<CourseSession>())
         setCourse(v.value<CourseSession>());
-        return;
-    }
-    if (const auto c = ui::courseFromVariant(v))
-        setCourse(*c);
 }
 
-bool CoursePlaybackModel::loadCompletedCourse(QObject *engine)
+bool CoursePlaybackModel::loadCompletedCourse(SpeechEngine *engine)
 {
-    if (auto *e = qobject_cast<SpeechEngine *>(engine)) {
-        if (!e->completedCourse())
-            return false;
-        setCourse(*e->completedCourse());
-        return true;
-    }
-    // Any other engine object publishing "completedCourse".
-    if (!engine)
+    if (!engine || !engine->completedCourse())
         return false;
-    const auto course = ui::courseFromVariant(engine->property("completedCourse"));
-    if (!course)
-        return false;
-    setCourse(*course);
+    setCourse(*engine->completedCourse());
     return true;
 }
 
-void CoursePlaybackModel::setGlossary(QObject *glossary)
+void CoursePlaybackModel::setGlossary(GlossaryManager *glossary)
 {
     if (glossary == m_glossary)
         return;
@@ -120,8 +105,8 @@ QObject *CoursePlaybackModel::review() const
 void CoursePlaybackModel::makeReviewModel()
 {
     std::vector<GlossaryPair> pairs;
-    if (auto *g = qobject_cast<GlossaryManager *>(m_glossary.data()))
-        pairs = glossaryPairs(g->terms());
+    if (m_glossary)
+        pairs = glossaryPairs(m_glossary->terms());
     auto review = std::make_unique<CourseReviewModel>(m_course, std::move(pairs));
     // A re-translation replaces the course and is kept with it; playback
     // goes on.

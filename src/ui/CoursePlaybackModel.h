@@ -6,6 +6,8 @@
 // A course with an archive file is shown as that file holds it now, and a
 // re-translation is written back into the same file (CourseArchive::save).
 #include "course/CourseRecords.h"
+#include "engine/SpeechEngine.h"
+#include "glossary/GlossaryManager.h"
 #include "platform/AudioPlayer.h"
 #include "platform/Time.h"
 #include "review/CourseReviewModel.h"
@@ -26,7 +28,7 @@ class CoursePlaybackModel : public QObject {
     Q_PROPERTY(bool hasCourse READ hasCourse NOTIFY courseChanged)
     // The glossary (a GlossaryManager) whose terms go with a new course into
     // its review model.
-    Q_PROPERTY(QObject *glossary READ glossary WRITE setGlossary NOTIFY glossaryChanged)
+    Q_PROPERTY(vox::GlossaryManager *glossary READ glossary WRITE setGlossary NOTIFY glossaryChanged)
     // The CourseReviewModel of the course shown: header, entries, review,
     // re-translation and export. Made anew with every course.
     Q_PROPERTY(QObject *review READ review NOTIFY reviewChanged)
@@ -65,10 +67,10 @@ public:
     QVariant courseVariant() const;
     void setCourseVariant(const QVariant &v);
     // The engine's completed course (nothing when it has none).
-    Q_INVOKABLE bool loadCompletedCourse(QObject *engine);
+    Q_INVOKABLE bool loadCompletedCourse(vox::SpeechEngine *engine);
     bool hasCourse() const { return m_hasCourse; }
-    QObject *glossary() const { return m_glossary; }
-    void setGlossary(QObject *glossary);
+    GlossaryManager *glossary() const { return m_glossary; }
+    void setGlossary(GlossaryManager *glossary);
     QObject *review() const;
     CourseReviewModel *reviewModel() const { return m_review.get(); }
 
@@ -122,7 +124,7 @@ private:
 
     CourseSession m_course;
     bool m_hasCourse = false;
-    QPointer<QObject> m_glossary;
+    QPointer<GlossaryManager> m_glossary;
     std::unique_ptr<CourseReviewModel> m_review;
     std::unique_ptr<AudioPlayer> m_player;
     TaskHandle m_timer;

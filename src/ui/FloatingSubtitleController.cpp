@@ -2,7 +2,7 @@
 
 #include "platform/Diag.h"
 #include "platform/Settings.h"
-#include "ui/ModelValues.h"
+#include "engine/SpeechEngine.h"
 #include "ui/UITheme.h"
 
 #include <QGuiApplication>
@@ -187,27 +187,22 @@ void FloatingSubtitleController::releaseWindow()
     emit windowChanged();
 }
 
-void FloatingSubtitleController::setEngine(QObject *engine)
+void FloatingSubtitleController::setEngine(SpeechEngine *engine)
 {
     if (engine == m_engine)
         return;
     disconnect(m_engineConnection);
     m_engine = engine;
-    if (engine) {
-        const QMetaObject *mo = engine->metaObject();
-        const int idx = mo->indexOfSignal("translationEntriesChanged()");
-        if (idx >= 0)
-            m_engineConnection = connect(engine, mo->method(idx), this,
-                                         metaObject()->method(metaObject()->indexOfSlot("readEngineEntries()")));
-    }
+    if (engine)
+        m_engineConnection = connect(engine, &SpeechEngine::translationEntriesChanged, this,
+                                     &FloatingSubtitleController::readEngineEntries);
     emit engineChanged();
     readEngineEntries();
 }
 
 void FloatingSubtitleController::readEngineEntries()
 {
-    setTranslationEntries(m_engine ? ui::entriesFromVariant(m_engine->property("translationEntries"))
-                                   : std::vector<TranslationEntry>{});
+    setTranslationEntries(m_engine ? m_engine->translationEntries() : std::vector<TranslationEntry>{});
 }
 
 void FloatingSubtitleController::setTranslationEntries(const std::vector<TranslationEntry> &all)

@@ -7,6 +7,7 @@
 // the store has always used; Qt's top-left coordinates are converted on the
 // way in and out.
 #include "course/CourseRecords.h"
+#include "engine/SpeechEngine.h"
 
 #include <QObject>
 #include <QPointer>
@@ -68,8 +69,8 @@ class FloatingSubtitleController : public QObject {
     Q_PROPERTY(bool isSubtitleVisible READ isSubtitleVisible NOTIFY isSubtitleVisibleChanged)
     // The window once created (it then lives until the controller goes).
     Q_PROPERTY(QQuickWindow *window READ window NOTIFY windowChanged)
-    // The speech engine, read through its "translationEntries" property.
-    Q_PROPERTY(QObject *engine READ engine WRITE setEngine NOTIFY engineChanged)
+    // The speech engine whose newest translations are shown.
+    Q_PROPERTY(vox::SpeechEngine *engine READ engine WRITE setEngine NOTIFY engineChanged)
 
 public:
     explicit FloatingSubtitleController(QObject *parent = nullptr);
@@ -78,8 +79,8 @@ public:
     // The QML engine that builds the window (default: the engine of this
     // object, when it was handed to QML).
     void setQmlEngine(QQmlEngine *engine);
-    QObject *engine() const { return m_engine; }
-    void setEngine(QObject *engine);
+    SpeechEngine *engine() const { return m_engine; }
+    void setEngine(SpeechEngine *engine);
     // Source of the translations; the newest two are shown.
     void setTranslationEntries(const std::vector<TranslationEntry> &entries);
 
@@ -152,7 +153,7 @@ private:
 
     QPointer<QQmlEngine> m_qmlEngine;
     QPointer<QQuickWindow> m_window;
-    QPointer<QObject> m_engine;
+    QPointer<SpeechEngine> m_engine;
     QMetaObject::Connection m_engineConnection;
     QVariantList m_entries;
     bool m_darkAppearance = true;

@@ -5,22 +5,14 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QMetaMethod>
 #include <QWindow>
 
 namespace vox {
 
-QuitController::QuitController(QObject *engine, QObject *parent)
-    : QObject(parent), m_engine(engine), m_typed(qobject_cast<SpeechEngine *>(engine))
+QuitController::QuitController(SpeechEngine *engine, QObject *parent) : QObject(parent), m_engine(engine)
 {
-    if (m_typed) {
-        connect(m_typed, &SpeechEngine::courseEnded, this, &QuitController::onCourseEnded);
-    } else if (engine) {
-        const int idx = engine->metaObject()->indexOfSignal("courseEnded()");
-        if (idx >= 0)
-            connect(engine, engine->metaObject()->method(idx), this,
-                    staticMetaObject.method(staticMetaObject.indexOfSlot("onCourseEnded()")));
-    }
+    if (engine)
+        connect(engine, &SpeechEngine::courseEnded, this, &QuitController::onCourseEnded);
 }
 
 QuitController::~QuitController()
@@ -66,16 +58,12 @@ bool QuitController::eventFilter(QObject *watched, QEvent *event)
 
 bool QuitController::courseActive() const
 {
-    if (m_typed)
-        return m_typed->isCourseActive();
-    return m_engine && m_engine->property("isCourseActive").toBool();
+    return m_engine && m_engine->isCourseActive();
 }
 
 bool QuitController::courseEnding() const
 {
-    if (m_typed)
-        return m_typed->isEndingCourse();
-    return m_engine && m_engine->property("isEndingCourse").toBool();
+    return m_engine && m_engine->isEndingCourse();
 }
 
 void QuitController::setAsking(bool on)
@@ -161,10 +149,8 @@ void QuitController::startQuitting(const QString &reason)
 
 void QuitController::finishCourseNow()
 {
-    if (m_typed)
-        m_typed->endCourseNow();
-    else if (m_engine && m_engine->metaObject()->indexOfMethod("endCourseNow()") >= 0)
-        QMetaObject::invokeMethod(m_engine, "endCourseNow", Qt::DirectConnection);
+    if (m_engine)
+        m_engine->endCourseNow();
 }
 
 void QuitController::onCourseEnded()

@@ -33,10 +33,7 @@ class QuitController : public QObject {
     Q_PROPERTY(bool isQuitting READ isQuitting NOTIFY isQuittingChanged)
 
 public:
-    // `engine` is the SpeechEngine, or any object publishing isCourseActive,
-    // isEndingCourse, the invokables endCourse / endCourseNow and the signal
-    // courseEnded().
-    explicit QuitController(QObject *engine, QObject *parent = nullptr);
+    explicit QuitController(SpeechEngine *engine, QObject *parent = nullptr);
     ~QuitController() override;
 
     bool isAskingToEndCourse() const { return m_asking; }
@@ -88,8 +85,7 @@ private:
     void finishCourseNow();
     void quitNow();
 
-    QPointer<QObject> m_engine;
-    SpeechEngine *m_typed = nullptr;
+    QPointer<SpeechEngine> m_engine;
     QPointer<QWindow> m_window;
     bool m_asking = false;
     bool m_quitting = false;

@@ -4,7 +4,7 @@
 #include "platform/Diag.h"
 #include "platform/Settings.h"
 #include "translation/LocalTranslationSession.h"
-#include "ui/ModelValues.h"
+#include "engine/SpeechEngine.h"
 
 #include <QMetaMethod>
 #include <algorithm>
@@ -51,31 +51,22 @@ void TranslationSettingsModel::onSettingChanged(const QString &k)
         emit localTranslationUrlChanged();
 }
 
-void TranslationSettingsModel::setEngine(QObject *engine)
+void TranslationSettingsModel::setEngine(SpeechEngine *engine)
 {
     if (engine == m_engine)
         return;
     disconnect(m_engineConnection);
     m_engine = engine;
-    if (engine) {
-        const int idx = engine->metaObject()->indexOfSignal("translationEntriesChanged()");
-        if (idx >= 0)
-            m_engineConnection =
-                connect(engine, engine->metaObject()->method(idx), this,
-                        metaObject()->method(metaObject()->indexOfMethod("refreshCandidatesSlot()")));
-    }
+    if (engine)
+        m_engineConnection = connect(engine, &SpeechEngine::translationEntriesChanged, this,
+                                     &TranslationSettingsModel::refreshCandidates);
     emit engineChanged();
     refreshCandidates();
 }
 
-QObject *TranslationSettingsModel::glossaryObject() const
+void TranslationSettingsModel::setGlossary(GlossaryManager *glossary)
 {
-    return m_glossary.data();
-}
-
-void TranslationSettingsModel::setGlossary(QObject *glossary)
-{
-    auto *g = qobject_cast<GlossaryManager *>(glossary);
+    GlossaryManager *g = glossary;
     if (g == m_glossary)
         return;
     disconnect(m_glossaryConnection);
@@ -216,7 +207,7 @@ QStringList TranslationSettingsModel::entrySources() const
     QStringList out;
     if (!m_engine)
         return out;
-    for (const TranslationEntry &e : ui::entriesFromVariant(m_engine->property("translationEntries")))
+    for (const TranslationEntry &e : m_engine->translationEntries())
         out.append(e.source);
     return out;
 }

@@ -5,6 +5,7 @@
 // clear, Markdown import). Values are written to the store as they change;
 // there is no save step. The engine choice is bound straight to the engine's
 // "translationEngine" property by the view and never stored.
+#include "engine/SpeechEngine.h"
 #include "glossary/GlossaryManager.h"
 
 #include <QObject>
@@ -19,9 +20,9 @@ namespace vox {
 
 class TranslationSettingsModel : public QObject {
     Q_OBJECT
-    // The speech engine (read through its "translationEntries" property).
-    Q_PROPERTY(QObject *engine READ engine WRITE setEngine NOTIFY engineChanged)
-    Q_PROPERTY(QObject *glossary READ glossaryObject WRITE setGlossary NOTIFY glossaryChanged)
+    // The speech engine whose sentences suggest glossary candidates.
+    Q_PROPERTY(vox::SpeechEngine *engine READ engine WRITE setEngine NOTIFY engineChanged)
+    Q_PROPERTY(vox::GlossaryManager *glossary READ glossary WRITE setGlossary NOTIFY glossaryChanged)
 
     Q_PROPERTY(int visibleTranslationCount READ visibleTranslationCount WRITE setVisibleTranslationCount NOTIFY
                    visibleTranslationCountChanged)
@@ -55,11 +56,10 @@ public:
     explicit TranslationSettingsModel(QObject *parent = nullptr);
     ~TranslationSettingsModel() override;
 
-    QObject *engine() const { return m_engine; }
-    void setEngine(QObject *engine);
-    QObject *glossaryObject() const;
+    SpeechEngine *engine() const { return m_engine; }
+    void setEngine(SpeechEngine *engine);
     GlossaryManager *glossary() const { return m_glossary; }
-    void setGlossary(QObject *glossary);
+    void setGlossary(GlossaryManager *glossary);
 
     int visibleTranslationCount() const;
     void setVisibleTranslationCount(int n);
@@ -112,16 +112,13 @@ Q_SIGNALS:
     void localTranslationUrlChanged();
     void serviceStateChanged();
 
-private Q_SLOTS:
-    void refreshCandidatesSlot() { refreshCandidates(); }
-
 private:
     void refreshCandidates();
     void setConflictMessage(const QString &m);
     void setServiceState(int state, const QString &text);
     void onSettingChanged(const QString &key);
 
-    QPointer<QObject> m_engine;
+    QPointer<SpeechEngine> m_engine;
     QPointer<GlossaryManager> m_glossary;
     QMetaObject::Connection m_engineConnection;
     QMetaObject::Connection m_glossaryConnection;

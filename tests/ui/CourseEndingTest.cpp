@@ -1,5 +1,6 @@
 // The main window over a real engine on the fake platform and virtual time:
-// closing it during a course asks first, "结束并保存" archives the course and
+// a heard sentence reaches the main list and the floating window; closing it
+// during a course asks first, "结束并保存" archives the course and
 // then quits, "取消" keeps the course; the floating window never keeps the
 // capture going; termination signals end without asking; a course left in
 // progress by a process that is gone is recovered and announced.
@@ -9,6 +10,7 @@
 #include "engine/SpeechEngine.h"
 #include "platform/Settings.h"
 #include "platform/TranslationSession.h"
+#include "platform/fake/InstantTranslationSession.h"
 #include "ui/TerminationSignals.h"
 
 #include <QGuiApplication>
@@ -21,17 +23,6 @@ using namespace vox::test;
 
 namespace {
 
-// Translates at once: "译:" + source.
-class InstantSession : public TranslationSession {
-public:
-    void translate(const QStringList &texts, std::function<void(Result<QStringList>)> done) override
-    {
-        QStringList out;
-        for (const auto &t : texts)
-            out.append(QStringLiteral("译:") + t);
-        done(out);
-    }
-};
 
 QStringList sources(const CourseSession &c)
 {
@@ -50,9 +41,9 @@ protected:
     void open()
     {
         auto e = std::make_unique<SpeechEngine>(fakes.platform());
-        e->setTranslationSession(std::make_shared<InstantSession>());
+        e->setTranslationSession(std::make_shared<fake::InstantTranslationSession>());
         engine = e.get();
-        h = std::make_unique<UiHarness>(std::move(e));
+        h = std::make_unique<UiHarness>(fakes, std::move(e));
         h->setDevices({{QStringLiteral("mic-48k"), QStringLiteral("USB 麦克风")}}, QStringLiteral("mic-48k"));
         quit = std::make_unique<QSignalSpy>(h->voxleaf(), &VoxleafApp::quitRequested);
     }
@@ -103,6 +94,30 @@ protected:
 };
 
 } // namespace
+
+TEST_F(LiveWindow, AHeardSentenceReachesTheMainListAndTheFloatingWindow)
+{
+    open();
+    h->click("subtitleButton");
+    QQuickWindow *floating = h->app()->floatingSubtitle()->window();
+    ASSERT_TRUE(floating);
+    record();
+    hear(QStringLiteral("Heat flows from hot"));
+    EXPECT_EQ(h->find("recognizedText")->property("plain").toString(), "Heat flows from hot");
+    say(QStringLiteral("to cold."));
+    h->settle();
+
+    QStringList rows;
+    for (QQuickItem *row : h->findAll("translationRow"))
+        if (row->isVisible())
+            rows << h->find("rowSource", row)->property("text").toString() + " | "
+                        + h->find("rowTarget", row)->property("text").toString();
+    EXPECT_EQ(rows, QStringList{"Heat flows from hot to cold. | 译:Heat flows from hot to cold."});
+    QQuickItem *subtitle = h->find("subtitleEntry0", floating->contentItem());
+    ASSERT_TRUE(subtitle);
+    EXPECT_EQ(h->find("sourceText", subtitle)->property("text").toString(), "Heat flows from hot to cold.");
+    EXPECT_EQ(h->find("targetText", subtitle)->property("text").toString(), "译:Heat flows from hot to cold.");
+}
 
 TEST_F(LiveWindow, ClosingDuringACourseAsksAndCancelKeepsTheCourseRunning)
 {

@@ -76,7 +76,10 @@ TEST_F(ReviewFixture, HeaderShowsTimesDurationAndCountOfTheHostsOrTheEnginesCour
     EXPECT_FALSE(playback->isPlayingRecording());
 
     // Without a host course the engine's completed course is shown.
-    h.engine.setCompleted(makeCourse({}, {1.0, 2.0, 3.0, 4.0}));
+    h.engine->startCourse();
+    h.land(makeCourse({}, {1.0, 2.0, 3.0, 4.0}).entries);
+    h.engine->endCourse();
+    ASSERT_TRUE(waitFor([&] { return h.engine->hasCompletedCourse(); }));
     ASSERT_NE(h.load("CourseReviewView.qml", QSize(1020, 640)), nullptr) << h.lastError.toStdString();
     auto *completed = h.view->property("playback").value<CoursePlaybackModel *>();
     ASSERT_NE(completed, nullptr);

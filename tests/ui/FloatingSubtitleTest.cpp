@@ -40,7 +40,7 @@ struct SubtitleFixture : ::testing::Test {
     {
         c = std::make_unique<FloatingSubtitleController>();
         c->setQmlEngine(&h.qml);
-        c->setEngine(&h.engine);
+        c->setEngine(h.engine.get());
     }
     QQuickItem *item(const QString &name) const
     {
@@ -156,14 +156,12 @@ TEST_F(SubtitleFixture, ShowsTheNewestTwoNewestFirst)
     ASSERT_NE(c->window(), nullptr);
     EXPECT_TRUE(item("emptyState")->isVisible());
 
-    h.engine.setEntries({makeEntry(1)});
-    h.settle();
+    h.land({makeEntry(1)});
     ASSERT_EQ(c->entries().size(), 1);
     EXPECT_NE(item("subtitleEntry0"), nullptr);
     EXPECT_EQ(item("subtitleEntry1"), nullptr);
 
-    h.engine.setEntries({makeEntry(1), makeEntry(2), makeEntry(3)});
-    h.settle();
+    h.land({makeEntry(2), makeEntry(3)});
     QQuickItem *top = item("subtitleEntry0");
     QQuickItem *below = item("subtitleEntry1");
     ASSERT_TRUE(top && below);
@@ -175,7 +173,7 @@ TEST_F(SubtitleFixture, ShowsTheNewestTwoNewestFirst)
 
 TEST_F(SubtitleFixture, EnglishLineIsTwoPointsSmallerButNeverBelowTen)
 {
-    h.engine.setEntries({makeEntry(1)});
+    h.land({makeEntry(1)});
     h.store->setValue(Keys::SubtitleFontSize, 11.0);
     c->showSubtitle();
     ASSERT_NE(c->window(), nullptr);
@@ -209,9 +207,12 @@ TEST_F(SubtitleFixture, ScreenshotsInEveryTheme)
     for (const char *theme : kThemes) {
         h.store->setValue(Keys::UiTheme, theme);
         for (bool withEntries : {false, true}) {
+            h.engine = std::make_unique<SpeechEngine>(h.fakePlatform.platform());
+            h.engine->setTranslationSession(h.translation);
+            h.app.insert("engine", QVariant::fromValue(h.engine.get()));
             make(); // the appearance is chosen when the window is made
-            h.engine.setEntries(withEntries ? std::vector<TranslationEntry>{makeEntry(1), makeEntry(2), makeEntry(3)}
-                                            : std::vector<TranslationEntry>{});
+            if (withEntries)
+                h.land({makeEntry(1), makeEntry(2), makeEntry(3)});
             c->showSubtitle();
             ASSERT_NE(c->window(), nullptr);
             EXPECT_TRUE(savePng(c->window(), QStringLiteral("subtitle-%1%2").arg(theme, withEntries ? "" : "-empty")));

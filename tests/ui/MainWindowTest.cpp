@@ -1,8 +1,11 @@
-// The main window loaded offscreen: permission gate, record and course
-// controls, transcript area, menus, settings bindings and termination.
+// The main window loaded offscreen over the real models on the fake
+// platform: permission gate, record and course controls, transcript area,
+// menus, settings bindings and termination.
 #include "UiHarness.h"
 
 #include "platform/Settings.h"
+#include "support/HttpTestServer.h"
+#include "translation/ChatCompletions.h"
 #include "ui/FloatingSubtitleController.h"
 
 #include <QSignalSpy>
@@ -25,18 +28,40 @@ QStringList rowTargets(UiHarness &h)
     return out;
 }
 
-std::vector<TranslationEntry> entries(int n)
+std::vector<TranslationEntry> entries(int from, int to)
 {
     std::vector<TranslationEntry> out;
-    for (int i = 1; i <= n; ++i)
+    for (int i = from; i <= to; ++i)
         out.push_back(makeEntry(i));
     return out;
+}
+
+// The capture device the engine records from (the input it made the default).
+QString inputInUse(UiHarness &h)
+{
+    for (const auto &d : h.fakes->hardware->devices)
+        if (d.id == h.fakes->hardware->defaultInput)
+            return d.uid;
+    return {};
 }
 } // namespace
 
 class MainWindow : public ::testing::Test {
 protected:
+    // Lets the engine's awaited steps and timers run, then the views follow.
+    void advance(UiHarness &h, double seconds)
+    {
+        time->advance(seconds);
+        h.settle();
+    }
+    void press(UiHarness &h, const QString &name)
+    {
+        h.click(name);
+        advance(h, 0.5);
+    }
+
     ScopedSettings settings;
+    ScopedVirtualTime time;
 };
 
 TEST_F(MainWindow, FirstStartWithNoStoredSettings)
@@ -46,7 +71,8 @@ TEST_F(MainWindow, FirstStartWithNoStoredSettings)
     EXPECT_EQ(h.window()->minimumSize(), QSize(560, 440));
     EXPECT_TRUE(h.shown("contentView"));
     // The main view asked for the device list once it was shown.
-    EXPECT_EQ(h.devices->refreshCount, 1);
+    EXPECT_EQ(h.app()->devices().size(), 2);
+    EXPECT_EQ(h.app()->selectedDeviceID(), "builtin-uid");
     EXPECT_EQ(h.text("statusBadgeText"), "就绪");
     EXPECT_EQ(h.text("emptyTranslationsText"), "翻译结果将显示在这里（显示最近 10 条）");
     EXPECT_TRUE(h.shown("emptyHint"));
@@ -66,6 +92,8 @@ TEST_F(MainWindow, FirstStartWithNoStoredSettings)
 TEST_F(MainWindow, PermissionGateTextsButtonStatesAndLiveSwitch)
 {
     UiHarness h(false);
+    auto &asked = *h.fakes->permissions;
+    asked.microphoneAnswer = fake::FakePermissions::Answer::Never;
     EXPECT_TRUE(h.shown("permissionView"));
     EXPECT_FALSE(h.shown("contentView"));
     EXPECT_EQ(h.text("permissionTitle"), "需要麦克风与语音识别权限");
@@ -74,24 +102,25 @@ TEST_F(MainWindow, PermissionGateTextsButtonStatesAndLiveSwitch)
     EXPECT_EQ(h.text("permissionButton"), "授权并继续");
 
     h.click("permissionButton");
-    EXPECT_EQ(h.permissions->requests, 1);
+    EXPECT_EQ(asked.microphoneRequests, 1);
     EXPECT_TRUE(h.app()->isRequestingPermissions());
     EXPECT_EQ(h.text("permissionButton"), "");
     EXPECT_EQ(h.find("permissionButton")->property("busy").toBool(), true);
     // A second press while asking does nothing.
     h.click("permissionButton");
-    EXPECT_EQ(h.permissions->requests, 1);
+    EXPECT_EQ(asked.microphoneRequests, 1);
 
-    h.permissions->finishRequest(1, 3); // microphone denied
-    h.settle();
+    asked.answerMicrophone(false); // microphone denied, speech granted when asked
+    advance(h, 0);
     EXPECT_FALSE(h.app()->isRequestingPermissions());
     EXPECT_EQ(h.text("permissionButton"), "已打开系统设置后，点此重试");
     EXPECT_TRUE(h.shown("denialHint"));
-    EXPECT_EQ(h.text("denialHint"), "麦克风权限被拒绝");
+    EXPECT_EQ(h.text("denialHint"), h.permissions->denialHint());
+    EXPECT_TRUE(h.text("denialHint").startsWith("麦克风权限被拒绝")) << h.text("denialHint").toStdString();
 
     h.click("permissionButton");
-    h.permissions->finishRequest(3, 3);
-    h.settle();
+    asked.answerMicrophone(true);
+    advance(h, 0);
     EXPECT_TRUE(h.shown("contentView"));
     EXPECT_FALSE(h.shown("permissionView"));
 }
@@ -100,81 +129,90 @@ TEST_F(MainWindow, RecordButtonAndShortcutStartAndStopAndEndCourse)
 {
     UiHarness h;
     // No device selected: nothing happens.
-    h.click("recordButton");
-    EXPECT_TRUE(h.engine->calls.isEmpty());
+    h.setDevices({}, QString());
+    press(h, "recordButton");
+    EXPECT_FALSE(h.engine->isRecording());
+    EXPECT_FALSE(h.engine->isStarting());
 
     h.setDevices({{kMic, "USB 麦克风"}, {kOther, "内置麦克风"}}, kMic);
     EXPECT_EQ(h.find("devicePicker")->property("displayText").toString(), "USB 麦克风");
-    h.click("recordButton");
-    EXPECT_EQ(h.engine->calls, QStringList{"start:" + kMic});
+    press(h, "recordButton");
+    EXPECT_TRUE(h.engine->isRecording()) << h.engine->lastError().toStdString();
+    EXPECT_EQ(inputInUse(h), kMic);
     EXPECT_EQ(h.text("recordButton"), "停止");
     EXPECT_EQ(h.text("statusBadgeText"), "识别中");
     EXPECT_TRUE(h.shown("waitingHint"));
-    h.click("recordButton");
-    EXPECT_EQ(h.engine->calls.last(), "stop");
+    press(h, "recordButton");
+    EXPECT_FALSE(h.engine->isRecording());
     EXPECT_EQ(h.text("recordButton"), "开始");
 
     // Ctrl+Space from the window, twice; the second stop also ends the course.
-    h.engine->calls.clear();
-    h.engine->setProperty("isCourseActive", true);
+    h.engine->startCourse();
     QTest::keyClick(h.window(), Qt::Key_Space, Qt::ControlModifier);
-    h.settle();
-    EXPECT_EQ(h.engine->calls, QStringList{"start:" + kMic});
+    advance(h, 0.5);
+    EXPECT_TRUE(h.engine->isRecording());
+    EXPECT_EQ(inputInUse(h), kMic);
     QTest::keyClick(h.window(), Qt::Key_Space, Qt::ControlModifier);
-    h.settle();
-    EXPECT_EQ(h.engine->calls, (QStringList{"start:" + kMic, "stop", "endCourse"}));
+    advance(h, 5);
+    EXPECT_FALSE(h.engine->isRecording());
+    EXPECT_FALSE(h.engine->isCourseActive());
+    EXPECT_TRUE(h.engine->hasCompletedCourse());
 }
 
 TEST_F(MainWindow, DeviceChangeRestartsOnlyWhileRecording)
 {
     UiHarness h;
     h.setDevices({{kMic, "USB 麦克风"}, {kOther, "内置麦克风"}}, kMic);
-    h.devices->setProperty("selectedDeviceID", kOther);
-    h.settle();
-    EXPECT_TRUE(h.engine->calls.isEmpty());
+    h.devices->setSelectedDeviceID(kOther);
+    advance(h, 0.5);
+    EXPECT_FALSE(h.engine->isRecording());
 
-    h.engine->setProperty("isRecording", true);
-    h.devices->setProperty("selectedDeviceID", kMic);
-    h.settle();
-    EXPECT_EQ(h.engine->calls, QStringList{"start:" + kMic});
-    h.devices->setProperty("selectedDeviceID", QString()); // absent: nothing
-    h.settle();
-    EXPECT_EQ(h.engine->calls.size(), 1);
+    press(h, "recordButton");
+    ASSERT_TRUE(h.engine->isRecording());
+    EXPECT_EQ(inputInUse(h), kOther);
+    h.devices->setSelectedDeviceID(kMic);
+    advance(h, 0.5);
+    EXPECT_TRUE(h.engine->isRecording());
+    EXPECT_EQ(inputInUse(h), kMic);
+    h.devices->setSelectedDeviceID(QString()); // absent: nothing
+    advance(h, 0.5);
+    EXPECT_TRUE(h.engine->isRecording());
+    EXPECT_EQ(inputInUse(h), kMic);
 
+    h.fakes->captureDevices->devices.push_back(CaptureDevice{"usb-headset", "USB 耳机", true, false});
     h.click("refreshButton");
-    EXPECT_EQ(h.devices->refreshCount, 2);
+    EXPECT_EQ(h.app()->devices().size(), 3);
 }
 
 TEST_F(MainWindow, CourseBarArrangementsAndCounts)
 {
     UiHarness h;
+    h.land(entries(1, 4)); // before the course
     h.setDevices({{kMic, "USB 麦克风"}}, kMic);
+    advance(h, 0.5);
     EXPECT_TRUE(h.shown("courseIdle"));
-    h.click("courseStartButton");
-    EXPECT_EQ(h.engine->calls, (QStringList{"startCourse", "start:" + kMic}));
+    press(h, "courseStartButton");
+    EXPECT_TRUE(h.engine->isCourseActive());
+    EXPECT_TRUE(h.engine->isRecording());
+    EXPECT_EQ(inputInUse(h), kMic);
     EXPECT_TRUE(h.shown("courseRunning"));
     EXPECT_FALSE(h.shown("courseIdle"));
 
     // "已记录" counts the course's own entries, not those from before it.
-    h.engine->setEntries(entries(7));
-    h.engine->setProperty("courseEntryCount", 3);
-    h.engine->setProperty("courseDuration", 3725.9);
-    h.settle();
+    h.land(entries(5, 7));
+    advance(h, 3723); // the course started at 09:00:04.5
     EXPECT_EQ(h.text("courseRecordedCaption"), "已记录 3 条");
     EXPECT_EQ(h.text("courseDuration"), "01:02:05");
+    // Without an API key the run explains what it needs.
     h.click("summaryButton");
-    EXPECT_EQ(h.engine->calls.last(), "generateSummary");
+    EXPECT_TRUE(h.engine->lastError().contains("DeepSeek API Key")) << h.engine->lastError().toStdString();
 
-    h.engine->calls.clear();
     h.click("courseEndButton");
-    EXPECT_EQ(h.engine->calls, (QStringList{"endCourse", "stop"}));
-
-    CourseSession done;
-    done.entries = entries(5);
-    h.engine->setCompleted(done);
-    h.settle();
+    EXPECT_FALSE(h.engine->isRecording());
+    advance(h, 5);
+    ASSERT_TRUE(h.engine->hasCompletedCourse());
     EXPECT_TRUE(h.shown("courseCompleted"));
-    EXPECT_EQ(h.text("courseCompletedCaption"), "本节课已结束（5 条翻译）");
+    EXPECT_EQ(h.text("courseCompletedCaption"), "本节课已结束（3 条翻译）");
     QSignalSpy review(h.find("contentView"), SIGNAL(isShowingCourseReviewChanged()));
     h.click("reviewCourseButton");
     EXPECT_GE(review.count(), 1);
@@ -183,21 +221,25 @@ TEST_F(MainWindow, CourseBarArrangementsAndCounts)
     h.settle(100);
 
     // "开始新课" starts a course without starting a second recording.
-    h.engine->setProperty("isRecording", true);
-    h.engine->calls.clear();
+    h.engine->start(kMic);
+    advance(h, 0.5);
+    ASSERT_TRUE(h.engine->isRecording());
+    const size_t tasks = h.fakes->recognizer->tasks.size();
     h.settle(150);
     ASSERT_TRUE(h.shown("newCourseButton"));
     // (Emitted directly: the closed modal sheet may still hold the offscreen
     // window's input grab.)
     QMetaObject::invokeMethod(h.find("newCourseButton"), "clicked");
-    EXPECT_EQ(h.engine->calls, QStringList{"startCourse"});
+    advance(h, 0.5);
+    EXPECT_TRUE(h.engine->isCourseActive());
+    EXPECT_TRUE(h.engine->isRecording());
+    EXPECT_EQ(h.fakes->recognizer->tasks.size(), tasks);
 }
 
 TEST_F(MainWindow, VisibleCountClampingAndNewestFirst)
 {
     UiHarness h;
-    h.engine->setEntries(entries(25));
-    h.settle();
+    h.land(entries(1, 25));
     QStringList expected;
     for (int i = 25; i >= 16; --i)
         expected << QStringLiteral("第 %1 句。").arg(i);
@@ -208,7 +250,7 @@ TEST_F(MainWindow, VisibleCountClampingAndNewestFirst)
     h.settle();
     EXPECT_EQ(rowTargets(h), QStringList{"第 25 句。"});
 
-    h.engine->setEntries(entries(150));
+    h.land(entries(26, 150));
     settings->setValue(Keys::VisibleTranslationCount, 500);
     h.settle();
     const QStringList rows = rowTargets(h);
@@ -222,51 +264,64 @@ TEST_F(MainWindow, VisibleCountClampingAndNewestFirst)
 TEST_F(MainWindow, SessionDurationWhileRecordingAndTranslationSwitchHidesChinese)
 {
     UiHarness h;
-    h.engine->setProperty("sessionDuration", 3725.9);
-    h.engine->setProperty("isRecording", true);
-    h.settle();
+    h.setDevices({{kMic, "USB 麦克风"}}, kMic);
+    press(h, "recordButton");
+    advance(h, 3725.4);
     EXPECT_TRUE(h.shown("sessionDuration"));
     EXPECT_EQ(h.text("sessionDuration"), "01:02:05");
-    h.engine->setProperty("isRecording", false);
-    h.settle();
+    press(h, "recordButton");
     EXPECT_FALSE(h.shown("sessionDuration"));
 
     // The translation switch hides the Chinese section.
     EXPECT_TRUE(h.shown("chineseSection"));
     h.click("translationSwitch");
-    EXPECT_FALSE(h.engine->isTranslationEnabled);
+    EXPECT_FALSE(h.engine->isTranslationEnabled());
     h.settle();
     EXPECT_FALSE(h.shown("chineseSection"));
     h.click("translationSwitch");
-    EXPECT_TRUE(h.engine->isTranslationEnabled);
+    EXPECT_TRUE(h.engine->isTranslationEnabled());
 }
 
 TEST_F(MainWindow, TranscriptSectionsAndErrorLine)
 {
     UiHarness h;
-    h.engine->setProperty("recognizedText", "Today we talk about <entropy> & heat.");
-    h.engine->setProperty("isRecording", true);
+    h.setDevices({{kMic, "USB 麦克风"}}, kMic);
+    press(h, "recordButton");
+    h.fakes->recognizer->lastTask()->deliverPartial("Today we talk about <entropy> & heat.");
+    advance(h, 0);
     h.settle(300);
     EXPECT_FALSE(h.shown("emptyHint"));
     EXPECT_FALSE(h.shown("waitingHint"));
     EXPECT_TRUE(h.shown("cursor"));
     EXPECT_EQ(h.find("recognizedText")->property("plain").toString(), "Today we talk about <entropy> & heat.");
-    h.engine->setProperty("isRecording", false);
+    press(h, "recordButton");
     h.settle(400);
     EXPECT_FALSE(h.shown("cursor")); // faded out
 
+    // Key points come from a DeepSeek run over the course's sentences.
     EXPECT_FALSE(h.shown("keyPointsSection"));
-    h.engine->setProperty("summaryPoints", QStringList{"熵的定义", "热力学第二定律"});
+    HttpTestServer server;
+    ChatCompletions::setBaseUrlForTesting(server.url());
+    settings->setValue(Keys::DeepSeekApiKey, "sk-test");
+    h.engine->startCourse();
+    advance(h, 1);
+    h.land({TranslationEntry(time->now(), "Entropy is defined here.", "这里定义熵。", 1)});
+    advance(h, 1);
+    server.enqueue("POST", "/chat/completions",
+                   HttpTestReply::chatContent(R"({"points":["熵的定义","热力学第二定律"]})"));
+    h.click("summaryButton");
+    EXPECT_TRUE(waitFor([&] { return h.engine->summaryPoints().size() == 2; }));
+    ChatCompletions::setBaseUrlForTesting(std::nullopt);
     h.settle();
     EXPECT_TRUE(h.shown("keyPointsSection"));
     EXPECT_EQ(h.text("keyPointsCount"), "2 条");
 
-    h.engine->setProperty("lastError", QStringLiteral("翻译失败（英文原文已保留）：本地翻译服务未就绪"));
+    h.engine->setLastError(QStringLiteral("翻译失败（英文原文已保留）：本地翻译服务未就绪"));
     h.settle();
     EXPECT_TRUE(h.shown("errorLine"));
     EXPECT_EQ(h.text("lastErrorText"), "翻译失败（英文原文已保留）：本地翻译服务未就绪");
-    h.engine->setProperty("lastError", QVariant());
-    h.settle();
+    // A recording that starts clears it.
+    press(h, "recordButton");
     EXPECT_FALSE(h.shown("errorLine"));
 }
 
@@ -327,16 +382,19 @@ TEST_F(MainWindow, SubtitleButtonTogglesAndTerminationKeepsTheWindowForTheNextSt
         QQuickWindow *floating = h.app()->floatingSubtitle()->window();
         ASSERT_TRUE(floating);
         settings->remove(Keys::FloatingSubtitleFrame);
-        h.engine->setProperty("isRecording", true);
+        h.setDevices({{kMic, "USB 麦克风"}}, kMic);
+        press(h, "recordButton");
+        ASSERT_TRUE(h.engine->isRecording());
+        QSignalSpy terminating(h.app(), &AppController::aboutToTerminate);
         h.voxleaf()->terminate();
-        EXPECT_EQ(h.engine->calls, QStringList{"stop"});
+        EXPECT_FALSE(h.engine->isRecording());
         const QRectF frame = subtitle::rectFromString(settings->string(Keys::FloatingSubtitleFrame));
         EXPECT_EQ(frame.size(), QSizeF(floating->width(), floating->height()));
         // Left unchanged, so the floating window opens again at the next start.
         EXPECT_TRUE(settings->boolean(Keys::SubtitleVisible));
         // Terminating twice stops once.
         h.voxleaf()->terminate();
-        EXPECT_EQ(h.engine->calls.size(), 1);
+        EXPECT_EQ(terminating.count(), 1);
     }
     UiHarness next;
     ASSERT_TRUE(next.app()->floatingSubtitle()->window());

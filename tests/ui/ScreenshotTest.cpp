@@ -5,6 +5,9 @@
 #include "UiHarness.h"
 
 #include "platform/Settings.h"
+#include "support/HttpTestServer.h"
+#include "translation/ChatCompletions.h"
+#include "translation/TranslationPipeline.h"
 
 #include <QPainter>
 #include <QRadialGradient>
@@ -36,28 +39,37 @@ QString makePicture(const QString &path)
     return path;
 }
 
-void fillRecording(UiHarness &h)
+// A course recording for 754 s: three translated sentences, key points,
+// a sentence being translated and the next one being heard.
+void fillRecording(UiHarness &h, ScopedSettings &settings)
 {
     h.setDevices({{"mic-1", "USB 麦克风 (Blue Yeti)"}}, "mic-1");
-    h.engine->setEntries({makeEntry(1, "Good morning, everyone, and welcome back to thermodynamics.",
-                                    "大家早上好，欢迎回到热力学课程。"),
-                          makeEntry(14, "Last week we defined entropy as a measure of disorder.",
-                                    "上周我们把熵定义为无序程度的度量。"),
-                          makeEntry(31, "Today we will see why it never decreases in an isolated system.",
-                                    "今天我们将看到为什么在孤立系统中熵永远不会减少。")});
-    const std::pair<const char *, QVariant> values[] = {
-        {"recognizedText", "So let us start with a simple example: two blocks of metal at different temperatures"},
-        {"level", 0.42f},
-        {"audioActive", true},
-        {"sessionDuration", 754.2},
-        {"courseDuration", 754.2},
-        {"isCourseActive", true},
-        {"isTranslating", true},
-        {"summaryPoints", QStringList{"熵是孤立系统无序程度的度量", "热量自发地从高温物体流向低温物体"}},
-        {"isRecording", true},
-    };
-    for (const auto &[name, value] : values)
-        h.engine->setProperty(name, value);
+    virtualTime().setNow(entryDate(31 - 740));
+    h.click("courseStartButton");
+    virtualTime().advance(0.5);
+    h.land({makeEntry(1, "Good morning, everyone, and welcome back to thermodynamics.", "大家早上好，欢迎回到热力学课程。"),
+            makeEntry(14, "Last week we defined entropy as a measure of disorder.", "上周我们把熵定义为无序程度的度量。"),
+            makeEntry(31, "Today we will see why it never decreases in an isolated system.",
+                      "今天我们将看到为什么在孤立系统中熵永远不会减少。")});
+    HttpTestServer server;
+    ChatCompletions::setBaseUrlForTesting(server.url());
+    settings->setValue(Keys::DeepSeekApiKey, "sk-test");
+    server.enqueue("POST", "/chat/completions",
+                   HttpTestReply::chatContent(R"({"points":["熵是孤立系统无序程度的度量","热量自发地从高温物体流向低温物体"]})"));
+    h.engine->liveSummary().generateSummary();
+    EXPECT_TRUE(waitFor([&] { return !h.engine->summaryPoints().isEmpty(); }));
+    ChatCompletions::setBaseUrlForTesting(std::nullopt);
+    settings->remove(Keys::DeepSeekApiKey);
+    // A sentence on its way to translation, and the next one heard.
+    h.translation->hold = true;
+    h.engine->pipeline().submitChunks({{QStringLiteral("Consider two blocks."), 40.0}}, QStringLiteral("测试"));
+    virtualTime().advance(14.7);
+    h.fakes->recognizer->lastTask()->deliverPartial(
+        "So let us start with a simple example: two blocks of metal at different temperatures");
+    for (int i = 0; i < 3; ++i)
+        h.fakes->audioEngines->current->pushConstant(0.3f);
+    virtualTime().advance(0);
+    h.settle();
 }
 
 // Items whose right or bottom edge lies outside the window (a sign of
@@ -92,13 +104,15 @@ TEST_P(Screenshots, MainWindowInTheme)
     for (bool picture : {false, true}) {
         for (bool recording : {false, true}) {
             ScopedSettings settings;
+            ScopedVirtualTime time;
             settings->setValue(Keys::UiTheme, theme);
             UiHarness h;
+            h.setDevices({}, QString());
             const QUrl sunset = QUrl::fromLocalFile(makePicture(h.dirs.filePath("Pictures/sunset.jpg")));
             if (picture && !h.app()->background()->setBackgroundFromFile(sunset))
                 FAIL() << "the picture was refused";
             if (recording)
-                fillRecording(h);
+                fillRecording(h, settings);
             const QString name = QStringLiteral("main-%1-%2-%3")
                                      .arg(theme, picture ? "picture" : "plain", recording ? "recording" : "idle");
             EXPECT_TRUE(savePng(h.window(), name)) << name.toStdString();
@@ -119,8 +133,13 @@ INSTANTIATE_TEST_SUITE_P(AllThemes, Screenshots, ::testing::ValuesIn(kThemes));
 TEST(ScreenshotsPermission, PermissionViewDeniedAndRequesting)
 {
     ScopedSettings settings;
+    ScopedVirtualTime time;
     UiHarness h(false);
-    h.permissions->set(1, 3);
+    h.fakes->permissions->microphone = AuthorizationState::Denied;
+    h.fakes->permissions->speech = AuthorizationState::Authorized;
+    h.fakes->permissions->microphoneAnswer = fake::FakePermissions::Answer::Never;
+    h.permissions->refreshStatus();
+    h.settle();
     EXPECT_TRUE(savePng(h.window(), "permission-cyberpunk-denied"));
     settings->setValue(Keys::UiTheme, "swiss");
     h.click("permissionButton");

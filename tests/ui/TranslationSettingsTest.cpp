@@ -73,9 +73,9 @@ TEST_F(SettingsFixture, EnginePickerSetsTheEngineWithoutStoringIt)
 {
     open();
     h.click("engine_deepseek");
-    EXPECT_EQ(h.engine.translationEngine, "deepseek");
+    EXPECT_EQ(h.engine->translationEngineRaw(), "deepseek");
     h.click("engine_system");
-    EXPECT_EQ(h.engine.translationEngine, "system");
+    EXPECT_EQ(h.engine->translationEngineRaw(), "system");
     for (const QString &k : h.store->keys())
         EXPECT_FALSE(k.contains("engine")) << k.toStdString();
     EXPECT_FALSE(h.text("engineCaption").contains("macOS"));
@@ -101,7 +101,7 @@ TEST_F(SettingsFixture, AddButtonAddsThePairAndEmptiesBothFields)
 TEST_F(SettingsFixture, ConflictMessageStaysUntilTheNextAddOrChip)
 {
     h.glossary->add("gradient", "梯度");
-    h.engine.setEntries({entry("The descent follows the descent direction")});
+    h.land({entry("The descent follows the descent direction")});
     open();
     model->setNewSource("slope");
     model->setNewTarget("梯度");
@@ -132,8 +132,7 @@ TEST_F(SettingsFixture, SuggestionChipsComeFromTheCurrentTranslations)
     EXPECT_TRUE(model->candidates().isEmpty());
 
     h.glossary->add("Matrix", "矩阵");
-    h.engine.setEntries({entry("The matrix and the eigenvalue"),
-                         entry("Every eigenvalue of a matrix; eigenvalue again")});
+    h.land({entry("The matrix and the eigenvalue"), entry("Every eigenvalue of a matrix; eigenvalue again")});
     h.settle();
     ASSERT_TRUE(h.shown("candidateSection"));
     const QVariantList c = model->candidates();
@@ -208,8 +207,8 @@ TEST_F(SettingsFixture, ScreenshotsInEveryTheme)
 {
     h.glossary->add("gradient descent", "梯度下降");
     h.glossary->add("eigenvalue", "特征值");
-    h.engine.setEntries({entry("The derivative of the function gives the derivative slope"),
-                         entry("Integration reverses differentiation; integration by parts")});
+    h.land({entry("The derivative of the function gives the derivative slope"),
+            entry("Integration reverses differentiation; integration by parts")});
     for (const char *theme : kThemes) {
         h.store->setValue(Keys::UiTheme, theme);
         open();

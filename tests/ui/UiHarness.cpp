@@ -1,5 +1,6 @@
 #include "UiHarness.h"
 
+#include "translation/TranslationPipeline.h"
 #include "ui/WindowQmlTypes.h"
 
 #include <QCoreApplication>
@@ -79,12 +80,60 @@ bool savePng(QQuickWindow *window, const QString &name)
     return window->grabWindow().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
 }
 
+Date entryDate(int n)
+{
+    return Date::fromQDateTime(QDateTime(QDate(2026, 3, 2), QTime(9, 0, 0)).addSecs(n));
+}
+
 TranslationEntry makeEntry(int n, const QString &source, const QString &target)
 {
-    const QDateTime base(QDate(2026, 3, 2), QTime(9, 0, 0));
-    return TranslationEntry(Date::fromQDateTime(base.addSecs(n)),
-                            source.isEmpty() ? QStringLiteral("Sentence number %1.").arg(n) : source,
+    return TranslationEntry(entryDate(n), source.isEmpty() ? QStringLiteral("Sentence number %1.").arg(n) : source,
                             target.isEmpty() ? QStringLiteral("第 %1 句。").arg(n) : target, n);
+}
+
+void ScriptedTranslation::translate(const QStringList &texts, std::function<void(Result<QStringList>)> done)
+{
+    if (hold) {
+        m_held.emplace_back(texts, std::move(done));
+        return;
+    }
+    QStringList out;
+    for (const QString &t : texts)
+        out.append(targets.value(t, QStringLiteral("译:") + t));
+    done(out);
+}
+
+void ScriptedTranslation::release()
+{
+    hold = false;
+    auto held = std::move(m_held);
+    m_held.clear();
+    for (auto &[texts, done] : held)
+        translate(texts, std::move(done));
+}
+
+VirtualTime &virtualTime()
+{
+    auto *t = dynamic_cast<VirtualTime *>(&timeSource());
+    if (!t)
+        qFatal("the test runs without virtual time");
+    return *t;
+}
+
+void land(SpeechEngine &engine, ScriptedTranslation &translation, const std::vector<TranslationEntry> &entries)
+{
+    auto *time = dynamic_cast<VirtualTime *>(&timeSource());
+    for (const TranslationEntry &e : entries) {
+        translation.targets.insert(e.source, e.target);
+        if (time)
+            time->setNow(e.timestamp);
+        engine.pipeline().submitChunks({{e.source, e.audioTime}}, QStringLiteral("测试"));
+        if (time)
+            time->advance(0);
+        else
+            QCoreApplication::processEvents();
+    }
+    settle();
 }
 
 QList<QQuickItem *> Harness::findAll(const QString &name, QQuickItem *root) const
@@ -138,17 +187,25 @@ void Harness::clearField(const QString &name)
     settle();
 }
 
-UiHarness::UiHarness(bool granted, QSize size)
+UiHarness::UiHarness(bool granted, QSize size) : ownFakes(std::make_unique<fake::FakePlatform>()), fakes(ownFakes.get())
 {
-    build(granted, size, std::make_unique<FakeEngine>());
+    fakes->install();
+    if (!granted) {
+        fakes->permissions->microphone = AuthorizationState::NotDetermined;
+        fakes->permissions->speech = AuthorizationState::NotDetermined;
+    }
+    auto e = std::make_unique<SpeechEngine>(fakes->platform());
+    // The fake capture delivers only what a test pushes.
+    e->setCaptureSilenceLimit(1e9);
+    build(size, std::move(e));
 }
 
-UiHarness::UiHarness(std::unique_ptr<QObject> engineObject, QSize size)
+UiHarness::UiHarness(fake::FakePlatform &f, std::unique_ptr<SpeechEngine> e, QSize size) : fakes(&f)
 {
-    build(true, size, std::move(engineObject));
+    build(size, std::move(e));
 }
 
-void UiHarness::build(bool granted, QSize size, std::unique_ptr<QObject> engineObject)
+void UiHarness::build(QSize size, std::unique_ptr<SpeechEngine> e)
 {
     for (const char *sub : {"Desktop", "data", "Pictures"})
         QDir(dirs.path()).mkpath(QString::fromLatin1(sub));
@@ -157,16 +214,16 @@ void UiHarness::build(bool granted, QSize size, std::unique_ptr<QObject> engineO
     m_platform.desktop = desktop;
 
     AppModels models;
-    auto d = std::make_unique<FakeDeviceManager>();
-    auto p = std::make_unique<FakePermissionManager>();
-    if (!granted)
-        p->set(0, 0);
-    engine = qobject_cast<FakeEngine *>(engineObject.get());
-    devices = d.get();
-    permissions = p.get();
-    models.engine = std::move(engineObject);
-    models.deviceManager = std::move(d);
-    models.permissions = std::move(p);
+    if (!e->translationSession())
+        e->setTranslationSession(translation);
+    engine = e.get();
+    models.engine = std::move(e);
+    models.deviceManager = std::make_unique<AudioDeviceManager>(fakes->platform());
+    models.permissions = std::make_unique<PermissionManager>(fakes->platform());
+    models.glossary = std::make_unique<GlossaryManager>();
+    devices = models.deviceManager.get();
+    permissions = models.permissions.get();
+    glossary = models.glossary.get();
     m_app = std::make_unique<VoxleafApp>(m_platform, std::move(models));
     if (QQuickWindow *w = window()) {
         w->resize(size);
@@ -185,11 +242,16 @@ QList<QObject *> UiHarness::roots() const
 
 void UiHarness::setDevices(std::initializer_list<std::pair<QString, QString>> list, const QString &selected)
 {
-    QVariantList d;
-    for (const auto &[id, name] : list)
-        d.append(QVariantMap{{QStringLiteral("id"), id}, {QStringLiteral("name"), name}});
-    devices->setProperty("devices", d);
-    devices->setProperty("selectedDeviceID", selected);
+    fakes->captureDevices->devices.clear();
+    auto &hardware = fakes->hardware->devices;
+    for (const auto &[id, name] : list) {
+        fakes->captureDevices->devices.push_back(CaptureDevice{id, name, true, false});
+        const bool known = std::any_of(hardware.begin(), hardware.end(), [&](const auto &d) { return d.uid == id; });
+        if (!known)
+            hardware.push_back(fake::FakeHardwareAudio::Device{AudioObjectID(60 + hardware.size()), id, name, 1});
+    }
+    devices->refresh();
+    devices->setSelectedDeviceID(selected);
     settle();
 }
 
@@ -198,9 +260,11 @@ WindowHarness::WindowHarness()
     fakePlatform.install();
     registerQmlTypes();
     registerWindowQmlTypes();
+    engine = std::make_unique<SpeechEngine>(fakePlatform.platform());
+    engine->setTranslationSession(translation);
     glossary = std::make_unique<GlossaryManager>();
     theme = std::make_unique<ThemeModel>();
-    app.insert("engine", QVariant::fromValue<QObject *>(&engine));
+    app.insert("engine", QVariant::fromValue(engine.get()));
     app.insert("glossary", QVariant::fromValue<QObject *>(glossary.get()));
     app.insert("theme", QVariant::fromValue(theme.get()));
     qml.rootContext()->setContextProperty(QStringLiteral("app"), &app);

@@ -1,17 +1,26 @@
 #pragma once
-// Views loaded offscreen for the tests: UiHarness is the main window over a
-// fake platform and the stand-in models; WindowHarness loads one secondary
-// view (settings, history, course review; the floating subtitle window goes
+// Views loaded offscreen for the tests, always over the real models on the
+// fake platform (fake recognizer, audio, permissions and desktop):
+// UiHarness is the main window; WindowHarness loads one secondary view
+// (settings, history, course review; the floating subtitle window goes
 // through its controller) with a small `app` object in the root context: the
-// theme, a stand-in engine and a real glossary over the temporary store.
-#include "FakeModels.h"
+// theme, a real engine and a real glossary over the temporary store.
+// Sentences reach an engine either through the fake recognizer or, where
+// only the landed result matters, straight through its translation pipeline.
+#include "engine/AudioDeviceManager.h"
+#include "engine/PermissionManager.h"
+#include "engine/SpeechEngine.h"
 #include "glossary/GlossaryManager.h"
 #include "platform/Platform.h"
+#include "platform/Time.h"
+#include "platform/TranslationSession.h"
 #include "platform/fake/FakeDesktopServices.h"
 #include "platform/fake/FakePlatform.h"
 #include "support/TestEnv.h"
 #include "ui/UITheme.h"
 #include "ui/VoxleafApp.h"
+
+#include <QHash>
 
 #include <QQmlEngine>
 #include <QQmlPropertyMap>
@@ -32,6 +41,31 @@ void click(QQuickItem *item);
 bool savePng(QQuickWindow *window, const QString &name);
 // A TranslationEntry `n` seconds after 09:00 local time on a fixed day.
 TranslationEntry makeEntry(int n, const QString &source = {}, const QString &target = {});
+// That moment (09:00:00 + n s on the fixed day).
+Date entryDate(int n);
+
+// Translates at once with the targets it was given ("译:" + source for any
+// other sentence); while held, requests wait for release().
+class ScriptedTranslation : public TranslationSession {
+public:
+    void translate(const QStringList &texts, std::function<void(Result<QStringList>)> done) override;
+    void release();
+
+    QHash<QString, QString> targets;
+    bool hold = false;
+
+private:
+    std::vector<std::pair<QStringList, std::function<void(Result<QStringList>)>>> m_held;
+};
+
+// The running virtual time (a test installs it with ScopedVirtualTime).
+VirtualTime &virtualTime();
+
+// Lands each entry in the engine as a recognized sentence of its source
+// (translated to its target, at its audio time; at its timestamp when the
+// test runs on virtual time) and lets the event loop deliver it. The
+// engine's session must be `translation`.
+void land(SpeechEngine &engine, ScriptedTranslation &translation, const std::vector<TranslationEntry> &entries);
 
 // Finding items by objectName and typing into them.
 class Harness {
@@ -59,29 +93,39 @@ protected:
 
 class UiHarness : public Harness {
 public:
-    // Builds the models and loads the window (after the caller stored any
-    // settings it wants the first start to see).
+    // Builds the real models over its own fake platform (installed as the
+    // process-wide one) and loads the window, after the caller stored any
+    // settings it wants the first start to see. Without `granted` neither
+    // permission is determined yet. The engine translates through
+    // `translation`.
     explicit UiHarness(bool granted = true, QSize size = QSize(560, 440));
-    // The same over another engine object (a real SpeechEngine, say);
-    // `engine` below is then null.
-    explicit UiHarness(std::unique_ptr<QObject> engineObject, QSize size = QSize(560, 440));
+    // The same over the caller's fake platform and engine.
+    UiHarness(fake::FakePlatform &fakes, std::unique_ptr<SpeechEngine> engine, QSize size = QSize(560, 440));
 
     QQuickWindow *window() const { return m_app->mainWindow(); }
     AppController *app() const { return m_app->controller(); }
     VoxleafApp *voxleaf() const { return m_app.get(); }
+    // Replaces the platform's microphones (each one a hardware input too),
+    // refreshes the list and selects `selected`.
     void setDevices(std::initializer_list<std::pair<QString, QString>> devices, const QString &selected);
+    // Lands the entries in the engine (see land()).
+    void land(const std::vector<TranslationEntry> &entries) { test::land(*engine, *translation, entries); }
 
-    FakeEngine *engine = nullptr;
-    FakeDeviceManager *devices;
-    FakePermissionManager *permissions;
+    std::unique_ptr<fake::FakePlatform> ownFakes; // when none was handed in
+    fake::FakePlatform *fakes;
+    std::shared_ptr<ScriptedTranslation> translation = std::make_shared<ScriptedTranslation>();
+    SpeechEngine *engine;
+    AudioDeviceManager *devices;
+    PermissionManager *permissions;
+    GlossaryManager *glossary;
+    QTemporaryDir dirs; // Desktop, data and Pictures of the window's desktop services
     std::shared_ptr<fake::FakeDesktopServices> desktop;
-    QTemporaryDir dirs; // Desktop, data and Pictures
 
 protected:
     QList<QObject *> roots() const override;
 
 private:
-    void build(bool granted, QSize size, std::unique_ptr<QObject> engineObject);
+    void build(QSize size, std::unique_ptr<SpeechEngine> engine);
 
     Platform m_platform;
     std::unique_ptr<VoxleafApp> m_app;
@@ -99,10 +143,13 @@ public:
 
     ScopedSettings store;
     fake::FakePlatform fakePlatform;
-    FakeEngine engine;
+    std::shared_ptr<ScriptedTranslation> translation = std::make_shared<ScriptedTranslation>();
+    std::unique_ptr<SpeechEngine> engine;
     std::unique_ptr<GlossaryManager> glossary;
     std::unique_ptr<ThemeModel> theme;
     QQmlPropertyMap app; // engine, glossary, theme
+    // Lands the entries in the engine (see land()).
+    void land(const std::vector<TranslationEntry> &entries) { test::land(*engine, *translation, entries); }
     QQmlEngine qml;
     QQuickWindow *window = nullptr;
     QQuickItem *view = nullptr;
