@@ -39,16 +39,29 @@ QString makePicture(const QString &path)
     return path;
 }
 
-// A course recording for 754 s: three translated sentences, key points,
-// a sentence being translated and the next one being heard.
+// A course recording for 754 s: three translated sentences, key points and
+// the next sentence being heard.
 void fillRecording(UiHarness &h, ScopedSettings &settings)
 {
     h.setDevices({{"mic-1", "USB 麦克风 (Blue Yeti)"}}, "mic-1");
     virtualTime().setNow(entryDate(31 - 740));
     h.click("courseStartButton");
     virtualTime().advance(0.5);
-    h.land({makeEntry(1, "Good morning, everyone, and welcome back to thermodynamics.", "大家早上好，欢迎回到热力学课程。"),
-            makeEntry(14, "Last week we defined entropy as a measure of disorder.", "上周我们把熵定义为无序程度的度量。"),
+    // The first sentence is heard while the microphone delivers sound, so
+    // the start's checks find audio and text.
+    const auto first = makeEntry(1, "Good morning, everyone, and welcome back to thermodynamics.",
+                                 "大家早上好，欢迎回到热力学课程。");
+    h.translation->targets.insert(first.source, first.target);
+    h.translation->hold = true;
+    h.engine->pipeline().submitChunks({{first.source, first.audioTime}}, QStringLiteral("测试"));
+    for (int i = 0; i < 9; ++i) {
+        h.fakes->audioEngines->current->pushConstant(0.05f);
+        virtualTime().advance(1);
+    }
+    virtualTime().setNow(first.timestamp);
+    h.translation->release();
+    virtualTime().advance(0);
+    h.land({makeEntry(14, "Last week we defined entropy as a measure of disorder.", "上周我们把熵定义为无序程度的度量。"),
             makeEntry(31, "Today we will see why it never decreases in an isolated system.",
                       "今天我们将看到为什么在孤立系统中熵永远不会减少。")});
     HttpTestServer server;
@@ -60,14 +73,12 @@ void fillRecording(UiHarness &h, ScopedSettings &settings)
     EXPECT_TRUE(waitFor([&] { return !h.engine->summaryPoints().isEmpty(); }));
     ChatCompletions::setBaseUrlForTesting(std::nullopt);
     settings->remove(Keys::DeepSeekApiKey);
-    // A sentence on its way to translation, and the next one heard.
-    h.translation->hold = true;
-    h.engine->pipeline().submitChunks({{QStringLiteral("Consider two blocks."), 40.0}}, QStringLiteral("测试"));
+    // The next sentence being heard.
     virtualTime().advance(14.7);
     h.fakes->recognizer->lastTask()->deliverPartial(
         "So let us start with a simple example: two blocks of metal at different temperatures");
     for (int i = 0; i < 3; ++i)
-        h.fakes->audioEngines->current->pushConstant(0.3f);
+        h.fakes->audioEngines->current->pushConstant(0.05f);
     virtualTime().advance(0);
     h.settle();
 }
