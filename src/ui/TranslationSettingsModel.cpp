@@ -247,7 +247,7 @@ void TranslationSettingsModel::setLocalTranslationUrl(const QString &url)
     checkService();
 }
 
-void TranslationSettingsModel::setServiceState(int state, const QString &text)
+void TranslationSettingsModel::setServiceState(ServiceState state, const QString &text)
 {
     if (state == m_serviceState && text == m_serviceStatus)
         return;

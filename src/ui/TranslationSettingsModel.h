@@ -43,12 +43,13 @@ class TranslationSettingsModel : public QObject {
 
     Q_PROPERTY(QString localTranslationUrl READ localTranslationUrl WRITE setLocalTranslationUrl NOTIFY
                    localTranslationUrlChanged)
-    // 0 checking, 1 answering with Chinese, 2 answering without Chinese, 3 not answering.
-    Q_PROPERTY(int serviceState READ serviceState NOTIFY serviceStateChanged)
+    Q_PROPERTY(ServiceState serviceState READ serviceState NOTIFY serviceStateChanged)
     Q_PROPERTY(QString serviceStatus READ serviceStatus NOTIFY serviceStateChanged)
 
 public:
-    enum ServiceState { Checking = 0, Answering = 1, AnsweringWithoutChinese = 2, NotAnswering = 3 };
+    // Checking, answering with Chinese, answering without Chinese, not answering.
+    enum ServiceState { Checking, Answering, AnsweringWithoutChinese, NotAnswering };
+    Q_ENUM(ServiceState)
     static constexpr int kCandidateLimit = 8;
 
     // Reads the key and the subject from the store and clamps the stored
@@ -82,7 +83,7 @@ public:
 
     QString localTranslationUrl() const;
     void setLocalTranslationUrl(const QString &url);
-    int serviceState() const { return m_serviceState; }
+    ServiceState serviceState() const { return m_serviceState; }
     QString serviceStatus() const { return m_serviceStatus; }
 
     Q_INVOKABLE void addTerm();
@@ -115,7 +116,7 @@ Q_SIGNALS:
 private:
     void refreshCandidates();
     void setConflictMessage(const QString &m);
-    void setServiceState(int state, const QString &text);
+    void setServiceState(ServiceState state, const QString &text);
     void onSettingChanged(const QString &key);
 
     QPointer<SpeechEngine> m_engine;
@@ -129,7 +130,7 @@ private:
     QString m_conflictMessage;
     QString m_importMessage;
     QVariantList m_candidates;
-    int m_serviceState = Checking;
+    ServiceState m_serviceState = Checking;
     QString m_serviceStatus;
     std::shared_ptr<int> m_probeGeneration = std::make_shared<int>(0);
 };

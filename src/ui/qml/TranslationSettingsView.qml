@@ -251,11 +251,11 @@ Item {
                         Layout.fillWidth: true
                         spacing: 6
                         Symbol {
-                            name: settingsModel.serviceState === 1 ? "checkmark.circle.fill"
-                                  : settingsModel.serviceState === 0 ? "arrow.clockwise" : "exclamationmark.triangle.fill"
+                            name: settingsModel.serviceState === TranslationSettingsModel.Answering ? "checkmark.circle.fill"
+                                  : settingsModel.serviceState === TranslationSettingsModel.Checking ? "arrow.clockwise" : "exclamationmark.triangle.fill"
                             size: 13
-                            color: settingsModel.serviceState === 1 ? view.theme.success
-                                   : settingsModel.serviceState === 0 ? view.theme.textSecondary : view.theme.warning
+                            color: settingsModel.serviceState === TranslationSettingsModel.Answering ? view.theme.success
+                                   : settingsModel.serviceState === TranslationSettingsModel.Checking ? view.theme.textSecondary : view.theme.warning
                         }
                         Text {
                             objectName: "serviceStatus"
@@ -263,8 +263,8 @@ Item {
                             text: settingsModel.serviceStatus
                             wrapMode: Text.Wrap
                             font.pixelSize: 11
-                            color: settingsModel.serviceState === 1 ? view.theme.success
-                                   : settingsModel.serviceState === 0 ? view.theme.textSecondary : view.theme.warning
+                            color: settingsModel.serviceState === TranslationSettingsModel.Answering ? view.theme.success
+                                   : settingsModel.serviceState === TranslationSettingsModel.Checking ? view.theme.textSecondary : view.theme.warning
                         }
                         ThemedButton {
                             text: "重新检测"
