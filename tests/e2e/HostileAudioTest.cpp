@@ -1,6 +1,7 @@
 // The headless tool on audio files whose headers do not match what is in
 // them: a sample rate no recording has is refused before anything runs; a
 // file cut short while it is being read says so on standard error.
+#include "support/WavHeader.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
@@ -66,21 +67,6 @@ protected:
     QTemporaryDir m_home;
 };
 
-// Rewrites the sample rate (and byte rate) the header claims.
-bool claimSampleRate(const QString &path, quint32 rate)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadWrite))
-        return false;
-    const QByteArray head = f.read(64);
-    const qsizetype fmt = head.indexOf("fmt ");
-    if (fmt < 0)
-        return false;
-    uchar fields[8];
-    qToLittleEndian<quint32>(rate, fields);
-    qToLittleEndian<quint32>(rate * 2, fields + 4);
-    return f.seek(fmt + 12) && f.write(reinterpret_cast<const char *>(fields), 8) == 8;
-}
 
 } // namespace
 

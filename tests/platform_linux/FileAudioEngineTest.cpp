@@ -1,5 +1,6 @@
 // The file-backed audio engine: formats libsndfile reads, buffer slicing in
 // the file's own format, back-pressure without loss, end of file, bad files.
+#include "support/WavHeader.h"
 #include "platform/linux/FileAudioEngine.h"
 
 #include <QFile>
@@ -15,6 +16,8 @@
 #include <mutex>
 
 using namespace vox;
+
+using vox::test::claimSampleRate;
 
 namespace {
 
@@ -39,23 +42,6 @@ QString writeFile(const QTemporaryDir &dir, const char *name, int format, int ra
     return path;
 }
 
-// Rewrites the sample rate (and byte rate) a WAV file's header claims; the
-// samples stay as they are.
-bool claimSampleRate(const QString &path, quint32 rate)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadWrite))
-        return false;
-    const QByteArray head = f.read(64);
-    const qsizetype fmt = head.indexOf("fmt ");
-    if (fmt < 0)
-        return false;
-    const quint16 blockAlign = qFromLittleEndian<quint16>(head.constData() + fmt + 20);
-    uchar fields[8];
-    qToLittleEndian<quint32>(rate, fields);
-    qToLittleEndian<quint32>(rate * blockAlign, fields + 4);
-    return f.seek(fmt + 12) && f.write(reinterpret_cast<const char *>(fields), 8) == 8;
-}
 
 struct Sink {
     std::mutex m;
