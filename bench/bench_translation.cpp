@@ -24,7 +24,8 @@ using namespace vox;
 namespace {
 
 struct NullHost : PipelineHost {
-    void setLastError(const QString &) override {}
+    void raiseNotice(PipelineNotice, const QString &) override {}
+    void settleNotice(PipelineNotice) override {}
     double requestStartRecordingTime() const override { return 0; }
     void clearPendingSince() override {}
     void refreshRecognizedText() override {}

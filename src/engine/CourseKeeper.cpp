@@ -1,5 +1,6 @@
 #include "CourseKeeper.h"
 
+#include "course/CourseArchive.h"
 #include "engine/LiveSummary.h"
 #include "engine/SessionRecording.h"
 #include "platform/Diag.h"
@@ -119,6 +120,21 @@ void CourseKeeper::endNow()
     }
     m_isEnding = true;
     finish();
+}
+
+void CourseKeeper::replaceTranslation(const TranslationEntry &entry)
+{
+    if (m_course) {
+        m_course->replaceTranslation(entry);
+        return;
+    }
+    if (!m_completed || !LiveCourse::replaceTranslationIn(m_completed->entries, entry))
+        return;
+    if (!m_completed->archivePath.isEmpty()) {
+        if (const auto saved = CourseArchive::save(*m_completed); !saved)
+            m_host.courseWriteProblem(saved.error().message, QString());
+    }
+    emit completedChanged();
 }
 
 void CourseKeeper::finish()

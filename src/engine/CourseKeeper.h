@@ -52,6 +52,9 @@ public:
     void start();
     void end();
     void endNow();
+    // A sentence got its translation later: the running course keeps it, and
+    // so does the file of the course that has ended.
+    void replaceTranslation(const TranslationEntry &entry);
 
 Q_SIGNALS:
     void isActiveChanged();

@@ -27,6 +27,26 @@ void LiveCourse::addEntry(const TranslationEntry &entry)
     scheduleSave();
 }
 
+bool LiveCourse::replaceTranslationIn(std::vector<TranslationEntry> &entries, const TranslationEntry &entry)
+{
+    // Newest first: a placeholder translated again is usually recent.
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+        if (it->id == entry.id) {
+            it->target = entry.target;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool LiveCourse::replaceTranslation(const TranslationEntry &entry)
+{
+    if (!replaceTranslationIn(m_entries, entry))
+        return false;
+    scheduleSave();
+    return true;
+}
+
 void LiveCourse::setRecordingPath(const std::optional<QString> &path)
 {
     if (m_recording == path)

@@ -34,6 +34,11 @@ public:
     const QString &writeError() const { return m_writeError; }
 
     void addEntry(const TranslationEntry &entry);
+    // A kept sentence got its translation later (same id). False when the
+    // course does not hold it.
+    bool replaceTranslation(const TranslationEntry &entry);
+    // The same for any list of sentences.
+    static bool replaceTranslationIn(std::vector<TranslationEntry> &entries, const TranslationEntry &entry);
     void setRecordingPath(const std::optional<QString> &path);
     void setSummaryPoints(const QStringList &points);
     // Something that is written changed (sentences were submitted, say).

@@ -101,7 +101,7 @@ void LiveSummary::runSummary(bool fromLoop, std::function<void()> done)
         return;
     }
     if (storedKey().isEmpty()) {
-        m_host.setSummaryError(QStringLiteral("实时摘要需要 DeepSeek API Key：请点击「翻译设置」填写后重试。"));
+        m_host.summaryProblem(QStringLiteral("实时摘要需要 DeepSeek API Key：请点击「翻译设置」填写后重试。"), true);
         finishNow();
         return;
     }
@@ -132,13 +132,14 @@ void LiveSummary::runSummary(bool fromLoop, std::function<void()> done)
         if (fromLoop)
             m_cancelLoopRequest = nullptr;
         if (r) {
+            m_host.summaryAnswered();
             m_points.append(r.value());
             diag(QStringLiteral("实时摘要完成，新增 ") + QString::number(r.value().size()) + QStringLiteral(" 条要点"));
             if (!r.value().isEmpty())
                 Q_EMIT summaryPointsChanged();
         } else {
             diag(QStringLiteral("实时摘要失败: ") + ChatCompletions::fullDescription(r.error()));
-            m_host.setSummaryError(QStringLiteral("实时摘要失败：") + r.error().message);
+            m_host.summaryProblem(QStringLiteral("实时摘要失败：") + r.error().message, false);
         }
         setSummarizing(false);
         if (done)

@@ -32,8 +32,10 @@ public:
     virtual const std::vector<TranslationEntry> &summaryEntries() const = 0;
     virtual bool summaryCourseActive() const = 0;
     virtual std::optional<Date> summaryCourseStartDate() const = 0;
-    // Sets the engine's published `lastError`.
-    virtual void setSummaryError(const QString &message) = 0;
+    // A run failed, or could not start for want of a key: the engine shows it.
+    virtual void summaryProblem(const QString &message, bool needsKey) = 0;
+    // A run succeeded: its earlier failure is over.
+    virtual void summaryAnswered() = 0;
 };
 
 class LiveSummary : public QObject {

@@ -6,6 +6,7 @@
 #include "platform/Diag.h"
 #include "platform/Files.h"
 #include "platform/MainThread.h"
+#include "platform/Settings.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -78,12 +79,19 @@ void SpeechEngine::init()
         if (auto *course = m_courses->live())
             course->addEntry(e);
     });
+    connect(m_pipeline.get(), &TranslationPipeline::entryReplaced, this,
+            [this](const TranslationEntry &e) { m_courses->replaceTranslation(e); });
     connect(this, &SpeechEngine::chunksSubmitted, this, [this] {
         if (auto *course = m_courses->live())
             course->touch();
     });
 
     m_liveSummary = std::make_unique<LiveSummary>(*this);
+    // A key stored in the settings window ends the key-points warning.
+    connect(&settings(), &Settings::changed, this, [this](const QString &key) {
+        if (key == QLatin1String(Keys::DeepSeekApiKey) && !settings().string(key).isEmpty())
+            m_notices.settle(NoticeCause::SummaryApiKey);
+    });
     connect(m_liveSummary.get(), &LiveSummary::summaryPointsChanged, this, &SpeechEngine::summaryPointsChanged);
     connect(m_liveSummary.get(), &LiveSummary::summaryPointsChanged, this, [this] {
         if (auto *course = m_courses->live())
@@ -246,6 +254,8 @@ void SpeechEngine::setRecognizedText(const QString &t)
     if (m_recognizedText == t)
         return;
     m_recognizedText = t;
+    if (!t.isEmpty())
+        m_notices.settle({NoticeCause::NoText, NoticeCause::Recognition});
     emit recognizedTextChanged();
 }
 
@@ -270,23 +280,44 @@ void SpeechEngine::setAudioActive(bool on)
     if (m_audioActive == on)
         return;
     m_audioActive = on;
+    if (on)
+        m_notices.settle(NoticeCause::NoAudio);
     emit audioActiveChanged();
 }
 
 void SpeechEngine::setLastError(const QString &message)
 {
-    if (m_lastError && *m_lastError == message)
-        return;
-    m_lastError = message;
-    emit lastErrorChanged();
+    m_notices.raise(NoticeCause::General, message);
 }
 
-void SpeechEngine::clearLastError()
+namespace {
+NoticeCause noticeCause(PipelineNotice cause)
 {
-    if (!m_lastError)
-        return;
-    m_lastError.reset();
-    emit lastErrorChanged();
+    switch (cause) {
+    case PipelineNotice::Translation:
+        return NoticeCause::Translation;
+    case PipelineNotice::DeepSeek:
+        return NoticeCause::DeepSeek;
+    case PipelineNotice::ApiKey:
+        return NoticeCause::TranslationApiKey;
+    }
+    return NoticeCause::Translation;
+}
+} // namespace
+
+void SpeechEngine::raiseNotice(PipelineNotice cause, const QString &message)
+{
+    m_notices.raise(noticeCause(cause), message);
+}
+
+void SpeechEngine::settleNotice(PipelineNotice cause)
+{
+    m_notices.settle(noticeCause(cause));
+}
+
+void SpeechEngine::summaryProblem(const QString &message, bool needsKey)
+{
+    m_notices.raise(needsKey ? NoticeCause::SummaryApiKey : NoticeCause::Summary, message);
 }
 
 void SpeechEngine::setSessionDuration(double v)
@@ -347,7 +378,7 @@ void SpeechEngine::abandonPendingStart(const QString &why)
 void SpeechEngine::failStart(const QString &message, const QString &logLine)
 {
     dropPendingStart();
-    setLastError(message);
+    m_notices.raise(NoticeCause::Start, message);
     if (!logLine.isEmpty())
         diag(logLine);
 }
@@ -538,7 +569,7 @@ void SpeechEngine::startWithFormat(PcmFormat format)
             auto f = weakForwarder.lock();
             if (!f || f != self->m_forwarder)
                 return;
-            self->setLastError(message);
+            self->m_notices.raise(NoticeCause::Recording, message);
         });
     };
     m_forwarder = forwarder;
@@ -558,9 +589,11 @@ void SpeechEngine::startWithFormat(PcmFormat format)
     }
     diag(QStringLiteral("音频采集已启动（Qt 音频输入）"));
 
-    // 15. Recording file. A successful start clears the last error first, so
-    // that a recording that cannot be made is still reported.
-    clearLastError();
+    // 15. Recording file. A successful start clears the warnings about
+    // capture first, so that a recording that cannot be made is still
+    // reported; translation and course warnings go when their cause does.
+    m_notices.settle({NoticeCause::General, NoticeCause::Start, NoticeCause::NoAudio, NoticeCause::NoText,
+                      NoticeCause::Capture, NoticeCause::Recognition, NoticeCause::Recording});
     openRecordingFile();
 
     // 16. Publish the session.
@@ -583,11 +616,11 @@ void SpeechEngine::startWithFormat(PcmFormat format)
     // Watchdogs: one-shot, never cancelled; they re-check the state.
     timeSource().after(3.0, this, [this] {
         if (m_isRecording && !m_audioActive)
-            setLastError(kNoAudio3s);
+            m_notices.raise(NoticeCause::NoAudio, kNoAudio3s);
     });
     timeSource().after(8.0, this, [this] {
-        if (m_isRecording && m_audioActive && !m_lastError && m_recognizedText.isEmpty())
-            setLastError(kNoText8s);
+        if (m_isRecording && m_audioActive && !m_notices.current() && m_recognizedText.isEmpty())
+            m_notices.raise(NoticeCause::NoText, kNoText8s);
     });
 }
 
@@ -608,7 +641,7 @@ void SpeechEngine::openRecordingFile()
     const auto courseStart = m_courses->startDate();
     const Date start = (m_courses->isActive() && courseStart) ? *courseStart : timeSource().now();
     if (const auto problem = m_recording.open(*m_forwarder, start, m_courses->live()))
-        setLastError(*problem);
+        m_notices.raise(NoticeCause::Recording, *problem);
     emit recordingPathsChanged();
 }
 
@@ -708,7 +741,7 @@ void SpeechEngine::captureLost(const QString &why)
     // goes on and its recording stays open for the resumed capture.
     stop();
     setCaptureInterrupted(true);
-    setLastError(QStringLiteral("麦克风连接中断（%1）：已识别的内容已保留%2，设备恢复后会自动继续。")
+    m_notices.raise(NoticeCause::Capture, QStringLiteral("麦克风连接中断（%1）：已识别的内容已保留%2，设备恢复后会自动继续。")
                      .arg(why, m_courses->isActive() ? QStringLiteral("，课程仍在进行") : QString()));
     m_deviceReturnPoll = timeSource().every(kDeviceReturnPoll, this, [this, deviceID] {
         if (m_isRecording || m_pending)
@@ -790,7 +823,7 @@ void SpeechEngine::handOver(const std::vector<RecognitionChunk> &chunks, const Q
 
 void SpeechEngine::recognitionProblem(const QString &message)
 {
-    setLastError(message);
+    m_notices.raise(NoticeCause::Recognition, message);
 }
 
 void SpeechEngine::pendingTextChanged()
@@ -841,9 +874,9 @@ std::vector<TranslationEntry> SpeechEngine::waitingSentences() const
 void SpeechEngine::courseWriteProblem(const QString &message, const QString &previous)
 {
     if (!message.isEmpty())
-        setLastError(message);
-    else if (!previous.isEmpty() && m_lastError == previous)
-        clearLastError();
+        m_notices.raise(NoticeCause::Course, message);
+    else if (!previous.isEmpty())
+        m_notices.settle(NoticeCause::Course, previous);
 }
 
 } // namespace vox

@@ -10,6 +10,7 @@
 #include "engine/DefaultInputSwitch.h"
 #include "engine/LiveCourse.h"
 #include "engine/LiveSummary.h"
+#include "engine/Notices.h"
 #include "engine/RecognitionSession.h"
 #include "engine/RecognitionTextAssembler.h"
 #include "engine/SessionRecording.h"
@@ -51,6 +52,8 @@ class SpeechEngine : public QObject,
     // Raw value: "system" or "deepseek".
     Q_PROPERTY(QString translationEngine READ translationEngineRaw WRITE setTranslationEngineRaw NOTIFY
                    translationEngineChanged)
+    // The state of the translation service in use, shown from the start.
+    Q_PROPERTY(vox::TranslationServiceStatus *translationService READ translationService CONSTANT)
     Q_PROPERTY(double sessionDuration READ sessionDuration NOTIFY sessionDurationChanged)
     // Maps {source, target, audioTime, timestamp (seconds since 2001-01-01)}.
     Q_PROPERTY(QVariantList translationEntries READ translationEntriesVariant NOTIFY translationEntriesChanged)
@@ -104,8 +107,10 @@ public:
     bool isRecording() const override { return m_isRecording; }
     double level() const { return m_level; }
     bool audioActive() const { return m_audioActive; }
-    QString lastError() const { return m_lastError.value_or(QString()); }
-    const std::optional<QString> &lastErrorValue() const { return m_lastError; }
+    // The newest warning whose cause is still there (see Notices).
+    QString lastError() const { return m_notices.current().value_or(QString()); }
+    const std::optional<QString> &lastErrorValue() const { return m_notices.current(); }
+    const Notices &notices() const { return m_notices; }
     QString translatedText() const;
     bool isTranslating() const;
     bool translationUnavailable() const { return m_translationUnavailable; }
@@ -147,6 +152,7 @@ public:
     void setTranslationSession(std::shared_ptr<TranslationSession> s);
     std::shared_ptr<TranslationSession> translationSession() const;
     TranslationPipeline &pipeline() { return *m_pipeline; }
+    TranslationServiceStatus *translationService() const { return &m_pipeline->serviceStatus(); }
     LiveSummary &liveSummary() { return *m_liveSummary; }
 
     // ---- operations ----------------------------------------------------------
@@ -177,7 +183,10 @@ public:
     std::optional<QString> recordingURL(const Date &start) const;
 
     // ---- PipelineHost --------------------------------------------------------
-    void setLastError(const QString &message) override;
+    // A warning without a cause that ends by itself (cleared by the next start).
+    void setLastError(const QString &message);
+    void raiseNotice(PipelineNotice cause, const QString &message) override;
+    void settleNotice(PipelineNotice cause) override;
     double requestStartRecordingTime() const override { return m_recognition->requestStartRecordingTime(); }
     void clearPendingSince() override { m_recognition->clearPendingSince(); }
     void refreshRecognizedText() override;
@@ -187,7 +196,8 @@ public:
     const std::vector<TranslationEntry> &summaryEntries() const override { return translationEntries(); }
     bool summaryCourseActive() const override { return m_courses->isActive(); }
     std::optional<Date> summaryCourseStartDate() const override { return m_courses->startDate(); }
-    void setSummaryError(const QString &message) override { setLastError(message); }
+    void summaryProblem(const QString &message, bool needsKey) override;
+    void summaryAnswered() override { m_notices.settle(NoticeCause::Summary); }
 
     // ---- inspection (tests, benchmarks) --------------------------------------
     qint64 recognitionGeneration() const { return m_recognition->generation(); }
@@ -276,7 +286,6 @@ private:
     void setRecording(bool on);
     void setLevel(double v);
     void setAudioActive(bool on);
-    void clearLastError();
     void setSessionDuration(double v);
 
     Platform m_platform;
@@ -290,7 +299,7 @@ private:
     bool m_isRecording = false;
     double m_level = 0;
     bool m_audioActive = false;
-    std::optional<QString> m_lastError;
+    Notices m_notices{[this] { emit lastErrorChanged(); }};
     bool m_translationUnavailable = false;
     bool m_isTranslationEnabled = true;
     double m_sessionDuration = 0;

@@ -85,6 +85,10 @@ struct PendingBatch {
     std::vector<double> audioTimes;
     QUuid id;
     Date submittedAt;
+    // Set when this is a landed entry's placeholder translated again: the
+    // entry's id. Such a batch runs beside the chain and says nothing to the
+    // user when it fails.
+    std::optional<QUuid> replaces;
 };
 
 struct TranslationPipeline::Private {
@@ -108,7 +112,21 @@ struct TranslationPipeline::Private {
     bool pumping = false;
     bool recordOnly = false;
 
+    // Landed entries holding the placeholder, oldest first, and the retry
+    // of the first of them when one is under way.
+    TranslationServiceStatus status;
+    std::deque<QUuid> retryIds;
+    bool retrying = false;
+    TaskHandle retryTimer;
+
     Private(TranslationPipeline *q, PipelineHost &host) : q(q), host(host) {}
+
+    // The local server's address, empty for a session of another kind.
+    QUrl localAddress() const
+    {
+        const auto *local = dynamic_cast<const LocalTranslationSession *>(session.get());
+        return local ? local->baseUrl() : QUrl();
+    }
 
     std::vector<GlossaryPair> glossaryTerms() const
     {
@@ -170,6 +188,8 @@ struct TranslationPipeline::Private {
             return;
         if (ok) {
             batchEnded();
+            // The service answers: the sentences it failed before get their turn.
+            retryPlaceholders();
             return;
         }
         if (attempt >= kMaxAttempts) {
@@ -190,6 +210,72 @@ struct TranslationPipeline::Private {
     {
         current.reset();
         pump();
+    }
+
+    // ------------------------------------------------------------ placeholders
+
+    void keepForRetry(const QUuid &entryId)
+    {
+        retryIds.push_back(entryId);
+        if (!retryTimer.isActive())
+            retryTimer = timeSource().every(TranslationPipeline::kRetryInterval, q, [this] { retryPlaceholders(); });
+    }
+
+    // Translates the oldest placeholder again when nothing else waits.
+    void retryPlaceholders()
+    {
+        if (retrying || recordOnly || current || !queue.empty())
+            return;
+        while (!retryIds.empty()) {
+            const QUuid id = retryIds.front();
+            const auto it = std::find_if(entries.begin(), entries.end(), [&](const TranslationEntry &e) { return e.id == id; });
+            if (it == entries.end() || it->target != kPlaceholder) {
+                retryIds.pop_front();
+                continue;
+            }
+            retrying = true;
+            PendingBatch b{QStringList{it->source}, {it->audioTime}, QUuid::createUuid(), timeSource().now(), id};
+            diag(QStringLiteral("重新翻译译文缺失的句子: ") + it->source);
+            translateSentences(b, [this, id](bool ok) {
+                retrying = false;
+                if (!ok)
+                    return; // the service still fails: the next landing or the timer tries again
+                if (!retryIds.empty() && retryIds.front() == id)
+                    retryIds.pop_front();
+                retryPlaceholders();
+            });
+            return;
+        }
+        retryTimer.cancel();
+        retryTimer = TaskHandle();
+    }
+
+    // The placeholder of entry `b.replaces` is replaced by its translation.
+    bool replacePlaceholder(const QStringList &results, const PendingBatch &b)
+    {
+        const auto cleaned = cleanedResults(results, b.texts.size());
+        const auto it = std::find_if(entries.begin(), entries.end(), [&](const TranslationEntry &e) { return e.id == *b.replaces; });
+        if (!cleaned || it == entries.end())
+            return false;
+        TranslationCache::cacheResults(*cleaned, b.texts, fingerprint());
+        it->target = cleaned->front();
+        diag(QStringLiteral("译文已补上: ") + it->source + kSep + it->target);
+        host.settleNotice(PipelineNotice::Translation);
+        Q_EMIT q->entryReplaced(*it, qsizetype(it - entries.begin()));
+        Q_EMIT q->translationEntriesChanged();
+        return true;
+    }
+
+    void notice(const PendingBatch &b, PipelineNotice cause, const QString &message)
+    {
+        if (!b.replaces)
+            host.raiseNotice(cause, message);
+    }
+
+    void setTranslatingFor(const PendingBatch &b, bool on)
+    {
+        if (!b.replaces)
+            setTranslating(on);
     }
 
     // ------------------------------------------------------------ attempts
@@ -215,27 +301,32 @@ struct TranslationPipeline::Private {
         }
         // Linux always has the local facility; only its session can be missing.
         if (!session) {
-            host.setLastError(M::sessionNotReady);
+            notice(b, PipelineNotice::Translation, M::sessionNotReady);
             diag(QStringLiteral("翻译会话未就绪，保留英文原文"));
             done(false);
             return;
         }
-        setTranslating(true);
+        setTranslatingFor(b, true);
         diag(QStringLiteral("开始翻译: ") + b.texts.join(kSep));
         translationService().translate(b.texts, session, q, [this, b, done](Result<QStringList> r) {
             if (r) {
                 diag(QStringLiteral("翻译完成: ") + r.value().join(kSep));
+                status.localTranslated(localAddress());
                 const bool landed = finishTranslation(r.value(), b);
-                setTranslating(false);
+                setTranslatingFor(b, false);
                 done(landed);
                 return;
             }
             diag(QStringLiteral("翻译失败: ") + ChatCompletions::fullDescription(r.error()));
-            if (isLanguagePackMissing(r.error()))
-                host.setLastError(M::languagePackMissing);
-            else
-                host.setLastError(M::translateFailedPrefix + r.error().message);
-            setTranslating(false);
+            if (isLanguagePackMissing(r.error())) {
+                status.localAnswered(localAddress(), false);
+                notice(b, PipelineNotice::Translation, M::languagePackMissing);
+            } else {
+                if (r.error().domain != QLatin1String(kLocalTranslationDomain))
+                    status.localNotAnswering(localAddress());
+                notice(b, PipelineNotice::Translation, M::translateFailedPrefix + r.error().message);
+            }
+            setTranslatingFor(b, false);
             done(false);
         });
     }
@@ -244,11 +335,11 @@ struct TranslationPipeline::Private {
     {
         const QString apiKey = settings().string(QLatin1String(Keys::DeepSeekApiKey));
         if (apiKey.isEmpty()) {
-            host.setLastError(M::noApiKey);
+            notice(b, PipelineNotice::ApiKey, M::noApiKey);
             done(false);
             return;
         }
-        setTranslating(true);
+        setTranslatingFor(b, true);
         diag(QStringLiteral("DeepSeek 翻译: ") + b.texts.join(kSep));
         DeepSeekTranslationService::Input in;
         in.sentences = b.texts;
@@ -259,29 +350,30 @@ struct TranslationPipeline::Private {
         DeepSeekTranslationService::translate(in, q, [this, b, done](Result<QStringList> r) {
             if (r) {
                 diag(QStringLiteral("DeepSeek 翻译完成: ") + r.value().join(kSep));
+                host.settleNotice(PipelineNotice::DeepSeek);
                 const bool landed = finishTranslation(r.value(), b);
-                setTranslating(false);
+                setTranslatingFor(b, false);
                 done(landed);
                 return;
             }
             diag(QStringLiteral("DeepSeek 翻译失败，尝试降级系统翻译: ") + ChatCompletions::fullDescription(r.error()));
-            host.setLastError(M::deepSeekFellBackPrefix + r.error().message);
+            notice(b, PipelineNotice::DeepSeek, M::deepSeekFellBackPrefix + r.error().message);
             if (!session) {
-                host.setLastError(M::deepSeekNoSession);
-                setTranslating(false);
+                notice(b, PipelineNotice::Translation, M::deepSeekNoSession);
+                setTranslatingFor(b, false);
                 done(false);
                 return;
             }
             translationService().translate(b.texts, session, q, [this, b, done](Result<QStringList> f) {
                 if (f) {
                     const bool landed = finishTranslation(f.value(), b);
-                    setTranslating(false);
+                    setTranslatingFor(b, false);
                     done(landed);
                     return;
                 }
                 diag(QStringLiteral("系统降级翻译也失败: ") + ChatCompletions::fullDescription(f.error()));
-                host.setLastError(M::bothFailedPrefix + f.error().message);
-                setTranslating(false);
+                notice(b, PipelineNotice::Translation, M::bothFailedPrefix + f.error().message);
+                setTranslatingFor(b, false);
                 done(false);
             });
         });
@@ -289,30 +381,42 @@ struct TranslationPipeline::Private {
 
     // ------------------------------------------------------------ landing
 
-    bool finishTranslation(const QStringList &results, const PendingBatch &b)
+    // The answers trimmed and in simplified script, or none when their
+    // number is off or one is empty.
+    static std::optional<QStringList> cleanedResults(const QStringList &results, qsizetype expected)
     {
-        // A batch that was given up (landed with its placeholder) ignores a
-        // late answer.
-        if (!current || current->id != b.id)
-            return false;
+        if (results.size() != expected)
+            return std::nullopt;
         QStringList cleaned;
         cleaned.reserve(results.size());
-        bool anyEmpty = false;
         for (const QString &r : results) {
             const QString trimmed = r.trimmed();
             QString simplified = toSimplifiedChinese(trimmed);
             if (simplified.isEmpty())
                 simplified = trimmed;
-            anyEmpty = anyEmpty || simplified.isEmpty();
+            if (simplified.isEmpty())
+                return std::nullopt;
             cleaned.append(simplified);
         }
-        if (cleaned.size() == b.texts.size() && !anyEmpty) {
-            TranslationCache::cacheResults(cleaned, b.texts, fingerprint());
-            appendTranslationResults(cleaned, b.texts, b.audioTimes, false);
+        return cleaned;
+    }
+
+    bool finishTranslation(const QStringList &results, const PendingBatch &b)
+    {
+        if (b.replaces)
+            return replacePlaceholder(results, b);
+        // A batch that was given up (landed with its placeholder) ignores a
+        // late answer.
+        if (!current || current->id != b.id)
+            return false;
+        if (const auto cleaned = cleanedResults(results, b.texts.size())) {
+            TranslationCache::cacheResults(*cleaned, b.texts, fingerprint());
+            appendTranslationResults(*cleaned, b.texts, b.audioTimes, false);
             completeInFlightBatch(b.id);
+            host.settleNotice(PipelineNotice::Translation);
             return true;
         }
-        host.setLastError(M::incomplete);
+        host.raiseNotice(PipelineNotice::Translation, M::incomplete);
         diag(QStringLiteral("翻译结果不完整，保留英文: expected=%1, actual=%2").arg(b.texts.size()).arg(results.size()));
         return false;
     }
@@ -325,6 +429,8 @@ struct TranslationPipeline::Private {
             const double audio = size_t(i) < audioTimes.size() ? audioTimes[size_t(i)] : 0.0;
             entries.emplace_back(timeSource().now(), texts[i], results[i], audio);
             appended.push_back(entries.back());
+            if (results[i] == kPlaceholder)
+                keepForRetry(entries.back().id);
             if (!isPlaceholder) {
                 recent.push_back(ContextPair{texts[i], results[i]});
                 while (recent.size() > kRecentContextLimit)
@@ -379,7 +485,7 @@ struct TranslationPipeline::Private {
             placeholders.append(kPlaceholder);
         appendTranslationResults(placeholders, b.texts, b.audioTimes, true);
         removeInFlight(b.id);
-        host.setLastError(M::gaveUp);
+        host.raiseNotice(PipelineNotice::Translation, M::gaveUp);
     }
 };
 
@@ -389,6 +495,11 @@ TranslationPipeline::TranslationPipeline(PipelineHost &host, QObject *parent)
     : QObject(parent)
     , d(std::make_unique<Private>(this, host))
 {
+    // A key stored in the settings window ends the "no key" warning.
+    connect(&settings(), &Settings::changed, this, [this](const QString &key) {
+        if (key == QLatin1String(Keys::DeepSeekApiKey) && !settings().string(key).isEmpty())
+            d->host.settleNotice(PipelineNotice::ApiKey);
+    });
 }
 
 TranslationPipeline::~TranslationPipeline() = default;
@@ -439,6 +550,11 @@ void TranslationPipeline::setTranslationEngine(TranslationEngine e)
     if (d->engine == e)
         return;
     d->engine = e;
+    d->status.setOnline(e == TranslationEngine::DeepSeek);
+    if (e == TranslationEngine::System) {
+        d->host.settleNotice(PipelineNotice::ApiKey);
+        d->host.settleNotice(PipelineNotice::DeepSeek);
+    }
     Q_EMIT translationEngineChanged();
 }
 
@@ -460,6 +576,24 @@ void TranslationPipeline::setGlossaryManager(GlossaryManager *g)
 void TranslationPipeline::setTranslationSession(std::shared_ptr<TranslationSession> s)
 {
     d->session = std::move(s);
+    if (!d->session)
+        return;
+    const auto *local = dynamic_cast<const LocalTranslationSession *>(d->session.get());
+    d->status.localAnswered(d->localAddress(), !local || local->chineseAvailable());
+    if (d->engine == TranslationEngine::System)
+        d->host.settleNotice(PipelineNotice::Translation);
+    d->retryPlaceholders();
+}
+
+TranslationServiceStatus &TranslationPipeline::serviceStatus()
+{
+    return d->status;
+}
+
+qsizetype TranslationPipeline::placeholdersToRetry() const
+{
+    return qsizetype(std::count_if(d->entries.begin(), d->entries.end(),
+                                   [](const TranslationEntry &e) { return e.target == kPlaceholder; }));
 }
 
 std::shared_ptr<TranslationSession> TranslationPipeline::translationSession() const

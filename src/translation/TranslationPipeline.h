@@ -7,6 +7,7 @@
 #include "course/CourseRecords.h"
 #include "platform/TranslationSession.h"
 #include "translation/RecognitionChunk.h"
+#include "translation/TranslationServiceStatus.h"
 
 #include <QObject>
 #include <QString>
@@ -24,11 +25,20 @@ enum class TranslationEngine { System, DeepSeek };
 QString rawValue(TranslationEngine e);                       // "system" / "deepseek"
 std::optional<TranslationEngine> translationEngineFromRaw(const QString &raw);
 
+// What a warning of the pipeline stands for, so that it can go when its
+// cause ends.
+enum class PipelineNotice {
+    Translation, // translating failed; ends when a translation lands or a session is ready
+    DeepSeek,    // the online service failed; ends when it answers or is no longer chosen
+    ApiKey,      // online translation without a key; ends when one is stored
+};
+
 // What the pipeline reads from and writes to the engine that owns it.
 class PipelineHost {
 public:
     virtual ~PipelineHost() = default;
-    virtual void setLastError(const QString &message) = 0;
+    virtual void raiseNotice(PipelineNotice cause, const QString &message) = 0;
+    virtual void settleNotice(PipelineNotice cause) = 0;
     // Recording time at which the current recognition request started.
     virtual double requestStartRecordingTime() const = 0;
     virtual void clearPendingSince() = 0;
@@ -59,6 +69,9 @@ public:
     const std::vector<InFlightBatch> &inFlightBatches() const;
     void clearInFlightBatches();
 
+    // What the main window says about the service in use.
+    TranslationServiceStatus &serviceStatus();
+
     void setGlossaryManager(GlossaryManager *g);
     // The on-device ("system") session; nullptr while none is ready.
     void setTranslationSession(std::shared_ptr<TranslationSession> s);
@@ -81,6 +94,15 @@ public:
     // The translation of a sentence that could not be translated.
     static const QString &placeholder();
 
+    // Sentences kept with the placeholder are translated again, oldest
+    // first, one at a time and only while no new batch waits, after a
+    // translation lands again, when a session becomes ready and every
+    // kRetryInterval seconds while any is left.
+    static constexpr double kRetryInterval = 30.0;
+    // Number of landed entries still holding the placeholder and waiting to
+    // be translated again.
+    qsizetype placeholdersToRetry() const;
+
 Q_SIGNALS:
     void translationEntriesChanged();
     void translatedTextChanged();
@@ -88,6 +110,9 @@ Q_SIGNALS:
     void translationEngineChanged();
     // Emitted once per appended entry (the headless tool prints them).
     void entryAppended(const vox::TranslationEntry &entry);
+    // A landed entry got a new translation (a placeholder translated again):
+    // `index` is its row in translationEntries().
+    void entryReplaced(const vox::TranslationEntry &entry, qsizetype index);
 
 private:
     struct Private;

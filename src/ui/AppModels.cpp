@@ -19,6 +19,8 @@ AppModels createAppModels(const Platform &platform)
         auto *probe = new LocalTranslationProbe(e);
         QObject::connect(probe, &LocalTranslationProbe::sessionReady, e,
                          [e](std::shared_ptr<TranslationSession> s) { e->setTranslationSession(std::move(s)); });
+        QObject::connect(probe, &LocalTranslationProbe::probeFailed, e,
+                         [e] { e->translationService()->localNotAnswering(localTranslationUrl()); });
         QObject::connect(e, &SpeechEngine::isRecordingChanged, probe, [e, probe] {
             if (!e->isRecording() && !e->translationSession() && !probe->isProbing())
                 probe->start();

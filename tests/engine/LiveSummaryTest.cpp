@@ -18,12 +18,14 @@ public:
     const std::vector<TranslationEntry> &summaryEntries() const override { return entries; }
     bool summaryCourseActive() const override { return active; }
     std::optional<Date> summaryCourseStartDate() const override { return start; }
-    void setSummaryError(const QString &message) override { errors.append(message); }
+    void summaryProblem(const QString &message, bool) override { errors.append(message); }
+    void summaryAnswered() override { ++answered; }
 
     std::vector<TranslationEntry> entries;
     bool active = false;
     std::optional<Date> start;
     QStringList errors;
+    int answered = 0;
 };
 
 class LiveSummaryTest : public ::testing::Test {

@@ -281,6 +281,10 @@ TEST_F(StartTest, WatchdogsNameWhatIsMissing)
     EXPECT_EQ(engine->lastError(),
         QStringLiteral("3 秒内未采集到音频：请在「系统设置 → 声音 → 输入」（或 PulseAudio 音量控制 pavucontrol 的"
                        "「输入设备」）中确认所选麦克风未被静音，并确认输入音量不为 0。"));
+    // Audio arriving ends the warning about its absence.
+    pushAudio(0.1);
+    EXPECT_TRUE(engine->audioActive());
+    EXPECT_TRUE(engine->lastError().isEmpty());
     engine->stop();
 
     // An earlier error is not replaced; recognized text means all is well.

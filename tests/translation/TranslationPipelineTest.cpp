@@ -28,7 +28,9 @@ struct StubHost : PipelineHost {
     int refreshes = 0;
     std::vector<QString> clearReasons;
 
-    void setLastError(const QString &m) override { errors.push_back(m); }
+    std::vector<PipelineNotice> settled;
+    void raiseNotice(PipelineNotice, const QString &m) override { errors.push_back(m); }
+    void settleNotice(PipelineNotice cause) override { settled.push_back(cause); }
     double requestStartRecordingTime() const override { return requestStart; }
     void clearPendingSince() override { ++pendingCleared; }
     void refreshRecognizedText() override { ++refreshes; }
@@ -172,6 +174,13 @@ TEST_F(PipelineTest, WithoutApiKeyThreeImmediateFailuresAndNoRequest)
     EXPECT_EQ(host.errors, (std::vector<QString>{noKey, noKey, noKey, kGaveUp}));
     EXPECT_EQ(targets(), QStringList{kPlaceholder});
     EXPECT_EQ(deepseek.requestCount() + local.requestCount(), 0);
+    EXPECT_EQ(pipeline.serviceStatus().state(), TranslationServiceStatus::NoApiKey);
+
+    // Saving a key ends the warning and the state says so.
+    settings->setValue(Keys::DeepSeekApiKey, QStringLiteral("sk-new"));
+    ASSERT_FALSE(host.settled.empty());
+    EXPECT_EQ(host.settled.back(), PipelineNotice::ApiKey);
+    EXPECT_EQ(pipeline.serviceStatus().state(), TranslationServiceStatus::Online);
 }
 
 TEST_F(PipelineTest, DeepSeekFailureFallsBackToTheLocalEngine)
@@ -334,4 +343,58 @@ TEST_F(PipelineTest, RecordOnlyKeepsSentencesWithoutAnyCallCacheOrContext)
     EXPECT_TRUE(settings->keys(QLatin1String(Keys::TranslationCachePrefix)).isEmpty());
     EXPECT_TRUE(host.lastError().isEmpty());
     EXPECT_TRUE(pipeline.isIdle());
+}
+
+TEST_F(PipelineTest, PlaceholdersAreTranslatedAgainOnceTheServiceAnswers)
+{
+    pipeline.setTranslationSession(session);
+    std::vector<std::pair<qsizetype, QString>> replaced;
+    QObject::connect(&pipeline, &TranslationPipeline::entryReplaced,
+                     [&](const TranslationEntry &e, qsizetype index) { replaced.emplace_back(index, e.target); });
+    // The server fails every attempt of the first two sentences.
+    for (int i = 0; i < 6; ++i)
+        local.enqueue("POST", "/translate", HttpTestReply::json(500, QJsonObject{{"error", "down"}}));
+    pipeline.submitChunks(chunks({"Lost one."}), "停顿");
+    pipeline.submitChunks(chunks({"Lost two."}), "停顿");
+    for (int n = 1; n <= 6; ++n) { // three attempts each, 1.5 s apart
+        ASSERT_TRUE(local.waitForRequests(n));
+        ASSERT_TRUE(test::waitFor([&] { return !pipeline.isTranslating(); }));
+        if (n % 3 != 0)
+            time->advance(1.5);
+    }
+    ASSERT_TRUE(waitEntries(2));
+    EXPECT_EQ(targets(), (QStringList{kPlaceholder, kPlaceholder}));
+    EXPECT_EQ(host.lastError(), kGaveUp);
+    EXPECT_EQ(pipeline.placeholdersToRetry(), 2);
+
+    // It answers again: the next sentence lands first, then the old ones, in order.
+    pipeline.submitChunks(chunks({"Fresh three."}), "停顿");
+    ASSERT_TRUE(test::waitFor([&] { return replaced.size() == 2; }));
+    EXPECT_EQ(targets(), (QStringList{"本地:Lost one.", "本地:Lost two.", "本地:Fresh three."}));
+    EXPECT_EQ(replaced, (std::vector<std::pair<qsizetype, QString>>{{0, "本地:Lost one."}, {1, "本地:Lost two."}}));
+    EXPECT_EQ(pipeline.placeholdersToRetry(), 0);
+    EXPECT_EQ(host.settled.back(), PipelineNotice::Translation);
+}
+
+TEST_F(PipelineTest, PlaceholdersWaitForTheTimerWhileNothingNewIsSaid)
+{
+    // No session at all: the sentence is kept with the placeholder, and the
+    // warning stands until a session is ready.
+    pipeline.submitChunks(chunks({"Nobody listens."}), "停顿");
+    time->advance(3);
+    ASSERT_EQ(targets(), QStringList{kPlaceholder});
+    const int failures = int(host.errors.size());
+
+    // A session that fails: the periodic retry tries quietly.
+    local.enqueue("POST", "/translate", HttpTestReply::json(500, QJsonObject{{"error", "down"}}));
+    pipeline.setTranslationSession(session);
+    EXPECT_EQ(host.settled.back(), PipelineNotice::Translation);
+    ASSERT_TRUE(local.waitForRequests(1));
+    test::waitFor([&] { return false; }, 50);
+    EXPECT_EQ(targets(), QStringList{kPlaceholder});
+    EXPECT_EQ(int(host.errors.size()), failures);
+
+    time->advance(TranslationPipeline::kRetryInterval);
+    ASSERT_TRUE(test::waitFor([&] { return targets() == QStringList{"本地:Nobody listens."}; }));
+    EXPECT_EQ(local.requestCount(), 2);
 }
