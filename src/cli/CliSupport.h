@@ -52,32 +52,17 @@ public:
         return std::nullopt;
     }
 
-    int deviceIDs(std::vector<AudioObjectID> &out) override
+    Result<std::vector<AudioObjectID>> deviceIDs() override { return std::vector<AudioObjectID>{kObjectID}; }
+    Result<quint32> inputStreamCount(AudioObjectID) override { return quint32(1); }
+    Result<QString> deviceUID(AudioObjectID) override { return QString::fromLatin1(kDeviceID); }
+    Result<QString> deviceName(AudioObjectID) override { return m_name; }
+    Result<AudioObjectID> defaultInputDevice() override { return kObjectID; }
+    Result<bool> setDefaultInputDevice(AudioObjectID id) override
     {
-        out = {kObjectID};
-        return 0;
+        if (id != kObjectID)
+            return Error{QStringLiteral("FileInputDevice"), 1, QStringLiteral("只有一个输入设备")};
+        return true;
     }
-    int inputStreamCount(AudioObjectID, quint32 &count) override
-    {
-        count = 1;
-        return 0;
-    }
-    int deviceUID(AudioObjectID, QString &uid) override
-    {
-        uid = QLatin1String(kDeviceID);
-        return 0;
-    }
-    int deviceName(AudioObjectID, QString &name) override
-    {
-        name = m_name;
-        return 0;
-    }
-    int defaultInputDevice(AudioObjectID &id) override
-    {
-        id = kObjectID;
-        return 0;
-    }
-    int setDefaultInputDevice(AudioObjectID id) override { return id == kObjectID ? 0 : 1; }
 
 private:
     CaptureDevice device() const { return CaptureDevice{QLatin1String(kDeviceID), m_name, true, false}; }

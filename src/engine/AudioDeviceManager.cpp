@@ -67,18 +67,15 @@ void AudioDeviceManager::refresh()
 
 std::vector<AudioObjectID> AudioDeviceManager::allAudioDeviceIDs(HardwareAudio &hw)
 {
-    std::vector<AudioObjectID> ids;
-    if (hw.deviceIDs(ids) != 0)
-        return {};
-    return ids;
+    auto ids = hw.deviceIDs();
+    return ids ? std::move(ids.value()) : std::vector<AudioObjectID>();
 }
 
 std::vector<AudioObjectID> AudioDeviceManager::inputDeviceIDs(HardwareAudio &hw)
 {
     std::vector<AudioObjectID> out;
     for (AudioObjectID id : allAudioDeviceIDs(hw)) {
-        quint32 count = 0;
-        if (hw.inputStreamCount(id, count) == 0 && count > 0)
+        if (auto count = hw.inputStreamCount(id); count && count.value() > 0)
             out.push_back(id);
     }
     return out;
@@ -91,8 +88,7 @@ std::optional<AudioObjectID> AudioDeviceManager::audioDeviceID(const QString &de
     HardwareAudio &hw = *platform.hardware;
     const std::vector<AudioObjectID> inputs = inputDeviceIDs(hw);
     for (AudioObjectID id : inputs) {
-        QString uid;
-        if (hw.deviceUID(id, uid) == 0 && uid == deviceID)
+        if (auto uid = hw.deviceUID(id); uid && uid.value() == deviceID)
             return id;
     }
     if (!platform.captureDevices)
@@ -101,8 +97,7 @@ std::optional<AudioObjectID> AudioDeviceManager::audioDeviceID(const QString &de
     if (!device)
         return std::nullopt;
     for (AudioObjectID id : inputs) {
-        QString name;
-        if (hw.deviceName(id, name) == 0 && name == device->localizedName)
+        if (auto name = hw.deviceName(id); name && name.value() == device->localizedName)
             return id;
     }
     return std::nullopt;

@@ -12,6 +12,11 @@
 
 namespace vox {
 
+int statusOf(const Result<bool> &r)
+{
+    return r ? 0 : r.error().code;
+}
+
 DefaultInputSwitch::DefaultInputSwitch(Platform platform) : m_platform(std::move(platform)) {}
 
 QString DefaultInputSwitch::notePath() const
@@ -30,8 +35,10 @@ void DefaultInputSwitch::remember(AudioObjectID id)
     if (path.isEmpty() || id == 0)
         return;
     QString uid;
-    if (m_platform.hardware)
-        m_platform.hardware->deviceUID(id, uid);
+    if (m_platform.hardware) {
+        if (auto found = m_platform.hardware->deviceUID(id))
+            uid = found.value();
+    }
     QDir().mkpath(QFileInfo(path).absolutePath());
     QJsonObject o;
     o.insert(QStringLiteral("id"), qint64(id));
@@ -57,26 +64,25 @@ void DefaultInputSwitch::restoreLeftOver()
     // Device ids need not survive a restart; the UID does.
     if (!uid.isEmpty()) {
         for (AudioObjectID candidate : AudioDeviceManager::inputDeviceIDs(*m_platform.hardware)) {
-            QString u;
-            if (m_platform.hardware->deviceUID(candidate, u) == 0 && u == uid) {
+            if (auto u = m_platform.hardware->deviceUID(candidate); u && u.value() == uid) {
                 id = candidate;
                 break;
             }
         }
     }
     if (id != 0) {
-        const int status = m_platform.hardware->setDefaultInputDevice(id);
-        diag(QStringLiteral("恢复上次未还原的默认输入设备 id=%1，返回 %2").arg(id).arg(status));
+        const auto set = m_platform.hardware->setDefaultInputDevice(id);
+        diag(QStringLiteral("恢复上次未还原的默认输入设备 id=%1，返回 %2").arg(id).arg(statusOf(set)));
     }
     QFile::remove(path);
 }
 
-int DefaultInputSwitch::switchTo(AudioObjectID id)
+Result<bool> DefaultInputSwitch::switchTo(AudioObjectID id)
 {
     if (!m_platform.hardware)
-        return -1;
-    AudioObjectID previous = 0;
-    m_platform.hardware->defaultInputDevice(previous);
+        return Error{QStringLiteral("HardwareAudio"), -1, QStringLiteral("没有音频硬件层")};
+    const auto current = m_platform.hardware->defaultInputDevice();
+    const AudioObjectID previous = current ? current.value() : 0;
     m_previous = previous;
     diag(QStringLiteral("切换前默认输入设备 id=%1").arg(previous));
     remember(previous);

@@ -16,9 +16,8 @@ public:
 
     // Puts back the default a dead process left switched, if any.
     void restoreLeftOver();
-    // Remembers the current default, then makes `id` the default. Returns
-    // the hardware layer's status (0 = switched).
-    int switchTo(AudioObjectID id);
+    // Remembers the current default, then makes `id` the default.
+    Result<bool> switchTo(AudioObjectID id);
     // Puts the remembered default back and forgets it.
     void restore();
 
@@ -33,5 +32,8 @@ private:
     Platform m_platform;
     AudioObjectID m_previous = 0;
 };
+
+// For the log: 0 for success, otherwise the hardware layer's error code.
+int statusOf(const Result<bool> &r);
 
 } // namespace vox

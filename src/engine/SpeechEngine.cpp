@@ -1,69 +1,37 @@
 #include "SpeechEngine.h"
 
-#include "course/CourseArchive.h"
 #include "engine/AudioDeviceManager.h"
 #include "glossary/GlossaryManager.h"
 #include "platform/Diag.h"
-#include "platform/Files.h"
 #include "platform/MainThread.h"
 #include "platform/Settings.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QPointer>
-
 
 namespace vox {
 
 namespace {
 
-const QString kMicDenied = QStringLiteral(
-    "麦克风权限未开启：请在「系统设置 → 声音 → 输入」中确认本应用可以使用麦克风（PulseAudio/PipeWire 未将本应用静音），然后重试。");
-const QString kSpeechDenied = QStringLiteral(
-    "语音识别权限未开启：请确认本机语音识别已启用（已安装 pocketsphinx 及英语模型包 pocketsphinx-en-us），然后重试。");
-const QString kSpeechTimeout = QStringLiteral(
-    "语音识别不可用：请先确认已安装 pocketsphinx 及英语模型包 pocketsphinx-en-us，再点「开始」重试。");
-const QString kRecognizerUnavailable = QStringLiteral(
-    "语音识别不可用：请确认已安装 pocketsphinx 及英语模型包 pocketsphinx-en-us（如缺失，可用 sudo apt install pocketsphinx-en-us 安装）。");
 const QString kNoAudio3s = QStringLiteral(
     "3 秒内未采集到音频：请在「系统设置 → 声音 → 输入」（或 PulseAudio 音量控制 pavucontrol 的「输入设备」）中确认所选麦克风未被静音，并确认输入音量不为 0。");
 const QString kNoText8s = QStringLiteral(
     "已采集到音频但未产生识别结果：请确认已安装英语模型包 pocketsphinx-en-us（若已安装，先点「停止」再重新「开始」以重新初始化语音识别），并确认所选麦克风正在收到说话声。");
 
-QString describe(const Error &e)
-{
-    return QStringLiteral("Error Domain=%1 Code=%2 \"%3\"").arg(e.domain).arg(e.code).arg(e.message);
-}
-
 } // namespace
-
-struct SpeechEngine::PendingStart {
-    quint64 token = 0;
-    QString deviceID;
-    AudioObjectID deviceId = 0;
-    std::unique_ptr<AudioEngine> engine;
-    bool speechAnswered = false;
-    TaskHandle timer;
-};
 
 // ---- construction ----------------------------------------------------------------
 
 SpeechEngine::SpeechEngine(QObject *parent) : SpeechEngine(vox::platform(), parent) {}
 
 SpeechEngine::SpeechEngine(const Platform &platform, QObject *parent)
-    : QObject(parent), m_platform(platform), m_defaultInput(platform), m_recording(platform)
+    : QObject(parent), m_platform(platform), m_recording(platform)
 {
     init();
 }
 
 void SpeechEngine::init()
 {
-    const Date now = timeSource().now();
-
     m_pipeline = std::make_unique<TranslationPipeline>(*this);
     m_recognition = std::make_unique<RecognitionSession>(m_platform, *this);
     connect(m_pipeline.get(), &TranslationPipeline::translationEntriesChanged, this,
@@ -111,35 +79,32 @@ void SpeechEngine::init()
 
     // A previous run that died while the default input was switched left its
     // note behind: put the user's default back now.
-    m_defaultInput.restoreLeftOver();
+    m_starter = std::make_unique<SessionStarter>(m_platform, *this);
+    m_starter->defaultInput().restoreLeftOver();
 
-    // A microphone pulled out while recording is noticed at once.
-    if (m_platform.captureDevices)
-        m_platform.captureDevices->watch(this, [this] { checkCapture(); });
+    m_watch = std::make_unique<CaptureWatch>(m_platform, *this);
+    connect(m_watch.get(), &CaptureWatch::interruptedChanged, this, &SpeechEngine::captureInterruptedChanged);
 
     // Application exit: end the session and give the default input back even
     // if the engine itself outlives the event loop.
     if (auto *app = QCoreApplication::instance()) {
-        connect(app, &QCoreApplication::aboutToQuit, this, [this] {
-            if (m_pending)
-                abandonPendingStart(QStringLiteral("应用退出"));
-            if (m_isRecording)
-                stop();
-            // Whatever ends the process, the course is written first.
-            endCourseNow();
-            m_defaultInput.restore();
-        });
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] { shutDown(QStringLiteral("应用退出")); });
     }
+}
+
+void SpeechEngine::shutDown(const QString &why)
+{
+    m_starter->abandon(why);
+    if (m_isRecording)
+        stop();
+    // Whatever ends the process, the course is written first.
+    endCourseNow();
+    m_starter->defaultInput().restore();
 }
 
 SpeechEngine::~SpeechEngine()
 {
-    if (m_pending)
-        abandonPendingStart(QStringLiteral("引擎释放"));
-    if (m_isRecording)
-        stop();
-    endCourseNow();
-    m_defaultInput.restore();
+    shutDown(QStringLiteral("引擎释放"));
     m_sessionTimerTask.cancel();
     m_recognition.reset();
     // The collaborators call back into the engine while they go.
@@ -347,261 +312,62 @@ std::optional<AudioObjectID> SpeechEngine::audioDeviceID(const QString &deviceID
 
 // ---- start ------------------------------------------------------------------------------
 
-bool SpeechEngine::pendingIs(quint64 token) const
-{
-    return m_pending && m_pending->token == token;
-}
-
-void SpeechEngine::dropPendingStart()
-{
-    // The one clean-up of a start that does not go through: nothing of it
-    // stays behind, and the default input is the user's again.
-    if (m_pending) {
-        m_pending->timer.cancel();
-        if (m_pending->engine)
-            m_pending->engine->removeTap();
-    }
-    m_pending.reset();
-    m_startToken++;
-    m_forwarder.reset();
-    m_defaultInput.restore();
-}
-
-void SpeechEngine::abandonPendingStart(const QString &why)
-{
-    if (!m_pending)
-        return;
-    diag(QStringLiteral("未完成的开始已放弃（%1）").arg(why));
-    dropPendingStart();
-}
-
-void SpeechEngine::failStart(const QString &message, const QString &logLine)
-{
-    dropPendingStart();
-    m_notices.raise(NoticeCause::Start, message);
-    if (!logLine.isEmpty())
-        diag(logLine);
-}
-
 void SpeechEngine::start(const QString &deviceID)
 {
-    // 1.
     if (m_isRecording)
         stop();
-    if (m_pending)
-        abandonPendingStart(QStringLiteral("新的开始"));
-
-    m_pending = std::make_unique<PendingStart>();
-    m_pending->token = ++m_startToken;
-    m_pending->deviceID = deviceID;
-
-    // 2.
-    diag(QStringLiteral("===== start(deviceID=%1) =====").arg(deviceID));
-    startCheckMicrophone();
+    m_starter->start(deviceID);
 }
 
-void SpeechEngine::startCheckMicrophone()
+void SpeechEngine::prepareSession()
 {
-    // 3. Microphone permission.
-    Permissions *perms = m_platform.permissions.get();
-    const AuthorizationState mic = perms ? perms->microphoneStatus() : AuthorizationState::Authorized;
-    switch (mic) {
-    case AuthorizationState::Denied:
-    case AuthorizationState::Restricted:
-        failStart(kMicDenied, QStringLiteral("麦克风权限 denied/restricted"));
-        return;
-    case AuthorizationState::Authorized:
-        diag(QStringLiteral("麦克风权限已授权"));
-        startCheckSpeech();
-        return;
-    case AuthorizationState::NotDetermined: {
-        diag(QStringLiteral("麦克风权限 notDetermined，主动请求…"));
-        const quint64 token = m_pending->token;
-        QPointer<SpeechEngine> weak(this);
-        perms->requestMicrophone([weak, token](bool granted) {
-            hopToMain(weak, [token, granted](SpeechEngine *self) {
-                diag(QStringLiteral("请求麦克风权限结果: ") + (granted ? QStringLiteral("true") : QStringLiteral("false")));
-                if (self->pendingIs(token))
-                    self->startCheckSpeech();
-            });
-        });
-        return;
-    }
-    }
-}
-
-void SpeechEngine::startCheckSpeech()
-{
-    // 4. Speech-recognition permission.
-    Permissions *perms = m_platform.permissions.get();
-    const AuthorizationState speech = perms ? perms->speechStatus() : AuthorizationState::Authorized;
-    switch (speech) {
-    case AuthorizationState::Denied:
-    case AuthorizationState::Restricted:
-        failStart(kSpeechDenied, QStringLiteral("语音识别权限 denied/restricted"));
-        return;
-    case AuthorizationState::Authorized:
-        diag(QStringLiteral("语音识别权限已授权"));
-        startFromRecognizer();
-        return;
-    case AuthorizationState::NotDetermined: {
-        diag(QStringLiteral("语音识别权限 notDetermined，主动请求…"));
-        const quint64 token = m_pending->token;
-        // The time limit first, so that an answer given at once still wins.
-        m_pending->timer = timeSource().after(kSpeechAuthorizationWait, this, [this, token] {
-            if (!pendingIs(token) || m_pending->speechAnswered)
-                return;
-            m_pending->speechAnswered = true;
-            diag(QStringLiteral("语音识别授权请求超时：疑似「听写」未开启"));
-            failStart(kSpeechTimeout, QString());
-        });
-        QPointer<SpeechEngine> weak(this);
-        perms->requestSpeech([weak, token](AuthorizationState) {
-            hopToMain(weak, [token](SpeechEngine *self) {
-                diag(QStringLiteral("语音识别授权回调"));
-                if (!self->pendingIs(token) || self->m_pending->speechAnswered)
-                    return;
-                self->m_pending->speechAnswered = true;
-                self->m_pending->timer.cancel();
-                self->startFromRecognizer();
-            });
-        });
-        return;
-    }
-    }
-}
-
-void SpeechEngine::startFromRecognizer()
-{
-    // 5. Recognizer.
-    if (!m_platform.recognizer || !m_platform.recognizer->isAvailable()) {
-        failStart(kRecognizerUnavailable, QStringLiteral("语音识别器不可用（isAvailable=false）"));
-        return;
-    }
-
-    // 6. Device.
-    const QString deviceID = m_pending->deviceID;
-    const auto resolved = audioDeviceID(deviceID, m_platform);
-    if (!resolved) {
-        failStart(QStringLiteral("找不到所选麦克风对应的系统音频设备，请重新选择或刷新设备列表。"),
-                  QStringLiteral("audioDeviceID(for:) 匹配失败: ") + deviceID);
-        return;
-    }
-    m_pending->deviceId = *resolved;
-    diag(QStringLiteral("所选设备 %1 → PulseAudio 输入源编号 %2").arg(deviceID).arg(*resolved));
-
-    // 7. Per-session recognition state.
     m_recognition->reset();
     m_pipeline->clearInFlightBatches();
     logRecognizedTextBeforeClear(QStringLiteral("开始录音"));
     setRecognizedText(QString());
-
-    // 8. Switch the system default input.
-    const int status = m_defaultInput.switchTo(*resolved);
-    diag(QStringLiteral("setDefaultInputDevice(%1) 返回 %2").arg(*resolved).arg(status));
-    if (status != 0) {
-        failStart(QStringLiteral("无法切换到所选麦克风（错误码 %1）。").arg(status), QString());
-        return;
-    }
-    const quint64 token = m_pending->token;
-    m_pending->timer = timeSource().after(kDeviceSettle, this, [this, token] {
-        if (pendingIs(token))
-            startAfterSettle();
-    });
 }
 
-void SpeechEngine::startAfterSettle()
+void SpeechEngine::connectForwarder(const std::shared_ptr<AudioForwarder> &forwarder)
 {
-    AudioObjectID now = 0;
-    m_platform.hardware->defaultInputDevice(now);
-    diag(QStringLiteral("切换后默认输入设备 id=%1").arg(now));
-
-    // 9. Audio engine and its input format.
-    m_pending->engine = m_platform.audioEngines ? m_platform.audioEngines->create() : nullptr;
-    if (!m_pending->engine) {
-        failStart(QStringLiteral("无法适配麦克风音频格式（0.0Hz）。"), QStringLiteral("转换器创建失败"));
-        return;
-    }
-    const PcmFormat format = m_pending->engine->inputFormat();
-    if (!(format.sampleRate > 0) || format.channels == 0) {
-        diag(QStringLiteral("首次取格式异常 (%1Hz/%2ch)，重试…").arg(formatDouble(format.sampleRate)).arg(format.channels));
-        const quint64 token = m_pending->token;
-        m_pending->timer = timeSource().after(kFormatRetry, this, [this, token] {
-            if (pendingIs(token))
-                startWithFormat(m_pending->engine->inputFormat());
-        });
-        return;
-    }
-    startWithFormat(format);
-}
-
-void SpeechEngine::startWithFormat(PcmFormat format)
-{
-    // 10.
-    diag(QStringLiteral("硬件格式: %1Hz / %2ch").arg(formatDouble(format.sampleRate)).arg(format.channels));
-
-    // 11. Converter.
-    std::unique_ptr<AudioConverter> converter;
-    if (format.sampleRate > 0 && format.channels != 0 && m_platform.converters)
-        converter = m_platform.converters->create(format, PcmFormat::target());
-    if (!converter) {
-        failStart(QStringLiteral("无法适配麦克风音频格式（%1Hz）。").arg(formatDouble(format.sampleRate)),
-                  QStringLiteral("转换器创建失败"));
-        return;
-    }
-
-    // 12. Forwarder with its two callbacks (audio thread → main thread).
-    auto forwarder = std::make_shared<AudioForwarder>(PcmFormat::target());
-    forwarder->setConverter(std::move(converter));
+    // Audio thread → main thread; what a replaced forwarder sends is stale.
     QPointer<SpeechEngine> weak(this);
     std::weak_ptr<AudioForwarder> weakForwarder = forwarder;
-    forwarder->onActivity = [weak, weakForwarder](AudioActivity a) {
-        hopToMain(weak, [a, weakForwarder](SpeechEngine *self) {
-            // Activity of a forwarder that has been replaced is stale.
-            auto f = weakForwarder.lock();
-            if (!f || f != self->m_forwarder)
-                return;
-            self->onActivity(a);
+    auto current = [weakForwarder](SpeechEngine *self) {
+        auto f = weakForwarder.lock();
+        return f && f == self->m_forwarder;
+    };
+    forwarder->onActivity = [weak, current](AudioActivity a) {
+        hopToMain(weak, [a, current](SpeechEngine *self) {
+            if (current(self))
+                self->onActivity(a);
         });
     };
-    forwarder->onError = [weak, weakForwarder](const QString &message) {
-        hopToMain(weak, [message, weakForwarder](SpeechEngine *self) {
-            auto f = weakForwarder.lock();
-            if (!f || f != self->m_forwarder)
-                return;
-            self->m_notices.raise(NoticeCause::Recording, message);
+    forwarder->onError = [weak, current](const QString &message) {
+        hopToMain(weak, [message, current](SpeechEngine *self) {
+            if (current(self))
+                self->m_notices.raise(NoticeCause::Recording, message);
         });
     };
-    m_forwarder = forwarder;
+}
 
-    // 13. Tap.
-    AudioEngine &engine = *m_pending->engine;
-    engine.installTap(AudioForwarder::kTapBufferSize, [weakForwarder](const PcmBuffer &buffer) {
-        if (auto f = weakForwarder.lock())
-            f->handle(buffer);
-    });
+void SpeechEngine::startFailed(const QString &message)
+{
+    m_notices.raise(NoticeCause::Start, message);
+}
 
-    // 14. Start the engine.
-    engine.prepare();
-    if (auto err = engine.start()) {
-        failStart(QStringLiteral("无法启动录音：") + err->message, QStringLiteral("音频采集启动失败: ") + describe(*err));
-        return;
-    }
-    diag(QStringLiteral("音频采集已启动（Qt 音频输入）"));
+void SpeechEngine::started(StartedCapture capture)
+{
+    m_forwarder = std::move(capture.forwarder);
+    m_audioEngine = std::move(capture.engine);
 
-    // 15. Recording file. A successful start clears the warnings about
-    // capture first, so that a recording that cannot be made is still
-    // reported; translation and course warnings go when their cause does.
+    // A successful start clears the warnings about capture first, so that a
+    // recording that cannot be made is still reported; translation and
+    // course warnings go when their cause does.
     m_notices.settle({NoticeCause::General, NoticeCause::Start, NoticeCause::NoAudio, NoticeCause::NoText,
                       NoticeCause::Capture, NoticeCause::Recognition, NoticeCause::Recording});
     openRecordingFile();
 
-    // 16. Publish the session.
-    m_sessionDeviceID = m_pending->deviceID;
-    m_lastAudioAt = timeSource().now();
-    stopWaitingForDevice();
-    m_audioEngine = std::move(m_pending->engine);
-    m_pending.reset();
+    m_watch->begin(capture.deviceID);
     setRecording(true);
     setLevel(0);
     setAudioActive(false);
@@ -659,9 +425,8 @@ void SpeechEngine::stop()
         // A start still waiting for permission, the device or its format
         // ends here too, without leaving the default input switched; so
         // does the wait for a lost microphone.
-        if (m_pending)
-            abandonPendingStart(QStringLiteral("停止"));
-        stopWaitingForDevice();
+        m_starter->abandon(QStringLiteral("停止"));
+        m_watch->stopWaiting();
         return;
     }
     // 1.
@@ -692,7 +457,7 @@ void SpeechEngine::stop()
 
     // 7.
     m_forwarder.reset();
-    m_defaultInput.restore();
+    m_starter->defaultInput().restore();
 
     // 8.
     setLevel(0);
@@ -712,65 +477,21 @@ void SpeechEngine::startSessionTimer()
         if (m_sessionStartDate)
             setSessionDuration(timeSource().now().secondsSince(*m_sessionStartDate));
         m_recognition->evaluate();
-        checkCapture();
+        m_watch->check();
     });
 }
+
 
 // ---- a microphone that goes away ----------------------------------------------------------
 
-void SpeechEngine::checkCapture()
+void SpeechEngine::resumeCapture(const QString &deviceID)
 {
-    if (!m_isRecording)
-        return;
-    // PulseAudio moves a stream whose source disappears to another source,
-    // so audio may keep coming: the chosen device itself must still be there.
-    if (m_platform.captureDevices && !m_sessionDeviceID.isEmpty()
-        && !m_platform.captureDevices->device(m_sessionDeviceID)) {
-        captureLost(QStringLiteral("设备已断开"));
-        return;
-    }
-    if (m_audioActive && timeSource().now().secondsSince(m_lastAudioAt) >= m_captureSilenceLimit)
-        captureLost(QStringLiteral("%1 秒未收到音频").arg(m_captureSilenceLimit));
-}
-
-void SpeechEngine::captureLost(const QString &why)
-{
-    const QString deviceID = m_sessionDeviceID;
-    diag(QStringLiteral("麦克风采集中断（%1）: %2；停止本段识别，等待设备恢复").arg(why, deviceID));
-    // The session ends as a stop does (its last sentence is kept); a course
-    // goes on and its recording stays open for the resumed capture.
-    stop();
-    setCaptureInterrupted(true);
-    m_notices.raise(NoticeCause::Capture, QStringLiteral("麦克风连接中断（%1）：已识别的内容已保留%2，设备恢复后会自动继续。")
-                     .arg(why, m_courses->isActive() ? QStringLiteral("，课程仍在进行") : QString()));
-    m_deviceReturnPoll = timeSource().every(kDeviceReturnPoll, this, [this, deviceID] {
-        if (m_isRecording || m_pending)
-            return;
-        if (m_platform.captureDevices && !m_platform.captureDevices->device(deviceID))
-            return;
-        diag(QStringLiteral("麦克风已恢复，继续采集: ") + deviceID);
-        start(deviceID);
-    });
-}
-
-void SpeechEngine::setCaptureInterrupted(bool on)
-{
-    if (m_captureInterrupted == on)
-        return;
-    m_captureInterrupted = on;
-    emit captureInterruptedChanged();
-}
-
-void SpeechEngine::stopWaitingForDevice()
-{
-    m_deviceReturnPoll.cancel();
-    m_deviceReturnPoll = TaskHandle();
-    setCaptureInterrupted(false);
+    start(deviceID);
 }
 
 void SpeechEngine::onActivity(AudioActivity a)
 {
-    m_lastAudioAt = timeSource().now();
+    m_watch->audioArrived();
     setLevel(a.level);
     if (!m_audioActive)
         setAudioActive(true);
@@ -848,7 +569,7 @@ void SpeechEngine::endCourse()
     if (!m_courses->isActive())
         return;
     m_courses->end();
-    stopWaitingForDevice();
+    m_watch->stopWaiting();
 }
 
 void SpeechEngine::endCourseNow()

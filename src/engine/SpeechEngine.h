@@ -1,19 +1,23 @@
 #pragma once
-// The central engine object: capture session start and stop, recognition
-// requests kept alive over long lectures, sentence hand-over to translation,
-// the recording file and the course lifecycle. Lives on the main thread; every
-// delayed action goes through vox::timeSource() and holds the engine weakly
-// (scheduled with the engine as context, or hopping through a QPointer).
+// The central engine object the windows bind to: it publishes the capture
+// session, the recognized and translated text and the course, and ties the
+// pieces that do the work together: the start (SessionStarter), the watch for
+// a lost microphone (CaptureWatch), recognition (RecognitionSession), the
+// recording file (SessionRecording), translation (TranslationPipeline) and
+// the course (CourseKeeper). Lives on the main thread; every delayed action
+// goes through vox::timeSource() and holds the engine weakly (scheduled with
+// the engine as context, or hopping through a QPointer).
 #include "course/CourseRecords.h"
 #include "engine/AudioForwarder.h"
+#include "engine/CaptureWatch.h"
 #include "engine/CourseKeeper.h"
-#include "engine/DefaultInputSwitch.h"
 #include "engine/LiveCourse.h"
 #include "engine/LiveSummary.h"
 #include "engine/Notices.h"
 #include "engine/RecognitionSession.h"
 #include "engine/RecognitionTextAssembler.h"
 #include "engine/SessionRecording.h"
+#include "engine/SessionStarter.h"
 #include "platform/Platform.h"
 #include "platform/Time.h"
 #include "translation/TranslationPipeline.h"
@@ -35,7 +39,9 @@ class SpeechEngine : public QObject,
                      public PipelineHost,
                      public LiveSummaryHost,
                      public RecognitionHost,
-                     public CourseHost {
+                     public CourseHost,
+                     public StartHost,
+                     public CaptureWatchHost {
     Q_OBJECT
     Q_PROPERTY(QString recognizedText READ recognizedText NOTIFY recognizedTextChanged)
     Q_PROPERTY(bool isRecording READ isRecording NOTIFY isRecordingChanged)
@@ -89,13 +95,11 @@ public:
     static constexpr double kAutoRestartDelay = RecognitionSession::kAutoRestartDelay;
     static constexpr int kAutoRestartLimit = RecognitionSession::kAutoRestartLimit;
     static constexpr int kContextualStringLimit = 100;
-    static constexpr double kSpeechAuthorizationWait = 1.5;
-    static constexpr double kDeviceSettle = 0.4;
-    static constexpr double kFormatRetry = 0.5;
-    // A running capture that delivers nothing this long has lost its device.
-    static constexpr double kCaptureSilenceLimit = 3.0;
-    // How often a lost device is looked for.
-    static constexpr double kDeviceReturnPoll = 1.0;
+    static constexpr double kSpeechAuthorizationWait = SessionStarter::kSpeechAuthorizationWait;
+    static constexpr double kDeviceSettle = SessionStarter::kDeviceSettle;
+    static constexpr double kFormatRetry = SessionStarter::kFormatRetry;
+    static constexpr double kCaptureSilenceLimit = CaptureWatch::kSilenceLimit;
+    static constexpr double kDeviceReturnPoll = CaptureWatch::kDeviceReturnPoll;
 
     // Uses the process-wide platform.
     explicit SpeechEngine(QObject *parent = nullptr);
@@ -124,17 +128,17 @@ public:
     double sessionDuration() const { return m_sessionDuration; }
     const std::vector<TranslationEntry> &translationEntries() const;
     QVariantList translationEntriesVariant() const;
-    bool isCourseActive() const { return m_courses->isActive(); }
+    bool isCourseActive() const override { return m_courses->isActive(); }
     std::optional<Date> courseStartDate() const { return m_courses->startDate(); }
     QDateTime courseStartDateTime() const;
     double courseDuration() const { return m_courses->duration(); }
     const std::optional<CourseSession> &completedCourse() const { return m_courses->completed(); }
     bool hasCompletedCourse() const { return m_courses->completed().has_value(); }
     bool isEndingCourse() const { return m_courses->isEnding(); }
-    bool captureInterrupted() const { return m_captureInterrupted; }
+    bool captureInterrupted() const { return m_watch->isInterrupted(); }
     // How long a running capture may deliver nothing before its device
     // counts as lost (kCaptureSilenceLimit unless set).
-    void setCaptureSilenceLimit(double seconds) { m_captureSilenceLimit = seconds; }
+    void setCaptureSilenceLimit(double seconds) { m_watch->setSilenceLimit(seconds); }
     int courseEntryCount() const { return m_courses->live() ? int(m_courses->live()->entries().size()) : 0; }
     QString courseArchivePath() const { return m_courses->live() ? m_courses->live()->archivePath() : QString(); }
     // The running or ending course, if any.
@@ -173,7 +177,7 @@ public:
     void endCourseNow();
     static constexpr double kEndingPoll = CourseKeeper::kEndingPoll;
     // True between start() and the end of its awaited steps.
-    bool isStarting() const { return bool(m_pending); }
+    bool isStarting() const override { return m_starter->isStarting(); }
 
     // The system audio device id of a capture device (UID first, then name).
     static std::optional<AudioObjectID> audioDeviceID(const QString &deviceID, const Platform &platform);
@@ -210,13 +214,13 @@ public:
     std::optional<Date> pendingSince() const { return m_recognition->pendingSince(); }
     const RecognitionTextAssembler &assembler() const { return m_recognition->assembler(); }
     AudioForwarder *forwarder() const override { return m_forwarder.get(); }
-    AudioObjectID previousDefaultInputID() const { return m_defaultInput.previousID(); }
+    AudioObjectID previousDefaultInputID() const { return m_starter->defaultInput().previousID(); }
     double recordingPosition() const override;
     QStringList contextualStrings() const override;
     // What the user reads for a recognition failure.
     static QString friendlyMessage(const RecognitionError &error);
     // File that remembers the default input while it is switched.
-    QString savedDefaultInputPath() const { return m_defaultInput.notePath(); }
+    QString savedDefaultInputPath() const { return m_starter->defaultInput().notePath(); }
 
 Q_SIGNALS:
     void recognizedTextChanged();
@@ -249,26 +253,23 @@ Q_SIGNALS:
     void chunksSubmitted(const std::vector<vox::RecognitionChunk> &chunks, const QString &reason);
 
 private:
-    struct PendingStart;
     void init();
+    // Engine release or application exit: a start under way is abandoned,
+    // the session stopped, the course written, the default input given back.
+    void shutDown(const QString &why);
 
-    // start, in steps; each continuation checks its start token.
-    void startCheckMicrophone();
-    void startCheckSpeech();
-    void startFromRecognizer();
-    void startAfterSettle();
-    void startWithFormat(PcmFormat format);
-    void failStart(const QString &message, const QString &logLine);
-    void dropPendingStart();
-    void abandonPendingStart(const QString &why);
-    bool pendingIs(quint64 token) const;
+    // StartHost.
+    void prepareSession() override;
+    void connectForwarder(const std::shared_ptr<AudioForwarder> &forwarder) override;
+    void startFailed(const QString &message) override;
+    void started(StartedCapture capture) override;
+    // CaptureWatchHost.
+    void captureLostNotice(const QString &message) override { m_notices.raise(NoticeCause::Capture, message); }
+    void resumeCapture(const QString &deviceID) override;
+
     void openRecordingFile();
     void finalizeRecording();
     void startSessionTimer();
-    void checkCapture();
-    void captureLost(const QString &why);
-    void setCaptureInterrupted(bool on);
-    void stopWaitingForDevice();
     // CourseHost.
     void stopRecording() override;
     bool sentencesUnderWay() const override;
@@ -289,7 +290,6 @@ private:
     void setSessionDuration(double v);
 
     Platform m_platform;
-    DefaultInputSwitch m_defaultInput;
     std::unique_ptr<TranslationPipeline> m_pipeline;
     std::unique_ptr<LiveSummary> m_liveSummary;
     GlossaryManager *m_glossaryManager = nullptr;
@@ -312,16 +312,8 @@ private:
     std::optional<Date> m_sessionStartDate;
     TaskHandle m_sessionTimerTask;
     std::unique_ptr<CourseKeeper> m_courses;
-    // The capture device of the running session and when audio last came.
-    QString m_sessionDeviceID;
-    Date m_lastAudioAt;
-    bool m_captureInterrupted = false;
-    double m_captureSilenceLimit = kCaptureSilenceLimit;
-    TaskHandle m_deviceReturnPoll;
-
-    // The start in progress, if any.
-    std::unique_ptr<PendingStart> m_pending;
-    quint64 m_startToken = 0;
+    std::unique_ptr<SessionStarter> m_starter;
+    std::unique_ptr<CaptureWatch> m_watch;
 };
 
 } // namespace vox

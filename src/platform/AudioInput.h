@@ -58,16 +58,16 @@ public:
 
 using AudioObjectID = quint32;
 
-// The hardware audio layer. Every call returns a status: 0 = success.
+// The hardware audio layer. A failure carries the layer's own error code.
 class HardwareAudio {
 public:
     virtual ~HardwareAudio() = default;
-    virtual int deviceIDs(std::vector<AudioObjectID> &out) = 0;
-    virtual int inputStreamCount(AudioObjectID id, quint32 &count) = 0;
-    virtual int deviceUID(AudioObjectID id, QString &uid) = 0;
-    virtual int deviceName(AudioObjectID id, QString &name) = 0;
-    virtual int defaultInputDevice(AudioObjectID &id) = 0;
-    virtual int setDefaultInputDevice(AudioObjectID id) = 0;
+    virtual Result<std::vector<AudioObjectID>> deviceIDs() = 0;
+    virtual Result<quint32> inputStreamCount(AudioObjectID id) = 0;
+    virtual Result<QString> deviceUID(AudioObjectID id) = 0;
+    virtual Result<QString> deviceName(AudioObjectID id) = 0;
+    virtual Result<AudioObjectID> defaultInputDevice() = 0;
+    virtual Result<bool> setDefaultInputDevice(AudioObjectID id) = 0;
 };
 
 enum class ConverterStatus { HaveData, InputRanDry, EndOfStream, Error };

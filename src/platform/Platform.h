@@ -7,6 +7,7 @@
 #include "DesktopServices.h"
 #include "Permissions.h"
 #include "SpeechRecognizer.h"
+#include "WindowHints.h"
 
 #include <memory>
 
@@ -22,6 +23,7 @@ struct Platform {
     std::shared_ptr<AudioFiles> audioFiles;
     std::shared_ptr<AudioPlayerFactory> players;
     std::shared_ptr<DesktopServices> desktop;
+    std::shared_ptr<WindowHints> windowHints;
 };
 
 // The process-wide platform; set once at start-up (or by a test).

@@ -8,6 +8,7 @@
 // way in and out.
 #include "course/CourseRecords.h"
 #include "engine/SpeechEngine.h"
+#include "platform/WindowHints.h"
 
 #include <QObject>
 #include <QPointer>
@@ -151,6 +152,8 @@ private:
     void applyDesktopHints();
     void onSettingChanged(const QString &key);
 
+    // From the process-wide platform when the controller is made.
+    std::shared_ptr<WindowHints> m_windowHints;
     QPointer<QQmlEngine> m_qmlEngine;
     QPointer<QQuickWindow> m_window;
     QPointer<SpeechEngine> m_engine;

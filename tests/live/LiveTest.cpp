@@ -61,9 +61,9 @@ TEST_F(Live, EngineSessionOnThe48kMicrophoneRecognisesHandsOnAndRecords)
     const AudioObjectID mic48 = idOf(QStringLiteral("vox_mic48"));
     const AudioObjectID mic16 = idOf(QStringLiteral("vox_mic16"));
     ASSERT_NE(mic48, 0u);
-    ASSERT_EQ(hw.setDefaultInputDevice(mic16), 0);
-    AudioObjectID before = 0;
-    ASSERT_EQ(hw.defaultInputDevice(before), 0);
+    ASSERT_TRUE(hw.setDefaultInputDevice(mic16));
+    const auto before = hw.defaultInputDevice();
+    ASSERT_TRUE(before);
 
     AudioDeviceManager devices(p);
     devices.refresh();
@@ -87,9 +87,9 @@ TEST_F(Live, EngineSessionOnThe48kMicrophoneRecognisesHandsOnAndRecords)
     ASSERT_TRUE(waitFor([&] { return engine.isRecording(); }, 5000)) << engine.lastError().toStdString();
     QElapsedTimer session;
     session.start();
-    AudioObjectID during = 0;
-    ASSERT_EQ(hw.defaultInputDevice(during), 0);
-    EXPECT_EQ(during, mic48);
+    const auto during = hw.defaultInputDevice();
+    ASSERT_TRUE(during);
+    EXPECT_EQ(during.value(), mic48);
     const QString path = engine.currentRecordingPath();
 
     // Words of the clip within a few seconds (2-4 s on a quiet machine; the
@@ -110,9 +110,9 @@ TEST_F(Live, EngineSessionOnThe48kMicrophoneRecognisesHandsOnAndRecords)
     EXPECT_TRUE(handedDuringSession) << "the first chunk came only at stop: " << handedOn.front().first.toStdString();
 
     // The default input is back where it was.
-    AudioObjectID after = 0;
-    ASSERT_EQ(hw.defaultInputDevice(after), 0);
-    EXPECT_EQ(after, before);
+    const auto after = hw.defaultInputDevice();
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after.value(), before.value());
 
     // The recording holds the captured audio, measured against wall time:
     // never more than the time that passed (the last tap unfilled at stop is

@@ -221,7 +221,9 @@ void TestMicsFixture::SetUp()
             FAIL() << "CI must run with the test microphones: " << why.toStdString();
         GTEST_SKIP() << why.toStdString();
     }
-    ASSERT_EQ(hw.defaultInputDevice(originalDefault), 0);
+    const auto current = hw.defaultInputDevice();
+    ASSERT_TRUE(current);
+    originalDefault = current.value();
 }
 
 void TestMicsFixture::TearDown()
@@ -232,11 +234,12 @@ void TestMicsFixture::TearDown()
 
 AudioObjectID TestMicsFixture::idOf(const QString &uid)
 {
-    std::vector<AudioObjectID> ids;
-    EXPECT_EQ(hw.deviceIDs(ids), 0);
-    for (AudioObjectID id : ids) {
-        QString u;
-        if (hw.deviceUID(id, u) == 0 && u == uid)
+    const auto ids = hw.deviceIDs();
+    EXPECT_TRUE(ids);
+    if (!ids)
+        return 0;
+    for (AudioObjectID id : ids.value()) {
+        if (auto u = hw.deviceUID(id); u && u.value() == uid)
             return id;
     }
     return 0;

@@ -3,6 +3,7 @@
 // One decoder serves the whole suite.
 #include "LinuxTestUtil.h"
 #include "platform/linux/PocketSphinxRecognizer.h"
+#include "platform/linux/SphinxTranscript.h"
 #include "support/SpeechMeasures.h"
 
 #include <QRegularExpression>

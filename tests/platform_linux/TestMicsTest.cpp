@@ -38,16 +38,17 @@ TEST_F(TestMics, BothMicrophonesAreListedWithNamesAndMonitorsAreNotInputs)
 
     // The hardware layer agrees (UID = source name, name = description);
     // only real sources have input streams; no device is numbered 0.
-    std::vector<AudioObjectID> ids;
-    ASSERT_EQ(hw.deviceIDs(ids), 0);
+    const auto ids = hw.deviceIDs();
+    ASSERT_TRUE(ids);
     int monitors = 0;
-    for (AudioObjectID id : ids) {
+    for (AudioObjectID id : ids.value()) {
         EXPECT_NE(id, 0u);
-        QString uid, name;
-        quint32 streams = 99;
-        ASSERT_EQ(hw.deviceUID(id, uid), 0);
-        ASSERT_EQ(hw.deviceName(id, name), 0);
-        ASSERT_EQ(hw.inputStreamCount(id, streams), 0);
+        const auto uidResult = hw.deviceUID(id);
+        const auto nameResult = hw.deviceName(id);
+        const auto streamsResult = hw.inputStreamCount(id);
+        ASSERT_TRUE(uidResult && nameResult && streamsResult);
+        const QString uid = uidResult.value(), name = nameResult.value();
+        const quint32 streams = streamsResult.value();
         if (uid == QLatin1String("vox_mic48")) {
             EXPECT_EQ(name, QStringLiteral("Voxleaf Test Mic 48k"));
         }
@@ -56,8 +57,9 @@ TEST_F(TestMics, BothMicrophonesAreListedWithNamesAndMonitorsAreNotInputs)
         EXPECT_EQ(streams > 0, !monitor) << uid.toStdString();
     }
     EXPECT_GE(monitors, 3);
-    QString uid;
-    EXPECT_EQ(hw.deviceUID(0, uid), PA_ERR_NOENTITY);
+    const auto none = hw.deviceUID(0);
+    ASSERT_FALSE(none);
+    EXPECT_EQ(none.error().code, PA_ERR_NOENTITY);
 }
 
 TEST_F(TestMics, DefaultInputSwitchesToTheChosenMicrophoneAndBack)
@@ -67,23 +69,25 @@ TEST_F(TestMics, DefaultInputSwitchesToTheChosenMicrophoneAndBack)
         SCOPED_TRACE(uid);
         const AudioObjectID id = idOf(QLatin1String(uid));
         ASSERT_NE(id, 0u);
-        ASSERT_EQ(hw.setDefaultInputDevice(id), 0);
-        AudioObjectID now = 0;
-        ASSERT_EQ(hw.defaultInputDevice(now), 0);
-        EXPECT_EQ(now, id);
+        ASSERT_TRUE(hw.setDefaultInputDevice(id));
+        const auto now = hw.defaultInputDevice();
+        ASSERT_TRUE(now);
+        EXPECT_EQ(now.value(), id);
         ASSERT_TRUE(devices.defaultDevice());
         EXPECT_EQ(devices.defaultDevice()->uniqueID, QLatin1String(uid));
     }
 
     // Unknown devices: an error status, the default stays where it was.
-    EXPECT_EQ(hw.setDefaultInputDevice(999999), PA_ERR_NOENTITY);
+    const auto unknown = hw.setDefaultInputDevice(999999);
+    ASSERT_FALSE(unknown);
+    EXPECT_EQ(unknown.error().code, PA_ERR_NOENTITY);
     EXPECT_NE(pulse::Connection().setDefaultSource(QStringLiteral("no_such_source")), 0);
     const AudioObjectID monitor = idOf(QStringLiteral("vox_feed48.monitor"));
     ASSERT_NE(monitor, 0u);
-    EXPECT_NE(hw.setDefaultInputDevice(monitor), 0);
-    AudioObjectID now = 0;
-    ASSERT_EQ(hw.defaultInputDevice(now), 0);
-    EXPECT_EQ(now, idOf(QStringLiteral("vox_mic48")));
+    EXPECT_FALSE(hw.setDefaultInputDevice(monitor));
+    const auto now = hw.defaultInputDevice();
+    ASSERT_TRUE(now);
+    EXPECT_EQ(now.value(), idOf(QStringLiteral("vox_mic48")));
 }
 
 TEST_F(TestMics, CaptureFromEachMicrophoneConvertsAndMatchesItsOwnClip)
@@ -103,7 +107,7 @@ TEST_F(TestMics, CaptureFromEachMicrophoneConvertsAndMatchesItsOwnClip)
                           {"vox_mic16", PcmFormat{16000, 1, false}, &ref16, &ref48}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.uid);
-        ASSERT_EQ(hw.setDefaultInputDevice(idOf(QString::fromLatin1(c.uid))), 0);
+        ASSERT_TRUE(hw.setDefaultInputDevice(idOf(QString::fromLatin1(c.uid))));
         QtAudioEngine engine;
         EXPECT_EQ(engine.inputFormat(), c.format);
         const std::vector<PcmBuffer> buffers = capture(engine, 2.5);
@@ -199,7 +203,7 @@ TEST_F(TestMics, PlayerFollowsWallTimeHoldsWhenPausedAndRewindsAtTheEnd)
 
 TEST_F(TestMics, RemovedTapIsNeverCalledAgainAndEnginesRestart)
 {
-    ASSERT_EQ(hw.setDefaultInputDevice(idOf(QStringLiteral("vox_mic16"))), 0);
+    ASSERT_TRUE(hw.setDefaultInputDevice(idOf(QStringLiteral("vox_mic16"))));
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
         QtAudioEngine engine;

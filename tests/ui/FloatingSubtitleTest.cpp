@@ -89,6 +89,8 @@ TEST_F(SubtitleFixture, FirstShowPlacesTheDefaultFrameAndStoresVisibility)
     EXPECT_TRUE(h.store->boolean(Keys::SubtitleVisible));
     for (Qt::WindowType flag : {Qt::WindowStaysOnTopHint, Qt::FramelessWindowHint, Qt::WindowDoesNotAcceptFocus})
         EXPECT_TRUE(c->window()->flags().testFlag(flag)) << flag;
+    // What the flags do not cover goes to the window manager once it is shown.
+    EXPECT_EQ(h.fakePlatform.windowHints->keptAbove, std::vector<QWindow *>{c->window()});
 }
 
 TEST_F(SubtitleFixture, StoredFrameIsUsed)

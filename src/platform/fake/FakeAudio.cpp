@@ -124,56 +124,57 @@ const FakeHardwareAudio::Device *FakeHardwareAudio::find(AudioObjectID id) const
     return nullptr;
 }
 
-int FakeHardwareAudio::deviceIDs(std::vector<AudioObjectID> &out)
+Error FakeHardwareAudio::failure(int code)
 {
-    out.clear();
+    return Error{QStringLiteral("FakeHardwareAudio"), code, QStringLiteral("音频设备操作失败（错误码 %1）").arg(code)};
+}
+
+Result<std::vector<AudioObjectID>> FakeHardwareAudio::deviceIDs()
+{
     if (listStatus != 0)
-        return listStatus;
+        return failure(listStatus);
+    std::vector<AudioObjectID> out;
     for (const auto &d : devices)
         out.push_back(d.id);
-    return 0;
+    return out;
 }
 
-int FakeHardwareAudio::inputStreamCount(AudioObjectID id, quint32 &count)
+Result<quint32> FakeHardwareAudio::inputStreamCount(AudioObjectID id)
 {
     const Device *d = find(id);
     if (!d)
-        return -1;
-    count = d->inputStreams;
-    return 0;
+        return failure(-1);
+    return d->inputStreams;
 }
 
-int FakeHardwareAudio::deviceUID(AudioObjectID id, QString &uid)
+Result<QString> FakeHardwareAudio::deviceUID(AudioObjectID id)
 {
     const Device *d = find(id);
     if (!d)
-        return -1;
-    uid = d->uid;
-    return 0;
+        return failure(-1);
+    return d->uid;
 }
 
-int FakeHardwareAudio::deviceName(AudioObjectID id, QString &name)
+Result<QString> FakeHardwareAudio::deviceName(AudioObjectID id)
 {
     const Device *d = find(id);
     if (!d)
-        return -1;
-    name = d->name;
-    return 0;
+        return failure(-1);
+    return d->name;
 }
 
-int FakeHardwareAudio::defaultInputDevice(AudioObjectID &id)
+Result<AudioObjectID> FakeHardwareAudio::defaultInputDevice()
 {
-    id = defaultInput;
-    return 0;
+    return defaultInput;
 }
 
-int FakeHardwareAudio::setDefaultInputDevice(AudioObjectID id)
+Result<bool> FakeHardwareAudio::setDefaultInputDevice(AudioObjectID id)
 {
     setCalls.push_back(id);
     if (setStatus != 0)
-        return setStatus;
+        return failure(setStatus);
     defaultInput = id;
-    return 0;
+    return true;
 }
 
 // ---- converter -------------------------------------------------------------------

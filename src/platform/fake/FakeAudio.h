@@ -90,19 +90,21 @@ public:
         quint32 inputStreams = 1;
     };
 
-    int deviceIDs(std::vector<AudioObjectID> &out) override;
-    int inputStreamCount(AudioObjectID id, quint32 &count) override;
-    int deviceUID(AudioObjectID id, QString &uid) override;
-    int deviceName(AudioObjectID id, QString &name) override;
-    int defaultInputDevice(AudioObjectID &id) override;
-    int setDefaultInputDevice(AudioObjectID id) override;
+    Result<std::vector<AudioObjectID>> deviceIDs() override;
+    Result<quint32> inputStreamCount(AudioObjectID id) override;
+    Result<QString> deviceUID(AudioObjectID id) override;
+    Result<QString> deviceName(AudioObjectID id) override;
+    Result<AudioObjectID> defaultInputDevice() override;
+    Result<bool> setDefaultInputDevice(AudioObjectID id) override;
 
     const Device *find(AudioObjectID id) const;
+    // The error of a call that fails with `code`.
+    static Error failure(int code);
 
     std::vector<Device> devices;
     AudioObjectID defaultInput = 0;
-    int listStatus = 0;       // status of deviceIDs()
-    int setStatus = 0;        // status of setDefaultInputDevice(); non-zero leaves the default
+    int listStatus = 0;       // error code of deviceIDs(), 0 = none
+    int setStatus = 0;        // error code of setDefaultInputDevice(); non-zero leaves the default
     std::vector<AudioObjectID> setCalls;
 };
 

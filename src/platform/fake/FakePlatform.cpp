@@ -12,7 +12,8 @@ FakePlatform::FakePlatform()
       hardware(std::make_shared<FakeHardwareAudio>()),
       converters(std::make_shared<FakeAudioConverterFactory>()),
       audioFiles(std::make_shared<FakeAudioFiles>()),
-      players(std::make_shared<FakeAudioPlayerFactory>())
+      players(std::make_shared<FakeAudioPlayerFactory>()),
+      windowHints(std::make_shared<FakeWindowHints>())
 {
     QDir root(m_dir.path());
     root.mkpath(QStringLiteral("Desktop"));
@@ -53,6 +54,7 @@ Platform FakePlatform::platform() const
     p.audioFiles = audioFiles;
     p.players = players;
     p.desktop = desktop;
+    p.windowHints = windowHints;
     return p;
 }
 

@@ -7,6 +7,7 @@
 #include "FakeDesktopServices.h"
 #include "FakePermissions.h"
 #include "FakeSpeechRecognizer.h"
+#include "FakeWindowHints.h"
 #include "platform/Platform.h"
 
 #include <QTemporaryDir>
@@ -34,6 +35,7 @@ public:
     std::shared_ptr<FakeAudioFiles> audioFiles;
     std::shared_ptr<FakeAudioPlayerFactory> players;
     std::shared_ptr<FakeDesktopServices> desktop;
+    std::shared_ptr<FakeWindowHints> windowHints;
 
     // Ids in the fake hardware table.
     static constexpr AudioObjectID kBuiltInID = 40;

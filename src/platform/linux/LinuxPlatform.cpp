@@ -9,6 +9,7 @@
 #include "SinkAudioPlayer.h"
 #include "SndfileAudioFiles.h"
 #include "SoxrConverter.h"
+#include "X11WindowHints.h"
 
 namespace vox {
 
@@ -24,6 +25,7 @@ Platform makeLinuxPlatform()
     p.audioFiles = std::make_shared<SndfileAudioFiles>();
     p.players = std::make_shared<SinkAudioPlayerFactory>();
     p.desktop = std::make_shared<LinuxDesktopServices>();
+    p.windowHints = std::make_shared<X11WindowHints>();
     return p;
 }
 

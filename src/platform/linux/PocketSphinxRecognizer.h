@@ -84,12 +84,4 @@ private:
 
 std::shared_ptr<PocketSphinxRecognizer> makePocketSphinxRecognizer(PocketSphinxOptions options = {});
 
-// Pure helpers, exposed for tests.
-namespace sphinx {
-// "<s>", "</s>", "<sil>", "[NOISE]", "++UH++": not words.
-bool isFiller(const QString &word);
-// "read(2)" → "read".
-QString stripAlternate(const QString &word);
-} // namespace sphinx
-
 } // namespace vox

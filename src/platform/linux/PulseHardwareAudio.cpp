@@ -284,93 +284,90 @@ namespace vox {
 PulseHardwareAudio::PulseHardwareAudio(int timeoutMs) : m_conn(timeoutMs) {}
 PulseHardwareAudio::~PulseHardwareAudio() = default;
 
-int PulseHardwareAudio::deviceIDs(std::vector<AudioObjectID> &out)
+Error PulseHardwareAudio::failure(int paError)
+{
+    return Error{QStringLiteral("PulseAudio"), paError,
+                 QStringLiteral("PulseAudio 错误：") + QString::fromUtf8(pa_strerror(paError))};
+}
+
+Result<std::vector<AudioObjectID>> PulseHardwareAudio::deviceIDs()
 {
     std::lock_guard lock(m_mutex);
-    out.clear();
     std::vector<pulse::SourceInfo> all;
     if (int err = m_conn.sources(all))
-        return err;
+        return failure(err);
+    std::vector<AudioObjectID> out;
     for (const pulse::SourceInfo &s : all)
         out.push_back(idOf(s.index));
-    return 0;
+    return out;
 }
 
-int PulseHardwareAudio::findSource(AudioObjectID id, pulse::SourceInfo &out)
+Result<pulse::SourceInfo> PulseHardwareAudio::findSource(AudioObjectID id)
 {
     std::vector<pulse::SourceInfo> all;
     if (int err = m_conn.sources(all))
-        return err;
+        return failure(err);
     for (pulse::SourceInfo &s : all) {
-        if (idOf(s.index) == id) {
-            out = std::move(s);
-            return 0;
-        }
+        if (idOf(s.index) == id)
+            return std::move(s);
     }
-    return PA_ERR_NOENTITY;
+    return failure(PA_ERR_NOENTITY);
 }
 
-int PulseHardwareAudio::inputStreamCount(AudioObjectID id, quint32 &count)
+Result<quint32> PulseHardwareAudio::inputStreamCount(AudioObjectID id)
 {
     std::lock_guard lock(m_mutex);
-    count = 0;
-    pulse::SourceInfo s;
-    if (int err = findSource(id, s))
-        return err;
-    count = s.monitor ? 0 : 1;
-    return 0;
+    auto s = findSource(id);
+    if (!s)
+        return s.error();
+    return quint32(s.value().monitor ? 0 : 1);
 }
 
-int PulseHardwareAudio::deviceUID(AudioObjectID id, QString &uid)
+Result<QString> PulseHardwareAudio::deviceUID(AudioObjectID id)
 {
     std::lock_guard lock(m_mutex);
-    uid.clear();
-    pulse::SourceInfo s;
-    if (int err = findSource(id, s))
-        return err;
-    uid = s.name;
-    return 0;
+    auto s = findSource(id);
+    if (!s)
+        return s.error();
+    return s.value().name;
 }
 
-int PulseHardwareAudio::deviceName(AudioObjectID id, QString &name)
+Result<QString> PulseHardwareAudio::deviceName(AudioObjectID id)
 {
     std::lock_guard lock(m_mutex);
-    name.clear();
-    pulse::SourceInfo s;
-    if (int err = findSource(id, s))
-        return err;
-    name = s.description;
-    return 0;
+    auto s = findSource(id);
+    if (!s)
+        return s.error();
+    return s.value().description;
 }
 
-int PulseHardwareAudio::defaultInputDevice(AudioObjectID &id)
+Result<AudioObjectID> PulseHardwareAudio::defaultInputDevice()
 {
     std::lock_guard lock(m_mutex);
-    id = 0;
     QString name;
     if (int err = m_conn.defaultSourceName(name))
-        return err;
+        return failure(err);
     std::vector<pulse::SourceInfo> all;
     if (int err = m_conn.sources(all))
-        return err;
+        return failure(err);
     for (const pulse::SourceInfo &s : all) {
-        if (s.name == name) {
-            id = idOf(s.index);
-            return 0;
-        }
+        if (s.name == name)
+            return idOf(s.index);
     }
-    return PA_ERR_NOENTITY;
+    return failure(PA_ERR_NOENTITY);
 }
 
-int PulseHardwareAudio::setDefaultInputDevice(AudioObjectID id)
+Result<bool> PulseHardwareAudio::setDefaultInputDevice(AudioObjectID id)
 {
     std::lock_guard lock(m_mutex);
-    pulse::SourceInfo s;
-    if (int err = findSource(id, s))
-        return err;
-    if (s.monitor)
-        return PA_ERR_NOTSUPPORTED;
-    return m_conn.setDefaultSource(s.name);
+    auto s = findSource(id);
+    if (!s)
+        return s.error();
+    if (s.value().monitor)
+        return failure(PA_ERR_NOTSUPPORTED);
+    if (int err = m_conn.setDefaultSource(s.value().name))
+        return failure(err);
+    return true;
 }
 
 } // namespace vox

@@ -10,7 +10,7 @@
 //   default input = the server's default source
 //
 // Monitor sources (the "what is playing" side of a sink) are devices without
-// input streams. Status 0 is success, anything else a PA_ERR_* code.
+// input streams. A failed call's error code is the PA_ERR_* code.
 #include "platform/AudioInput.h"
 
 #include <QString>
@@ -70,15 +70,18 @@ public:
     explicit PulseHardwareAudio(int timeoutMs = 2000);
     ~PulseHardwareAudio() override;
 
-    int deviceIDs(std::vector<AudioObjectID> &out) override;
-    int inputStreamCount(AudioObjectID id, quint32 &count) override;
-    int deviceUID(AudioObjectID id, QString &uid) override;
-    int deviceName(AudioObjectID id, QString &name) override;
-    int defaultInputDevice(AudioObjectID &id) override;
-    int setDefaultInputDevice(AudioObjectID id) override;
+    Result<std::vector<AudioObjectID>> deviceIDs() override;
+    Result<quint32> inputStreamCount(AudioObjectID id) override;
+    Result<QString> deviceUID(AudioObjectID id) override;
+    Result<QString> deviceName(AudioObjectID id) override;
+    Result<AudioObjectID> defaultInputDevice() override;
+    Result<bool> setDefaultInputDevice(AudioObjectID id) override;
+
+    // The error for a PA_ERR_* code (the code is kept as the error's code).
+    static Error failure(int paError);
 
 private:
-    int findSource(AudioObjectID id, pulse::SourceInfo &out);
+    Result<pulse::SourceInfo> findSource(AudioObjectID id);
 
     std::mutex m_mutex;
     pulse::Connection m_conn;
