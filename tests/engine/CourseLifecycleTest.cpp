@@ -154,6 +154,56 @@ TEST_F(CourseTest, EndingWaitsForTheBatchesStillTranslatingAndTheEngineGoingAway
     EXPECT_EQ(saved->entries[0].target, TranslationPipeline::placeholder());
 }
 
+TEST_F(CourseTest, SentencesKeptWithThePlaceholderAreTranslatedAgainIntoTheCourseFile)
+{
+    // A translation service that is down until told otherwise.
+    struct FlakySession : TranslationSession {
+        bool down = true;
+        void translate(const QStringList &t, std::function<void(Result<QStringList>)> done) override
+        {
+            if (down) {
+                done(Error{QStringLiteral("Test"), 1, QStringLiteral("服务不可用")});
+                return;
+            }
+            QStringList out;
+            for (const auto &s : t)
+                out.append(QStringLiteral("补:") + s);
+            done(out);
+        }
+    };
+    auto flaky = std::make_shared<FlakySession>();
+    engine->setTranslationSession(flaky);
+    engine->startCourse();
+    startSession();
+    task()->deliverPartial(QStringLiteral("Lost for now."));
+    pump();
+    advance(0.5);
+    pushAudio(0.2f);
+    pushAudio(0.0f, 12);
+    advance(3.1); // three attempts, 1.5 s apart
+    ASSERT_EQ(engine->translationEntries().size(), 1u);
+    EXPECT_EQ(engine->translationEntries()[0].target, TranslationPipeline::placeholder());
+    EXPECT_FALSE(engine->lastError().isEmpty());
+
+    engine->endCourse();
+    task()->deliverFinal(QStringLiteral("Lost for now."));
+    advance(0.5);
+    ASSERT_TRUE(engine->completedCourse().has_value());
+    const QString file = engine->completedCourse()->archivePath;
+    auto onDisk = [&] { return CourseSession::decode(Files::readRegularFile(file).value()); };
+    ASSERT_EQ(onDisk()->entries.size(), 1u);
+    EXPECT_EQ(onDisk()->entries[0].target, TranslationPipeline::placeholder());
+
+    // The service is back: the next retry fills the gap in the list, the
+    // ended course and its file, and the warning goes.
+    flaky->down = false;
+    advance(TranslationPipeline::kRetryInterval);
+    EXPECT_EQ(engine->translationEntries()[0].target, QStringLiteral("补:Lost for now."));
+    EXPECT_EQ(engine->completedCourse()->entries[0].target, QStringLiteral("补:Lost for now."));
+    EXPECT_EQ(onDisk()->entries[0].target, QStringLiteral("补:Lost for now."));
+    EXPECT_TRUE(engine->lastError().isEmpty()) << engine->lastError().toStdString();
+}
+
 TEST_F(CourseTest, OneRecordingForAllSessionsOfACourse)
 {
     engine->startCourse();
