@@ -107,6 +107,7 @@ QVariant Settings::defaultValue(const QString &key)
         {Keys::DeepSeekApiKey, QString()},
         {Keys::CourseSubject, QString()},
         {Keys::LocalTranslationUrl, QStringLiteral("http://127.0.0.1:5000")},
+        {Keys::RecordShortcut, QStringLiteral("Ctrl+Space")},
     };
     return defaults.value(key);
 }

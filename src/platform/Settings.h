@@ -26,6 +26,7 @@ inline constexpr auto DeepSeekApiKey = "deepseek_api_key";                  // t
 inline constexpr auto CourseSubject = "course_subject";                     // text, ""
 inline constexpr auto GlossaryTerms = "glossary_terms";                     // bytes, absent
 inline constexpr auto LocalTranslationUrl = "local_translation_url";        // text, "http://127.0.0.1:5000"
+inline constexpr auto RecordShortcut = "record_shortcut";                   // text (portable key sequence), "Ctrl+Space"
 inline constexpr auto TranslationCachePrefix = "translation_cache_v1_";
 } // namespace Keys
 

@@ -2,6 +2,8 @@
 
 #include "platform/Settings.h"
 
+#include <QKeySequence>
+
 namespace vox {
 
 UiSettings::UiSettings(QObject *parent) : QObject(parent)
@@ -23,6 +25,8 @@ void UiSettings::onChanged(const QString &key)
         Q_EMIT subtitleFontSizeChanged();
     else if (key == QLatin1String(Keys::DeepSeekApiKey))
         Q_EMIT deepseekApiKeyChanged();
+    else if (key == QLatin1String(Keys::RecordShortcut))
+        Q_EMIT recordShortcutChanged();
     Q_EMIT valueChanged(key);
 }
 
@@ -48,6 +52,44 @@ double UiSettings::subtitleFontSize() const { return settings().real(QLatin1Stri
 void UiSettings::setSubtitleFontSize(double v) { settings().setValue(QLatin1String(Keys::SubtitleFontSize), v); }
 QString UiSettings::deepseekApiKey() const { return settings().string(QLatin1String(Keys::DeepSeekApiKey)); }
 void UiSettings::setDeepseekApiKey(const QString &v) { settings().setValue(QLatin1String(Keys::DeepSeekApiKey), v); }
+
+std::optional<QString> UiSettings::normalizedShortcut(const QString &text)
+{
+    const QKeySequence sequence = QKeySequence::fromString(text.trimmed(), QKeySequence::PortableText);
+    if (sequence.count() != 1)
+        return std::nullopt;
+    const Qt::Key key = sequence[0].key();
+    if (key == Qt::Key_unknown || key == Qt::Key_Control || key == Qt::Key_Shift || key == Qt::Key_Alt
+        || key == Qt::Key_Meta || key == 0)
+        return std::nullopt;
+    return sequence.toString(QKeySequence::PortableText);
+}
+
+QString UiSettings::recordShortcut() const
+{
+    const QString fallback = Settings::defaultValue(QLatin1String(Keys::RecordShortcut)).toString();
+    return normalizedShortcut(settings().string(QLatin1String(Keys::RecordShortcut))).value_or(fallback);
+}
+
+bool UiSettings::setRecordShortcut(const QString &v)
+{
+    const auto normalized = normalizedShortcut(v);
+    if (!normalized)
+        return false;
+    if (*normalized != recordShortcut() || !settings().contains(QLatin1String(Keys::RecordShortcut)))
+        settings().setValue(QLatin1String(Keys::RecordShortcut), *normalized);
+    return true;
+}
+
+QString UiSettings::recordShortcutLabel() const
+{
+    return QKeySequence::fromString(recordShortcut(), QKeySequence::PortableText).toString(QKeySequence::NativeText);
+}
+
+QString UiSettings::recordButtonHelp() const
+{
+    return QStringLiteral("开始 / 停止语音识别（%1）").arg(recordShortcutLabel());
+}
 
 QVariant UiSettings::value(const QString &key) const { return settings().value(key); }
 void UiSettings::setValue(const QString &key, const QVariant &value) { settings().setValue(key, value); }

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <QVariant>
+#include <optional>
 
 namespace vox {
 
@@ -20,6 +21,14 @@ class UiSettings : public QObject {
     Q_PROPERTY(double subtitleOpacity READ subtitleOpacity WRITE setSubtitleOpacity NOTIFY subtitleOpacityChanged)
     Q_PROPERTY(double subtitleFontSize READ subtitleFontSize WRITE setSubtitleFontSize NOTIFY subtitleFontSizeChanged)
     Q_PROPERTY(QString deepseekApiKey READ deepseekApiKey WRITE setDeepseekApiKey NOTIFY deepseekApiKeyChanged)
+    // The key that starts and stops recognition, as portable text
+    // ("Ctrl+Space"); a stored value that is no single key combination reads
+    // as the default. Chinese input methods take Ctrl+Space for themselves,
+    // so the user may choose another.
+    Q_PROPERTY(QString recordShortcut READ recordShortcut WRITE setRecordShortcut NOTIFY recordShortcutChanged)
+    // The same as the user reads it, and the record button's help text.
+    Q_PROPERTY(QString recordShortcutLabel READ recordShortcutLabel NOTIFY recordShortcutChanged)
+    Q_PROPERTY(QString recordButtonHelp READ recordButtonHelp NOTIFY recordShortcutChanged)
 public:
     explicit UiSettings(QObject *parent = nullptr);
 
@@ -38,6 +47,14 @@ public:
     void setSubtitleFontSize(double v);
     QString deepseekApiKey() const;
     void setDeepseekApiKey(const QString &v);
+    QString recordShortcut() const;
+    // Stores `v` when it is a single key combination with a key that is not
+    // only a modifier; returns false (and stores nothing) otherwise.
+    Q_INVOKABLE bool setRecordShortcut(const QString &v);
+    QString recordShortcutLabel() const;
+    QString recordButtonHelp() const;
+    // `text` as stored (portable text), or none when it is no usable shortcut.
+    static std::optional<QString> normalizedShortcut(const QString &text);
 
     // Any key, for views that need one not listed above.
     Q_INVOKABLE QVariant value(const QString &key) const;
@@ -52,6 +69,7 @@ Q_SIGNALS:
     void subtitleOpacityChanged();
     void subtitleFontSizeChanged();
     void deepseekApiKeyChanged();
+    void recordShortcutChanged();
     void valueChanged(const QString &key);
 
 private:
