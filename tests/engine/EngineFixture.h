@@ -7,14 +7,6 @@
 
 #include <gtest/gtest.h>
 #include <limits>
-#include <ostream>
-
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
-QT_END_NAMESPACE
 
 namespace vox::test {
 

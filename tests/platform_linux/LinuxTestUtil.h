@@ -4,6 +4,7 @@
 // (scripts/testmics.sh) with a fixture for the tests that use them.
 #include "platform/AudioTypes.h"
 #include "platform/linux/PulseHardwareAudio.h"
+#include "support/TestEnv.h"
 
 #include <QString>
 #include <gtest/gtest.h>

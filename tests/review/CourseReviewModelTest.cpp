@@ -83,7 +83,7 @@ TEST_F(CourseReviewModelTest, ReviewSavesTheDocumentOnce)
     ASSERT_EQ(m.reviewState(), RState::Done) << m.reviewMessage().toStdString();
     EXPECT_EQ(m.reviewMessage(), QStringLiteral("审阅完成，文档已保存"));
     EXPECT_EQ(m.documentFileName(), QStringLiteral("2025-05-02 14-03-09 课堂记录.html"));
-    EXPECT_TRUE(QString::fromUtf8(readAll(m.documentUrl().toLocalFile())).contains(QStringLiteral("<h1>测试课</h1>")));
+    EXPECT_TRUE(QString::fromUtf8(readFile(m.documentUrl().toLocalFile())).contains(QStringLiteral("<h1>测试课</h1>")));
 
     m.revealDocument();
     m.openDocument();
@@ -196,7 +196,7 @@ TEST_F(CourseReviewModelTest, ReviewDocumentShowsARetranslationThatFinishedMeanw
     EXPECT_TRUE(server.requests()[0].json()["messages"].toArray()[1].toObject()["content"].toString().contains(
         QStringLiteral("[1] sentence 1 || 句子 1")));
     // ... the document shows the course as it is now.
-    const QString html = QString::fromUtf8(readAll(m.documentUrl().toLocalFile()));
+    const QString html = QString::fromUtf8(readFile(m.documentUrl().toLocalFile()));
     EXPECT_TRUE(html.contains(QStringLiteral("<div class=\"dst\">重译 sentence 1</div>")));
 }
 
