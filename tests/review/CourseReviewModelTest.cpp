@@ -134,8 +134,7 @@ TEST_F(CourseReviewModelTest, RetranslationOfFortyFiveEntriesInThreeRequests)
     // Groups of 20 as the translation client sends them, with the course's
     // own context in place of the live subject and sliding context.
     ASSERT_EQ(server.requestCount("/chat/completions"), 3);
-    const QString system =
-        server.requests()[0].json()["messages"].toArray()[0].toObject()["content"].toString();
+    const QString system = server.requests()[0].message(0);
     EXPECT_TRUE(system.contains(QStringLiteral("\n\n") + CourseRetranslation::courseContext()));
     EXPECT_TRUE(system.contains(QStringLiteral("cell → 细胞")));
     EXPECT_FALSE(system.contains(QStringLiteral("当前课堂科目")));
@@ -193,8 +192,7 @@ TEST_F(CourseReviewModelTest, ReviewDocumentShowsARetranslationThatFinishedMeanw
     ASSERT_TRUE(waitFor([&] { return !m.isReviewing(); }));
     ASSERT_EQ(m.reviewState(), RState::Done) << m.reviewMessage().toStdString();
     // The review was asked about the old translations ...
-    EXPECT_TRUE(server.requests()[0].json()["messages"].toArray()[1].toObject()["content"].toString().contains(
-        QStringLiteral("[1] sentence 1 || 句子 1")));
+    EXPECT_TRUE(server.requests()[0].message(1).contains(QStringLiteral("[1] sentence 1 || 句子 1")));
     // ... the document shows the course as it is now.
     const QString html = QString::fromUtf8(readFile(m.documentUrl().toLocalFile()));
     EXPECT_TRUE(html.contains(QStringLiteral("<div class=\"dst\">重译 sentence 1</div>")));

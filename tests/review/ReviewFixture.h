@@ -2,9 +2,8 @@
 // Shared set-up of the review tests: a temporary settings store and Desktop,
 // and a local DeepSeek imitation that every chat-completions call reaches.
 #include "course/CourseRecords.h"
-#include "support/HttpTestServer.h"
+#include "support/ChatServer.h"
 #include "support/TestEnv.h"
-#include "translation/ChatCompletions.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,22 +33,11 @@ inline CourseSession makeCourse(int n, double seconds = 3725)
 
 class ReviewFixture : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(server.isListening());
-        ChatCompletions::setBaseUrlForTesting(server.url());
-    }
-    void TearDown() override
-    {
-        ChatCompletions::setBaseUrlForTesting(std::nullopt);
-        ChatCompletions::setTimeoutForTesting(std::nullopt);
-    }
-
     void setKey(const QString &key) { settings->setValue(QStringLiteral("deepseek_api_key"), key); }
     QString courseFolder() const { return desktop.courseFolder(); }
 
     ScopedSettings settings;
-    HttpTestServer server;
+    ChatServer server;
     ScopedDesktop desktop;
 };
 
