@@ -54,6 +54,21 @@ protected:
         pump();
     }
 
+    void speak(int buffers = 1) { pushAudio(0.2f, buffers); }
+    // Quiet buffers of about 1365/16000 s each; the first still carries the
+    // resampler's tail of the speech, the other 11 make a pause of 0.94 s.
+    void pause() { pushAudio(0.0f, 12); }
+    // The recognizer hears `text` (its first word `firstTime` seconds into
+    // the request); half a second later speech and a pause hand it on.
+    void hear(const QString &text, double firstTime = 0.5)
+    {
+        task()->deliverPartial(text, firstTime);
+        pump();
+        advance(0.5);
+        speak();
+        pause();
+    }
+
     QStringList reasons() const
     {
         QStringList r;
