@@ -70,4 +70,22 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
+QString testMicsFile(const QString &name)
+{
+    QString dir = qEnvironmentVariable("VOX_TESTMICS_DIR");
+    if (dir.isEmpty())
+        dir = QDir(qEnvironmentVariable("VOX_BUILD_DIR")).filePath(QStringLiteral("testmics"));
+    return QDir(dir).filePath(name);
+}
+
+QString testMicsMissing()
+{
+    if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
+        return QStringLiteral("test microphones not running (PULSE_SERVER unset; start them with "
+                              "scripts/testmics.sh start DIR and source DIR/env)");
+    if (!QFile::exists(testMicsFile(QStringLiteral("clip48.wav"))))
+        return QStringLiteral("clip files not found (set VOX_TESTMICS_DIR)");
+    return {};
+}
+
 } // namespace vox::test

@@ -2,6 +2,7 @@
 // Test helpers: a temporary settings store, virtual time and a temporary
 // Desktop installed as the process-wide ones for the life of the object;
 // waiting for asynchronous answers; whole-file reads and writes.
+#include "platform/AudioTypes.h"
 #include "platform/Date.h"
 #include "platform/Error.h"
 #include "platform/Platform.h"
@@ -88,6 +89,18 @@ Result<T> awaitResult(Start start, int timeoutMs = 5000)
     return out ? std::move(*out) : Result<T>(Error{QStringLiteral("test"), 0, QStringLiteral("no answer")});
 }
 
+// A planar buffer filled by f(channel, frameIndex).
+template <typename F>
+PcmBuffer makeBuffer(PcmFormat format, quint32 frames, F f)
+{
+    PcmBuffer b(format, frames);
+    for (quint32 c = 0; c < format.channels; ++c)
+        for (quint32 i = 0; i < frames; ++i)
+            b.channel(c)[i] = f(c, i);
+    b.setFrameLength(frames);
+    return b;
+}
+
 // A date given in local time.
 inline Date localDate(int y, int mo, int d, int h, int mi, int s)
 {
@@ -99,4 +112,20 @@ QByteArray readFile(const QString &path);
 // Writes `bytes` as the whole file; false when that failed.
 bool writeFile(const QString &path, const QByteArray &bytes);
 
+// A file of the private test microphones' folder (scripts/testmics.sh):
+// clip48.wav, clip16.txt, ...
+QString testMicsFile(const QString &name);
+// Empty when the test microphones run, else why not.
+QString testMicsMissing();
+
 } // namespace vox::test
+
+// Ends the running test when `why` (a reason, empty when all is there) says
+// the test microphones are missing: skipped, or failed on CI, which always
+// starts them.
+#define VOX_REQUIRE_TEST_MICS(why)                                                                                    \
+    if (const QString whyNot = (why); !whyNot.isEmpty()) {                                                           \
+        if (qEnvironmentVariable("CI") == QLatin1String("true"))                                                      \
+            FAIL() << "CI must run with the test microphones: " << whyNot.toStdString();                             \
+        GTEST_SKIP() << whyNot.toStdString();                                                                         \
+    }
