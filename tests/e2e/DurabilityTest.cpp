@@ -111,10 +111,10 @@ TEST_F(Durability, SigkillMidCourseIsRecoveredAndTheDefaultInputRestored)
         out += QString::fromUtf8(p->readAllStandardOutput());
         return parseEntries(out).size() >= 3;
     }, 90000)) << diagLog().toStdString();
-    // Give the last printed sentence the time the course file may lag.
-    waitFor([] { return false; }, 2500);
-    out += QString::fromUtf8(p->readAllStandardOutput());
+    // Give the last printed sentence the time the course file may lag (what
+    // is printed meanwhile may still be on its way to the file).
     const auto printed = parseEntries(out);
+    waitFor([] { return false; }, 2500);
     EXPECT_EQ(pactl({"get-default-source"}), QStringLiteral("vox_mic16"));
     ::kill(pid_t(p->processId()), SIGKILL);
     ASSERT_TRUE(ended(*p));
