@@ -1,12 +1,10 @@
 // The course archive on a temporary Desktop.
 #include "course/CourseArchive.h"
-#include "platform/Platform.h"
 #include "platform/Process.h"
-#include "platform/fake/FakeDesktopServices.h"
+#include "support/TestEnv.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/fsuid.h>
 #include <sys/mount.h>
@@ -14,13 +12,9 @@
 #include <unistd.h>
 
 using namespace vox;
+using namespace vox::test;
 
 namespace {
-
-Date localDate(int y, int mo, int d, int h, int mi, int s)
-{
-    return Date::fromQDateTime(QDateTime(QDate(y, mo, d), QTime(h, mi, s)));
-}
 
 CourseSession makeCourse(Date start, std::vector<std::pair<QString, QString>> texts, double length = 3600)
 {
@@ -31,57 +25,26 @@ CourseSession makeCourse(Date start, std::vector<std::pair<QString, QString>> te
     return CourseSession(start, start.addSeconds(length), std::move(entries), std::nullopt);
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 class CourseArchiveTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        m_saved = platform();
-        Platform p = m_saved;
-        m_desktop = std::make_shared<fake::FakeDesktopServices>(desktopPath());
-        p.desktop = m_desktop;
-        setPlatform(p);
-    }
-    void TearDown() override { setPlatform(m_saved); }
-
-    QString desktopPath() const { return m_dir.filePath(QStringLiteral("Desktop")); }
-    QString archivePath() const { return desktopPath() + QStringLiteral("/课程记录/记录"); }
-    QString archiveFile(Date start) const
-    {
-        return archivePath() + QLatin1Char('/') + CourseArchive::fileName(makeCourse(start, {}));
-    }
+    QString archivePath() const { return m_desktop.courseFolder() + QStringLiteral("/记录"); }
     void makeArchiveFolder() { ASSERT_TRUE(QDir().mkpath(archivePath())); }
 
-    QTemporaryDir m_dir;
-    Platform m_saved;
-    std::shared_ptr<fake::FakeDesktopServices> m_desktop;
+    ScopedDesktop m_desktop;
 };
 
 } // namespace
 
 TEST_F(CourseArchiveTest, MissingFolderOrDesktopGivesNothingAndCreatesNothing)
 {
-    ASSERT_TRUE(QDir().mkpath(desktopPath()));
     EXPECT_TRUE(CourseArchive::loadAll().empty());
-    EXPECT_FALSE(QFileInfo::exists(desktopPath() + QStringLiteral("/课程记录")));
+    EXPECT_FALSE(QFileInfo::exists(m_desktop.courseFolder()));
 
     m_desktop->setDesktop({});
     EXPECT_FALSE(CourseArchive::folder().has_value());
     CourseArchive::save(makeCourse(localDate(2025, 3, 3, 9, 5, 7), {{"a", "甲"}}));
     EXPECT_TRUE(CourseArchive::loadAll().empty());
-    EXPECT_FALSE(QFileInfo::exists(desktopPath() + QStringLiteral("/课程记录")));
+    EXPECT_FALSE(QFileInfo::exists(m_desktop.courseFolder()));
 }
 
 TEST_F(CourseArchiveTest, EveryCourseGetsItsOwnFileAndARewriteStaysInIt)
@@ -231,7 +194,8 @@ TEST_F(CourseArchiveTest, AWriteThatFailsIsReportedAndKeepsTheOldFile)
     const QByteArray before = readFile(course.archivePath);
 
     // Root ignores permission bits: act as an ordinary user for the file system.
-    for (QString p = archivePath(); p.startsWith(m_dir.path()); p = QFileInfo(p).path())
+    const QString home = QFileInfo(m_desktop.path()).path(); // the temporary folder, made passable too
+    for (QString p = archivePath(); p.startsWith(home); p = QFileInfo(p).path())
         QFile::setPermissions(p, QFileDevice::Permissions(0x7555));
     QFile::setPermissions(archivePath(), QFileDevice::Permissions(0x5555));
     QFile::setPermissions(course.archivePath, QFileDevice::Permissions(0x6666)); // the file itself stays writable

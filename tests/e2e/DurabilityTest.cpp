@@ -3,7 +3,6 @@
 // unloaded and loaded again, two courses started together.
 #include "E2EFixture.h"
 
-
 #include <QProcess>
 #include <csignal>
 #include <sys/mount.h>
@@ -16,22 +15,9 @@ namespace {
 
 class Durability : public EndToEnd {
 protected:
-    // Starts voxleaf-cli in the background with the fixture's environment.
-    std::unique_ptr<QProcess> startCli(const QStringList &args, bool serversUp = true)
-    {
-        auto p = std::make_unique<QProcess>();
-        p->setProcessEnvironment(environment(serversUp));
-        p->start(QStringLiteral(VOX_CLI_PATH), args);
-        EXPECT_TRUE(p->waitForStarted());
-        return p;
-    }
     bool waitForLog(const QString &text, int count, int timeoutMs)
     {
         return waitFor([&] { return diagLog().count(text) >= count; }, timeoutMs);
-    }
-    static bool ended(QProcess &p, int timeoutMs = 60000)
-    {
-        return waitFor([&] { return p.state() == QProcess::NotRunning; }, timeoutMs);
     }
     // The sentences handed to translation so far, from the diagnostics log.
     int submittedSentences() const
@@ -41,14 +27,6 @@ protected:
             if (const qsizetype at = line.indexOf(QStringLiteral("判句[")); at >= 0)
                 n += int(line.mid(at).split(QStringLiteral(" | ")).size());
         return n;
-    }
-    void requireTestMics()
-    {
-        if (const auto why = testMicsMissing()) {
-            if (qEnvironmentVariable("CI") == QLatin1String("true"))
-                FAIL() << "CI must run with the test microphones: " << why->toStdString();
-            GTEST_SKIP() << why->toStdString();
-        }
     }
     static QString pactl(const QStringList &args)
     {
@@ -118,7 +96,7 @@ TEST_F(Durability, TwoCoursesStartedTogetherKeepTwoArchives)
 // switched, before it remembers one of its own.
 TEST_F(Durability, SigkillMidCourseIsRecoveredAndTheDefaultInputRestored)
 {
-    requireTestMics();
+    VOX_REQUIRE_TEST_MICS(testMicsMissing());
     const QString original = pactl({"get-default-source"});
     ASSERT_EQ(original, QStringLiteral("vox_mic48"));
     // Whatever happens here, the microphones are left as they were found.
@@ -133,10 +111,10 @@ TEST_F(Durability, SigkillMidCourseIsRecoveredAndTheDefaultInputRestored)
         out += QString::fromUtf8(p->readAllStandardOutput());
         return parseEntries(out).size() >= 3;
     }, 90000)) << diagLog().toStdString();
-    // Give the last printed sentence the time the course file may lag.
-    waitFor([] { return false; }, 2500);
-    out += QString::fromUtf8(p->readAllStandardOutput());
+    // Give the last printed sentence the time the course file may lag (what
+    // is printed meanwhile may still be on its way to the file).
     const auto printed = parseEntries(out);
+    waitFor([] { return false; }, 2500);
     EXPECT_EQ(pactl({"get-default-source"}), QStringLiteral("vox_mic16"));
     ::kill(pid_t(p->processId()), SIGKILL);
     ASSERT_TRUE(ended(*p));
@@ -172,7 +150,7 @@ TEST_F(Durability, SigkillMidCourseIsRecoveredAndTheDefaultInputRestored)
 // says so, keeps the course and captures again by itself, into one recording.
 TEST_F(Durability, AMicrophoneUnloadedAndLoadedBackResumesTheCourse)
 {
-    requireTestMics();
+    VOX_REQUIRE_TEST_MICS(testMicsMissing());
     QString module, arguments;
     for (const QString &line : pactl({"list", "short", "modules"}).split(QLatin1Char('\n'))) {
         const QStringList f = line.split(QLatin1Char('\t'));
@@ -233,11 +211,7 @@ TEST_F(Durability, AFullDesktopIsReportedAndEarlierFilesStayIntact)
     const QString earlier = courseFolder(QStringLiteral("记录/2020-01-01 08-00-00.json"));
     const QByteArray earlierBytes =
         CourseSession(Date::fromUnix(1'577'865'600), Date::fromUnix(1'577'869'200), {}, std::nullopt).encode();
-    {
-        QFile f(earlier);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(earlierBytes);
-    }
+    ASSERT_TRUE(writeFile(earlier, earlierBytes));
     QFile filler(m_home.filePath(QStringLiteral("Desktop/filler")));
     ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
     const QByteArray block(4096, 'x');
@@ -251,9 +225,7 @@ TEST_F(Durability, AFullDesktopIsReportedAndEarlierFilesStayIntact)
     EXPECT_EQ(p->exitCode(), 73) << err.toStdString();
     EXPECT_TRUE(err.contains(QStringLiteral("课程未能存档"))) << err.toStdString();
     EXPECT_FALSE(parseEntries(QString::fromUtf8(p->readAllStandardOutput())).empty());
-    QFile f(earlier);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), earlierBytes);
+    EXPECT_EQ(readFile(earlier), earlierBytes);
 }
 
 } // namespace

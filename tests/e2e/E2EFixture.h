@@ -1,6 +1,6 @@
 #pragma once
 // The headless tool end to end: lectures made from real recordings and
-// espeak-ng, and a fixture that runs voxleaf-cli with a private home and
+// espeak-ng, and fixtures that run voxleaf-cli with a private home and
 // local imitations of the translation services.
 #include "support/HttpTestServer.h"
 #include "support/SpeechMeasures.h"
@@ -8,8 +8,6 @@
 
 #include "course/CourseArchive.h"
 #include "course/CourseRecords.h"
-#include "platform/Platform.h"
-#include "platform/fake/FakeDesktopServices.h"
 
 #include <QDir>
 #include <QFile>
@@ -170,7 +168,51 @@ struct CliRun {
     }
 };
 
-class EndToEnd : public ::testing::Test {
+// voxleaf-cli with a private home, Desktop and diagnostics log; the
+// translation services are down unless a test says otherwise.
+class CliHome : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_home.isValid());
+        QDir(m_home.path()).mkpath(QStringLiteral("Desktop"));
+    }
+
+    // A port nobody listens on stands for a server that is down.
+    static QString down() { return QStringLiteral("http://127.0.0.1:9"); }
+    QProcessEnvironment environment(const QString &deepseek = down()) const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), m_home.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("XDG_DESKTOP_DIR"), m_home.filePath(QStringLiteral("Desktop")));
+        env.insert(QStringLiteral("VOXLEAF_DIAG_LOG"), m_home.filePath(QStringLiteral("diag.log")));
+        env.insert(QStringLiteral("DEEPSEEK_API_KEY"), QStringLiteral("sk-test"));
+        env.insert(QStringLiteral("VOXLEAF_DEEPSEEK_BASE_URL"), deepseek);
+        env.insert(QStringLiteral("VOXLEAF_LOCAL_TRANSLATION_URL"), down());
+        return env;
+    }
+    // Starts voxleaf-cli in the background.
+    std::unique_ptr<QProcess> startCli(const QStringList &args, const QProcessEnvironment &env) const
+    {
+        auto p = std::make_unique<QProcess>();
+        p->setProcessEnvironment(env);
+        p->start(QStringLiteral(VOX_CLI_PATH), args);
+        EXPECT_TRUE(p->waitForStarted());
+        return p;
+    }
+    std::unique_ptr<QProcess> startCli(const QStringList &args) const { return startCli(args, environment()); }
+    static bool ended(QProcess &p, int timeoutMs = 60000)
+    {
+        return waitFor([&] { return p.state() == QProcess::NotRunning; }, timeoutMs);
+    }
+    QString diagLog() const { return QString::fromUtf8(readFile(m_home.filePath(QStringLiteral("diag.log")))); }
+
+    QTemporaryDir m_home;
+};
+
+class EndToEnd : public CliHome {
 protected:
     static void SetUpTestSuite()
     {
@@ -187,42 +229,32 @@ protected:
     {
         if (!QFile::exists(s_librivox.path))
             GTEST_SKIP() << "sox or the pocketsphinx test recordings are missing";
-        ASSERT_TRUE(m_home.isValid());
-        QDir(m_home.path()).mkpath(QStringLiteral("Desktop"));
+        CliHome::SetUp();
         m_deepseek.installDeepSeek([](const QString &s) { return QStringLiteral("译：") + s; });
     }
 
     QProcessEnvironment environment(bool serversUp = true) const
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), m_home.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral("data")));
-        env.insert(QStringLiteral("XDG_DESKTOP_DIR"), m_home.filePath(QStringLiteral("Desktop")));
-        env.insert(QStringLiteral("VOXLEAF_DIAG_LOG"), m_home.filePath(QStringLiteral("diag.log")));
-        env.insert(QStringLiteral("DEEPSEEK_API_KEY"), QStringLiteral("sk-test"));
-        // A port nobody listens on stands for a server that is down.
-        const QString down = QStringLiteral("http://127.0.0.1:9");
-        env.insert(QStringLiteral("VOXLEAF_DEEPSEEK_BASE_URL"), serversUp ? m_deepseek.url().toString() : down);
-        env.insert(QStringLiteral("VOXLEAF_LOCAL_TRANSLATION_URL"), down);
-        return env;
+        return CliHome::environment(serversUp ? m_deepseek.url().toString() : down());
+    }
+    std::unique_ptr<QProcess> startCli(const QStringList &args, bool serversUp = true) const
+    {
+        return CliHome::startCli(args, environment(serversUp));
     }
 
     CliRun transcribe(const QString &file, const QStringList &extra, bool serversUp = true)
     {
         CliRun r;
-        QProcess p;
-        p.setProcessEnvironment(environment(serversUp));
-        p.start(QStringLiteral(VOX_CLI_PATH), QStringList{"transcribe", file, "--json"} + extra);
+        auto p = startCli(QStringList{"transcribe", file, "--json"} + extra, serversUp);
         // The imitation server answers while this loop processes events.
-        r.finished = waitFor([&] { return p.state() == QProcess::NotRunning; }, 600000);
+        r.finished = ended(*p, 600000);
         if (!r.finished) {
-            p.kill();
-            p.waitForFinished();
+            p->kill();
+            p->waitForFinished();
         }
-        r.exitCode = p.exitCode();
-        r.stdOut = QString::fromUtf8(p.readAllStandardOutput());
-        r.stdErr = QString::fromUtf8(p.readAllStandardError());
+        r.exitCode = p->exitCode();
+        r.stdOut = QString::fromUtf8(p->readAllStandardOutput());
+        r.stdErr = QString::fromUtf8(p->readAllStandardError());
         r.entries = parseEntries(r.stdOut);
         return r;
     }
@@ -250,10 +282,7 @@ protected:
         std::vector<CourseSession> out;
         QDir dir(courseFolder(QStringLiteral("记录")));
         for (const QString &name : dir.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
-            QFile f(dir.filePath(name));
-            if (!f.open(QIODevice::ReadOnly))
-                continue;
-            auto c = CourseSession::decode(f.readAll());
+            auto c = CourseSession::decode(readFile(dir.filePath(name)));
             EXPECT_TRUE(c.has_value()) << name.toStdString();
             if (c) {
                 c->archivePath = dir.filePath(name);
@@ -262,24 +291,9 @@ protected:
         }
         return out;
     }
-    QString diagLog() const
-    {
-        QFile f(m_home.filePath(QStringLiteral("diag.log")));
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-    }
-    // The private test microphones, or why not (a failure on CI).
-    static std::optional<QString> testMicsMissing()
-    {
-        const QString mics = qEnvironmentVariable("VOX_BUILD_DIR") + QStringLiteral("/testmics");
-        if (!qEnvironmentVariableIsEmpty("PULSE_SERVER") && QFile::exists(mics + QStringLiteral("/clip48.txt")))
-            return std::nullopt;
-        return QStringLiteral("the test microphones are not running (scripts/testmics.sh start)");
-    }
-
 
     static inline std::unique_ptr<QTemporaryDir> s_dir;
     static inline Lecture s_librivox, s_espeak;
-    QTemporaryDir m_home;
     HttpTestServer m_deepseek;
 };
 

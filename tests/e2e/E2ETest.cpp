@@ -3,11 +3,6 @@
 // of the local translation server. Nothing here reaches the internet.
 #include "E2EFixture.h"
 
-#include "course/CourseArchive.h"
-#include "platform/Platform.h"
-#include "platform/fake/FakeDesktopServices.h"
-
-#include <cmath>
 
 using namespace vox;
 using namespace vox::test;
@@ -60,12 +55,10 @@ TEST_F(EndToEnd, LibrivoxLectureLandsInOrderWithArchiveAndSubtitlesAndTheSecondR
 
     // The archive reads back (as the history window lists it) with the same
     // sentences; the recording exists.
-    const Platform saved = platform();
-    Platform withDesktop = saved;
-    withDesktop.desktop = std::make_shared<fake::FakeDesktopServices>(m_home.filePath(QStringLiteral("Desktop")));
-    setPlatform(withDesktop);
-    const std::vector<CourseSession> archived = CourseArchive::loadAll();
-    setPlatform(saved);
+    const std::vector<CourseSession> archived = [&] {
+        ScopedDesktop desktop(m_home.filePath(QStringLiteral("Desktop")));
+        return CourseArchive::loadAll();
+    }();
     ASSERT_EQ(archived.size(), 1u) << r.stdErr.toStdString();
     const CourseSession *course = &archived.front();
     ASSERT_EQ(course->entries.size(), r.entries.size());
@@ -116,10 +109,7 @@ TEST_F(EndToEnd, ServersDownKeepEveryEnglishSentenceWithThePlaceholder)
 TEST_F(EndToEnd, BadInputGivesAClearErrorAndNonZeroExit)
 {
     const QString junk = m_home.filePath(QStringLiteral("not-audio.wav"));
-    QFile f(junk);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("this is not a sound file");
-    f.close();
+    ASSERT_TRUE(writeFile(junk, "this is not a sound file"));
     const CliRun r = transcribe(junk, {});
     EXPECT_NE(r.exitCode, 0);
     EXPECT_TRUE(r.stdErr.contains(QStringLiteral("无法读取音频文件"))) << r.stdErr.toStdString();
@@ -128,26 +118,16 @@ TEST_F(EndToEnd, BadInputGivesAClearErrorAndNonZeroExit)
 
 TEST_F(EndToEnd, ListenOnTheTestMicrophoneHearsItsClip)
 {
-    if (const auto why = testMicsMissing()) {
-        if (qEnvironmentVariable("CI") == QLatin1String("true"))
-            FAIL() << "CI must run with the test microphones: " << why->toStdString();
-        GTEST_SKIP() << why->toStdString();
-    }
-    const QString mics = qEnvironmentVariable("VOX_BUILD_DIR") + QStringLiteral("/testmics");
-    QFile clip(mics + QStringLiteral("/clip48.txt"));
-    ASSERT_TRUE(clip.open(QIODevice::ReadOnly));
-    const QStringList words = normalizedWords(QString::fromUtf8(clip.readAll()));
+    VOX_REQUIRE_TEST_MICS(testMicsMissing());
+    const QStringList words = normalizedWords(QString::fromUtf8(readFile(testMicsFile(QStringLiteral("clip48.txt")))));
 
-    QProcess p;
-    p.setProcessEnvironment(environment());
-    p.start(QStringLiteral(VOX_CLI_PATH), {"listen", "--device", "vox_mic48", "--no-translate", "--json"});
-    ASSERT_TRUE(p.waitForStarted());
+    auto p = startCli({"listen", "--device", "vox_mic48", "--no-translate", "--json"});
     waitFor([] { return false; }, 15000);
-    p.terminate(); // SIGTERM stops cleanly, as Ctrl+C does
-    ASSERT_TRUE(waitFor([&] { return p.state() == QProcess::NotRunning; }, 60000));
-    const QString heard = QString::fromUtf8(p.readAllStandardOutput());
+    p->terminate(); // SIGTERM stops cleanly, as Ctrl+C does
+    ASSERT_TRUE(ended(*p));
+    const QString heard = QString::fromUtf8(p->readAllStandardOutput());
     int known = 0;
     for (const QString &w : normalizedWords(heard))
         known += words.contains(w) ? 1 : 0;
-    EXPECT_GE(known, 3) << "heard: " << heard.toStdString() << "\n" << p.readAllStandardError().toStdString();
+    EXPECT_GE(known, 3) << "heard: " << heard.toStdString() << "\n" << p->readAllStandardError().toStdString();
 }

@@ -1,72 +1,24 @@
 // The headless tool on audio files whose headers do not match what is in
 // them: a sample rate no recording has is refused before anything runs; a
 // file cut short while it is being read says so on standard error.
+#include "E2EFixture.h"
 #include "support/WavHeader.h"
-#include "support/TestEnv.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QtEndian>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sndfile.h>
-
-#include <cmath>
-#include <vector>
 
 using namespace vox::test;
 
 namespace {
 
-class HostileAudio : public ::testing::Test {
+class HostileAudio : public CliHome {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_home.isValid());
-        QDir(m_home.path()).mkpath(QStringLiteral("Desktop"));
-    }
-
-    QString diagLog() const { return m_home.filePath(QStringLiteral("diag.log")); }
-
-    void start(QProcess &p, const QStringList &args) const { run(p, QStringList{QStringLiteral("transcribe")} + args); }
-    void run(QProcess &p, const QStringList &args) const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), m_home.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral("data")));
-        env.insert(QStringLiteral("XDG_DESKTOP_DIR"), m_home.filePath(QStringLiteral("Desktop")));
-        env.insert(QStringLiteral("VOXLEAF_DIAG_LOG"), diagLog());
-        env.insert(QStringLiteral("VOXLEAF_LOCAL_TRANSLATION_URL"), QStringLiteral("http://127.0.0.1:9"));
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(VOX_CLI_PATH), args);
-    }
-
     // 16-bit mono WAV of a quiet tone.
     QString writeWav(const QString &name, int rate, int frames) const
     {
-        const QString path = m_home.filePath(name);
-        SF_INFO info{};
-        info.samplerate = rate;
-        info.channels = 1;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-        SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-        if (!f)
-            return {};
-        std::vector<float> s(static_cast<size_t>(frames));
-        for (size_t i = 0; i < s.size(); ++i)
-            s[i] = float(0.05 * std::sin(double(i) * 0.05));
-        sf_writef_float(f, s.data(), frames);
-        sf_close(f);
-        return path;
+        return writeTone(m_home.filePath(name), SF_FORMAT_WAV | SF_FORMAT_PCM_16, rate, 1, frames, 0.05, 0.05);
     }
-
-    QTemporaryDir m_home;
 };
-
 
 } // namespace
 
@@ -79,14 +31,13 @@ TEST_F(HostileAudio, ImpossibleSampleRatesAreRefusedAsUnreadableInput)
         const QString path = writeWav(QStringLiteral("claims-%1.wav").arg(rate), 16000, 113000);
         ASSERT_FALSE(path.isEmpty());
         ASSERT_TRUE(claimSampleRate(path, rate));
-        QProcess p;
-        start(p, {path, QStringLiteral("--no-translate"), QStringLiteral("--json")});
-        ASSERT_TRUE(p.waitForFinished(60000));
-        const QString err = QString::fromUtf8(p.readAllStandardError());
-        EXPECT_EQ(p.exitCode(), 65) << err.toStdString();
+        auto p = startCli({QStringLiteral("transcribe"), path, QStringLiteral("--no-translate"), QStringLiteral("--json")});
+        ASSERT_TRUE(p->waitForFinished(60000));
+        const QString err = QString::fromUtf8(p->readAllStandardError());
+        EXPECT_EQ(p->exitCode(), 65) << err.toStdString();
         EXPECT_TRUE(err.contains(QStringLiteral("音频文件的采样率 %1 Hz 超出支持范围（8000–384000 Hz）（%2）").arg(rate).arg(path)))
             << err.toStdString();
-        EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+        EXPECT_TRUE(p->readAllStandardOutput().isEmpty());
     }
 }
 
@@ -97,26 +48,23 @@ TEST_F(HostileAudio, AFileCutShortWhileReadIsReported)
     const QString path = writeWav(QStringLiteral("cut.wav"), 16000, 20 * 16000);
     ASSERT_FALSE(path.isEmpty());
     const qint64 header = QFileInfo(path).size() - 20 * 16000 * 2;
-    QProcess p;
-    start(p, {path, QStringLiteral("--no-translate"), QStringLiteral("--json"), QStringLiteral("--realtime")});
+    auto p = startCli({QStringLiteral("transcribe"), path, QStringLiteral("--no-translate"), QStringLiteral("--json"),
+        QStringLiteral("--realtime")});
     // Real-time pacing: 3 s of audio take 3 s to read, far longer than
     // noticing the line takes.
-    const auto opened = [&] {
-        QFile log(diagLog());
-        return log.open(QIODevice::ReadOnly) && log.readAll().contains("开始读取音频文件");
-    };
-    waitFor([&] { return opened() || p.state() == QProcess::NotRunning; }, 90000);
-    if (!opened() || p.state() == QProcess::NotRunning) {
-        p.kill();
-        p.waitForFinished();
-        FAIL() << "the file was never opened: " << p.readAllStandardError().toStdString();
+    const auto opened = [&] { return diagLog().contains(QStringLiteral("开始读取音频文件")); };
+    waitFor([&] { return opened() || p->state() == QProcess::NotRunning; }, 90000);
+    if (!opened() || p->state() == QProcess::NotRunning) {
+        p->kill();
+        p->waitForFinished();
+        FAIL() << "the file was never opened: " << p->readAllStandardError().toStdString();
     }
     ASSERT_TRUE(QFile::resize(path, header + 3 * 16000 * 2));
-    ASSERT_TRUE(p.waitForFinished(120000));
-    const QString err = QString::fromUtf8(p.readAllStandardError());
+    ASSERT_TRUE(p->waitForFinished(120000));
+    const QString err = QString::fromUtf8(p->readAllStandardError());
     EXPECT_TRUE(err.contains(QStringLiteral("音频文件提前结束：文件头声明 20.0 秒，只读到 3.0 秒；已处理到此处为止。")))
         << err.toStdString();
-    EXPECT_EQ(p.exitCode(), 0) << err.toStdString();
+    EXPECT_EQ(p->exitCode(), 0) << err.toStdString();
 }
 
 // A device, a FIFO or a link to a device given as input is refused at once
@@ -131,10 +79,9 @@ TEST_F(HostileAudio, NonRegularFilesAreRefusedAtOnce)
         for (const QStringList &args : {QStringList{"transcribe", input, "--no-translate"},
                                         QStringList{"export", input, "--srt"}, QStringList{"review", input}}) {
             SCOPED_TRACE((args.join(' ')).toStdString());
-            QProcess p;
-            run(p, args);
-            ASSERT_TRUE(p.waitForFinished(20000));
-            EXPECT_EQ(p.exitCode(), 65) << p.readAllStandardError().toStdString();
+            auto p = startCli(args);
+            ASSERT_TRUE(p->waitForFinished(20000));
+            EXPECT_EQ(p->exitCode(), 65) << p->readAllStandardError().toStdString();
         }
     }
 }

@@ -3,6 +3,7 @@
 #include "engine/AudioForwarder.h"
 #include "platform/fake/FakeAudio.h"
 #include "platform/fake/FakeSpeechRecognizer.h"
+#include "support/TestEnv.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -14,11 +15,7 @@ namespace {
 
 PcmBuffer constant(PcmFormat f, quint32 frames, float v)
 {
-    PcmBuffer b(f, frames);
-    for (quint32 c = 0; c < f.channels; ++c)
-        std::fill_n(b.channel(c), frames, v);
-    b.setFrameLength(frames);
-    return b;
+    return test::makeBuffer(f, frames, [v](quint32, quint32) { return v; });
 }
 
 struct Harness {

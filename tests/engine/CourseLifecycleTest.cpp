@@ -16,7 +16,6 @@ using namespace vox::test;
 
 namespace {
 
-
 class CourseTest : public EngineFixture {
 protected:
     void SetUp() override
@@ -29,11 +28,7 @@ protected:
 TEST_F(CourseTest, EntriesBeforeTheStartAreLeftOutAndTheArchiveIsWrittenOnce)
 {
     startSession();
-    task()->deliverPartial(QStringLiteral("Before the course."));
-    pump();
-    advance(0.5);
-    pushAudio(0.2f);
-    pushAudio(0.0f, 12); // a pause hands it on, it is translated at once
+    hear(QStringLiteral("Before the course.")); // translated at once
     advance(1);
     ASSERT_EQ(engine->translationEntries().size(), 1u);
 
@@ -42,9 +37,9 @@ TEST_F(CourseTest, EntriesBeforeTheStartAreLeftOutAndTheArchiveIsWrittenOnce)
     task()->deliverPartial(QStringLiteral("Before the course. Exactly now."));
     pump();
     advance(0.5);
-    pushAudio(0.2f);
+    speak();
     engine->startCourse();
-    pushAudio(0.0f, 12);
+    pause();
     const Date start = *engine->courseStartDate();
     ASSERT_EQ(engine->translationEntries().size(), 2u);
     EXPECT_EQ(engine->translationEntries()[1].timestamp, start);
@@ -98,26 +93,14 @@ TEST_F(CourseTest, EntriesBeforeTheStartAreLeftOutAndTheArchiveIsWrittenOnce)
 TEST_F(CourseTest, EndingWaitsForTheBatchesStillTranslatingAndTheEngineGoingAwaySavesEverything)
 {
     // A translation service that answers only when told to.
-    struct HeldSession : TranslationSession {
-        std::vector<std::function<void(Result<QStringList>)>> waiting;
-        QStringList texts;
-        void translate(const QStringList &t, std::function<void(Result<QStringList>)> done) override
-        {
-            texts = t;
-            waiting.push_back(std::move(done));
-        }
-    };
-    auto held = std::make_shared<HeldSession>();
+    auto held = std::make_shared<fake::InstantTranslationSession>();
+    held->hold = true;
     engine->setTranslationSession(held);
     engine->startCourse();
     const QString file = engine->courseArchivePath();
     startSession();
-    task()->deliverPartial(QStringLiteral("Waiting for its translation."));
-    pump();
-    advance(0.5);
-    pushAudio(0.2f);
-    pushAudio(0.0f, 12);
-    ASSERT_EQ(held->waiting.size(), 1u);
+    hear(QStringLiteral("Waiting for its translation."));
+    ASSERT_EQ(held->heldCount(), 1u);
 
     // The waiting English is on disk before it is translated.
     advance(LiveCourse::kSaveDelay + 0.1);
@@ -128,7 +111,9 @@ TEST_F(CourseTest, EndingWaitsForTheBatchesStillTranslatingAndTheEngineGoingAway
     engine->endCourse();
     advance(5);
     EXPECT_TRUE(engine->isEndingCourse()); // still waiting for the translation
-    held->waiting[0](QStringList{QStringLiteral("等待翻译。")});
+    held->targets[QStringLiteral("Waiting for its translation.")] = QStringLiteral("等待翻译。");
+    held->release();
+    held->hold = true;
     advance(0.2);
     ASSERT_TRUE(engine->completedCourse().has_value());
     ASSERT_EQ(engine->completedCourse()->entries.size(), 1u);
@@ -140,11 +125,7 @@ TEST_F(CourseTest, EndingWaitsForTheBatchesStillTranslatingAndTheEngineGoingAway
     const QString second = engine->courseArchivePath();
     EXPECT_NE(second, file);
     startSession();
-    task()->deliverPartial(QStringLiteral("Still waiting."));
-    pump();
-    advance(0.5);
-    pushAudio(0.2f);
-    pushAudio(0.0f, 12);
+    hear(QStringLiteral("Still waiting."));
     engine.reset();
     const auto saved = CourseSession::decode(Files::readRegularFile(second).value());
     ASSERT_TRUE(saved.has_value());
@@ -219,11 +200,7 @@ TEST_F(CourseTest, OneRecordingForAllSessionsOfACourse)
     startSession(QStringLiteral("builtin-uid")); // another microphone
     EXPECT_EQ(engine->currentRecordingPath(), recording);
     EXPECT_DOUBLE_EQ(engine->recordingPosition(), firstLength);
-    task()->deliverPartial(QStringLiteral("Second session."), 0.25);
-    pump();
-    advance(0.5);
-    pushAudio(0.2f);
-    pushAudio(0.0f, 12);
+    hear(QStringLiteral("Second session."), 0.25);
     ASSERT_GE(engine->translationEntries().size(), 1u);
     EXPECT_DOUBLE_EQ(engine->translationEntries().back().audioTime, firstLength + 0.25);
     // No final result comes: the ending waits for the finalization fallback.

@@ -7,14 +7,6 @@
 
 #include <gtest/gtest.h>
 #include <limits>
-#include <ostream>
-
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
-QT_END_NAMESPACE
 
 namespace vox::test {
 
@@ -60,6 +52,21 @@ protected:
         for (int i = 0; i < buffers; ++i)
             audio()->pushConstant(amplitude);
         pump();
+    }
+
+    void speak(int buffers = 1) { pushAudio(0.2f, buffers); }
+    // Quiet buffers of about 1365/16000 s each; the first still carries the
+    // resampler's tail of the speech, the other 11 make a pause of 0.94 s.
+    void pause() { pushAudio(0.0f, 12); }
+    // The recognizer hears `text` (its first word `firstTime` seconds into
+    // the request); half a second later speech and a pause hand it on.
+    void hear(const QString &text, double firstTime = 0.5)
+    {
+        task()->deliverPartial(text, firstTime);
+        pump();
+        advance(0.5);
+        speak();
+        pause();
     }
 
     QStringList reasons() const

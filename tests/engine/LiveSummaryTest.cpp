@@ -1,8 +1,7 @@
 // The live summary on virtual time against the local DeepSeek imitation.
 #include "engine/LiveSummary.h"
 #include "EngineFixture.h"
-#include "support/HttpTestServer.h"
-#include "translation/ChatCompletions.h"
+#include "support/ChatServer.h"
 
 #include <QJsonArray>
 
@@ -32,16 +31,10 @@ class LiveSummaryTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(server.isListening());
-        ChatCompletions::setBaseUrlForTesting(server.url());
         settings->setValue(QStringLiteral("deepseek_api_key"), QStringLiteral("sk-live"));
         summary = std::make_unique<LiveSummary>(host);
     }
-    void TearDown() override
-    {
-        summary.reset();
-        ChatCompletions::setBaseUrlForTesting(std::nullopt);
-    }
+    void TearDown() override { summary.reset(); }
 
     // startCourse and endCourse as the engine does them.
     void startCourse()
@@ -71,10 +64,7 @@ protected:
             host.entries.emplace_back(time->now(), QStringLiteral("%1 %2").arg(prefix).arg(host.entries.size() + 1),
                 QStringLiteral("译 %1").arg(host.entries.size() + 1), 1.0);
     }
-    QString userMessage(size_t i) const
-    {
-        return server.requests().at(i).json()["messages"].toArray()[1].toObject()["content"].toString();
-    }
+    QString userMessage(size_t i) const { return server.requests().at(i).message(1); }
     bool waitIdle()
     {
         return waitFor([&] { return !summary->isSummarizing(); });
@@ -84,7 +74,7 @@ protected:
 
     ScopedVirtualTime time;
     ScopedSettings settings;
-    HttpTestServer server;
+    ChatServer server;
     Host host;
     std::unique_ptr<LiveSummary> summary;
 };

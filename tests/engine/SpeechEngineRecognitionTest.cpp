@@ -16,10 +16,6 @@ protected:
         startSession();
         requestStart = time->now();
     }
-    void speak(int buffers = 1) { pushAudio(0.2f, buffers); }
-    // Quiet buffers of about 1365/16000 s each; the first still carries the
-    // resampler's tail of the speech, the other 11 make a pause of 0.94 s.
-    void pause() { pushAudio(0.0f, 12); }
     double age() { return time->now().secondsSince(requestStart); }
     void advanceToAge(double a) { advance(a - age()); }
 

@@ -1,7 +1,6 @@
 #include "glossary/GlossaryManager.h"
 #include "support/TestEnv.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -21,9 +20,7 @@ protected:
     QUrl writeFile(const QString &name, const QByteArray &content)
     {
         const QString path = dir.filePath(name);
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(content);
+        EXPECT_TRUE(test::writeFile(path, content));
         return QUrl::fromLocalFile(path);
     }
 

@@ -1,4 +1,5 @@
 #include "platform/Diag.h"
+#include "support/TestEnv.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -35,22 +36,12 @@ unsigned pathMode(const QString &path)
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode : 0;
 }
 
-QByteArray contents(const QString &path)
+// A file others may read, as a careless tool would leave it.
+bool writeShared(const QString &path, const QByteArray &bytes)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return test::writeFile(path, bytes)
+        && QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
 }
-
-void writeFile(const QString &path, const QByteArray &bytes, QFile::Permissions permissions)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-    f.close();
-    ASSERT_TRUE(f.setPermissions(permissions));
-}
-
-constexpr auto kShared = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
 
 const QRegularExpression kLine(QStringLiteral(R"(^\[(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}) \+0000\] (.*)$)"));
 
@@ -154,16 +145,16 @@ TEST_F(Diag, PrivateToItsUserAndNeverWrittenThroughALinkOrAnotherFile)
     // A file left readable by others is tightened before anything goes in;
     // it is ours, so what it held stays.
     resetDiagLog();
-    writeFile(path, "earlier\n", kShared);
+    ASSERT_TRUE(writeShared(path, "earlier\n"));
     diag(QStringLiteral("second"));
     EXPECT_EQ(pathMode(path), unsigned(S_IFREG | 0600));
-    EXPECT_TRUE(contents(path).startsWith("earlier\n"));
+    EXPECT_TRUE(test::readFile(path).startsWith("earlier\n"));
     EXPECT_TRUE(logLines().last().endsWith(QStringLiteral("] second")));
 
     // A link planted at the path, to an existing file or to none: the target
     // is untouched (or never created), a fresh private log says what it found.
     const QString victim = elsewhere.filePath(QStringLiteral("victim"));
-    writeFile(victim, "victim\n", kShared);
+    ASSERT_TRUE(writeShared(victim, "victim\n"));
     const QString missing = elsewhere.filePath(QStringLiteral("missing"));
     for (const QString &target : {victim, missing}) {
         SCOPED_TRACE(target.toStdString());
@@ -177,7 +168,7 @@ TEST_F(Diag, PrivateToItsUserAndNeverWrittenThroughALinkOrAnotherFile)
             << lines[0].toStdString();
         EXPECT_TRUE(lines[1].endsWith(QStringLiteral("] 秘密的句子")));
     }
-    EXPECT_EQ(contents(victim), "victim\n");
+    EXPECT_EQ(test::readFile(victim), "victim\n");
     EXPECT_EQ(pathMode(victim), unsigned(S_IFREG | 0644));
     EXPECT_FALSE(QFile::exists(missing));
 
@@ -186,13 +177,13 @@ TEST_F(Diag, PrivateToItsUserAndNeverWrittenThroughALinkOrAnotherFile)
     ASSERT_TRUE(QFile::link(victim, path));
     resetDiagLog();
     EXPECT_EQ(pathMode(path), 0u);
-    EXPECT_EQ(contents(victim), "victim\n");
+    EXPECT_EQ(test::readFile(victim), "victim\n");
 
     // A second name of another file, and a FIFO (which must not make the
     // writer wait for a reader), are replaced the same way.
     ASSERT_EQ(::link(QFile::encodeName(victim).constData(), QFile::encodeName(path).constData()), 0);
     diag(QStringLiteral("third"));
-    EXPECT_EQ(contents(victim), "victim\n");
+    EXPECT_EQ(test::readFile(victim), "victim\n");
     EXPECT_EQ(pathMode(path), unsigned(S_IFREG | 0600));
     EXPECT_TRUE(logLines().first().contains(QStringLiteral("硬链接")));
     resetDiagLog();
@@ -204,13 +195,13 @@ TEST_F(Diag, PrivateToItsUserAndNeverWrittenThroughALinkOrAnotherFile)
     // Another user's file (only root can make one here).
     if (::geteuid() == 0) {
         resetDiagLog();
-        writeFile(path, "theirs\n", kShared);
+        ASSERT_TRUE(writeShared(path, "theirs\n"));
         ASSERT_EQ(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
         diag(QStringLiteral("fifth"));
         struct stat st {};
         ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
         EXPECT_EQ(st.st_uid, ::geteuid());
-        EXPECT_FALSE(contents(path).contains("theirs"));
+        EXPECT_FALSE(test::readFile(path).contains("theirs"));
         EXPECT_TRUE(logLines().first().contains(QStringLiteral("其他用户的文件")));
     }
     resetDiagLog();

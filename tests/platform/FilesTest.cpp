@@ -1,6 +1,7 @@
 // Whole-file writes that keep the old file on any failure, and reads that
 // take only regular files.
 #include "platform/Files.h"
+#include "support/TestEnv.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,14 +13,9 @@
 #include <unistd.h>
 
 using namespace vox;
+using vox::test::readFile;
 
 namespace {
-
-QByteArray readBack(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 class FilesTest : public ::testing::Test {
 protected:
@@ -57,7 +53,7 @@ TEST_F(FilesTest, AFullDiskOrAReadOnlyFolderKeepsTheOldFileAndReportsIt)
         const auto written = Files::writeAtomically(target, bytes);
         ASSERT_FALSE(written.ok()) << bytes.size();
         EXPECT_FALSE(written.error().message.isEmpty());
-        EXPECT_EQ(readBack(target), QByteArray("old bytes"));
+        EXPECT_EQ(readFile(target), QByteArray("old bytes"));
     }
     EXPECT_EQ(entries(), 2); // no temporary file left behind
     QFile::remove(path("filler"));
@@ -74,7 +70,7 @@ TEST_F(FilesTest, AFullDiskOrAReadOnlyFolderKeepsTheOldFileAndReportsIt)
     QFile::setPermissions(m_dir.path(), QFileDevice::Permissions(0x7777));
     EXPECT_FALSE(denied.ok());
     EXPECT_FALSE(claimed.ok());
-    EXPECT_EQ(readBack(target), QByteArray("old bytes"));
+    EXPECT_EQ(readFile(target), QByteArray("old bytes"));
 }
 
 TEST_F(FilesTest, AWriteKeepsTheFileModeAndAClaimIsExclusive)
@@ -84,7 +80,7 @@ TEST_F(FilesTest, AWriteKeepsTheFileModeAndAClaimIsExclusive)
     EXPECT_EQ(QFile::permissions(target) & 0x0FFF, QFileDevice::ReadUser | QFileDevice::WriteUser);
     ASSERT_TRUE(Files::writeAtomically(target, "b", 0644).ok()); // an existing file keeps its mode
     EXPECT_EQ(QFile::permissions(target) & 0x0FFF, QFileDevice::ReadUser | QFileDevice::WriteUser);
-    EXPECT_EQ(readBack(target), QByteArray("b"));
+    EXPECT_EQ(readFile(target), QByteArray("b"));
 
     EXPECT_TRUE(Files::createExclusively(path("claim")).ok());
     const auto again = Files::createExclusively(path("claim"));

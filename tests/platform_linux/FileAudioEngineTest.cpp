@@ -1,11 +1,11 @@
 // The file-backed audio engine: formats libsndfile reads, buffer slicing in
 // the file's own format, back-pressure without loss, end of file, bad files.
-#include "support/WavHeader.h"
 #include "platform/linux/FileAudioEngine.h"
+#include "support/TestEnv.h"
+#include "support/WavHeader.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QtEndian>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -17,31 +17,14 @@
 
 using namespace vox;
 
-using vox::test::claimSampleRate;
+using namespace vox::test;
 
 namespace {
 
-// A file whose sample i of channel c is a known ramp, so any lost, repeated
-// or reordered frame shows.
-QString writeFile(const QTemporaryDir &dir, const char *name, int format, int rate, int channels, int frames)
+QString toneFile(const QTemporaryDir &dir, const char *name, int format, int rate, int channels, int frames)
 {
-    const QString path = dir.filePath(QString::fromLatin1(name));
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = format;
-    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    if (!f)
-        return {};
-    std::vector<float> s(size_t(frames) * channels);
-    for (int i = 0; i < frames; ++i)
-        for (int c = 0; c < channels; ++c)
-            s[size_t(i) * channels + c] = float(0.5 * std::sin(i * 0.01 + c));
-    sf_writef_float(f, s.data(), frames);
-    sf_close(f);
-    return path;
+    return writeTone(dir.filePath(QString::fromLatin1(name)), format, rate, channels, frames);
 }
-
 
 struct Sink {
     std::mutex m;
@@ -101,7 +84,7 @@ TEST(FileAudioEngine, DeliversEveryFrameOfEachFormatInTapSizedBuffersDespiteBack
     const int frames = 4096 * 3 + 123;
     for (const Case &k : cases) {
         SCOPED_TRACE(k.name);
-        const QString path = writeFile(dir, k.name, k.format, k.rate, k.channels, frames);
+        const QString path = toneFile(dir, k.name, k.format, k.rate, k.channels, frames);
         ASSERT_FALSE(path.isEmpty());
         Sink sink;
         FileAudioEngineOptions o = sink.options(path);
@@ -146,7 +129,7 @@ TEST(FileAudioEngine, DeliversEveryFrameOfEachFormatInTapSizedBuffersDespiteBack
 TEST(FileAudioEngine, StopEndsTheWaitForAConsumer)
 {
     QTemporaryDir dir;
-    const QString path = writeFile(dir, "p.caf", SF_FORMAT_CAF | SF_FORMAT_FLOAT, 16000, 1, 4096 * 5);
+    const QString path = toneFile(dir, "p.caf", SF_FORMAT_CAF | SF_FORMAT_FLOAT, 16000, 1, 4096 * 5);
     Sink blocked;
     FileAudioEngineOptions never = blocked.options(path);
     never.readyForMore = [](int ms) {
@@ -165,7 +148,7 @@ TEST(FileAudioEngine, RealTimePacingAndUnreadableFiles)
 {
     QTemporaryDir dir;
     // 0.3 s of audio paced in real time cannot arrive in much less than that.
-    const QString path = writeFile(dir, "rt.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 16000, 1, 4800);
+    const QString path = toneFile(dir, "rt.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 16000, 1, 4800);
     Sink sink;
     FileAudioEngineOptions o = sink.options(path);
     o.realTime = true;
@@ -179,10 +162,7 @@ TEST(FileAudioEngine, RealTimePacingAndUnreadableFiles)
     EXPECT_EQ(sink.buffers.size(), 3u);
 
     const QString text = dir.filePath(QStringLiteral("notes.txt"));
-    QFile f(text);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("this is not audio\n");
-    f.close();
+    ASSERT_TRUE(writeFile(text, "this is not audio\n"));
     for (const QString &bad : {text, dir.filePath(QStringLiteral("missing.wav"))}) {
         FileAudioEngine e(FileAudioEngineOptions{bad, false, {}, {}});
         EXPECT_EQ(e.inputFormat().sampleRate, 0);
@@ -202,7 +182,7 @@ TEST(FileAudioEngine, RefusesImpossibleSampleRatesAndReportsAFileCutShort)
     QTemporaryDir dir;
     for (quint32 rate : {7u, 1u, 500000u, 8000u}) {
         SCOPED_TRACE(rate);
-        const QString path = writeFile(dir, "claimed.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 16000, 1, 8000);
+        const QString path = toneFile(dir, "claimed.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 16000, 1, 8000);
         ASSERT_TRUE(claimSampleRate(path, rate));
         Sink sink;
         FileAudioEngine engine(sink.options(path));
@@ -233,7 +213,7 @@ TEST(FileAudioEngine, RefusesImpossibleSampleRatesAndReportsAFileCutShort)
     }
 
     // 16384 frames promised; after the first buffer the file is cut to 6400.
-    const QString path = writeFile(dir, "cut.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 16000, 1, 16384);
+    const QString path = toneFile(dir, "cut.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 16000, 1, 16384);
     const qint64 header = QFileInfo(path).size() - 16384 * 4;
     Sink sink;
     FileAudioEngine engine(sink.options(path));

@@ -178,22 +178,13 @@ std::vector<PcmBuffer> capture(AudioEngine &engine, double seconds)
     return got;
 }
 
-QString testMicsFile(const QString &name)
-{
-    QString dir = qEnvironmentVariable("VOX_TESTMICS_DIR");
-    if (dir.isEmpty())
-        dir = QDir(qEnvironmentVariable("VOX_BUILD_DIR")).filePath(QStringLiteral("testmics"));
-    return QDir(dir).filePath(name);
-}
-
 namespace {
 
 // Empty when the test microphones answer, else why not.
 QString testMicsUnavailableReason()
 {
-    if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
-        return QStringLiteral("test microphones not running (PULSE_SERVER unset; start them with "
-                              "scripts/testmics.sh start DIR and source DIR/env)");
+    if (const QString why = testMicsMissing(); !why.isEmpty())
+        return why;
     pulse::Connection conn(2000);
     if (int err = conn.ensureConnected())
         return QStringLiteral("PulseAudio at %1 does not answer (error %2)")
@@ -206,8 +197,6 @@ QString testMicsUnavailableReason()
         found += (s.name == QLatin1String("vox_mic48") || s.name == QLatin1String("vox_mic16")) ? 1 : 0;
     if (found != 2)
         return QStringLiteral("the server has no vox_mic48/vox_mic16 (not the test microphones)");
-    if (!QFileInfo::exists(testMicsFile(QStringLiteral("clip48.wav"))))
-        return QStringLiteral("clip files not found (set VOX_TESTMICS_DIR)");
     return {};
 }
 
@@ -215,12 +204,7 @@ QString testMicsUnavailableReason()
 
 void TestMicsFixture::SetUp()
 {
-    const QString why = testMicsUnavailableReason();
-    if (!why.isEmpty()) {
-        if (qEnvironmentVariable("CI") == QLatin1String("true"))
-            FAIL() << "CI must run with the test microphones: " << why.toStdString();
-        GTEST_SKIP() << why.toStdString();
-    }
+    VOX_REQUIRE_TEST_MICS(testMicsUnavailableReason());
     const auto current = hw.defaultInputDevice();
     ASSERT_TRUE(current);
     originalDefault = current.value();

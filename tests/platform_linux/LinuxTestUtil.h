@@ -4,6 +4,7 @@
 // (scripts/testmics.sh) with a fixture for the tests that use them.
 #include "platform/AudioTypes.h"
 #include "platform/linux/PulseHardwareAudio.h"
+#include "support/TestEnv.h"
 
 #include <QString>
 #include <gtest/gtest.h>
@@ -14,18 +15,6 @@ class AudioEngine;
 }
 
 namespace vox::test {
-
-// A planar buffer filled by f(channel, frameIndex).
-template <typename F>
-PcmBuffer makeBuffer(PcmFormat format, quint32 frames, F f)
-{
-    PcmBuffer b(format, frames);
-    for (quint32 c = 0; c < format.channels; ++c)
-        for (quint32 i = 0; i < frames; ++i)
-            b.channel(c)[i] = f(c, i);
-    b.setFrameLength(frames);
-    return b;
-}
 
 // Amplitude of frequency `hz` in `x` (Goertzel), for a sine of amplitude A ≈ A.
 double toneAmplitude(const std::vector<float> &x, double rate, double hz);
@@ -43,9 +32,6 @@ double bestWindowCorrelation(const std::vector<float> &captured, const std::vect
 // Starts `engine`, collects its 4096-frame tap buffers until `seconds` of
 // audio have arrived (or `seconds` + 6 s have passed), then stops it.
 std::vector<PcmBuffer> capture(AudioEngine &engine, double seconds);
-
-// A file of the running test microphones' folder (clip48.wav, clip16.txt, ...).
-QString testMicsFile(const QString &name);
 
 // A test on the test microphones: skipped when they are not running (a
 // failure on CI, which always starts them); the default input is put back.

@@ -111,14 +111,10 @@ TEST(SndfileAudioFiles, ReadsOtherFormatsAndReportsBadPathsAsErrors)
     ASSERT_FALSE(w);
     EXPECT_FALSE(w.error().message.isEmpty());
     EXPECT_FALSE(files.createForWriting(dir.filePath(QStringLiteral("y.caf")), PcmFormat{0, 1, false}));
-    QFile text(dir.filePath(QStringLiteral("notes.caf")));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.write("| 英文 | 中文 |\nthis is not audio\n");
-    text.close();
-    EXPECT_FALSE(files.openForReading(text.fileName()));
-    QFile empty(dir.filePath(QStringLiteral("empty.wav")));
-    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
-    empty.close();
-    EXPECT_FALSE(files.openForReading(empty.fileName()));
+    for (const auto &[name, bytes] : {std::pair{"notes.caf", QByteArray("| 英文 | 中文 |\nthis is not audio\n")},
+             std::pair{"empty.wav", QByteArray()}}) {
+        ASSERT_TRUE(writeFile(dir.filePath(QString::fromLatin1(name)), bytes));
+        EXPECT_FALSE(files.openForReading(dir.filePath(QString::fromLatin1(name)))) << name;
+    }
     EXPECT_FALSE(files.openForReading(dir.filePath(QStringLiteral("missing.wav"))));
 }

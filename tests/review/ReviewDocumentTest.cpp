@@ -168,13 +168,13 @@ TEST_F(ReviewDocumentFile, SavedInTheCourseFolderNamedByStart)
     auto saved = RS::saveDocument(makeCourse(3), fullResult());
     ASSERT_TRUE(saved.ok()) << saved.error().message.toStdString();
     EXPECT_EQ(saved.value(), courseFolder() + QStringLiteral("/2025-05-02 14-03-09 课堂记录.html"));
-    EXPECT_EQ(QString::fromUtf8(readAll(saved.value())), RS::buildHTML(makeCourse(3), fullResult()));
+    EXPECT_EQ(QString::fromUtf8(readFile(saved.value())), RS::buildHTML(makeCourse(3), fullResult()));
 
     // Again: replaced, no temporary file left.
     ReviewResult other = fullResult();
     other.title = QStringLiteral("第二次");
     ASSERT_TRUE(RS::saveDocument(makeCourse(3), other).ok());
-    EXPECT_TRUE(QString::fromUtf8(readAll(saved.value())).contains(QStringLiteral("<h1>第二次</h1>")));
+    EXPECT_TRUE(QString::fromUtf8(readFile(saved.value())).contains(QStringLiteral("<h1>第二次</h1>")));
     EXPECT_EQ(QDir(courseFolder()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 
     desktop->setDesktop({});

@@ -2,30 +2,14 @@
 // Shared set-up of the review tests: a temporary settings store and Desktop,
 // and a local DeepSeek imitation that every chat-completions call reaches.
 #include "course/CourseRecords.h"
-#include "platform/Platform.h"
-#include "platform/fake/FakeDesktopServices.h"
-#include "support/HttpTestServer.h"
+#include "support/ChatServer.h"
 #include "support/TestEnv.h"
-#include "translation/ChatCompletions.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-namespace vox {
-inline void PrintTo(const Error &e, std::ostream *os)
-{
-    *os << "Error{" << e.domain.toStdString() << ", " << e.code << ", \"" << e.message.toStdString() << "\"}";
-}
-} // namespace vox
-
 namespace vox::test {
-
-inline Date localDate(int y, int mo, int d, int h, int mi, int s)
-{
-    return Date::fromQDateTime(QDateTime(QDate(y, mo, d), QTime(h, mi, s)));
-}
 
 // n entries "sentence i" / "句子 i", one per second from `start` + 1 s.
 inline std::vector<TranslationEntry> makeEntries(int n, Date start = Date::fromUnix(1'750'000'000))
@@ -47,44 +31,14 @@ inline CourseSession makeCourse(int n, double seconds = 3725)
         QUrl::fromLocalFile(QStringLiteral("/nowhere/rec.caf")));
 }
 
-inline QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 class ReviewFixture : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        ASSERT_TRUE(server.isListening());
-        m_saved = platform();
-        Platform p = m_saved;
-        desktop = std::make_shared<fake::FakeDesktopServices>(desktopPath());
-        p.desktop = desktop;
-        setPlatform(p);
-        QDir().mkpath(desktopPath());
-        ChatCompletions::setBaseUrlForTesting(server.url());
-    }
-    void TearDown() override
-    {
-        ChatCompletions::setBaseUrlForTesting(std::nullopt);
-        ChatCompletions::setTimeoutForTesting(std::nullopt);
-        setPlatform(m_saved);
-    }
-
     void setKey(const QString &key) { settings->setValue(QStringLiteral("deepseek_api_key"), key); }
-    QString desktopPath() const { return m_dir.filePath(QStringLiteral("Desktop")); }
-    QString courseFolder() const { return desktopPath() + QStringLiteral("/课程记录"); }
+    QString courseFolder() const { return desktop.courseFolder(); }
 
     ScopedSettings settings;
-    HttpTestServer server;
-    std::shared_ptr<fake::FakeDesktopServices> desktop;
-
-private:
-    QTemporaryDir m_dir;
-    Platform m_saved;
+    ChatServer server;
+    ScopedDesktop desktop;
 };
 
 } // namespace vox::test

@@ -48,47 +48,17 @@ QJsonObject with(const QString &key, const QJsonValue &value)
     return o;
 }
 
-// A failed call and the error the user is shown (a null message: only domain
-// and code are compared).
-struct FailureCase {
-    const char *what;
-    HttpTestReply reply;
-    Error expected;
-};
-
 class ReviewRequestTest : public ReviewFixture {
 protected:
-    template <typename T, typename Call> Result<T> run(Call call)
-    {
-        std::optional<Result<T>> out;
-        call([&](Result<T> r) { out = std::move(r); });
-        EXPECT_TRUE(waitFor([&] { return out.has_value(); }));
-        return out ? *out : Result<T>(Error{"test", 0, "no answer"});
-    }
     Result<ReviewResult> runReview(
         const std::vector<TranslationEntry> &entries, const QString &key = QStringLiteral("sk-test"))
     {
-        return run<ReviewResult>([&](auto done) { RS::review(entries, key, nullptr, done); });
+        return awaitResult<ReviewResult>([&](auto done) { RS::review(entries, key, nullptr, done); });
     }
     Result<QStringList> runSummary(
         const std::vector<TranslationEntry> &entries, const QString &key = QStringLiteral("sk-test"))
     {
-        return run<QStringList>([&](auto done) { SS::summarize(entries, key, nullptr, done); });
-    }
-
-    template <typename Run> void expectFailures(const std::vector<FailureCase> &cases, Run runOnce)
-    {
-        for (const FailureCase &c : cases) {
-            SCOPED_TRACE(c.what);
-            server.enqueue("POST", "/chat/completions", c.reply);
-            const auto r = runOnce();
-            ASSERT_FALSE(r.ok());
-            EXPECT_EQ(r.error().domain, c.expected.domain);
-            EXPECT_EQ(r.error().code, c.expected.code);
-            if (!c.expected.message.isNull()) {
-                EXPECT_EQ(r.error().message, c.expected.message);
-            }
-        }
+        return awaitResult<QStringList>([&](auto done) { SS::summarize(entries, key, nullptr, done); });
     }
 };
 
@@ -168,16 +138,15 @@ TEST_F(ReviewRequestTest, ReviewSendsItsOwnPromptsTemperatureAndTimeOut)
     const QJsonObject body = server.requests().front().json();
     EXPECT_DOUBLE_EQ(body["temperature"].toDouble(), 0.3);
     EXPECT_FALSE(body.contains("max_tokens"));
-    const QJsonArray messages = body["messages"].toArray();
-    EXPECT_EQ(messages[0].toObject()["content"].toString(), RS::reviewPrompt());
-    EXPECT_EQ(messages[1].toObject()["content"].toString(), RS::buildPrompt(makeEntries(3)));
+    EXPECT_EQ(server.requests().front().message(0), RS::reviewPrompt());
+    EXPECT_EQ(server.requests().front().message(1), RS::buildPrompt(makeEntries(3)));
     EXPECT_DOUBLE_EQ(RS::reviewRequest({}, {}).timeoutSeconds, 180.0);
 }
 
 TEST_F(ReviewRequestTest, ReviewFailures)
 {
     const QJsonObject fractional = with("topics", QJsonArray{QJsonObject{{"name", "x"}, {"count", 1.5}}});
-    expectFailures(
+    expectFailures(server, QStringLiteral("/chat/completions"),
         {
             {"429 quotes 200 characters", HttpTestReply::text(429, QByteArray(300, 'x')),
                 {"DeepSeek", 429, QStringLiteral("DeepSeek API 错误（429）：") + QString(200, 'x')}},
@@ -197,8 +166,8 @@ TEST_F(ReviewRequestTest, SummaryRequestAndAnswers)
     EXPECT_EQ(r.value(), (QStringList{QStringLiteral("甲"), QStringLiteral("乙")}));
     const QJsonObject body = server.requests().back().json();
     EXPECT_DOUBLE_EQ(body["temperature"].toDouble(), 0.4);
-    EXPECT_EQ(body["messages"].toArray()[0].toObject()["content"].toString(), SS::summaryPrompt());
-    EXPECT_EQ(body["messages"].toArray()[1].toObject()["content"].toString(), SS::buildSummaryText(makeEntries(5)));
+    EXPECT_EQ(server.requests().back().message(0), SS::summaryPrompt());
+    EXPECT_EQ(server.requests().back().message(1), SS::buildSummaryText(makeEntries(5)));
     EXPECT_DOUBLE_EQ(SS::summaryRequest({}, {}).timeoutSeconds, 45.0);
 
     server.enqueue("POST", "/chat/completions", HttpTestReply::chatContent(R"({"points":[]})"));
@@ -206,7 +175,7 @@ TEST_F(ReviewRequestTest, SummaryRequestAndAnswers)
     ASSERT_TRUE(empty.ok());
     EXPECT_TRUE(empty.value().isEmpty());
 
-    expectFailures(
+    expectFailures(server, QStringLiteral("/chat/completions"),
         {
             {"401", HttpTestReply::text(401, "invalid key"),
                 {"DeepSeekReview", 401, QStringLiteral("DeepSeek 摘要 API 错误（401）：invalid key")}},

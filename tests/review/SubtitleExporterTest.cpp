@@ -250,7 +250,7 @@ TEST_F(SubtitleFiles, WrittenIntoTheSubtitleFolderAndNeverOverwritten)
     auto first = SE::save(course(), SE::Format::SRT);
     ASSERT_TRUE(first && first->ok());
     EXPECT_EQ(first->value(), courseFolder() + QStringLiteral("/字幕/2025-05-02 14-03-09 课堂字幕.srt"));
-    EXPECT_EQ(QString::fromUtf8(readAll(first->value())), SE::srt(course().entries, course().startDate));
+    EXPECT_EQ(QString::fromUtf8(readFile(first->value())), SE::srt(course().entries, course().startDate));
 
     CourseSession changed = course();
     changed.entries.pop_back();
@@ -258,8 +258,8 @@ TEST_F(SubtitleFiles, WrittenIntoTheSubtitleFolderAndNeverOverwritten)
     ASSERT_TRUE(again && again->ok());
     // The second export gets a name of its own; the first stays as it was.
     EXPECT_EQ(again->value(), courseFolder() + QStringLiteral("/字幕/2025-05-02 14-03-09 课堂字幕 (2).srt"));
-    EXPECT_EQ(QString::fromUtf8(readAll(first->value())), SE::srt(course().entries, course().startDate));
-    EXPECT_EQ(QString::fromUtf8(readAll(again->value())), SE::srt(changed.entries, changed.startDate));
+    EXPECT_EQ(QString::fromUtf8(readFile(first->value())), SE::srt(course().entries, course().startDate));
+    EXPECT_EQ(QString::fromUtf8(readFile(again->value())), SE::srt(changed.entries, changed.startDate));
     EXPECT_EQ(QDir(courseFolder() + QStringLiteral("/字幕")).entryList(QDir::Files | QDir::Hidden).size(), 2);
 
     // Nothing for an empty course or without a Desktop.

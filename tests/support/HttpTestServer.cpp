@@ -1,62 +1,46 @@
 #include "HttpTestServer.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QThread>
-#include <QTimer>
 
 namespace vox::test {
 
 // ---------------------------------------------------------------- replies
 
-HttpTestReply HttpTestReply::json(int status, const QJsonObject &o)
+namespace {
+
+HttpTestReply reply(HttpTestReply::Action action, int status = 200, QByteArray body = {})
 {
     HttpTestReply r;
+    r.action = action;
     r.status = status;
-    r.body = QJsonDocument(o).toJson(QJsonDocument::Compact);
+    r.body = std::move(body);
     return r;
+}
+
+} // namespace
+
+HttpTestReply HttpTestReply::json(int status, const QJsonObject &o)
+{
+    return reply(Action::Respond, status, QJsonDocument(o).toJson(QJsonDocument::Compact));
 }
 
 HttpTestReply HttpTestReply::json(int status, const QJsonArray &a)
 {
-    HttpTestReply r;
-    r.status = status;
-    r.body = QJsonDocument(a).toJson(QJsonDocument::Compact);
-    return r;
+    return reply(Action::Respond, status, QJsonDocument(a).toJson(QJsonDocument::Compact));
 }
 
 HttpTestReply HttpTestReply::text(int status, const QByteArray &body)
 {
-    HttpTestReply r;
-    r.status = status;
-    r.body = body;
+    HttpTestReply r = reply(Action::Respond, status, body);
     r.contentType = "text/plain; charset=utf-8";
     return r;
 }
 
-HttpTestReply HttpTestReply::hold()
-{
-    HttpTestReply r;
-    r.action = Action::Hold;
-    return r;
-}
-
-HttpTestReply HttpTestReply::never()
-{
-    HttpTestReply r;
-    r.action = Action::NeverAnswer;
-    return r;
-}
-
-HttpTestReply HttpTestReply::close()
-{
-    HttpTestReply r;
-    r.action = Action::CloseConnection;
-    return r;
-}
+HttpTestReply HttpTestReply::hold() { return reply(Action::Hold); }
+HttpTestReply HttpTestReply::never() { return reply(Action::NeverAnswer); }
+HttpTestReply HttpTestReply::close() { return reply(Action::CloseConnection); }
 
 HttpTestReply HttpTestReply::chatContent(const QString &content)
 {
@@ -93,7 +77,6 @@ HttpTestServer::HttpTestServer()
 
 HttpTestServer::~HttpTestServer()
 {
-    *m_alive = false;
     shutdown();
 }
 
@@ -102,14 +85,9 @@ bool HttpTestServer::isListening() const
     return m_server && m_server->isListening();
 }
 
-quint16 HttpTestServer::port() const
-{
-    return m_server ? m_server->serverPort() : 0;
-}
-
 QUrl HttpTestServer::url() const
 {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port()));
+    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server ? m_server->serverPort() : 0));
 }
 
 void HttpTestServer::route(const QByteArray &method, const QString &path, Handler h)
@@ -130,19 +108,6 @@ int HttpTestServer::requestCount(const QString &path) const
     for (const auto &r : m_requests)
         n += r.path == path ? 1 : 0;
     return n;
-}
-
-bool HttpTestServer::waitForRequests(int n, int timeoutMs)
-{
-    QElapsedTimer t;
-    t.start();
-    while (int(m_requests.size()) < n) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return true;
 }
 
 bool HttpTestServer::release(const HttpTestReply &reply)
@@ -211,10 +176,7 @@ void HttpTestServer::onReadyRead(const std::shared_ptr<Connection> &c)
     HttpTestRequest req;
     const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
     req.method = first.value(0).toUpper();
-    const QByteArray target = first.value(1);
-    const qsizetype q = target.indexOf('?');
-    req.path = QString::fromUtf8(q < 0 ? target : target.left(q));
-    req.query = q < 0 ? QString() : QString::fromUtf8(target.mid(q + 1));
+    req.path = QString::fromUtf8(first.value(1).split('?').value(0));
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QByteArray line = lines[i].trimmed();
         const qsizetype colon = line.indexOf(':');
@@ -243,45 +205,10 @@ void HttpTestServer::dispatch(const std::shared_ptr<Connection> &c, const HttpTe
     } else {
         reply = HttpTestReply::text(404, "not found");
     }
-    switch (reply.action) {
-    case HttpTestReply::Action::Hold:
+    if (reply.action == HttpTestReply::Action::Hold)
         m_held.push_back(c);
-        return;
-    case HttpTestReply::Action::NeverAnswer:
-        return;
-    case HttpTestReply::Action::CloseConnection:
-    case HttpTestReply::Action::Respond:
-        break;
-    }
-    if (reply.delayMs > 0) {
-        std::weak_ptr<Connection> weak = c;
-        auto alive = m_alive;
-        QTimer::singleShot(reply.delayMs, c->socket, [this, weak, reply, alive] {
-            if (!*alive)
-                return;
-            if (auto c = weak.lock())
-                answer(c, reply);
-        });
-        return;
-    }
-    answer(c, reply);
-}
-
-static QByteArray reasonPhrase(int status)
-{
-    switch (status) {
-    case 200: return "OK";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 402: return "Payment Required";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 429: return "Too Many Requests";
-    case 500: return "Internal Server Error";
-    case 502: return "Bad Gateway";
-    case 503: return "Service Unavailable";
-    default: return "Status";
-    }
+    else if (reply.action != HttpTestReply::Action::NeverAnswer)
+        answer(c, reply);
 }
 
 void HttpTestServer::answer(const std::shared_ptr<Connection> &c, const HttpTestReply &reply)
@@ -290,14 +217,10 @@ void HttpTestServer::answer(const std::shared_ptr<Connection> &c, const HttpTest
     if (!s)
         return;
     if (reply.action == HttpTestReply::Action::Respond || reply.action == HttpTestReply::Action::Hold) {
-        QByteArray out = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
-        out += "Content-Type: " + reply.contentType + "\r\n";
-        out += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
-        for (const auto &h : reply.headers)
-            out += h.first + ": " + h.second + "\r\n";
-        out += "Connection: close\r\n\r\n";
-        out += reply.body;
-        s->write(out);
+        // Clients read the status code only, never the reason phrase.
+        s->write("HTTP/1.1 " + QByteArray::number(reply.status) + " Status\r\nContent-Type: " + reply.contentType
+                 + "\r\nContent-Length: " + QByteArray::number(reply.body.size())
+                 + "\r\nConnection: close\r\n\r\n" + reply.body);
         s->flush();
     }
     s->disconnectFromHost();

@@ -12,10 +12,9 @@
 //   ... server.url() ... server.requests() ... server.requestCount("/translate")
 //
 // How a request is answered: the first queued reply of its method and path,
-// else the route handler, else 404. A reply can be delayed (wall-clock
-// milliseconds, keep them short), held until the test releases it, never
-// answered at all, or answered by closing the connection without a response.
-// Every answer carries "Connection: close".
+// else the route handler, else 404. A reply can be held until the test
+// releases it, never answered at all, or answered by closing the connection
+// without a response. Every answer carries "Connection: close".
 //
 // Imitations: installDeepSeek() answers chat-completions requests by
 // translating each numbered "[n] sentence" line of the user message with a
@@ -23,6 +22,8 @@
 //
 // Runs on the thread that created it (the tests' main thread): replies are
 // sent while the test processes events (vox::test::waitFor, VirtualTime).
+#include "TestEnv.h"
+
 #include <QByteArray>
 #include <QHostAddress>
 #include <QJsonArray>
@@ -47,17 +48,22 @@ namespace vox::test {
 struct HttpTestRequest {
     QByteArray method;                  // "GET", "POST"
     QString path;                       // without the query, e.g. "/translate"
-    QString query;                      // after "?", may be empty
     QMap<QByteArray, QByteArray> headers; // names in lower case
     QByteArray body;
 
     QByteArray header(const QByteArray &name) const { return headers.value(name.toLower()); }
     QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
+    // The content of a chat-completions request's message `index` (0 the
+    // system prompt, 1 the user message).
+    QString message(int index) const
+    {
+        return json()[QStringLiteral("messages")].toArray()[index].toObject()[QStringLiteral("content")].toString();
+    }
 };
 
 struct HttpTestReply {
     enum class Action {
-        Respond,         // send status/body (after delayMs)
+        Respond,         // send status and body
         Hold,            // keep the request open until release()
         NeverAnswer,     // keep the connection open and silent
         CloseConnection, // close without any response
@@ -66,8 +72,6 @@ struct HttpTestReply {
     int status = 200;
     QByteArray body;
     QByteArray contentType = "application/json";
-    QList<QPair<QByteArray, QByteArray>> headers; // extra headers
-    int delayMs = 0;
 
     static HttpTestReply json(int status, const QJsonObject &o);
     static HttpTestReply json(int status, const QJsonArray &a);
@@ -91,7 +95,6 @@ public:
     HttpTestServer &operator=(const HttpTestServer &) = delete;
 
     bool isListening() const;
-    quint16 port() const;
     QUrl url() const; // "http://127.0.0.1:<port>"
 
     void route(const QByteArray &method, const QString &path, Handler h);
@@ -101,7 +104,10 @@ public:
     const std::vector<HttpTestRequest> &requests() const { return m_requests; }
     int requestCount(const QString &path = {}) const;
     // Processes events until `n` requests have arrived (wall-clock limit).
-    bool waitForRequests(int n, int timeoutMs = 5000);
+    bool waitForRequests(int n, int timeoutMs = 5000)
+    {
+        return waitFor([&] { return int(m_requests.size()) >= n; }, timeoutMs);
+    }
 
     // Held requests: answered later, oldest first.
     bool release(const HttpTestReply &reply);
@@ -134,7 +140,6 @@ private:
     std::map<QPair<QByteArray, QString>, std::deque<HttpTestReply>> m_queued;
     std::vector<HttpTestRequest> m_requests;
     std::deque<std::shared_ptr<Connection>> m_held;
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 } // namespace vox::test

@@ -1,16 +1,14 @@
 // The DeepSeek client against a local imitation of the chat-completions
 // service: the exact request, grouping, reply decoding and every error path.
 #include "translation/DeepSeekTranslationService.h"
-#include "support/HttpTestServer.h"
+#include "support/ChatServer.h"
 #include "support/TestEnv.h"
-#include "translation/ChatCompletions.h"
 
 #include <QJsonArray>
 #include <gtest/gtest.h>
 
 using namespace vox;
 using vox::test::HttpTestReply;
-using vox::test::HttpTestServer;
 
 namespace {
 
@@ -26,36 +24,18 @@ const QString kOutputRule = QStringLiteral(
 
 class DeepSeekClientTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(server.isListening());
-        ChatCompletions::setBaseUrlForTesting(server.url());
-    }
-    void TearDown() override
-    {
-        ChatCompletions::setBaseUrlForTesting(std::nullopt);
-        ChatCompletions::setTimeoutForTesting(std::nullopt);
-    }
-
     Result<QStringList> run(const QStringList &sentences, DeepSeekTranslationService::Input in = {})
     {
         in.sentences = sentences;
         if (in.apiKey.isNull())
             in.apiKey = QStringLiteral("sk-test");
-        std::optional<Result<QStringList>> out;
-        DeepSeekTranslationService::translate(in, &context, [&](Result<QStringList> r) { out = std::move(r); });
-        test::waitFor([&] { return out.has_value(); });
-        return out ? *out : Result<QStringList>(Error{"test", 0, "no answer"});
+        return test::awaitResult<QStringList>(
+            [&](auto done) { DeepSeekTranslationService::translate(in, &context, done); });
     }
 
-    HttpTestServer server;
+    test::ChatServer server;
     QObject context;
 };
-
-QString messageContent(const test::HttpTestRequest &r, int index)
-{
-    return r.json()["messages"].toArray()[index].toObject()["content"].toString();
-}
 
 } // namespace
 
@@ -109,12 +89,12 @@ TEST_F(DeepSeekClientTest, SendsTheExactRequestInGroupsOfTwenty)
         ASSERT_EQ(messages.size(), 2);
         EXPECT_EQ(messages[0].toObject()["role"].toString(), QStringLiteral("system"));
         EXPECT_EQ(messages[1].toObject()["role"].toString(), QStringLiteral("user"));
-        EXPECT_EQ(messageContent(req, 0), expectedSystem);
+        EXPECT_EQ(req.message(0), expectedSystem);
 
         QStringList lines;
         for (int n = 1; n <= groupSizes[g]; ++n)
             lines.append(QStringLiteral("[%1] Sentence %2.").arg(n).arg(g * 20 + n));
-        EXPECT_EQ(messageContent(req, 1), QStringLiteral("待翻译的英文句子：\n") + lines.join('\n'));
+        EXPECT_EQ(req.message(1), QStringLiteral("待翻译的英文句子：\n") + lines.join('\n'));
     }
 
     // Without the optional sections only the base text and the rule are left.
@@ -143,12 +123,7 @@ TEST_F(DeepSeekClientTest, AsManyResultsAsSentences)
 TEST_F(DeepSeekClientTest, FailedRepliesBecomeTheErrorsShownToTheUser)
 {
     const QByteArray longBody = QByteArray(100, 'a') + QString(100, QChar(0x4E2D)).toUtf8();
-    struct Case {
-        const char *what;
-        HttpTestReply reply;
-        Error expected; // a null message: only domain and code are compared
-    };
-    const Case cases[] = {
+    test::expectFailures(server, QStringLiteral("/chat/completions"), {
         {"no choices", HttpTestReply::json(200, QJsonObject{{"choices", QJsonArray{}}}),
             {"DeepSeekTranslation", -3, QStringLiteral("未收到有效翻译结果")}},
         {"prose instead of JSON", HttpTestReply::chatContent(QStringLiteral("好的，以下是译文：一")),
@@ -166,18 +141,7 @@ TEST_F(DeepSeekClientTest, FailedRepliesBecomeTheErrorsShownToTheUser)
                 QStringLiteral("DeepSeek 翻译 API 错误（429）：") + QString(100, 'a') + QString(60, QChar(0x4E2D))}},
         {"500 with bytes that are not UTF-8", HttpTestReply::text(500, QByteArray("\xff\xfe broken")),
             {"DeepSeekTranslation", 500, QStringLiteral("DeepSeek 翻译 API 错误（500）：")}},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        server.enqueue("POST", "/chat/completions", c.reply);
-        const auto r = run({"One."});
-        ASSERT_FALSE(r.ok());
-        EXPECT_EQ(r.error().domain, c.expected.domain);
-        EXPECT_EQ(r.error().code, c.expected.code);
-        if (!c.expected.message.isNull()) {
-            EXPECT_EQ(r.error().message, c.expected.message);
-        }
-    }
+    }, [&] { return run({"One."}); });
 }
 
 TEST_F(DeepSeekClientTest, ClosedConnectionAndSilentServerAreTransportErrors)

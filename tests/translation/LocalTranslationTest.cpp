@@ -1,8 +1,7 @@
 // The "system" engine on Linux: a local LibreTranslate-style server, its
 // language probe, batch translation and the service's memo.
-#include "support/HttpTestServer.h"
+#include "support/ChatServer.h"
 #include "support/TestEnv.h"
-#include "translation/ChatCompletions.h"
 #include "translation/LocalTranslationSession.h"
 #include "translation/TranslationService.h"
 
@@ -41,10 +40,7 @@ ProbeRun probe(const QUrl &url)
 
 Result<QStringList> translateWith(TranslationSession &s, const QStringList &texts)
 {
-    std::optional<Result<QStringList>> out;
-    s.translate(texts, [&](Result<QStringList> r) { out = std::move(r); });
-    test::waitFor([&] { return out.has_value(); });
-    return out ? *out : Result<QStringList>(Error{"test", 0, "no answer"});
+    return test::awaitResult<QStringList>([&](auto done) { s.translate(texts, done); });
 }
 
 } // namespace
@@ -130,24 +126,15 @@ TEST(LocalTranslationTest, ServerErrorsTimeOutsAndDropsBecomeErrorValues)
 {
     HttpTestServer server;
     LocalTranslationSession s(server.url(), QStringLiteral("zh"));
-    server.enqueue("POST", "/translate", HttpTestReply::json(400, QJsonObject{{"error", "zh is not supported"}}));
-    auto r = translateWith(s, {"Hello."});
-    ASSERT_FALSE(r.ok());
-    EXPECT_EQ(r.error().message, QStringLiteral("zh is not supported"));
-    EXPECT_EQ(r.error().code, 400);
-
-    server.enqueue("POST", "/translate", HttpTestReply::text(200, "not json"));
-    auto bad = translateWith(s, {"Hello."});
-    ASSERT_FALSE(bad.ok());
-    EXPECT_EQ(bad.error().domain, QStringLiteral("LocalTranslation"));
-
     // A hung server does not hold the queue: the call ends at its time-out.
     LocalTranslationSession::setTimeoutForTesting(0.3);
-    server.enqueue("POST", "/translate", HttpTestReply::never());
-    auto hung = translateWith(s, {"Hello."});
+    test::expectFailures(server, QStringLiteral("/translate"), {
+        {"400", HttpTestReply::json(400, QJsonObject{{"error", "zh is not supported"}}),
+            {"LocalTranslation", 400, QStringLiteral("zh is not supported")}},
+        {"not JSON", HttpTestReply::text(200, "not json"), {"LocalTranslation", LocalBadReply, {}}},
+        {"hung", HttpTestReply::never(), {"Network", ChatCompletions::TimedOut, QStringLiteral("请求超时。")}},
+    }, [&] { return translateWith(s, {"Hello."}); });
     LocalTranslationSession::setTimeoutForTesting(std::nullopt);
-    ASSERT_FALSE(hung.ok());
-    EXPECT_EQ(hung.error(), (Error{"Network", ChatCompletions::TimedOut, QStringLiteral("请求超时。")}));
 
     server.shutdown();
     auto down = translateWith(s, {"Hello."});
@@ -175,10 +162,7 @@ TEST(TranslationServiceTest, MemoKeepsRepeatedSentencesAwayFromTheServer)
     TranslationService service;
     QObject context;
     auto run = [&](const QStringList &texts) {
-        std::optional<Result<QStringList>> out;
-        service.translate(texts, session, &context, [&](Result<QStringList> r) { out = std::move(r); });
-        test::waitFor([&] { return out.has_value(); });
-        return *out;
+        return test::awaitResult<QStringList>([&](auto done) { service.translate(texts, session, &context, done); });
     };
 
     auto first = run({"A.", "B."});

@@ -2,9 +2,8 @@
 // imitation and a local translation server.
 #include "translation/TranslationPipeline.h"
 #include "glossary/GlossaryManager.h"
-#include "support/HttpTestServer.h"
+#include "support/ChatServer.h"
 #include "support/TestEnv.h"
-#include "translation/ChatCompletions.h"
 #include "translation/LocalTranslationSession.h"
 #include "translation/TranslationCache.h"
 
@@ -46,25 +45,13 @@ std::vector<RecognitionChunk> chunks(const QStringList &texts)
     return out;
 }
 
-QString systemPrompt(const test::HttpTestRequest &r)
-{
-    return r.json()["messages"].toArray()[0].toObject()["content"].toString();
-}
-
 class PipelineTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ChatCompletions::setBaseUrlForTesting(deepseek.url());
         local.installLibreTranslate({"zh"}, [](const QString &s) { return QStringLiteral("本地:") + s; });
         session = std::make_shared<LocalTranslationSession>(local.url(), QStringLiteral("zh"));
     }
-    void TearDown() override
-    {
-        ChatCompletions::setBaseUrlForTesting(std::nullopt);
-        ChatCompletions::setTimeoutForTesting(std::nullopt);
-    }
-
     void useDeepSeek(const QString &key = QStringLiteral("sk-test"))
     {
         pipeline.setTranslationEngine(TranslationEngine::DeepSeek);
@@ -85,7 +72,7 @@ protected:
 
     test::ScopedSettings settings;
     test::ScopedVirtualTime time;
-    HttpTestServer deepseek;
+    test::ChatServer deepseek;
     HttpTestServer local;
     std::shared_ptr<LocalTranslationSession> session;
     StubHost host;
@@ -288,7 +275,7 @@ TEST_F(PipelineTest, RecentContextHoldsFiveRealPairsOnly)
     settings->setValue(Keys::DeepSeekApiKey, QStringLiteral("sk-test"));
     pipeline.submitChunks(chunks({"Next."}), "停顿");
     ASSERT_TRUE(waitEntries(9));
-    const QString system = systemPrompt(deepseek.requests().back());
+    const QString system = deepseek.requests().back().message(0);
     EXPECT_FALSE(system.contains(QStringLiteral("原文: P2.")));
     EXPECT_TRUE(system.contains(QStringLiteral("原文: P3.\n译文: 译:P3.\n\n")));
     EXPECT_TRUE(system.contains(QStringLiteral("原文: P7.\n译文: 译:P7.")));
@@ -308,7 +295,7 @@ TEST_F(PipelineTest, GlossaryFeedsThePromptAndTheCacheFingerprintAndResultsAreCa
     ASSERT_TRUE(waitEntries(1));
     EXPECT_EQ(targets(), QStringList{"这个熵增"});
     ASSERT_EQ(deepseek.requestCount(), 1);
-    EXPECT_TRUE(systemPrompt(deepseek.requests()[0]).contains(QStringLiteral("\nEntropy → 熵\n\n严格只输出 JSON")));
+    EXPECT_TRUE(deepseek.requests()[0].message(0).contains(QStringLiteral("\nEntropy → 熵\n\n严格只输出 JSON")));
     EXPECT_EQ(
         TranslationCache::cachedResults({"Entropy grows."}, TranslationCache::glossaryFingerprint({{"entropy", "熵"}})),
         QStringList{"这个熵增"});
