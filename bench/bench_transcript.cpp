@@ -1,0 +1,83 @@
+// The cost of one landed sentence reaching the windows with N sentences kept:
+// the pipeline appends it (record-only, so no translation work is counted),
+// the transcript models update, and the main window's list and the floating
+// subtitle window read what their delegates show. Figures are printed by
+// Google Benchmark; nothing is asserted.
+#include "platform/Settings.h"
+#include "platform/Time.h"
+#include "platform/fake/FakeDesktopServices.h"
+#include "platform/fake/FakePlatform.h"
+#include "ui/AppController.h"
+
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+using namespace vox;
+
+namespace {
+
+// What the two windows read after a sentence landed.
+struct Consumers {
+    explicit Consumers(AppController &app)
+        : app(app)
+    {
+        QObject::connect(&app, &AppController::translationsChanged, [this] { read(); });
+    }
+    void read()
+    {
+        benchmark::DoNotOptimize(app.recentTranslations());
+        benchmark::DoNotOptimize(app.floatingSubtitle()->entries());
+        ++reads;
+    }
+    AppController &app;
+    long reads = 0;
+};
+
+void BM_LandedSentenceToWindows(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    Settings store(dir.filePath(QStringLiteral("settings.ini")));
+    setSettings(&store);
+    VirtualTime time;
+    setTimeSource(&time);
+    {
+        fake::FakePlatform fakes;
+        fakes.install();
+        fake::FakeDesktopServices desktop(dir.path(), dir.path(), dir.path());
+        AppController app(createAppModels(fakes.platform()), &desktop);
+        TranslationPipeline &pipeline = app.engine()->pipeline();
+        pipeline.setRecordOnly(true);
+        int n = 0;
+        auto landOne = [&] {
+            pipeline.submitChunks({RecognitionChunk{QStringLiteral("Sentence number %1 of the lecture.").arg(n++), 0.5}},
+                                  QStringLiteral("停顿"));
+            time.advance(0.5); // its English leaves the live text
+        };
+        for (int i = 0; i < state.range(0); ++i)
+            landOne();
+        Consumers consumers(app);
+        for (auto _ : state)
+            landOne();
+        state.counters["kept"] = double(app.engine()->translationEntries().size());
+        state.counters["reads"] = double(consumers.reads) / double(state.iterations());
+    }
+    setTimeSource(nullptr);
+    setSettings(nullptr);
+}
+BENCHMARK(BM_LandedSentenceToWindows)->Arg(100)->Arg(1000)->Arg(10000)->Iterations(300)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("VOXLEAF_DIAG_LOG"))
+        qputenv("VOXLEAF_DIAG_LOG", "/dev/null");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
