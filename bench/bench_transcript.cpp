@@ -3,11 +3,11 @@
 // the transcript models update, and the main window's list and the floating
 // subtitle window read what their delegates show. Figures are printed by
 // Google Benchmark; nothing is asserted.
-#include "platform/Settings.h"
-#include "platform/Time.h"
 #include "platform/fake/FakeDesktopServices.h"
 #include "platform/fake/FakePlatform.h"
 #include "ui/AppController.h"
+
+#include "support/TestEnv.h"
 
 #include <QGuiApplication>
 #include <QTemporaryDir>
@@ -44,11 +44,9 @@ struct Consumers {
 
 void BM_LandedSentenceToWindows(benchmark::State &state)
 {
+    test::ScopedSettings store;
+    test::ScopedVirtualTime time;
     QTemporaryDir dir;
-    Settings store(dir.filePath(QStringLiteral("settings.ini")));
-    setSettings(&store);
-    VirtualTime time;
-    setTimeSource(&time);
     {
         fake::FakePlatform fakes;
         fakes.install();
@@ -60,7 +58,7 @@ void BM_LandedSentenceToWindows(benchmark::State &state)
         auto landOne = [&] {
             pipeline.submitChunks({RecognitionChunk{QStringLiteral("Sentence number %1 of the lecture.").arg(n++), 0.5}},
                                   QStringLiteral("停顿"));
-            time.advance(0.5); // its English leaves the live text
+            time->advance(0.5); // its English leaves the live text
         };
         for (int i = 0; i < state.range(0); ++i)
             landOne();
@@ -70,8 +68,6 @@ void BM_LandedSentenceToWindows(benchmark::State &state)
         state.counters["kept"] = double(app.engine()->translationEntries().size());
         state.counters["reads"] = double(consumers.reads) / double(state.iterations());
     }
-    setTimeSource(nullptr);
-    setSettings(nullptr);
 }
 BENCHMARK(BM_LandedSentenceToWindows)->Arg(100)->Arg(1000)->Arg(10000)->Iterations(300)->Unit(benchmark::kMicrosecond);
 
