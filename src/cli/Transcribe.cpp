@@ -445,7 +445,7 @@ int runTranscription(const RunOptions &o)
         }
     }
 
-    const auto &entries = engine.translationEntries();
+    const std::vector<TranslationEntry> entries(engine.translationEntries().begin(), engine.translationEntries().end());
     bool filesOk = true;
     if (!o.srtPath.isEmpty())
         filesOk &= writeSubtitles(o.srtPath, entries, runStart, SubtitleExporter::Format::SRT);

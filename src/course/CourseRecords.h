@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QUrl>
 #include <QUuid>
+#include <deque>
 #include <optional>
 #include <vector>
 
@@ -32,6 +33,9 @@ struct TranslationEntry {
     // Strict: every key required with its JSON type; a fresh id.
     static std::optional<TranslationEntry> fromJson(const QJsonValue &v);
 };
+
+// Sentences as a live transcript keeps them (the oldest leave at the front).
+using TranscriptEntries = std::deque<TranslationEntry>;
 
 // The process that keeps a course file up to date while the course runs:
 // its pid and the time the kernel started it (together they name one

@@ -27,7 +27,7 @@ public:
     // True while the recognizer or the translations still owe sentences.
     virtual bool sentencesUnderWay() const = 0;
     virtual std::vector<TranslationEntry> waitingSentences() const = 0;
-    virtual const std::vector<TranslationEntry> &landedSentences() const = 0;
+    virtual const TranscriptEntries &landedSentences() const = 0;
     // A write failure to show (or, empty, one that has gone).
     virtual void courseWriteProblem(const QString &message, const QString &previous) = 0;
     virtual void recordingPathsChanged() = 0;

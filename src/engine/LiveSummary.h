@@ -29,7 +29,7 @@ public:
     virtual ~LiveSummaryHost() = default;
     // The engine's running list of translated sentences (all of them, not only
     // the course's: membership is decided by timestamp).
-    virtual const std::vector<TranslationEntry> &summaryEntries() const = 0;
+    virtual const TranscriptEntries &summaryEntries() const = 0;
     virtual bool summaryCourseActive() const = 0;
     virtual std::optional<Date> summaryCourseStartDate() const = 0;
     // A run failed, or could not start for want of a key: the engine shows it.

@@ -161,25 +161,9 @@ void SpeechEngine::setTranslationEngineRaw(const QString &raw)
         setTranslationEngine(*e);
 }
 
-const std::vector<TranslationEntry> &SpeechEngine::translationEntries() const
+const TranscriptEntries &SpeechEngine::translationEntries() const
 {
     return m_pipeline->translationEntries();
-}
-
-QVariantList SpeechEngine::translationEntriesVariant() const
-{
-    QVariantList list;
-    const auto &entries = translationEntries();
-    list.reserve(qsizetype(entries.size()));
-    for (const auto &e : entries) {
-        QVariantMap m;
-        m.insert(QStringLiteral("source"), e.source);
-        m.insert(QStringLiteral("target"), e.target);
-        m.insert(QStringLiteral("audioTime"), e.audioTime);
-        m.insert(QStringLiteral("timestamp"), e.timestamp.sinceReference);
-        list.append(m);
-    }
-    return list;
 }
 
 QDateTime SpeechEngine::courseStartDateTime() const

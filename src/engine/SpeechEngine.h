@@ -61,8 +61,6 @@ class SpeechEngine : public QObject,
     // The state of the translation service in use, shown from the start.
     Q_PROPERTY(vox::TranslationServiceStatus *translationService READ translationService CONSTANT)
     Q_PROPERTY(double sessionDuration READ sessionDuration NOTIFY sessionDurationChanged)
-    // Maps {source, target, audioTime, timestamp (seconds since 2001-01-01)}.
-    Q_PROPERTY(QVariantList translationEntries READ translationEntriesVariant NOTIFY translationEntriesChanged)
     Q_PROPERTY(bool isCourseActive READ isCourseActive NOTIFY isCourseActiveChanged)
     // Invalid when no course runs.
     Q_PROPERTY(QDateTime courseStartDate READ courseStartDateTime NOTIFY courseStartDateChanged)
@@ -126,8 +124,8 @@ public:
     QString translationEngineRaw() const;
     void setTranslationEngineRaw(const QString &raw);
     double sessionDuration() const { return m_sessionDuration; }
-    const std::vector<TranslationEntry> &translationEntries() const;
-    QVariantList translationEntriesVariant() const;
+    const TranscriptEntries &translationEntries() const;
+    TranscriptModel *transcript() const { return m_pipeline->transcript(); }
     bool isCourseActive() const override { return m_courses->isActive(); }
     std::optional<Date> courseStartDate() const { return m_courses->startDate(); }
     QDateTime courseStartDateTime() const;
@@ -197,7 +195,7 @@ public:
     void logRecognizedTextBeforeClear(const QString &reason) override;
 
     // ---- LiveSummaryHost -----------------------------------------------------
-    const std::vector<TranslationEntry> &summaryEntries() const override { return translationEntries(); }
+    const TranscriptEntries &summaryEntries() const override { return translationEntries(); }
     bool summaryCourseActive() const override { return m_courses->isActive(); }
     std::optional<Date> summaryCourseStartDate() const override { return m_courses->startDate(); }
     void summaryProblem(const QString &message, bool needsKey) override;
@@ -274,7 +272,7 @@ private:
     void stopRecording() override;
     bool sentencesUnderWay() const override;
     std::vector<TranslationEntry> waitingSentences() const override;
-    const std::vector<TranslationEntry> &landedSentences() const override { return translationEntries(); }
+    const TranscriptEntries &landedSentences() const override { return translationEntries(); }
     void courseWriteProblem(const QString &message, const QString &previous) override;
 
     // RecognitionHost.

@@ -102,7 +102,7 @@ int GlossaryManager::importFromMarkdown(const QUrl &url)
         term.source = std::move(row.source);
         term.target = std::move(row.target);
         term.note = std::move(row.note);
-        m_terms.push_back(std::move(term));
+        append(std::move(term));
         ++added;
     }
     if (added > 0)

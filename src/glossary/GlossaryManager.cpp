@@ -78,24 +78,46 @@ std::optional<GlossaryTerm> GlossaryTerm::fromJson(const QJsonValue &v)
     return t;
 }
 
-GlossaryManager::GlossaryManager(QObject *parent) : QObject(parent)
+GlossaryManager::GlossaryManager(QObject *parent) : QAbstractListModel(parent)
 {
     load();
 }
 
-QVariantList GlossaryManager::termsList() const
+int GlossaryManager::rowCount(const QModelIndex &parent) const
 {
-    QVariantList out;
-    out.reserve(qsizetype(m_terms.size()));
-    for (const auto &t : m_terms) {
-        out.append(QVariantMap{
-            {kId, t.id.toString(QUuid::WithoutBraces)},
-            {kSource, t.source},
-            {kTarget, t.target},
-            {kNote, t.note},
-        });
+    return parent.isValid() ? 0 : count();
+}
+
+QVariant GlossaryManager::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const GlossaryTerm &t = m_terms[size_t(index.row())];
+    switch (role) {
+    case IdRole:
+        return t.id.toString(QUuid::WithoutBraces);
+    case SourceRole:
+        return t.source;
+    case TargetRole:
+        return t.target;
+    case NoteRole:
+        return t.note;
+    default:
+        return {};
     }
-    return out;
+}
+
+QHash<int, QByteArray> GlossaryManager::roleNames() const
+{
+    return {{IdRole, kId.toUtf8()}, {SourceRole, kSource.toUtf8()}, {TargetRole, kTarget.toUtf8()},
+            {NoteRole, kNote.toUtf8()}};
+}
+
+void GlossaryManager::append(GlossaryTerm term)
+{
+    beginInsertRows({}, count(), count());
+    m_terms.push_back(std::move(term));
+    endInsertRows();
 }
 
 bool GlossaryManager::containsSource(const QString &source) const
@@ -114,7 +136,7 @@ void GlossaryManager::add(const QString &source, const QString &target, const QS
     term.source = s;
     term.target = t;
     term.note = n;
-    m_terms.push_back(std::move(term));
+    append(std::move(term));
     Q_EMIT termsChanged();
     save(true);
 }
@@ -136,9 +158,15 @@ std::optional<QString> GlossaryManager::conflictMessage(const QString &source, c
 
 void GlossaryManager::remove(const GlossaryTerm &term)
 {
-    const auto before = m_terms.size();
-    std::erase_if(m_terms, [&](const GlossaryTerm &t) { return t.id == term.id; });
-    const bool changed = m_terms.size() != before;
+    bool changed = false;
+    for (int row = count() - 1; row >= 0; --row) {
+        if (m_terms[size_t(row)].id != term.id)
+            continue;
+        beginRemoveRows({}, row, row);
+        m_terms.erase(m_terms.begin() + row);
+        endRemoveRows();
+        changed = true;
+    }
     if (changed)
         Q_EMIT termsChanged();
     save(changed);
@@ -156,9 +184,12 @@ void GlossaryManager::removeById(const QString &id)
 void GlossaryManager::setTerms(std::vector<GlossaryTerm> terms)
 {
     const bool changed = terms != m_terms;
-    m_terms = std::move(terms);
-    if (changed)
+    if (changed) {
+        beginResetModel();
+        m_terms = std::move(terms);
+        endResetModel();
         Q_EMIT termsChanged();
+    }
     save(changed);
 }
 
@@ -174,7 +205,9 @@ void GlossaryManager::load()
         diag(QStringLiteral("术语表存储数据无法解析（%1 字节），已忽略并保留原数据").arg(data.size()));
         return;
     }
+    beginResetModel();
     m_terms = std::move(*terms);
+    endResetModel();
     Q_EMIT termsChanged();
 }
 

@@ -1,10 +1,11 @@
 #pragma once
 // The user's glossary: English terms with the Chinese translation online
 // translation must use. Kept in insertion order, stored as a JSON array under
-// "glossary_terms" in the settings store after every change. Main thread only.
+// "glossary_terms" in the settings store after every change. The views list
+// it as a model, one row per term. Main thread only.
 #include "glossary/GlossaryTerm.h"
 
-#include <QObject>
+#include <QAbstractListModel>
 #include <QSet>
 #include <QStringList>
 #include <QUrl>
@@ -14,19 +15,23 @@
 
 namespace vox {
 
-class GlossaryManager : public QObject {
+class GlossaryManager : public QAbstractListModel {
     Q_OBJECT
-    // For the views: a list of {id, source, target, note} maps.
-    Q_PROPERTY(QVariantList terms READ termsList NOTIFY termsChanged)
     Q_PROPERTY(int count READ count NOTIFY termsChanged)
 
 public:
+    enum Role { IdRole = Qt::UserRole + 1, SourceRole, TargetRole, NoteRole };
+    Q_ENUM(Role)
+
     // Starts empty, then reads the stored glossary once.
     explicit GlossaryManager(QObject *parent = nullptr);
 
     const std::vector<GlossaryTerm> &terms() const { return m_terms; }
-    QVariantList termsList() const;
     int count() const { return int(m_terms.size()); }
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
 
     // Adds a term unless the trimmed source or target is empty or the source
     // is already present (ignoring letter case).
@@ -70,6 +75,7 @@ private:
     // still in the store, it is only replaced by a real change.
     void save(bool changed);
     bool containsSource(const QString &source) const;
+    void append(GlossaryTerm term);
 
     std::vector<GlossaryTerm> m_terms;
     bool m_keepUnreadableStored = false;

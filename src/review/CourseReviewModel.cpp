@@ -30,6 +30,7 @@ CourseReviewModel::CourseReviewModel(CourseSession course, std::vector<GlossaryP
     : QObject(parent), m_course(std::move(course)), m_glossary(std::move(glossary))
 {
     m_apiKey = settings().string(QString::fromLatin1(Keys::DeepSeekApiKey));
+    m_entries.replace(m_course.entries);
 }
 
 QString CourseReviewModel::startTimeText() const
@@ -51,24 +52,6 @@ QString CourseReviewModel::headerCaption() const
 {
     return startTimeText() + QStringLiteral(" ～ ") + endTimeText() + QStringLiteral(" · 时长 ") + durationText() +
            QStringLiteral(" · 共 ") + QString::number(entryCount()) + QStringLiteral(" 条");
-}
-
-QVariantList CourseReviewModel::entries() const
-{
-    QVariantList out;
-    out.reserve(qsizetype(m_course.entries.size()));
-    int i = 0;
-    for (const auto &e : m_course.entries) {
-        out.append(QVariantMap{
-            {QStringLiteral("index"), i++},
-            {QStringLiteral("source"), e.source},
-            {QStringLiteral("target"), e.target},
-            {QStringLiteral("audioTime"), e.audioTime},
-            {QStringLiteral("timeText"), hms(e.timestamp)},
-            {QStringLiteral("id"), e.id.toString(QUuid::WithoutBraces)},
-        });
-    }
-    return out;
 }
 
 QString CourseReviewModel::recordingFileName() const
@@ -181,6 +164,7 @@ void CourseReviewModel::retranslate()
         m_isRetranslating = false;
         if (r) {
             m_course = std::move(r.value());
+            m_entries.replace(m_course.entries);
             const int n = entryCount();
             Q_EMIT courseChanged();
             setRetranslateState(RetranslateState::Done,

@@ -6,11 +6,11 @@
 // reportPlaybackFailure().
 #include "course/CourseRecords.h"
 #include "translation/DeepSeekTranslationService.h"
+#include "translation/TranscriptModel.h"
 
 #include <QObject>
 #include <QString>
 #include <QUrl>
-#include <QVariantList>
 #include <vector>
 
 namespace vox {
@@ -23,8 +23,8 @@ class CourseReviewModel : public QObject {
     Q_PROPERTY(QString durationText READ durationText NOTIFY courseChanged)
     Q_PROPERTY(int entryCount READ entryCount NOTIFY courseChanged)
     Q_PROPERTY(QString headerCaption READ headerCaption NOTIFY courseChanged)
-    // One map per entry: source, target, audioTime, timeText ("HH:mm:ss"), index.
-    Q_PROPERTY(QVariantList entries READ entries NOTIFY courseChanged)
+    // The sentences, one row each, in spoken order.
+    Q_PROPERTY(vox::TranscriptModel *entries READ entries CONSTANT)
     Q_PROPERTY(bool hasEntries READ hasEntries NOTIFY courseChanged)
     Q_PROPERTY(QString recordingPath READ recordingPath NOTIFY courseChanged)
     Q_PROPERTY(QString recordingFileName READ recordingFileName NOTIFY courseChanged)
@@ -64,7 +64,7 @@ public:
     QString durationText() const;
     int entryCount() const { return int(m_course.entries.size()); }
     QString headerCaption() const;
-    QVariantList entries() const;
+    TranscriptModel *entries() { return &m_entries; }
     bool hasEntries() const { return !m_course.entries.empty(); }
     QString recordingPath() const { return m_course.recordingPath(); }
     QString recordingFileName() const;
@@ -113,6 +113,7 @@ private:
     QString trimmedKey() const { return m_apiKey.trimmed(); }
 
     CourseSession m_course;
+    TranscriptModel m_entries;
     std::vector<GlossaryPair> m_glossary;
     QString m_apiKey;
     ReviewState m_reviewState = ReviewState::Idle;

@@ -95,7 +95,7 @@ struct TranslationPipeline::Private {
     TranslationPipeline *q;
     PipelineHost &host;
 
-    std::vector<TranslationEntry> entries;
+    TranscriptModel transcript{kEntryLimit};
     QString translatedText;
     bool isTranslating = false;
     TranslationEngine engine = TranslationEngine::System;
@@ -226,6 +226,7 @@ struct TranslationPipeline::Private {
     {
         if (retrying || recordOnly || current || !queue.empty())
             return;
+        const TranscriptEntries &entries = transcript.entries();
         while (!retryIds.empty()) {
             const QUuid id = retryIds.front();
             const auto it = std::find_if(entries.begin(), entries.end(), [&](const TranslationEntry &e) { return e.id == id; });
@@ -254,14 +255,16 @@ struct TranslationPipeline::Private {
     bool replacePlaceholder(const QStringList &results, const PendingBatch &b)
     {
         const auto cleaned = cleanedResults(results, b.texts.size());
+        const TranscriptEntries &entries = transcript.entries();
         const auto it = std::find_if(entries.begin(), entries.end(), [&](const TranslationEntry &e) { return e.id == *b.replaces; });
         if (!cleaned || it == entries.end())
             return false;
         TranslationCache::cacheResults(*cleaned, b.texts, fingerprint());
-        it->target = cleaned->front();
+        const int row = int(it - entries.begin());
+        transcript.setTarget(row, cleaned->front());
         diag(QStringLiteral("译文已补上: ") + it->source + kSep + it->target);
         host.settleNotice(PipelineNotice::Translation);
-        Q_EMIT q->entryReplaced(*it, qsizetype(it - entries.begin()));
+        Q_EMIT q->entryReplaced(*it, row);
         Q_EMIT q->translationEntriesChanged();
         return true;
     }
@@ -427,17 +430,15 @@ struct TranslationPipeline::Private {
         std::vector<TranslationEntry> appended;
         for (qsizetype i = 0; i < texts.size() && i < results.size(); ++i) {
             const double audio = size_t(i) < audioTimes.size() ? audioTimes[size_t(i)] : 0.0;
-            entries.emplace_back(timeSource().now(), texts[i], results[i], audio);
-            appended.push_back(entries.back());
+            appended.emplace_back(timeSource().now(), texts[i], results[i], audio);
+            transcript.append(appended.back());
             if (results[i] == kPlaceholder)
-                keepForRetry(entries.back().id);
+                keepForRetry(appended.back().id);
             if (!isPlaceholder) {
                 recent.push_back(ContextPair{texts[i], results[i]});
                 while (recent.size() > kRecentContextLimit)
                     recent.pop_front();
             }
-            if (entries.size() > kEntryLimit)
-                entries.erase(entries.begin(), entries.begin() + std::ptrdiff_t(entries.size() - kEntryLimit));
             if (!translatedText.isEmpty())
                 translatedText += QLatin1Char('\n');
             translatedText += results[i];
@@ -525,9 +526,14 @@ void TranslationPipeline::submitChunks(const std::vector<RecognitionChunk> &chun
     d->host.refreshRecognizedText();
 }
 
-const std::vector<TranslationEntry> &TranslationPipeline::translationEntries() const
+const TranscriptEntries &TranslationPipeline::translationEntries() const
 {
-    return d->entries;
+    return d->transcript.entries();
+}
+
+TranscriptModel *TranslationPipeline::transcript() const
+{
+    return &d->transcript;
 }
 
 const QString &TranslationPipeline::translatedText() const
@@ -592,7 +598,8 @@ TranslationServiceStatus &TranslationPipeline::serviceStatus()
 
 qsizetype TranslationPipeline::placeholdersToRetry() const
 {
-    return qsizetype(std::count_if(d->entries.begin(), d->entries.end(),
+    const TranscriptEntries &entries = d->transcript.entries();
+    return qsizetype(std::count_if(entries.begin(), entries.end(),
                                    [](const TranslationEntry &e) { return e.target == kPlaceholder; }));
 }
 

@@ -7,6 +7,7 @@
 #include "course/CourseRecords.h"
 #include "platform/TranslationSession.h"
 #include "translation/RecognitionChunk.h"
+#include "translation/TranscriptModel.h"
 #include "translation/TranslationServiceStatus.h"
 
 #include <QObject>
@@ -61,7 +62,10 @@ public:
 
     void submitChunks(const std::vector<RecognitionChunk> &chunks, const QString &reason);
 
-    const std::vector<TranslationEntry> &translationEntries() const;
+    // The landed sentences, oldest first (the newest 10,000 are kept).
+    const TranscriptEntries &translationEntries() const;
+    // The same as rows for the windows.
+    TranscriptModel *transcript() const;
     const QString &translatedText() const;
     bool isTranslating() const;
     TranslationEngine translationEngine() const;

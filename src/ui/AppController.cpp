@@ -1,6 +1,5 @@
 #include "AppController.h"
 
-#include "EntryRows.h"
 #include "platform/Date.h"
 #include "platform/Diag.h"
 #include "platform/Settings.h"
@@ -10,7 +9,13 @@
 
 namespace vox {
 
-using namespace vox::ui;
+namespace {
+// The main list shows 1 to 100 sentences, whatever the store holds.
+int visibleCount(const UiSettings &s)
+{
+    return std::clamp(s.visibleTranslationCount(), 1, 100);
+}
+} // namespace
 
 AppController::AppController(AppModels models, DesktopServices *desktop, QObject *parent)
     : QObject(parent),
@@ -18,6 +23,7 @@ AppController::AppController(AppModels models, DesktopServices *desktop, QObject
       m_settings(std::make_unique<UiSettings>()),
       m_theme(std::make_unique<ThemeModel>()),
       m_background(std::make_unique<BackgroundManager>(desktop)),
+      m_recent(std::make_unique<LatestEntriesModel>(visibleCount(*m_settings))),
       m_floating(std::make_unique<FloatingSubtitleController>()),
       m_quit(std::make_unique<QuitController>(m_models.engine.get()))
 {
@@ -43,7 +49,9 @@ AppController::AppController(AppModels models, DesktopServices *desktop, QObject
     connect(e, &SpeechEngine::completedCourseChanged, this, &AppController::completedCourseChanged);
     connect(e, &SpeechEngine::summaryPointsChanged, this, &AppController::summaryPointsChanged);
     connect(e, &SpeechEngine::lastErrorChanged, this, &AppController::lastErrorChanged);
-    connect(m_settings.get(), &UiSettings::visibleTranslationCountChanged, this, &AppController::translationsChanged);
+    m_recent->setSource(e->transcript());
+    connect(m_settings.get(), &UiSettings::visibleTranslationCountChanged, this,
+            [this] { m_recent->setLimit(visibleCount(*m_settings)); });
 }
 
 AppController::~AppController()
@@ -169,21 +177,6 @@ int AppController::translationCount() const
 int AppController::courseEntryCount() const
 {
     return engine()->courseEntryCount();
-}
-
-std::vector<TranslationEntry> AppController::visibleTranslationEntries() const
-{
-    return lastEntries(engine()->translationEntries(), m_settings->visibleTranslationCount());
-}
-
-QVariantList AppController::recentTranslations() const
-{
-    const auto visible = visibleTranslationEntries();
-    QVariantList out;
-    out.reserve(qsizetype(visible.size()));
-    for (auto it = visible.rbegin(); it != visible.rend(); ++it)
-        out.append(entryToMap(*it));
-    return out;
 }
 
 std::optional<CourseSession> AppController::completedCourse() const

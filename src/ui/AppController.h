@@ -71,8 +71,8 @@ class AppController : public QObject {
     Q_PROPERTY(int translationCount READ translationCount NOTIFY translationsChanged)
     // Sentences kept by the running course (not those from before it).
     Q_PROPERTY(int courseEntryCount READ courseEntryCount NOTIFY courseEntryCountChanged)
-    // The newest clamped-count entries, newest first, as maps.
-    Q_PROPERTY(QVariantList recentTranslations READ recentTranslations NOTIFY translationsChanged)
+    // The newest entries (as many as the visible-count setting), newest first.
+    Q_PROPERTY(vox::LatestEntriesModel *recentTranslations READ recentTranslations CONSTANT)
     Q_PROPERTY(bool hasCompletedCourse READ hasCompletedCourse NOTIFY completedCourseChanged)
     Q_PROPERTY(int completedCourseEntryCount READ completedCourseEntryCount NOTIFY completedCourseChanged)
     Q_PROPERTY(QStringList summaryPoints READ summaryPoints NOTIFY summaryPointsChanged)
@@ -119,8 +119,7 @@ public:
     QString courseDurationText() const;
     int translationCount() const;
     int courseEntryCount() const;
-    std::vector<TranslationEntry> visibleTranslationEntries() const;
-    QVariantList recentTranslations() const;
+    LatestEntriesModel *recentTranslations() const { return m_recent.get(); }
     std::optional<CourseSession> completedCourse() const;
     bool hasCompletedCourse() const;
     int completedCourseEntryCount() const;
@@ -190,6 +189,7 @@ private:
     std::unique_ptr<UiSettings> m_settings;
     std::unique_ptr<ThemeModel> m_theme;
     std::unique_ptr<BackgroundManager> m_background;
+    std::unique_ptr<LatestEntriesModel> m_recent;
     std::unique_ptr<FloatingSubtitleController> m_floating;
     std::unique_ptr<QuitController> m_quit;
     std::vector<CourseSession> m_recovered;

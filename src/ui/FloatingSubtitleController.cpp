@@ -101,8 +101,11 @@ double primaryScreenHeight()
 } // namespace
 
 FloatingSubtitleController::FloatingSubtitleController(QObject *parent)
-    : QObject(parent), m_windowHints(platform().windowHints)
+    : QObject(parent),
+      m_windowHints(platform().windowHints),
+      m_entries(std::make_unique<LatestEntriesModel>(2))
 {
+    connect(m_entries.get(), &LatestEntriesModel::countChanged, this, &FloatingSubtitleController::entriesChanged);
     connect(&settings(), &Settings::changed, this, &FloatingSubtitleController::onSettingChanged);
 }
 
@@ -128,33 +131,9 @@ void FloatingSubtitleController::setEngine(SpeechEngine *engine)
 {
     if (engine == m_engine)
         return;
-    disconnect(m_engineConnection);
     m_engine = engine;
-    if (engine)
-        m_engineConnection = connect(engine, &SpeechEngine::translationEntriesChanged, this,
-                                     &FloatingSubtitleController::readEngineEntries);
+    m_entries->setSource(engine ? engine->transcript() : nullptr);
     emit engineChanged();
-    readEngineEntries();
-}
-
-void FloatingSubtitleController::readEngineEntries()
-{
-    setTranslationEntries(m_engine ? m_engine->translationEntries() : std::vector<TranslationEntry>{});
-}
-
-void FloatingSubtitleController::setTranslationEntries(const std::vector<TranslationEntry> &all)
-{
-    QVariantList list;
-    const size_t n = std::min<size_t>(2, all.size());
-    for (size_t i = 0; i < n; ++i) {
-        const TranslationEntry &e = all[all.size() - 1 - i];
-        list.append(QVariantMap{{QStringLiteral("source"), e.source},
-                                {QStringLiteral("target"), e.target}});
-    }
-    if (list == m_entries)
-        return;
-    m_entries = list;
-    emit entriesChanged();
 }
 
 double FloatingSubtitleController::subtitleOpacity() const

@@ -14,7 +14,7 @@
 #include <QPointer>
 #include <QRectF>
 #include <QSizeF>
-#include <QVariantList>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -60,7 +60,8 @@ double englishFontSize(double subtitleFontSize);
 
 class FloatingSubtitleController : public QObject {
     Q_OBJECT
-    Q_PROPERTY(QVariantList entries READ entries NOTIFY entriesChanged)
+    // The two newest translations, newest first.
+    Q_PROPERTY(vox::LatestEntriesModel *entries READ entries CONSTANT)
     Q_PROPERTY(bool hasEntries READ hasEntries NOTIFY entriesChanged)
     Q_PROPERTY(double subtitleOpacity READ subtitleOpacity WRITE setSubtitleOpacity NOTIFY subtitleOpacityChanged)
     Q_PROPERTY(double subtitleFontSize READ subtitleFontSize WRITE setSubtitleFontSize NOTIFY subtitleFontSizeChanged)
@@ -82,11 +83,8 @@ public:
     void setQmlEngine(QQmlEngine *engine);
     SpeechEngine *engine() const { return m_engine; }
     void setEngine(SpeechEngine *engine);
-    // Source of the translations; the newest two are shown.
-    void setTranslationEntries(const std::vector<TranslationEntry> &entries);
-
-    QVariantList entries() const { return m_entries; }
-    bool hasEntries() const { return !m_entries.isEmpty(); }
+    LatestEntriesModel *entries() const { return m_entries.get(); }
+    bool hasEntries() const { return m_entries->rowCount() > 0; }
     double subtitleOpacity() const;
     void setSubtitleOpacity(double v);
     double subtitleFontSize() const;
@@ -141,9 +139,6 @@ Q_SIGNALS:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-private Q_SLOTS:
-    void readEngineEntries();
-
 private:
     bool createWindow();
     void place();
@@ -157,8 +152,7 @@ private:
     QPointer<QQmlEngine> m_qmlEngine;
     QPointer<QQuickWindow> m_window;
     QPointer<SpeechEngine> m_engine;
-    QMetaObject::Connection m_engineConnection;
-    QVariantList m_entries;
+    std::unique_ptr<LatestEntriesModel> m_entries;
     bool m_darkAppearance = true;
     std::optional<QRectF> m_resizeStartFrame;
     std::optional<QPointF> m_moveStartPos;

@@ -25,39 +25,13 @@ void HistoryModel::reload()
 void HistoryModel::refilter()
 {
     // The keyword goes to the search as typed; the search trims it.
-    m_displayed = CourseArchive::search(m_courses, m_keyword);
+    m_displayed.setCourses(CourseArchive::search(m_courses, m_keyword));
     emit rowsChanged();
-}
-
-QString HistoryModel::startText(const CourseSession &c)
-{
-    return c.startDate.toQDateTime().toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
-
-QString HistoryModel::caption(const CourseSession &c)
-{
-    return QStringLiteral("%1 条翻译 · 时长 ").arg(c.entries.size()) + formattedDuration(c.endDate.secondsSince(c.startDate));
-}
-
-QVariantList HistoryModel::rows() const
-{
-    QVariantList list;
-    list.reserve(qsizetype(m_displayed.size()));
-    for (size_t i = 0; i < m_displayed.size(); ++i) {
-        const CourseSession &c = m_displayed[i];
-        const bool hasPreview = !c.entries.empty();
-        list.append(QVariantMap{{QStringLiteral("index"), int(i)},
-                                {QStringLiteral("startText"), startText(c)},
-                                {QStringLiteral("caption"), caption(c)},
-                                {QStringLiteral("preview"), hasPreview ? c.entries.front().source : QString()},
-                                {QStringLiteral("hasPreview"), hasPreview}});
-    }
-    return list;
 }
 
 QString HistoryModel::emptyText() const
 {
-    if (!m_displayed.empty())
+    if (m_displayed.rowCount() > 0)
         return {};
     if (!m_courses.empty())
         return QStringLiteral("没有匹配「") + m_keyword + QStringLiteral("」的课程。");
@@ -71,9 +45,9 @@ QVariant HistoryModel::reviewingCourseVariant() const
 
 void HistoryModel::openCourse(int row)
 {
-    if (row < 0 || size_t(row) >= m_displayed.size())
+    if (row < 0 || row >= m_displayed.rowCount())
         return;
-    m_reviewing = m_displayed[size_t(row)];
+    m_reviewing = displayed()[size_t(row)];
     emit reviewingCourseChanged();
 }
 

@@ -2,12 +2,12 @@
 // The history sheet: every archived course, filtered by a keyword that may
 // occur in an English sentence or a Chinese translation; a chosen course
 // opens in the course review sheet.
+#include "course/CourseListModel.h"
 #include "course/CourseRecords.h"
 
 #include <QObject>
 #include <QString>
 #include <QVariant>
-#include <QVariantList>
 #include <optional>
 #include <vector>
 
@@ -17,8 +17,8 @@ class HistoryModel : public QObject {
     Q_OBJECT
     // The search text as typed.
     Q_PROPERTY(QString keyword READ keyword WRITE setKeyword NOTIFY keywordChanged)
-    // Rows [{index, startText, caption, preview, hasPreview}] in search order.
-    Q_PROPERTY(QVariantList rows READ rows NOTIFY rowsChanged)
+    // The courses found, in search order.
+    Q_PROPERTY(vox::CourseListModel *rows READ rows CONSTANT)
     Q_PROPERTY(int courseCount READ courseCount NOTIFY rowsChanged)
     // The text shown instead of an empty list.
     Q_PROPERTY(QString emptyText READ emptyText NOTIFY rowsChanged)
@@ -31,10 +31,10 @@ public:
 
     QString keyword() const { return m_keyword; }
     void setKeyword(const QString &k);
-    QVariantList rows() const;
+    CourseListModel *rows() { return &m_displayed; }
     int courseCount() const { return int(m_courses.size()); }
     QString emptyText() const;
-    const std::vector<CourseSession> &displayed() const { return m_displayed; }
+    const std::vector<CourseSession> &displayed() const { return m_displayed.courses(); }
 
     bool hasReviewingCourse() const { return m_reviewing.has_value(); }
     const std::optional<CourseSession> &reviewingCourse() const { return m_reviewing; }
@@ -52,11 +52,6 @@ public:
     // A course written back to its file (matched by archivePath).
     void replaceCourse(const CourseSession &course);
 
-    // "yyyy-MM-dd HH:mm:ss" in local time.
-    static QString startText(const CourseSession &c);
-    // "<n> 条翻译 · 时长 HH:MM:SS".
-    static QString caption(const CourseSession &c);
-
 Q_SIGNALS:
     void keywordChanged();
     void rowsChanged();
@@ -67,7 +62,7 @@ private:
 
     QString m_keyword;
     std::vector<CourseSession> m_courses;
-    std::vector<CourseSession> m_displayed;
+    CourseListModel m_displayed;
     std::optional<CourseSession> m_reviewing;
 };
 

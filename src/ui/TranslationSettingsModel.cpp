@@ -141,18 +141,6 @@ void TranslationSettingsModel::setConflictMessage(const QString &m)
     emit conflictMessageChanged();
 }
 
-QVariantList TranslationSettingsModel::terms() const
-{
-    QVariantList list;
-    if (!m_glossary)
-        return list;
-    for (const GlossaryTerm &t : m_glossary->terms())
-        list.append(QVariantMap{{QStringLiteral("id"), t.id.toString(QUuid::WithoutBraces)},
-                                {QStringLiteral("source"), t.source},
-                                {QStringLiteral("target"), t.target}});
-    return list;
-}
-
 int TranslationSettingsModel::termCount() const
 {
     return m_glossary ? m_glossary->count() : 0;

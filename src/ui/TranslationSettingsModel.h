@@ -35,8 +35,7 @@ class TranslationSettingsModel : public QObject {
     Q_PROPERTY(QString conflictMessage READ conflictMessage NOTIFY conflictMessageChanged)
     Q_PROPERTY(QString importMessage READ importMessage NOTIFY importMessageChanged)
 
-    // [{id, source, target}] in stored order.
-    Q_PROPERTY(QVariantList terms READ terms NOTIFY termsChanged)
+    // The terms are the glossary's rows.
     Q_PROPERTY(int termCount READ termCount NOTIFY termsChanged)
     // [{word, count, label, help}], at most 8.
     Q_PROPERTY(QVariantList candidates READ candidates NOTIFY candidatesChanged)
@@ -77,7 +76,6 @@ public:
     QString conflictMessage() const { return m_conflictMessage; }
     QString importMessage() const { return m_importMessage; }
 
-    QVariantList terms() const;
     int termCount() const;
     QVariantList candidates() const { return m_candidates; }
 

@@ -14,13 +14,13 @@ const QString kPath = QStringLiteral("/chat/completions");
 
 class Host : public LiveSummaryHost {
 public:
-    const std::vector<TranslationEntry> &summaryEntries() const override { return entries; }
+    const TranscriptEntries &summaryEntries() const override { return entries; }
     bool summaryCourseActive() const override { return active; }
     std::optional<Date> summaryCourseStartDate() const override { return start; }
     void summaryProblem(const QString &message, bool) override { errors.append(message); }
     void summaryAnswered() override { ++answered; }
 
-    std::vector<TranslationEntry> entries;
+    TranscriptEntries entries;
     bool active = false;
     std::optional<Date> start;
     QStringList errors;

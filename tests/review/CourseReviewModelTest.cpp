@@ -25,11 +25,11 @@ TEST_F(CourseReviewModelTest, HeaderEntriesAndWhatABlankKeyOrEmptyCourseAllows)
     setKey(QStringLiteral("sk"));
     CourseReviewModel m(makeCourse(3));
     EXPECT_EQ(m.headerCaption(), QStringLiteral("14:03:09 ～ 15:05:14 · 时长 01:02:05 · 共 3 条"));
-    ASSERT_EQ(m.entries().size(), 3);
-    const QVariantMap first = m.entries()[0].toMap();
-    EXPECT_EQ(first["source"].toString(), QStringLiteral("sentence 1"));
-    EXPECT_EQ(first["timeText"].toString(), QStringLiteral("14:03:10"));
-    EXPECT_DOUBLE_EQ(first["audioTime"].toDouble(), 1.0);
+    ASSERT_EQ(m.entries()->rowCount(), 3);
+    const QModelIndex first = m.entries()->index(0);
+    EXPECT_EQ(first.data(TranscriptModel::SourceRole).toString(), QStringLiteral("sentence 1"));
+    EXPECT_EQ(first.data(TranscriptModel::TimestampRole).toString(), QStringLiteral("14:03:10"));
+    EXPECT_DOUBLE_EQ(first.data(TranscriptModel::AudioTimeRole).toDouble(), 1.0);
     EXPECT_EQ(m.recordingFileName(), QStringLiteral("rec.caf"));
     EXPECT_FALSE(m.recordingExists());
     EXPECT_TRUE(m.canReview());

@@ -159,7 +159,7 @@ TEST_F(SubtitleFixture, ShowsTheNewestTwoNewestFirst)
     EXPECT_TRUE(item("emptyState")->isVisible());
 
     h.land({makeEntry(1)});
-    ASSERT_EQ(c->entries().size(), 1);
+    ASSERT_EQ(c->entries()->rowCount(), 1);
     EXPECT_NE(item("subtitleEntry0"), nullptr);
     EXPECT_EQ(item("subtitleEntry1"), nullptr);
 

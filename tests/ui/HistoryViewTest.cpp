@@ -48,6 +48,7 @@ struct HistoryFixture : ::testing::Test {
         CourseArchive::save(
             course(1'777'800'000, 5400, {{"Matrices multiply", "矩阵相乘"}, {"An eigenvalue", "特征值"}}));
     }
+    QString cell(int r, int role) const { return model->rows()->index(r).data(role).toString(); }
     // The visible review sheet opened over the history sheet.
     QQuickWindow *reviewSheet() const
     {
@@ -76,12 +77,11 @@ TEST_F(HistoryFixture, RowsNewestFirstWithCaptionAndPreview)
 {
     saveThree();
     open();
-    ASSERT_EQ(model->rows().size(), 3);
+    ASSERT_EQ(model->rows()->rowCount(), 3);
     EXPECT_TRUE(h.shown("courseList"));
-    const QVariantMap newest = model->rows()[0].toMap();
-    EXPECT_EQ(newest.value("caption").toString(), "2 条翻译 · 时长 01:30:00");
-    EXPECT_EQ(newest.value("preview").toString(), "Matrices multiply");
-    EXPECT_EQ(newest.value("startText").toString(),
+    EXPECT_EQ(cell(0, CourseListModel::CaptionRole), "2 条翻译 · 时长 01:30:00");
+    EXPECT_EQ(cell(0, CourseListModel::PreviewRole), "Matrices multiply");
+    EXPECT_EQ(cell(0, CourseListModel::StartTextRole),
               Date::fromUnix(1'777'800'000).toQDateTime().toLocalTime().toString("yyyy-MM-dd HH:mm:ss"));
     // The course without entries: 0 and its length, no preview line.
     QQuickItem *row = h.find("courseRow1");
@@ -89,7 +89,7 @@ TEST_F(HistoryFixture, RowsNewestFirstWithCaptionAndPreview)
     EXPECT_FALSE(h.find("rowPreview", row)->isVisible());
     EXPECT_EQ(h.find("rowCaption", row)->property("text").toString(), "0 条翻译 · 时长 00:10:00");
     // Truncated, not rounded.
-    EXPECT_EQ(model->rows()[2].toMap().value("caption").toString(), "1 条翻译 · 时长 01:00:00");
+    EXPECT_EQ(cell(2, CourseListModel::CaptionRole), "1 条翻译 · 时长 01:00:00");
 }
 
 TEST_F(HistoryFixture, SearchAndItsEmptyText)
@@ -97,12 +97,12 @@ TEST_F(HistoryFixture, SearchAndItsEmptyText)
     saveThree();
     open();
     h.typeInto("searchField", "gradient");
-    ASSERT_EQ(model->rows().size(), 1);
-    EXPECT_EQ(model->rows()[0].toMap().value("preview").toString(), kLongPreview);
+    ASSERT_EQ(model->rows()->rowCount(), 1);
+    EXPECT_EQ(cell(0, CourseListModel::PreviewRole), kLongPreview);
 
     model->setKeyword("  傅里叶 ");
     h.settle();
-    EXPECT_TRUE(model->rows().isEmpty());
+    EXPECT_EQ(model->rows()->rowCount(), 0);
     EXPECT_EQ(h.text("emptyText"), "没有匹配「  傅里叶 」的课程。");
 }
 

@@ -257,13 +257,13 @@ Item {
                     visible: view.review ? view.review.hasEntries : false
                     anchors.fill: parent
                     clip: true
-                    model: view.review ? view.review.entries : []
+                    model: view.review ? view.review.entries : null
                     boundsBehavior: Flickable.StopAtBounds
                     ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
                     delegate: Item {
                         id: entryItem
                         objectName: "entryRow" + index
-                        required property var modelData
+                        required property var model
                         required property int index
                         width: entryList.width
                         height: rowContent.implicitHeight + 21
@@ -278,8 +278,7 @@ Item {
                             y: 10
                             width: parent.width - 28
                             compact: false
-                            entry: ({ timestamp: entryItem.modelData.timeText, source: entryItem.modelData.source,
-                                      target: entryItem.modelData.target })
+                            entry: entryItem.model
                         }
                         // The whole row seeks; it sits above the selectable texts.
                         MouseArea {

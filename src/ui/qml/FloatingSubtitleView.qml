@@ -193,7 +193,7 @@ Window {
                                 Text {
                                     objectName: "sourceText"
                                     width: parent.width
-                                    text: modelData.source
+                                    text: model.source
                                     color: win.secondaryLabelColor
                                     font.pixelSize: win.controller.englishFontSize
                                     wrapMode: Text.Wrap
@@ -203,7 +203,7 @@ Window {
                                 Text {
                                     objectName: "targetText"
                                     width: parent.width
-                                    text: modelData.target
+                                    text: model.target
                                     color: win.labelColor
                                     font.pixelSize: win.controller.subtitleFontSize
                                     font.weight: Font.Medium

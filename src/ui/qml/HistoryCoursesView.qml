@@ -96,7 +96,7 @@ Item {
 
             ColumnLayout {
                 objectName: "emptyState"
-                visible: historyModel.rows.length === 0
+                visible: historyModel.rows.count === 0
                 anchors.centerIn: parent
                 width: parent.width - 40
                 spacing: 10
@@ -134,7 +134,7 @@ Item {
             ListView {
                 id: list
                 objectName: "courseList"
-                visible: historyModel.rows.length > 0
+                visible: historyModel.rows.count > 0
                 anchors.fill: parent
                 clip: true
                 spacing: 12
@@ -146,7 +146,7 @@ Item {
                 delegate: Card {
                     id: rowCard
                     objectName: "courseRow" + index
-                    required property var modelData
+                    required property var model
                     required property int index
                     width: list.width - 28
                     x: 14
@@ -159,23 +159,23 @@ Item {
                         spacing: 3
                         Text {
                             objectName: "rowStart"
-                            text: rowCard.modelData.startText
+                            text: rowCard.model.startText
                             font.pixelSize: 14
                             font.bold: true
                             color: view.theme.textPrimary
                         }
                         Text {
                             objectName: "rowCaption"
-                            text: rowCard.modelData.caption
+                            text: rowCard.model.caption
                             font.pixelSize: 11
                             color: view.theme.textPrimary
                             opacity: 0.85
                         }
                         Text {
                             objectName: "rowPreview"
-                            visible: rowCard.modelData.hasPreview
+                            visible: rowCard.model.hasPreview
                             Layout.fillWidth: true
-                            text: rowCard.modelData.preview
+                            text: rowCard.model.preview
                             elide: Text.ElideRight
                             maximumLineCount: 1
                             font.pixelSize: 11

@@ -5,13 +5,13 @@ import QtQuick.Layouts
 // order), or the hint naming how many will be listed.
 ColumnLayout {
     id: list
-    property var entries: []
+    property var entries: null
     property int visibleCount: 10
     spacing: 12
 
     Text {
         objectName: "emptyTranslationsText"
-        visible: list.entries.length === 0
+        visible: rows.count === 0
         Layout.fillWidth: true
         text: "翻译结果将显示在这里（显示最近 " + list.visibleCount + " 条）"
         font.pixelSize: 13
@@ -19,12 +19,13 @@ ColumnLayout {
         wrapMode: Text.Wrap
     }
     Repeater {
+        id: rows
         objectName: "translationRepeater"
         model: list.entries
         TranslationRow {
             objectName: "translationRow"
             Layout.fillWidth: true
-            entry: modelData
+            entry: model
             compact: true
         }
     }

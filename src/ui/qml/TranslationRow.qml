@@ -2,7 +2,7 @@ import QtQuick
 import QtQuick.Layouts
 
 // One translated sentence: time (58 wide, monospaced), then the English and
-// the Chinese stacked. `entry` is a map {timestamp, source, target}.
+// the Chinese stacked. `entry` is a transcript row (timestamp, source, target).
 RowLayout {
     id: row
     property var entry: ({})

@@ -376,7 +376,7 @@ Item {
                     }
                     Repeater {
                         objectName: "termRepeater"
-                        model: settingsModel.terms
+                        model: settingsModel.glossary
                         Rectangle {
                             Layout.fillWidth: true
                             implicitHeight: termRow.implicitHeight + 10
@@ -391,7 +391,7 @@ Item {
                                 anchors.rightMargin: 4
                                 spacing: 6
                                 Text {
-                                    text: modelData.source
+                                    text: model.source
                                     font.pixelSize: 13
                                     font.bold: true
                                     color: view.theme.primary
@@ -405,19 +405,19 @@ Item {
                                 }
                                 Text {
                                     Layout.fillWidth: true
-                                    text: modelData.target
+                                    text: model.target
                                     font.pixelSize: 13
                                     color: view.theme.textPrimary
                                     elide: Text.ElideRight
                                 }
                                 IconButton {
-                                    objectName: "deleteTerm_" + modelData.source
+                                    objectName: "deleteTerm_" + model.source
                                     symbol: "xmark.circle.fill"
                                     help: "删除术语"
                                     tint: view.theme.textSecondary
                                     implicitWidth: 24
                                     implicitHeight: 24
-                                    onClicked: settingsModel.removeTerm(modelData.id)
+                                    onClicked: settingsModel.removeTerm(model.id)
                                 }
                             }
                         }
