@@ -20,6 +20,7 @@
 
 #include <QQmlEngine>
 #include <QQuickWindow>
+#include <QtQml/qqmlregistration.h>
 
 namespace vox {
 
@@ -60,6 +61,8 @@ double englishFontSize(double subtitleFontSize);
 
 class FloatingSubtitleController : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("App.floatingSubtitle")
     Q_PROPERTY(QVariantList entries READ entries NOTIFY entriesChanged)
     Q_PROPERTY(bool hasEntries READ hasEntries NOTIFY entriesChanged)
     Q_PROPERTY(double subtitleOpacity READ subtitleOpacity WRITE setSubtitleOpacity NOTIFY subtitleOpacityChanged)

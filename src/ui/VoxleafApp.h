@@ -17,9 +17,6 @@ namespace vox {
 
 struct Platform;
 
-// Registers the C++ view types under "VoxleafNative 1.0" (once per process).
-void registerQmlTypes();
-
 class VoxleafApp : public QObject {
     Q_OBJECT
 public:

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Dialogs
 import QtQuick.Layouts
+import Voxleaf
 
 // The main view: header, control bar, error line, course bar and the
 // transcript area, over the theme background.
@@ -9,8 +10,7 @@ Item {
     id: view
     objectName: "contentView"
 
-    readonly property var engine: app.engine
-    readonly property var theme: app.theme
+    readonly property var engine: App.engine
 
     // Sheets, one at a time, each by its own flag.
     property bool isShowingCourseReview: false
@@ -19,28 +19,28 @@ Item {
     // The course the review sheet shows (a CourseSession); none: the course
     // that just ended.
     property var reviewingCourse: null
-    readonly property bool isSubtitleVisible: app.settings.subtitleVisible
+    readonly property bool isSubtitleVisible: App.settings.subtitleVisible
 
-    readonly property int visibleCount: app.settings.clampedVisibleCount
+    readonly property int visibleCount: App.settings.clampedVisibleCount
     readonly property bool isRecording: engine ? engine.isRecording : false
     readonly property bool isCourseActive: engine ? engine.isCourseActive : false
-    readonly property bool isEndingCourse: app.isEndingCourse
+    readonly property bool isEndingCourse: App.isEndingCourse
     readonly property bool isTranslationEnabled: engine ? engine.isTranslationEnabled : true
     readonly property bool translationUnavailable: engine ? engine.translationUnavailable : false
     readonly property string recognizedText: engine ? engine.recognizedText : ""
     readonly property bool compactControls: width < 780
 
-    // The floating subtitle window (built and kept by app.floatingSubtitle).
-    function showSubtitle() { app.showSubtitle() }
-    function hideSubtitle() { app.hideSubtitle() }
+    // The floating subtitle window (built and kept by App.floatingSubtitle).
+    function showSubtitle() { App.showSubtitle() }
+    function hideSubtitle() { App.hideSubtitle() }
 
-    Component.onCompleted: app.mainViewShown()
+    Component.onCompleted: App.mainViewShown()
 
     Shortcut {
         // Ctrl+Space (the Command key of other systems).
         sequences: ["Ctrl+Space"]
         context: Qt.WindowShortcut
-        onActivated: app.toggleRecording()
+        onActivated: App.toggleRecording()
     }
 
     ColumnLayout {
@@ -65,16 +65,16 @@ Item {
                         objectName: "titleText"
                         Layout.fillWidth: true
                         text: "实时语音翻译"
-                        font.pixelSize: 17
+                        font.pixelSize: Theme.fontTitle
                         font.bold: true
-                        color: view.theme.textPrimary
+                        color: Theme.textPrimary
                         elide: Text.ElideRight
                     }
                     Text {
                         Layout.fillWidth: true
                         text: "Voxleaf · 英语实时识别与翻译"
-                        font.pixelSize: 12
-                        color: view.theme.textSecondary
+                        font.pixelSize: Theme.fontFootnote
+                        color: Theme.textSecondary
                         elide: Text.ElideRight
                     }
                 }
@@ -141,26 +141,26 @@ Item {
                     Symbol {
                         name: "mic.fill"
                         size: 13
-                        color: view.theme.textSecondary
+                        color: Theme.textSecondary
                     }
                     Text {
                         text: "输入设备"
-                        font.pixelSize: 12
-                        color: view.theme.textSecondary
+                        font.pixelSize: Theme.fontFootnote
+                        color: Theme.textSecondary
                     }
                     DevicePicker {
                         objectName: "devicePicker"
                         Layout.maximumWidth: 260
                         Layout.fillWidth: false
-                        devices: app.devices
-                        selectedId: app.selectedDeviceID
-                        onPicked: id => app.selectedDeviceID = id
+                        devices: App.devices
+                        selectedId: App.selectedDeviceID
+                        onPicked: id => App.selectedDeviceID = id
                     }
                     IconButton {
                         objectName: "refreshButton"
                         symbol: "arrow.clockwise"
                         help: "刷新设备列表"
-                        onClicked: app.refreshDevices()
+                        onClicked: App.refreshDevices()
                     }
                     Item { Layout.fillWidth: true }
                     RowLayout {
@@ -169,13 +169,13 @@ Item {
                         Symbol {
                             name: "exclamationmark.triangle"
                             size: 13
-                            color: view.theme.warning
+                            color: Theme.warning
                         }
                         Text {
                             objectName: "translationUnavailableLabel"
                             text: "翻译需本地翻译服务"
-                            font.pixelSize: 12
-                            color: view.theme.warning
+                            font.pixelSize: Theme.fontFootnote
+                            color: Theme.warning
                         }
                     }
                     ThemedSwitch {
@@ -186,7 +186,7 @@ Item {
                         help: "将识别出的英语实时翻译为中文"
                         checked: view.isTranslationEnabled
                         onToggled: {
-                            app.setTranslationEnabled(checked)
+                            App.setTranslationEnabled(checked)
                             checked = Qt.binding(function() { return view.isTranslationEnabled })
                         }
                     }
@@ -207,23 +207,23 @@ Item {
                         id: sessionDuration
                         objectName: "sessionDuration"
                         visible: view.isRecording
-                        text: app.sessionDurationText
+                        text: App.sessionDurationText
                         font.family: "DejaVu Sans Mono"
-                        font.pixelSize: 14
-                        color: view.theme.textSecondary
+                        font.pixelSize: Theme.fontCallout
+                        color: Theme.textSecondary
                         HoverHandler { id: durationHover }
                         HelpToolTip { text: "课堂已运行时长"; visible: durationHover.hovered }
                     }
                     ThemedButton {
                         objectName: "recordButton"
                         prominent: true
-                        tint: view.isRecording ? view.theme.danger : view.theme.primary
+                        tint: view.isRecording ? Theme.danger : Theme.primary
                         symbol: view.isRecording ? "stop.circle.fill" : "record.circle.fill"
                         symbolSize: 18
                         text: view.isRecording ? "停止" : "开始"
-                        fontSize: 14
+                        fontSize: Theme.fontCallout
                         help: "开始 / 停止语音识别（Ctrl+空格）"
-                        onClicked: app.toggleRecording()
+                        onClicked: App.toggleRecording()
                     }
                 }
             }
@@ -232,7 +232,7 @@ Item {
         // The engine's error line: stays until replaced or cleared.
         RowLayout {
             objectName: "errorLine"
-            visible: app.lastError.length > 0
+            visible: App.lastError.length > 0
             Layout.fillWidth: true
             Layout.topMargin: -6
             Layout.bottomMargin: -6
@@ -242,29 +242,29 @@ Item {
                 Layout.topMargin: 2
                 name: "exclamationmark.triangle.fill"
                 size: 13
-                color: view.theme.warning
+                color: Theme.warning
             }
             TextEdit {
                 objectName: "lastErrorText"
                 Layout.fillWidth: true
-                text: app.lastError
+                text: App.lastError
                 readOnly: true
                 selectByMouse: true
                 wrapMode: TextEdit.Wrap
-                font.pixelSize: 12
-                color: view.theme.warning
-                selectionColor: view.theme.primary
+                font.pixelSize: Theme.fontFootnote
+                color: Theme.warning
+                selectionColor: Theme.primary
             }
         }
 
         // A course left unfinished by the last run, recovered at this start.
         Card {
             objectName: "recoveryBanner"
-            visible: app.hasRecoveredCourse
+            visible: App.hasRecoveredCourse
             Layout.fillWidth: true
             Layout.preferredHeight: recoveryRow.implicitHeight + 2 * padding
             padding: 10
-            strokeColor: view.theme.warning
+            strokeColor: Theme.warning
             RowLayout {
                 id: recoveryRow
                 anchors.fill: parent
@@ -272,7 +272,7 @@ Item {
                 Symbol {
                     name: "arrow.counterclockwise"
                     size: 16
-                    color: view.theme.warning
+                    color: Theme.warning
                 }
                 ColumnLayout {
                     Layout.fillWidth: true
@@ -281,17 +281,17 @@ Item {
                         objectName: "recoveryTitle"
                         Layout.fillWidth: true
                         text: "已恢复上次未正常结束的课程"
-                        font.pixelSize: 13
+                        font.pixelSize: Theme.fontBody
                         font.bold: true
-                        color: view.theme.textPrimary
+                        color: Theme.textPrimary
                         elide: Text.ElideRight
                     }
                     Text {
                         objectName: "recoveryCaption"
                         Layout.fillWidth: true
-                        text: app.recoveredCaption
-                        font.pixelSize: 11
-                        color: view.theme.textSecondary
+                        text: App.recoveredCaption
+                        font.pixelSize: Theme.fontCaption
+                        color: Theme.textSecondary
                         elide: Text.ElideRight
                     }
                 }
@@ -299,10 +299,10 @@ Item {
                     objectName: "recoveryOpenButton"
                     text: "查看"
                     symbol: "clock.arrow.circlepath"
-                    tint: view.theme.primary
+                    tint: Theme.primary
                     help: "打开这节课的翻译记录回看"
                     onClicked: {
-                        view.reviewingCourse = app.recoveredCourse
+                        view.reviewingCourse = App.recoveredCourse
                         view.isShowingCourseReview = true
                     }
                 }
@@ -310,7 +310,7 @@ Item {
                     objectName: "recoveryDismissButton"
                     symbol: "xmark.circle.fill"
                     help: "知道了（课程已在「历史课程」中）"
-                    onClicked: app.dismissRecoveredCourse()
+                    onClicked: App.dismissRecoveredCourse()
                 }
             }
         }
@@ -326,13 +326,13 @@ Item {
                 Symbol {
                     name: "graduationcap.fill"
                     size: 16
-                    color: view.theme.primary
+                    color: Theme.primary
                 }
                 Text {
                     text: "课堂模式"
-                    font.pixelSize: 13
+                    font.pixelSize: Theme.fontBody
                     font.bold: true
-                    color: view.theme.textPrimary
+                    color: Theme.textPrimary
                 }
 
                 // Course running.
@@ -343,19 +343,19 @@ Item {
                     spacing: 10
                     Text {
                         objectName: "courseDuration"
-                        text: app.courseDurationText
+                        text: App.courseDurationText
                         font.family: "DejaVu Sans Mono"
-                        font.pixelSize: 13
-                        color: view.theme.textPrimary
+                        font.pixelSize: Theme.fontBody
+                        color: Theme.textPrimary
                         HoverHandler { id: courseDurationHover }
                         HelpToolTip { text: "本节课已进行时长"; visible: courseDurationHover.hovered }
                     }
                     Text {
                         objectName: "courseRecordedCaption"
                         Layout.fillWidth: true
-                        text: "已记录 " + app.courseEntryCount + " 条"
-                        font.pixelSize: 12
-                        color: view.theme.textSecondary
+                        text: "已记录 " + App.courseEntryCount + " 条"
+                        font.pixelSize: Theme.fontFootnote
+                        color: Theme.textSecondary
                         elide: Text.ElideRight
                     }
                     ThemedButton {
@@ -363,18 +363,18 @@ Item {
                         symbol: "list.bullet.rectangle"
                         text: "生成要点"
                         busy: view.engine ? view.engine.isSummarizing : false
-                        tint: view.theme.primary
+                        tint: Theme.primary
                         help: "调用 DeepSeek 把本节课内容提炼为要点（每 10 分钟自动生成）"
-                        onClicked: app.generateSummary()
+                        onClicked: App.generateSummary()
                     }
                     ThemedButton {
                         objectName: "courseEndButton"
                         prominent: true
-                        tint: view.theme.danger
+                        tint: Theme.danger
                         symbol: "stop.circle.fill"
                         text: "课程结束"
                         help: "结束本节课：归档全部翻译记录，可课后回看"
-                        onClicked: app.endCourse()
+                        onClicked: App.endCourse()
                     }
                 }
 
@@ -387,7 +387,7 @@ Item {
                     Symbol {
                         name: "arrow.triangle.2.circlepath"
                         size: 15
-                        color: view.theme.primary
+                        color: Theme.primary
                         RotationAnimation on rotation {
                             running: view.isEndingCourse
                             from: 0
@@ -399,9 +399,9 @@ Item {
                     Text {
                         objectName: "courseSavingCaption"
                         Layout.fillWidth: true
-                        text: app.courseSavingText
-                        font.pixelSize: 12
-                        color: view.theme.textPrimary
+                        text: App.courseSavingText
+                        font.pixelSize: Theme.fontFootnote
+                        color: Theme.textPrimary
                         elide: Text.ElideRight
                     }
                 }
@@ -409,22 +409,22 @@ Item {
                 // Course ended, its record available.
                 RowLayout {
                     objectName: "courseCompleted"
-                    visible: !view.isCourseActive && !view.isEndingCourse && app.hasCompletedCourse
+                    visible: !view.isCourseActive && !view.isEndingCourse && App.hasCompletedCourse
                     Layout.fillWidth: true
                     spacing: 10
                     Text {
                         objectName: "courseCompletedCaption"
                         Layout.fillWidth: true
-                        text: "本节课已结束（" + app.completedCourseEntryCount + " 条翻译）"
-                        font.pixelSize: 12
-                        color: view.theme.textSecondary
+                        text: "本节课已结束（" + App.completedCourseEntryCount + " 条翻译）"
+                        font.pixelSize: Theme.fontFootnote
+                        color: Theme.textSecondary
                         elide: Text.ElideRight
                     }
                     ThemedButton {
                         objectName: "reviewCourseButton"
                         symbol: "clock.arrow.circlepath"
                         text: "回看本节课"
-                        tint: view.theme.primary
+                        tint: Theme.primary
                         help: "查看本节课完整翻译记录"
                         onClicked: {
                             view.reviewingCourse = null
@@ -434,28 +434,28 @@ Item {
                     ThemedButton {
                         objectName: "newCourseButton"
                         prominent: true
-                        tint: view.theme.secondary
+                        tint: Theme.secondary
                         symbol: "play.circle.fill"
                         text: "开始新课"
-                        onClicked: app.startCourse()
+                        onClicked: App.startCourse()
                     }
                 }
 
                 // No course yet.
                 RowLayout {
                     objectName: "courseIdle"
-                    visible: !view.isCourseActive && !view.isEndingCourse && !app.hasCompletedCourse
+                    visible: !view.isCourseActive && !view.isEndingCourse && !App.hasCompletedCourse
                     Layout.fillWidth: true
                     spacing: 10
                     Item { Layout.fillWidth: true }
                     ThemedButton {
                         objectName: "courseStartButton"
                         prominent: true
-                        tint: view.theme.secondary
+                        tint: Theme.secondary
                         symbol: "play.circle.fill"
                         text: "课程开始"
                         help: "开始课堂记录：自动开始录音，界面显示最近 " + view.visibleCount + " 条翻译，其余保留待课后回看"
-                        onClicked: app.startCourse()
+                        onClicked: App.startCourse()
                     }
                 }
             }
@@ -505,11 +505,11 @@ Item {
                         objectName: "waitingHint"
                         visible: view.recognizedText.length === 0 && view.isRecording
                         spacing: 6
-                        Symbol { name: "waveform"; size: 15; color: view.theme.textSecondary }
+                        Symbol { name: "waveform"; size: 15; color: Theme.textSecondary }
                         Text {
                             text: "等待下一句英语…"
-                            font.pixelSize: 14
-                            color: view.theme.textSecondary
+                            font.pixelSize: Theme.fontCallout
+                            color: Theme.textSecondary
                         }
                     }
                     ColumnLayout {
@@ -522,15 +522,15 @@ Item {
                             Layout.alignment: Qt.AlignHCenter
                             name: "mic.slash"
                             size: 26
-                            color: view.theme.textSecondary
+                            color: Theme.textSecondary
                         }
                         Text {
                             Layout.fillWidth: true
                             horizontalAlignment: Text.AlignHCenter
                             text: "点击「开始」并说出英语\n这里将实时显示识别出的英文原文"
-                            font.pixelSize: 13
+                            font.pixelSize: Theme.fontBody
                             lineHeight: 1.2
-                            color: view.theme.textSecondary
+                            color: Theme.textSecondary
                             wrapMode: Text.Wrap
                         }
                     }
@@ -547,12 +547,12 @@ Item {
                             selectByMouse: true
                             wrapMode: TextEdit.Wrap
                             textFormat: TextEdit.RichText
-                            font.pixelSize: 19
-                            color: view.theme.textPrimary
-                            selectionColor: view.theme.primary
+                            font.pixelSize: Theme.fontExtraLarge
+                            color: Theme.textPrimary
+                            selectionColor: Theme.primary
                             readonly property string plain: view.recognizedText
                             // The "▍" cursor follows the last word inline and fades in and out.
-                            readonly property color cursorColor: view.theme.primary
+                            readonly property color cursorColor: Theme.primary
                             text: "<div style=\"line-height:132%\">"
                                   + plain.replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;")
                                           .replace(/\n/g, "<br/>")
@@ -585,7 +585,7 @@ Item {
                         Rectangle {
                             Layout.fillWidth: true
                             Layout.preferredHeight: 1
-                            color: view.theme.stroke
+                            color: Theme.stroke
                         }
                         RowLayout {
                             spacing: 8
@@ -607,8 +607,8 @@ Item {
                             visible: view.translationUnavailable
                             Layout.fillWidth: true
                             text: "翻译功能需要本地翻译服务（LibreTranslate）。"
-                            font.pixelSize: 13
-                            color: view.theme.warning
+                            font.pixelSize: Theme.fontBody
+                            color: Theme.warning
                             wrapMode: Text.Wrap
                         }
                         RecentTranslationList {
@@ -616,7 +616,7 @@ Item {
                             objectName: "recentTranslationList"
                             visible: !view.translationUnavailable
                             Layout.fillWidth: true
-                            entries: app.recentTranslations
+                            entries: App.recentTranslations
                             visibleCount: view.visibleCount
                         }
                     }
@@ -624,27 +624,27 @@ Item {
                     // Key points.
                     ColumnLayout {
                         objectName: "keyPointsSection"
-                        visible: app.summaryPoints.length > 0
+                        visible: App.summaryPoints.length > 0
                         Layout.fillWidth: true
                         Layout.topMargin: 4
                         spacing: 10
                         Rectangle {
                             Layout.fillWidth: true
                             Layout.preferredHeight: 1
-                            color: view.theme.stroke
+                            color: Theme.stroke
                         }
                         RowLayout {
                             spacing: 8
                             SectionHeading { symbol: "list.bullet.rectangle"; title: "实时要点" }
                             Text {
                                 objectName: "keyPointsCount"
-                                text: app.summaryPoints.length + " 条"
-                                font.pixelSize: 11
-                                color: view.theme.textSecondary
+                                text: App.summaryPoints.length + " 条"
+                                font.pixelSize: Theme.fontCaption
+                                color: Theme.textSecondary
                             }
                         }
                         Repeater {
-                            model: app.summaryPoints
+                            model: App.summaryPoints
                             RowLayout {
                                 Layout.fillWidth: true
                                 spacing: 8
@@ -653,7 +653,7 @@ Item {
                                     Layout.topMargin: 2
                                     name: "checkmark.circle.fill"
                                     size: 15
-                                    color: view.theme.primary
+                                    color: Theme.primary
                                 }
                                 TextEdit {
                                     objectName: "keyPointText"
@@ -662,8 +662,8 @@ Item {
                                     readOnly: true
                                     selectByMouse: true
                                     wrapMode: TextEdit.Wrap
-                                    font.pixelSize: 14
-                                    color: view.theme.textPrimary
+                                    font.pixelSize: Theme.fontCallout
+                                    color: Theme.textPrimary
                                 }
                             }
                         }
@@ -709,13 +709,13 @@ Item {
         id: themeMenu
         objectName: "themeMenu"
         Instantiator {
-            model: app.theme.themes
+            model: Theme.themes
             delegate: ThemedMenuItem {
                 objectName: "themeItem_" + modelData.name
                 text: modelData.displayName
                 symbol: modelData.symbol
-                current: app.theme.name === modelData.name
-                onTriggered: app.theme.select(modelData.name)
+                current: Theme.name === modelData.name
+                onTriggered: Theme.select(modelData.name)
             }
             onObjectAdded: (index, object) => themeMenu.insertItem(index, object)
             onObjectRemoved: (index, object) => themeMenu.removeItem(object)
@@ -725,12 +725,12 @@ Item {
             objectName: "themeCaption"
             enabled: false
             implicitHeight: 26
-            text: app.theme.displayName + " · 当前主题"
+            text: Theme.displayName + " · 当前主题"
             contentItem: Text {
                 leftPadding: 4
                 text: parent.text
-                font.pixelSize: 12
-                color: view.theme.textSecondary
+                font.pixelSize: Theme.fontFootnote
+                color: Theme.textSecondary
             }
             background: Item {}
         }
@@ -751,15 +751,15 @@ Item {
             symbol: "folder"
             onTriggered: fileDialogLoader.active = true
         }
-        MenuSeparator { visible: app.background.hasCustomBackground; height: visible ? implicitHeight : 0 }
+        MenuSeparator { visible: App.background.hasCustomBackground; height: visible ? implicitHeight : 0 }
         ThemedMenuItem {
             objectName: "clearBackgroundItem"
-            visible: app.background.hasCustomBackground
+            visible: App.background.hasCustomBackground
             height: visible ? implicitHeight : 0
             text: "恢复默认背景"
             symbol: "arrow.counterclockwise"
             destructive: true
-            onTriggered: app.background.clearBackground()
+            onTriggered: App.background.clearBackground()
         }
     }
 
@@ -770,11 +770,11 @@ Item {
         active: false
         sourceComponent: FileDialog {
             title: "从相册选择"
-            currentFolder: "file://" + app.background.picturesFolder
+            currentFolder: "file://" + App.background.picturesFolder
             nameFilters: ["图片 (*.png *.jpg *.jpeg *.heic *.webp *.gif *.bmp *.tif *.tiff)"]
             modality: Qt.NonModal
             Component.onCompleted: open()
-            onAccepted: { app.loadPhoto(selectedFile); photoDialogLoader.active = false }
+            onAccepted: { App.loadPhoto(selectedFile); photoDialogLoader.active = false }
             onRejected: photoDialogLoader.active = false
         }
     }
@@ -786,7 +786,7 @@ Item {
             nameFilters: ["图片 (*.png *.jpg *.jpeg *.heic *.webp *.gif *.bmp *.tif *.tiff)"]
             modality: Qt.NonModal
             Component.onCompleted: open()
-            onAccepted: { app.chooseBackgroundFile(selectedFile); fileDialogLoader.active = false }
+            onAccepted: { App.chooseBackgroundFile(selectedFile); fileDialogLoader.active = false }
             onRejected: fileDialogLoader.active = false
         }
     }
