@@ -25,8 +25,6 @@ class QQmlEngine;
 
 namespace vox {
 
-struct Platform;
-
 // What the main window owns besides its own view objects.
 struct AppModels {
     std::unique_ptr<PermissionManager> permissions;
@@ -37,9 +35,6 @@ struct AppModels {
     // "system" translation session (none in tests that hand in their own).
     std::function<void(SpeechEngine &engine)> startTranslationProbe;
 };
-
-// The application's real models over the given platform.
-AppModels createAppModels(const Platform &platform);
 
 // QML reads it as the singleton App: the one controller exposed to its
 // engine (see exposeTo()).

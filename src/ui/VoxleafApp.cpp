@@ -11,8 +11,6 @@
 
 namespace vox {
 
-VoxleafApp::VoxleafApp(Platform &platform, QObject *parent) : VoxleafApp(platform, createAppModels(platform), parent) {}
-
 VoxleafApp::VoxleafApp(Platform &platform, AppModels models, QObject *parent) : QObject(parent)
 {
     resetDiagLog();
