@@ -40,8 +40,7 @@ double customPictureDimming(UITheme t);
 
 // The current theme for the views, the QML singleton Theme: follows
 // "ui_theme" in the settings store. Besides the colours it names the text
-// sizes (pixels) the views use, smallest first; they are the same in every
-// theme.
+// sizes the views use; they are the same in every theme.
 class ThemeModel : public QObject {
     Q_OBJECT
     QML_NAMED_ELEMENT(Theme)
@@ -65,19 +64,23 @@ class ThemeModel : public QObject {
     Q_PROPERTY(QVariantList primaryGradient READ primaryGradient NOTIFY changed)
     // [{name, displayName, symbol}] in menu order.
     Q_PROPERTY(QVariantList themes READ themes CONSTANT)
-
-    Q_PROPERTY(int fontTiny READ fontTiny CONSTANT)
-    Q_PROPERTY(int fontCaption READ fontCaption CONSTANT)
-    Q_PROPERTY(int fontFootnote READ fontFootnote CONSTANT)
-    Q_PROPERTY(int fontBody READ fontBody CONSTANT)
-    Q_PROPERTY(int fontCallout READ fontCallout CONSTANT)
-    Q_PROPERTY(int fontSubheadline READ fontSubheadline CONSTANT)
-    Q_PROPERTY(int fontHeadline READ fontHeadline CONSTANT)
-    Q_PROPERTY(int fontTitle READ fontTitle CONSTANT)
-    Q_PROPERTY(int fontLarge READ fontLarge CONSTANT)
-    Q_PROPERTY(int fontExtraLarge READ fontExtraLarge CONSTANT)
-    Q_PROPERTY(int fontDisplay READ fontDisplay CONSTANT)
 public:
+    // Text sizes in pixels (Theme.FontBody), smallest first.
+    enum FontSize {
+        FontTiny = 10,        // fine print under a control
+        FontCaption = 11,     // captions, small buttons
+        FontFootnote = 12,    // secondary lines, labels
+        FontBody = 13,        // running text, buttons
+        FontCallout = 14,     // emphasised controls, key points
+        FontSubheadline = 15, // compact source sentences
+        FontHeadline = 16,    // sheet titles, source sentences
+        FontTitle = 17,       // window titles, compact translations
+        FontLarge = 18,       // translations
+        FontExtraLarge = 19,  // the English being recognized
+        FontDisplay = 20,     // the permission request's title
+    };
+    Q_ENUM(FontSize)
+
     explicit ThemeModel(QObject *parent = nullptr);
 
     UITheme theme() const { return m_theme; }
@@ -99,18 +102,6 @@ public:
     QColor success() const { return m_p.success; }
     QVariantList primaryGradient() const;
     QVariantList themes() const;
-
-    int fontTiny() const { return 10; }        // fine print under a control
-    int fontCaption() const { return 11; }     // captions, small buttons
-    int fontFootnote() const { return 12; }    // secondary lines, labels
-    int fontBody() const { return 13; }        // running text, buttons
-    int fontCallout() const { return 14; }     // emphasised controls, key points
-    int fontSubheadline() const { return 15; } // compact source sentences
-    int fontHeadline() const { return 16; }    // sheet titles, source sentences
-    int fontTitle() const { return 17; }       // window titles, compact translations
-    int fontLarge() const { return 18; }       // translations
-    int fontExtraLarge() const { return 19; }  // the English being recognized
-    int fontDisplay() const { return 20; }     // the permission request's title
 
     // Stores the raw value in "ui_theme".
     Q_INVOKABLE void select(const QString &raw);

@@ -80,7 +80,7 @@ Item {
                 readOnly: true
                 selectByMouse: true
                 wrapMode: TextEdit.Wrap
-                font.pixelSize: Theme.fontFootnote
+                font.pixelSize: Theme.FontFootnote
                 color: Theme.warning
                 selectionColor: Theme.primary
             }
@@ -110,7 +110,7 @@ Item {
                         objectName: "recoveryTitle"
                         Layout.fillWidth: true
                         text: "已恢复上次未正常结束的课程"
-                        font.pixelSize: Theme.fontBody
+                        font.pixelSize: Theme.FontBody
                         font.bold: true
                         color: Theme.textPrimary
                         elide: Text.ElideRight
@@ -119,7 +119,7 @@ Item {
                         objectName: "recoveryCaption"
                         Layout.fillWidth: true
                         text: App.recoveredCaption
-                        font.pixelSize: Theme.fontCaption
+                        font.pixelSize: Theme.FontCaption
                         color: Theme.textSecondary
                         elide: Text.ElideRight
                     }

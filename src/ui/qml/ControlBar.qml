@@ -33,7 +33,7 @@ Card {
             }
             Text {
                 text: "输入设备"
-                font.pixelSize: Theme.fontFootnote
+                font.pixelSize: Theme.FontFootnote
                 color: Theme.textSecondary
             }
             DevicePicker {
@@ -62,7 +62,7 @@ Card {
                 Text {
                     objectName: "translationUnavailableLabel"
                     text: "翻译需本地翻译服务"
-                    font.pixelSize: Theme.fontFootnote
+                    font.pixelSize: Theme.FontFootnote
                     color: Theme.warning
                 }
             }
@@ -97,7 +97,7 @@ Card {
                 visible: bar.isRecording
                 text: App.sessionDurationText
                 font.family: "DejaVu Sans Mono"
-                font.pixelSize: Theme.fontCallout
+                font.pixelSize: Theme.FontCallout
                 color: Theme.textSecondary
                 HoverHandler { id: durationHover }
                 HelpToolTip { text: "课堂已运行时长"; visible: durationHover.hovered }
@@ -109,7 +109,7 @@ Card {
                 symbol: bar.isRecording ? "stop.circle.fill" : "record.circle.fill"
                 symbolSize: 18
                 text: bar.isRecording ? "停止" : "开始"
-                fontSize: Theme.fontCallout
+                fontSize: Theme.FontCallout
                 help: "开始 / 停止语音识别（Ctrl+空格）"
                 onClicked: App.toggleRecording()
             }

@@ -25,7 +25,7 @@ Card {
         }
         Text {
             text: "课堂模式"
-            font.pixelSize: Theme.fontBody
+            font.pixelSize: Theme.FontBody
             font.bold: true
             color: Theme.textPrimary
         }
@@ -40,7 +40,7 @@ Card {
                 objectName: "courseDuration"
                 text: App.courseDurationText
                 font.family: "DejaVu Sans Mono"
-                font.pixelSize: Theme.fontBody
+                font.pixelSize: Theme.FontBody
                 color: Theme.textPrimary
                 HoverHandler { id: courseDurationHover }
                 HelpToolTip { text: "本节课已进行时长"; visible: courseDurationHover.hovered }
@@ -49,7 +49,7 @@ Card {
                 objectName: "courseRecordedCaption"
                 Layout.fillWidth: true
                 text: "已记录 " + App.courseEntryCount + " 条"
-                font.pixelSize: Theme.fontFootnote
+                font.pixelSize: Theme.FontFootnote
                 color: Theme.textSecondary
                 elide: Text.ElideRight
             }
@@ -95,7 +95,7 @@ Card {
                 objectName: "courseSavingCaption"
                 Layout.fillWidth: true
                 text: App.courseSavingText
-                font.pixelSize: Theme.fontFootnote
+                font.pixelSize: Theme.FontFootnote
                 color: Theme.textPrimary
                 elide: Text.ElideRight
             }
@@ -111,7 +111,7 @@ Card {
                 objectName: "courseCompletedCaption"
                 Layout.fillWidth: true
                 text: "本节课已结束（" + App.completedCourseEntryCount + " 条翻译）"
-                font.pixelSize: Theme.fontFootnote
+                font.pixelSize: Theme.FontFootnote
                 color: Theme.textSecondary
                 elide: Text.ElideRight
             }

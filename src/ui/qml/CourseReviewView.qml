@@ -50,7 +50,7 @@ Item {
     component Caption: Text {
         Layout.fillWidth: true
         wrapMode: Text.Wrap
-        font.pixelSize: Theme.fontCaption
+        font.pixelSize: Theme.FontCaption
         color: Theme.textSecondary
     }
     component Headline: RowLayout {
@@ -65,7 +65,7 @@ Item {
         }
         Text {
             text: parent.title
-            font.pixelSize: Theme.fontCallout
+            font.pixelSize: Theme.FontCallout
             font.bold: true
             color: Theme.textPrimary
         }
@@ -93,7 +93,7 @@ Item {
             Layout.fillWidth: true
             text: parent.message
             wrapMode: Text.Wrap
-            font.pixelSize: Theme.fontCaption
+            font.pixelSize: Theme.FontCaption
             font.bold: parent.bold
             color: parent.textColor
         }
@@ -112,14 +112,14 @@ Item {
                 spacing: 2
                 Text {
                     text: "本节课翻译记录回看"
-                    font.pixelSize: Theme.fontTitle
+                    font.pixelSize: Theme.FontTitle
                     font.bold: true
                     color: Theme.textPrimary
                 }
                 Text {
                     objectName: "headerCaption"
                     text: view.review ? view.review.headerCaption : ""
-                    font.pixelSize: Theme.fontCaption
+                    font.pixelSize: Theme.FontCaption
                     color: Theme.textSecondary
                 }
             }
@@ -153,14 +153,14 @@ Item {
                 spacing: 1
                 Text {
                     text: "课堂录音（边录边存，可重听）"
-                    font.pixelSize: Theme.fontFootnote
+                    font.pixelSize: Theme.FontFootnote
                     font.bold: true
                     color: Theme.textPrimary
                 }
                 Text {
                     objectName: "playbackCaption"
                     text: playbackModel.caption
-                    font.pixelSize: Theme.fontCaption
+                    font.pixelSize: Theme.FontCaption
                     font.family: playbackModel.playbackDuration > 0 ? "DejaVu Sans Mono" : ""
                     elide: Text.ElideMiddle
                     Layout.maximumWidth: 300
@@ -187,7 +187,7 @@ Item {
             ThemedButton {
                 objectName: "playButton"
                 text: playbackModel.playButtonText
-                fontSize: Theme.fontFootnote
+                fontSize: Theme.FontFootnote
                 onClicked: playbackModel.togglePlayback()
             }
             ThemedButton {
@@ -195,7 +195,7 @@ Item {
                 objectName: "exportButton"
                 text: "导出字幕"
                 symbol: "captions.bubble"
-                fontSize: Theme.fontFootnote
+                fontSize: Theme.FontFootnote
                 help: "把本节课翻译记录导出为标准字幕文件，可直接挂到课程录屏上"
                 onClicked: exportMenu.open()
                 ThemedMenu {
@@ -216,7 +216,7 @@ Item {
             ThemedButton {
                 objectName: "revealRecordingButton"
                 text: "在文件管理器中显示"
-                fontSize: Theme.fontFootnote
+                fontSize: Theme.FontFootnote
                 onClicked: playbackModel.revealRecording()
             }
         }
@@ -245,7 +245,7 @@ Item {
                     }
                     Text {
                         text: "本节课没有翻译记录"
-                        font.pixelSize: Theme.fontBody
+                        font.pixelSize: Theme.FontBody
                         color: Theme.textSecondary
                     }
                 }
@@ -343,7 +343,7 @@ Item {
                             Text {
                                 objectName: "keyPointsCount"
                                 text: playbackModel.summaryPoints.length + " 条"
-                                font.pixelSize: Theme.fontCaption
+                                font.pixelSize: Theme.FontCaption
                                 color: Theme.textSecondary
                             }
                         }
@@ -366,7 +366,7 @@ Item {
                                     readOnly: true
                                     selectByMouse: true
                                     wrapMode: TextEdit.Wrap
-                                    font.pixelSize: Theme.fontFootnote
+                                    font.pixelSize: Theme.FontFootnote
                                     color: Theme.textPrimary
                                     selectionColor: Theme.primary
                                 }
@@ -380,12 +380,12 @@ Item {
                         Text {
                             text: "✦"
                             font.family: "DejaVu Sans"
-                            font.pixelSize: Theme.fontSubheadline
+                            font.pixelSize: Theme.FontSubheadline
                             color: Theme.primary
                         }
                         Text {
                             text: "DeepSeek 审阅"
-                            font.pixelSize: Theme.fontSubheadline
+                            font.pixelSize: Theme.FontSubheadline
                             font.bold: true
                             color: Theme.textPrimary
                         }
@@ -402,7 +402,7 @@ Item {
                             Layout.fillWidth: true
                             placeholderText: "DeepSeek API Key"
                             echoMode: TextInput.Password
-                            font.pixelSize: Theme.fontFootnote
+                            font.pixelSize: Theme.FontFootnote
                             color: Theme.textPrimary
                             placeholderTextColor: Qt.rgba(Theme.textSecondary.r, Theme.textSecondary.g,
                                                           Theme.textSecondary.b, 0.7)
@@ -421,7 +421,7 @@ Item {
                         ThemedButton {
                             objectName: "saveKeyButton"
                             text: "保存"
-                            fontSize: Theme.fontCaption
+                            fontSize: Theme.FontCaption
                             leftPadding: 8
                             rightPadding: 8
                             enabled: keyField.text.trim().length > 0
@@ -497,20 +497,20 @@ Item {
                         }
                         Caption {
                             text: view.review ? view.review.documentFileName : ""
-                            font.pixelSize: Theme.fontTiny
+                            font.pixelSize: Theme.FontTiny
                         }
                         RowLayout {
                             spacing: 6
                             ThemedButton {
                                 objectName: "openDocumentButton"
                                 text: "打开文档"
-                                fontSize: Theme.fontCaption
+                                fontSize: Theme.FontCaption
                                 onClicked: view.review.openDocument()
                             }
                             ThemedButton {
                                 objectName: "revealDocumentButton"
                                 text: "在文件管理器中显示"
-                                fontSize: Theme.fontCaption
+                                fontSize: Theme.FontCaption
                                 onClicked: view.review.revealDocument()
                             }
                         }
@@ -537,7 +537,7 @@ Item {
                             }
                             Text {
                                 text: modelData
-                                font.pixelSize: Theme.fontFootnote
+                                font.pixelSize: Theme.FontFootnote
                                 color: Theme.textPrimary
                             }
                         }

@@ -28,7 +28,7 @@ ComboBox {
     implicitWidth: Math.min(260, Math.max(120, labelMetrics.advanceWidth + 64))
     TextMetrics {
         id: labelMetrics
-        font.pixelSize: Theme.fontBody
+        font.pixelSize: Theme.FontBody
         text: picker.displayText
     }
 
@@ -36,7 +36,7 @@ ComboBox {
         leftPadding: 10
         rightPadding: 24
         text: picker.displayText
-        font.pixelSize: Theme.fontBody
+        font.pixelSize: Theme.FontBody
         color: Theme.textPrimary
         verticalAlignment: Text.AlignVCenter
         elide: Text.ElideRight
@@ -45,7 +45,7 @@ ComboBox {
         x: picker.width - width - 9
         anchors.verticalCenter: parent.verticalCenter
         text: "⌄"
-        font.pixelSize: Theme.fontBody
+        font.pixelSize: Theme.FontBody
         color: Theme.textSecondary
     }
     background: Rectangle {
@@ -62,7 +62,7 @@ ComboBox {
         highlighted: picker.highlightedIndex === index
         contentItem: Text {
             text: modelData.name
-            font.pixelSize: Theme.fontBody
+            font.pixelSize: Theme.FontBody
             color: Theme.textPrimary
             elide: Text.ElideRight
         }

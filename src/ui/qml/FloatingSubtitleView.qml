@@ -88,7 +88,7 @@ Window {
                     objectName: "subtitleTitle"
                     text: "实时字幕 · 最近两句"
                     font.bold: true
-                    font.pixelSize: Theme.fontFootnote
+                    font.pixelSize: Theme.FontFootnote
                     color: win.labelColor
                 }
                 Item { Layout.fillWidth: true }
@@ -161,7 +161,7 @@ Window {
                         text: "开始说话后，最近两句译文将显示在这里"
                         horizontalAlignment: Text.AlignHCenter
                         wrapMode: Text.Wrap
-                        font.pixelSize: Theme.fontFootnote
+                        font.pixelSize: Theme.FontFootnote
                         color: win.secondaryLabelColor
                     }
                     Item { Layout.fillHeight: true }
@@ -277,7 +277,7 @@ Window {
                     width: 40
                     anchors.verticalCenter: parent.verticalCenter
                     text: "透明度"
-                    font.pixelSize: Theme.fontFootnote
+                    font.pixelSize: Theme.FontFootnote
                     color: win.labelColor
                 }
                 Slider {
@@ -296,7 +296,7 @@ Window {
                     width: 40
                     anchors.verticalCenter: parent.verticalCenter
                     text: "字号"
-                    font.pixelSize: Theme.fontFootnote
+                    font.pixelSize: Theme.FontFootnote
                     color: win.labelColor
                 }
                 Slider {
@@ -313,7 +313,7 @@ Window {
             }
             Text {
                 text: "设置会自动记住"
-                font.pixelSize: Theme.fontTiny
+                font.pixelSize: Theme.FontTiny
                 color: win.secondaryLabelColor
             }
         }

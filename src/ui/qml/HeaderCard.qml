@@ -27,7 +27,7 @@ Card {
                 objectName: "titleText"
                 Layout.fillWidth: true
                 text: "实时语音翻译"
-                font.pixelSize: Theme.fontTitle
+                font.pixelSize: Theme.FontTitle
                 font.bold: true
                 color: Theme.textPrimary
                 elide: Text.ElideRight
@@ -35,7 +35,7 @@ Card {
             Text {
                 Layout.fillWidth: true
                 text: "Voxleaf · 英语实时识别与翻译"
-                font.pixelSize: Theme.fontFootnote
+                font.pixelSize: Theme.FontFootnote
                 color: Theme.textSecondary
                 elide: Text.ElideRight
             }
@@ -107,7 +107,7 @@ Card {
             contentItem: Text {
                 leftPadding: 4
                 text: parent.text
-                font.pixelSize: Theme.fontFootnote
+                font.pixelSize: Theme.FontFootnote
                 color: Theme.textSecondary
             }
             background: Item {}

@@ -9,7 +9,7 @@ ToolTip {
     timeout: 8000
     contentItem: Text {
         text: tip.text
-        font.pixelSize: Theme.fontFootnote
+        font.pixelSize: Theme.FontFootnote
         color: Theme.isDark ? "#f2f2f7" : "#1c1c1e"
         wrapMode: Text.Wrap
     }

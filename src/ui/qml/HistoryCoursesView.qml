@@ -43,7 +43,7 @@ Item {
             }
             Text {
                 text: "历史课程"
-                font.pixelSize: Theme.fontHeadline
+                font.pixelSize: Theme.FontHeadline
                 font.bold: true
                 color: Theme.textPrimary
             }
@@ -62,7 +62,7 @@ Item {
             Text {
                 text: "⌕"
                 font.family: "DejaVu Sans Mono"
-                font.pixelSize: Theme.fontLarge
+                font.pixelSize: Theme.FontLarge
                 color: Theme.textSecondary
             }
             TextField {
@@ -70,7 +70,7 @@ Item {
                 objectName: "searchField"
                 Layout.fillWidth: true
                 placeholderText: "搜索关键词（匹配原文或译文）"
-                font.pixelSize: Theme.fontBody
+                font.pixelSize: Theme.FontBody
                 color: Theme.textPrimary
                 placeholderTextColor: Qt.rgba(Theme.textSecondary.r, Theme.textSecondary.g,
                                               Theme.textSecondary.b, 0.7)
@@ -125,7 +125,7 @@ Item {
                     text: historyModel.emptyText
                     horizontalAlignment: Text.AlignHCenter
                     wrapMode: Text.Wrap
-                    font.pixelSize: Theme.fontBody
+                    font.pixelSize: Theme.FontBody
                     color: Theme.textSecondary
                 }
             }
@@ -159,14 +159,14 @@ Item {
                         Text {
                             objectName: "rowStart"
                             text: rowCard.modelData.startText
-                            font.pixelSize: Theme.fontCallout
+                            font.pixelSize: Theme.FontCallout
                             font.bold: true
                             color: Theme.textPrimary
                         }
                         Text {
                             objectName: "rowCaption"
                             text: rowCard.modelData.caption
-                            font.pixelSize: Theme.fontCaption
+                            font.pixelSize: Theme.FontCaption
                             color: Theme.textPrimary
                             opacity: 0.85
                         }
@@ -177,7 +177,7 @@ Item {
                             text: rowCard.modelData.preview
                             elide: Text.ElideRight
                             maximumLineCount: 1
-                            font.pixelSize: Theme.fontCaption
+                            font.pixelSize: Theme.FontCaption
                             color: Theme.textSecondary
                         }
                     }

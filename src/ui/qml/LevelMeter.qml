@@ -42,7 +42,7 @@ ColumnLayout {
         Text {
             objectName: "levelCaption"
             text: meter.interrupted ? "麦克风已断开，等待恢复" : !meter.isRecording ? "输入电平" : (meter.audioActive ? "采集正常" : "未采集到音频")
-            font.pixelSize: Theme.fontCaption
+            font.pixelSize: Theme.FontCaption
             color: meter.warn ? meter.orange : Theme.textSecondary
         }
     }

@@ -87,7 +87,7 @@ Window {
                     objectName: "quitQuestionTitle"
                     Layout.fillWidth: true
                     text: "结束并保存本节课？"
-                    font.pixelSize: Theme.fontHeadline
+                    font.pixelSize: Theme.FontHeadline
                     font.bold: true
                     color: Theme.textPrimary
                     wrapMode: Text.Wrap
@@ -97,7 +97,7 @@ Window {
                 objectName: "quitQuestionText"
                 Layout.fillWidth: true
                 text: "课程仍在进行。结束后会等最后几句识别和翻译完成，把全部记录与录音存入「桌面/课程记录」，然后退出应用。"
-                font.pixelSize: Theme.fontBody
+                font.pixelSize: Theme.FontBody
                 lineHeight: 1.2
                 color: Theme.textSecondary
                 wrapMode: Text.Wrap

@@ -23,7 +23,7 @@ Item {
             objectName: "permissionTitle"
             Layout.alignment: Qt.AlignHCenter
             text: "需要麦克风与语音识别权限"
-            font.pixelSize: Theme.fontDisplay
+            font.pixelSize: Theme.FontDisplay
             font.bold: true
             color: Theme.textPrimary
         }
@@ -32,7 +32,7 @@ Item {
             Layout.fillWidth: true
             horizontalAlignment: Text.AlignHCenter
             text: "本应用完全在本地处理语音：\n识别您的英语发音并实时转换为文字。"
-            font.pixelSize: Theme.fontCallout
+            font.pixelSize: Theme.FontCallout
             lineHeight: 1.2
             color: Theme.textSecondary
             wrapMode: Text.Wrap
@@ -43,7 +43,7 @@ Item {
             Layout.fillWidth: true
             horizontalAlignment: Text.AlignHCenter
             text: App.denialHint
-            font.pixelSize: Theme.fontFootnote
+            font.pixelSize: Theme.FontFootnote
             color: Theme.primary
             wrapMode: Text.Wrap
         }
@@ -54,7 +54,7 @@ Item {
             Layout.topMargin: 6
             prominent: true
             tint: Theme.primary
-            fontSize: Theme.fontCallout
+            fontSize: Theme.FontCallout
             busy: App.isRequestingPermissions
             enabled: !App.isRequestingPermissions
             text: App.isRequestingPermissions ? "" : (App.anyPermissionDenied ? "已打开系统设置后，点此重试" : "授权并继续")

@@ -15,7 +15,7 @@ ColumnLayout {
         visible: list.entries.length === 0
         Layout.fillWidth: true
         text: "翻译结果将显示在这里（显示最近 " + list.visibleCount + " 条）"
-        font.pixelSize: Theme.fontBody
+        font.pixelSize: Theme.FontBody
         color: Theme.textSecondary
         wrapMode: Text.Wrap
     }

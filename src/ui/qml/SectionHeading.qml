@@ -16,7 +16,7 @@ RowLayout {
     Text {
         objectName: "headingText"
         text: parent.title
-        font.pixelSize: Theme.fontBody
+        font.pixelSize: Theme.FontBody
         font.bold: true
         color: Theme.textPrimary
     }

@@ -16,7 +16,7 @@ RowLayout {
     Text {
         objectName: "statusBadgeText"
         text: badge.isRecording ? "识别中" : "就绪"
-        font.pixelSize: Theme.fontFootnote
+        font.pixelSize: Theme.FontFootnote
         color: Theme.textSecondary
     }
 }

@@ -15,7 +15,7 @@ AbstractButton {
     property string busyText: ""
     property color tint: Theme.primary
     property real symbolSize: 15
-    property int fontSize: Theme.fontBody
+    property int fontSize: Theme.FontBody
     property int fontWeight: Font.Medium
     readonly property color labelColor: prominent ? (tint.hslLightness > 0.62 ? "#101014" : "white")
                                                   : (destructive ? Theme.danger : Theme.textPrimary)

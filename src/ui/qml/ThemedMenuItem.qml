@@ -25,7 +25,7 @@ MenuItem {
         Text {
             Layout.fillWidth: true
             text: item.text
-            font.pixelSize: Theme.fontBody
+            font.pixelSize: Theme.FontBody
             color: item.labelColor
         }
         Symbol {

@@ -28,7 +28,7 @@ AbstractButton {
         }
         Text {
             text: control.text
-            font.pixelSize: Theme.fontFootnote
+            font.pixelSize: Theme.FontFootnote
             color: Theme.textPrimary
         }
         Rectangle {

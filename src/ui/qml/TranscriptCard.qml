@@ -56,7 +56,7 @@ Card {
                 Symbol { name: "waveform"; size: 15; color: Theme.textSecondary }
                 Text {
                     text: "等待下一句英语…"
-                    font.pixelSize: Theme.fontCallout
+                    font.pixelSize: Theme.FontCallout
                     color: Theme.textSecondary
                 }
             }
@@ -76,7 +76,7 @@ Card {
                     Layout.fillWidth: true
                     horizontalAlignment: Text.AlignHCenter
                     text: "点击「开始」并说出英语\n这里将实时显示识别出的英文原文"
-                    font.pixelSize: Theme.fontBody
+                    font.pixelSize: Theme.FontBody
                     lineHeight: 1.2
                     color: Theme.textSecondary
                     wrapMode: Text.Wrap
@@ -95,7 +95,7 @@ Card {
                     selectByMouse: true
                     wrapMode: TextEdit.Wrap
                     textFormat: TextEdit.RichText
-                    font.pixelSize: Theme.fontExtraLarge
+                    font.pixelSize: Theme.FontExtraLarge
                     color: Theme.textPrimary
                     selectionColor: Theme.primary
                     readonly property string plain: card.recognizedText
@@ -155,7 +155,7 @@ Card {
                     visible: card.translationUnavailable
                     Layout.fillWidth: true
                     text: "翻译功能需要本地翻译服务（LibreTranslate）。"
-                    font.pixelSize: Theme.fontBody
+                    font.pixelSize: Theme.FontBody
                     color: Theme.warning
                     wrapMode: Text.Wrap
                 }
@@ -187,7 +187,7 @@ Card {
                     Text {
                         objectName: "keyPointsCount"
                         text: App.summaryPoints.length + " 条"
-                        font.pixelSize: Theme.fontCaption
+                        font.pixelSize: Theme.FontCaption
                         color: Theme.textSecondary
                     }
                 }
@@ -210,7 +210,7 @@ Card {
                             readOnly: true
                             selectByMouse: true
                             wrapMode: TextEdit.Wrap
-                            font.pixelSize: Theme.fontCallout
+                            font.pixelSize: Theme.FontCallout
                             color: Theme.textPrimary
                         }
                     }

@@ -17,7 +17,7 @@ RowLayout {
         Layout.topMargin: 3
         text: row.entry.timestamp || ""
         font.family: "DejaVu Sans Mono"
-        font.pixelSize: Theme.fontCaption
+        font.pixelSize: Theme.FontCaption
         color: Theme.textSecondary
     }
     ColumnLayout {
@@ -30,7 +30,7 @@ RowLayout {
             readOnly: true
             selectByMouse: true
             wrapMode: TextEdit.Wrap
-            font.pixelSize: row.compact ? Theme.fontSubheadline : Theme.fontHeadline
+            font.pixelSize: row.compact ? Theme.FontSubheadline : Theme.FontHeadline
             color: Theme.textSecondary
             selectionColor: Theme.primary
         }
@@ -41,7 +41,7 @@ RowLayout {
             readOnly: true
             selectByMouse: true
             wrapMode: TextEdit.Wrap
-            font.pixelSize: row.compact ? Theme.fontTitle : Theme.fontLarge
+            font.pixelSize: row.compact ? Theme.FontTitle : Theme.FontLarge
             color: Theme.textPrimary
             selectionColor: Theme.primary
         }

@@ -34,17 +34,17 @@ Item {
     component Caption: Text {
         Layout.fillWidth: true
         wrapMode: Text.Wrap
-        font.pixelSize: Theme.fontCaption
+        font.pixelSize: Theme.FontCaption
         color: Theme.textSecondary
     }
     component Headline: Text {
-        font.pixelSize: Theme.fontCallout
+        font.pixelSize: Theme.FontCallout
         font.bold: true
         color: Theme.textPrimary
     }
     component Field: TextField {
         Layout.fillWidth: true
-        font.pixelSize: Theme.fontBody
+        font.pixelSize: Theme.FontBody
         color: Theme.textPrimary
         placeholderTextColor: Qt.rgba(Theme.textSecondary.r, Theme.textSecondary.g,
                                       Theme.textSecondary.b, 0.7)
@@ -82,7 +82,7 @@ Item {
             }
             Text {
                 text: "翻译设置"
-                font.pixelSize: Theme.fontHeadline
+                font.pixelSize: Theme.FontHeadline
                 font.bold: true
                 color: Theme.textPrimary
             }
@@ -144,7 +144,7 @@ Item {
                                     text: modelData.name
                                     horizontalAlignment: Text.AlignHCenter
                                     verticalAlignment: Text.AlignVCenter
-                                    font.pixelSize: Theme.fontFootnote
+                                    font.pixelSize: Theme.FontFootnote
                                     font.weight: parent.selected ? Font.DemiBold : Font.Normal
                                     color: parent.selected ? (Theme.primary.hslLightness > 0.62 ? "#101014" : "white")
                                                            : Theme.textPrimary
@@ -168,7 +168,7 @@ Item {
                         Text {
                             objectName: "countLabel"
                             text: "主界面显示最近 " + settingsModel.visibleTranslationCount + " 条"
-                            font.pixelSize: Theme.fontBody
+                            font.pixelSize: Theme.FontBody
                             color: Theme.textPrimary
                         }
                         Row {
@@ -196,7 +196,7 @@ Item {
                                         text: modelData.t
                                         horizontalAlignment: Text.AlignHCenter
                                         verticalAlignment: Text.AlignVCenter
-                                        font.pixelSize: Theme.fontCallout
+                                        font.pixelSize: Theme.FontCallout
                                         color: Theme.textPrimary
                                     }
                                 }
@@ -261,13 +261,13 @@ Item {
                             Layout.fillWidth: true
                             text: settingsModel.serviceStatus
                             wrapMode: Text.Wrap
-                            font.pixelSize: Theme.fontCaption
+                            font.pixelSize: Theme.FontCaption
                             color: settingsModel.serviceState === TranslationSettingsModel.Answering ? Theme.success
                                    : settingsModel.serviceState === TranslationSettingsModel.Checking ? Theme.textSecondary : Theme.warning
                         }
                         ThemedButton {
                             text: "重新检测"
-                            fontSize: Theme.fontCaption
+                            fontSize: Theme.FontCaption
                             padding: 3
                             leftPadding: 8
                             rightPadding: 8
@@ -288,7 +288,7 @@ Item {
                         Text {
                             objectName: "termCount"
                             text: settingsModel.termCount + " 条"
-                            font.pixelSize: Theme.fontCaption
+                            font.pixelSize: Theme.FontCaption
                             color: Theme.textSecondary
                         }
                     }
@@ -317,7 +317,7 @@ Item {
                             Text {
                                 anchors.centerIn: parent
                                 text: "+"
-                                font.pixelSize: Theme.fontDisplay
+                                font.pixelSize: Theme.FontDisplay
                                 font.bold: true
                                 color: addButton.enabled ? Theme.primary : Theme.textSecondary
                             }
@@ -329,7 +329,7 @@ Item {
                         Layout.fillWidth: true
                         text: settingsModel.conflictMessage
                         wrapMode: Text.Wrap
-                        font.pixelSize: Theme.fontCaption
+                        font.pixelSize: Theme.FontCaption
                         color: "#ff9500"
                     }
 
@@ -341,7 +341,7 @@ Item {
                         spacing: 6
                         Text {
                             text: "本节课高频词（点击填入英文，补充中文译名后添加）"
-                            font.pixelSize: Theme.fontCaption
+                            font.pixelSize: Theme.FontCaption
                             font.bold: true
                             color: Theme.textPrimary
                         }
@@ -355,7 +355,7 @@ Item {
                                     objectName: "chip_" + modelData.word
                                     text: modelData.label
                                     help: modelData.help
-                                    fontSize: Theme.fontCaption
+                                    fontSize: Theme.FontCaption
                                     fontWeight: Font.Normal
                                     padding: 2
                                     leftPadding: 8
@@ -391,7 +391,7 @@ Item {
                                 spacing: 6
                                 Text {
                                     text: modelData.source
-                                    font.pixelSize: Theme.fontBody
+                                    font.pixelSize: Theme.FontBody
                                     font.bold: true
                                     color: Theme.primary
                                     elide: Text.ElideRight
@@ -405,7 +405,7 @@ Item {
                                 Text {
                                     Layout.fillWidth: true
                                     text: modelData.target
-                                    font.pixelSize: Theme.fontBody
+                                    font.pixelSize: Theme.FontBody
                                     color: Theme.textPrimary
                                     elide: Text.ElideRight
                                 }
@@ -428,7 +428,7 @@ Item {
                             objectName: "importButton"
                             text: "从 Markdown 词库导入…"
                             symbol: "square.and.arrow.down"
-                            fontSize: Theme.fontFootnote
+                            fontSize: Theme.FontFootnote
                             onClicked: importDialog.open()
                         }
                         ThemedButton {
@@ -436,7 +436,7 @@ Item {
                             text: "清空全部"
                             destructive: true
                             tint: Theme.danger
-                            fontSize: Theme.fontFootnote
+                            fontSize: Theme.FontFootnote
                             enabled: settingsModel.termCount > 0
                             onClicked: settingsModel.clearAll()
                         }
