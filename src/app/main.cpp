@@ -1,4 +1,5 @@
 // The Voxleaf application: a thin shell over the libraries.
+#include "AppModels.h"
 #include "platform/Diag.h"
 #include "platform/Platform.h"
 #include "platform/linux/LinuxPlatform.h"
@@ -42,7 +43,7 @@ int main(int argc, char **argv)
     vox::setPlatform(vox::makeLinuxPlatform());
     // Resets the diagnostics log, recovers interrupted courses, builds the
     // models and opens the window.
-    vox::VoxleafApp voxleaf(vox::platform());
+    vox::VoxleafApp voxleaf(vox::platform(), vox::createAppModels(vox::platform()));
     if (!voxleaf.isLoaded())
         return 1;
     if (!instance.error().isEmpty())

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QQuickPaintedItem>
 #include <QVariantAnimation>
+#include <QtQml/qqmlregistration.h>
 
 class QPainter;
 
@@ -21,6 +22,7 @@ void paintAppBackground(QPainter &p, const QRectF &rect, UITheme theme, const QI
 
 class AppBackground : public QQuickPaintedItem {
     Q_OBJECT
+    QML_ELEMENT
     Q_PROPERTY(QObject *background READ background WRITE setBackground NOTIFY backgroundChanged)
     // Raw "ui_theme" text; unknown values draw the cyberpunk background.
     Q_PROPERTY(QString themeName READ themeName WRITE setThemeName NOTIFY themeNameChanged)

@@ -5,7 +5,14 @@
 #include "platform/Settings.h"
 
 #include <QGuiApplication>
+#include <QHash>
+#include <QJSEngine>
+#include <QQmlEngine>
 #include <algorithm>
+
+// The registration of the "Voxleaf" module's types, generated into this
+// library; referring to it keeps it (and its registration at start-up) linked.
+extern void qml_register_types_Voxleaf();
 
 namespace vox {
 
@@ -17,11 +24,21 @@ int visibleCount(const UiSettings &s)
 }
 } // namespace
 
+namespace {
+
+// The controller each QML engine's App is.
+QHash<const QQmlEngine *, AppController *> &exposed()
+{
+    static QHash<const QQmlEngine *, AppController *> controllers;
+    return controllers;
+}
+
+} // namespace
+
 AppController::AppController(AppModels models, DesktopServices *desktop, QObject *parent)
     : QObject(parent),
       m_models(std::move(models)),
       m_settings(std::make_unique<UiSettings>()),
-      m_theme(std::make_unique<ThemeModel>()),
       m_background(std::make_unique<BackgroundManager>(desktop)),
       m_recent(std::make_unique<LatestEntriesModel>(visibleCount(*m_settings))),
       m_floating(std::make_unique<FloatingSubtitleController>()),
@@ -56,9 +73,27 @@ AppController::AppController(AppModels models, DesktopServices *desktop, QObject
 
 AppController::~AppController()
 {
+    exposed().removeIf([this](auto it) { return it.value() == this; });
     m_floating->releaseWindow();
     // The views go first; then the engine before the models it points to.
     m_models.engine.reset();
+}
+
+void AppController::exposeTo(QQmlEngine *qml)
+{
+    volatile auto registration = &qml_register_types_Voxleaf;
+    Q_UNUSED(registration)
+    exposed().insert(qml, this);
+    connect(qml, &QObject::destroyed, this, [qml] { exposed().remove(qml); });
+}
+
+AppController *AppController::create(QQmlEngine *qml, QJSEngine *)
+{
+    AppController *controller = exposed().value(qml);
+    // Owned by the application, never by the views.
+    if (controller)
+        QJSEngine::setObjectOwnership(controller, QJSEngine::CppOwnership);
+    return controller;
 }
 
 // Permissions ---------------------------------------------------------------

@@ -6,7 +6,6 @@
 #include "BackgroundManager.h"
 #include "FloatingSubtitleController.h"
 #include "QuitController.h"
-#include "UITheme.h"
 #include "UiSettings.h"
 #include "course/CourseRecords.h"
 #include "engine/AudioDeviceManager.h"
@@ -17,13 +16,14 @@
 #include <QObject>
 #include <QPointer>
 #include <QVariantList>
+#include <QtQml/qqmlregistration.h>
 #include <functional>
 #include <memory>
 
+class QJSEngine;
+class QQmlEngine;
 
 namespace vox {
-
-struct Platform;
 
 // What the main window owns besides its own view objects.
 struct AppModels {
@@ -36,18 +36,18 @@ struct AppModels {
     std::function<void(SpeechEngine &engine)> startTranslationProbe;
 };
 
-// The application's real models over the given platform.
-AppModels createAppModels(const Platform &platform);
-
+// QML reads it as the singleton App: the one controller exposed to its
+// engine (see exposeTo()).
 class AppController : public QObject {
     Q_OBJECT
+    QML_NAMED_ELEMENT(App)
+    QML_SINGLETON
     Q_PROPERTY(vox::PermissionManager *permissions READ permissions CONSTANT)
     Q_PROPERTY(vox::AudioDeviceManager *deviceManager READ deviceManager CONSTANT)
     Q_PROPERTY(vox::SpeechEngine *engine READ engine CONSTANT)
     Q_PROPERTY(vox::GlossaryManager *glossary READ glossary CONSTANT)
     Q_PROPERTY(vox::BackgroundManager *background READ background CONSTANT)
     Q_PROPERTY(vox::UiSettings *settings READ uiSettings CONSTANT)
-    Q_PROPERTY(vox::ThemeModel *theme READ theme CONSTANT)
 
     // Permission gate.
     Q_PROPERTY(bool allGranted READ allGranted NOTIFY permissionsChanged)
@@ -94,13 +94,18 @@ public:
     AppController(AppModels models, DesktopServices *desktop, QObject *parent = nullptr);
     ~AppController() override;
 
+    // Makes this controller the App of the views that `qml` loads (before
+    // the first of them).
+    void exposeTo(QQmlEngine *qml);
+    // QML's way to App: the controller exposed to that engine.
+    static AppController *create(QQmlEngine *qml, QJSEngine *js);
+
     PermissionManager *permissions() const { return m_models.permissions.get(); }
     AudioDeviceManager *deviceManager() const { return m_models.deviceManager.get(); }
     SpeechEngine *engine() const { return m_models.engine.get(); }
     GlossaryManager *glossary() const { return m_models.glossary.get(); }
     BackgroundManager *background() const { return m_background.get(); }
     UiSettings *uiSettings() const { return m_settings.get(); }
-    ThemeModel *theme() const { return m_theme.get(); }
 
     bool allGranted() const;
     bool anyPermissionDenied() const;
@@ -187,7 +192,6 @@ private:
 
     AppModels m_models;
     std::unique_ptr<UiSettings> m_settings;
-    std::unique_ptr<ThemeModel> m_theme;
     std::unique_ptr<BackgroundManager> m_background;
     std::unique_ptr<LatestEntriesModel> m_recent;
     std::unique_ptr<FloatingSubtitleController> m_floating;

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <QUrl>
+#include <QtQml/qqmlregistration.h>
 
 namespace vox {
 
@@ -15,6 +16,8 @@ class DesktopServices;
 
 class BackgroundManager : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("App.background")
     Q_PROPERTY(bool hasCustomBackground READ hasCustomBackground NOTIFY backgroundChanged)
     Q_PROPERTY(QImage backgroundImage READ backgroundImage NOTIFY backgroundChanged)
     Q_PROPERTY(QString picturesFolder READ picturesFolder CONSTANT)

@@ -17,12 +17,14 @@
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
+#include <QtQml/qqmlregistration.h>
 #include <memory>
 
 namespace vox {
 
 class CoursePlaybackModel : public QObject {
     Q_OBJECT
+    QML_ELEMENT
     // The course shown (a CourseSession); setting it stops any playback.
     Q_PROPERTY(QVariant course READ courseVariant WRITE setCourseVariant NOTIFY courseChanged)
     Q_PROPERTY(bool hasCourse READ hasCourse NOTIFY courseChanged)

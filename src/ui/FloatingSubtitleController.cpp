@@ -196,16 +196,13 @@ bool FloatingSubtitleController::createWindow()
     // The appearance is fixed for the life of the window.
     m_darkAppearance = isDarkAppearance(themeFromRaw(themeName()));
     emit darkAppearanceChanged();
-    auto *theme = new ThemeModel(this);
 
     QQmlComponent component(engine, QUrl(QStringLiteral("qrc:/qt/qml/Voxleaf/qml/FloatingSubtitleView.qml")));
-    QObject *obj = component.createWithInitialProperties(
-        {{QStringLiteral("controller"), QVariant::fromValue(this)}, {QStringLiteral("theme"), QVariant::fromValue(theme)}});
+    QObject *obj = component.createWithInitialProperties({{QStringLiteral("controller"), QVariant::fromValue(this)}});
     auto *window = qobject_cast<QQuickWindow *>(obj);
     if (!window) {
         diag(QStringLiteral("字幕窗：创建失败 ") + component.errorString());
         delete obj;
-        delete theme;
         return false;
     }
     QQmlEngine::setObjectOwnership(window, QQmlEngine::CppOwnership);

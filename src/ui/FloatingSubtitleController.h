@@ -20,6 +20,7 @@
 
 #include <QQmlEngine>
 #include <QQuickWindow>
+#include <QtQml/qqmlregistration.h>
 
 namespace vox {
 
@@ -60,6 +61,8 @@ double englishFontSize(double subtitleFontSize);
 
 class FloatingSubtitleController : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("App.floatingSubtitle")
     // The two newest translations, newest first.
     Q_PROPERTY(vox::LatestEntriesModel *entries READ entries CONSTANT)
     Q_PROPERTY(bool hasEntries READ hasEntries NOTIFY entriesChanged)

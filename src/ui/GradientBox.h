@@ -4,11 +4,13 @@
 #include <QColor>
 #include <QQuickPaintedItem>
 #include <QVariantList>
+#include <QtQml/qqmlregistration.h>
 
 namespace vox {
 
 class GradientBox : public QQuickPaintedItem {
     Q_OBJECT
+    QML_ELEMENT
     Q_PROPERTY(QVariantList colors READ colors WRITE setColors NOTIFY changed)
     Q_PROPERTY(qreal radius READ radius WRITE setRadius NOTIFY changed)
     Q_PROPERTY(QColor borderColor READ borderColor WRITE setBorderColor NOTIFY changed)

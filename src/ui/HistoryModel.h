@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <QVariant>
+#include <QtQml/qqmlregistration.h>
 #include <optional>
 #include <vector>
 
@@ -15,6 +16,7 @@ namespace vox {
 
 class HistoryModel : public QObject {
     Q_OBJECT
+    QML_ELEMENT
     // The search text as typed.
     Q_PROPERTY(QString keyword READ keyword WRITE setKeyword NOTIFY keywordChanged)
     // The courses found, in search order.

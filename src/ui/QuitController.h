@@ -18,6 +18,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QtQml/qqmlregistration.h>
 
 class QWindow;
 
@@ -27,6 +28,8 @@ class SpeechEngine;
 
 class QuitController : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("App.quitController")
     // The question "结束并保存本节课？" is shown.
     Q_PROPERTY(bool isAskingToEndCourse READ isAskingToEndCourse NOTIFY isAskingToEndCourseChanged)
     // The application has decided to quit (it may still be saving the course).

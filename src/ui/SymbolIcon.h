@@ -10,6 +10,7 @@
 #include <QQuickPaintedItem>
 #include <QString>
 #include <QStringList>
+#include <QtQml/qqmlregistration.h>
 
 namespace vox {
 
@@ -35,6 +36,7 @@ QImage renderSymbol(const QString &name, QSize size, qreal dpr, const QColor &co
 
 class SymbolIcon : public QQuickPaintedItem {
     Q_OBJECT
+    QML_ELEMENT
     Q_PROPERTY(QString name READ name WRITE setName NOTIFY nameChanged)
     Q_PROPERTY(QColor color READ color WRITE setColor NOTIFY colorChanged)
 public:

@@ -14,12 +14,14 @@
 #include <QStringList>
 #include <QUrl>
 #include <QVariantList>
+#include <QtQml/qqmlregistration.h>
 #include <memory>
 
 namespace vox {
 
 class TranslationSettingsModel : public QObject {
     Q_OBJECT
+    QML_ELEMENT
     // The speech engine whose sentences suggest glossary candidates.
     Q_PROPERTY(vox::SpeechEngine *engine READ engine WRITE setEngine NOTIFY engineChanged)
     Q_PROPERTY(vox::GlossaryManager *glossary READ glossary WRITE setGlossary NOTIFY glossaryChanged)

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
+#include <QtQml/qqmlregistration.h>
 #include <vector>
 
 namespace vox {
@@ -37,9 +38,13 @@ std::vector<QColor> primaryGradientColors(UITheme t);
 // Black laid over a custom background picture.
 double customPictureDimming(UITheme t);
 
-// The current theme for the views: follows "ui_theme" in the settings store.
+// The current theme for the views, the QML singleton Theme: follows
+// "ui_theme" in the settings store. Besides the colours it names the text
+// sizes the views use; they are the same in every theme.
 class ThemeModel : public QObject {
     Q_OBJECT
+    QML_NAMED_ELEMENT(Theme)
+    QML_SINGLETON
     Q_PROPERTY(QString name READ name NOTIFY changed)
     Q_PROPERTY(QString displayName READ displayName NOTIFY changed)
     Q_PROPERTY(bool isDark READ isDark NOTIFY changed)
@@ -60,6 +65,22 @@ class ThemeModel : public QObject {
     // [{name, displayName, symbol}] in menu order.
     Q_PROPERTY(QVariantList themes READ themes CONSTANT)
 public:
+    // Text sizes in pixels (Theme.FontBody), smallest first.
+    enum FontSize {
+        FontTiny = 10,        // fine print under a control
+        FontCaption = 11,     // captions, small buttons
+        FontFootnote = 12,    // secondary lines, labels
+        FontBody = 13,        // running text, buttons
+        FontCallout = 14,     // emphasised controls, key points
+        FontSubheadline = 15, // compact source sentences
+        FontHeadline = 16,    // sheet titles, source sentences
+        FontTitle = 17,       // window titles, compact translations
+        FontLarge = 18,       // translations
+        FontExtraLarge = 19,  // the English being recognized
+        FontDisplay = 20,     // the permission request's title
+    };
+    Q_ENUM(FontSize)
+
     explicit ThemeModel(QObject *parent = nullptr);
 
     UITheme theme() const { return m_theme; }

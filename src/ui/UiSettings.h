@@ -5,12 +5,15 @@
 #include <QObject>
 #include <QString>
 #include <QVariant>
+#include <QtQml/qqmlregistration.h>
 #include <optional>
 
 namespace vox {
 
 class UiSettings : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("App.settings")
     // Raw stored text (may be unrecognised; the theme model normalises it).
     Q_PROPERTY(QString themeName READ themeName WRITE setThemeName NOTIFY themeNameChanged)
     Q_PROPERTY(bool subtitleVisible READ subtitleVisible WRITE setSubtitleVisible NOTIFY subtitleVisibleChanged)

@@ -1,51 +1,25 @@
 #include "VoxleafApp.h"
 
-#include "AppBackground.h"
-#include "GradientBox.h"
-#include "SymbolIcon.h"
-#include "WindowQmlTypes.h"
 #include "course/CourseArchive.h"
 #include "platform/Diag.h"
 #include "platform/Platform.h"
 
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
-#include <QQmlContext>
 #include <QQuickWindow>
 #include <QSessionManager>
-#include <QtQml>
 
 namespace vox {
-
-void registerQmlTypes()
-{
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
-    constexpr auto uri = "VoxleafNative";
-    qmlRegisterType<AppBackground>(uri, 1, 0, "AppBackground");
-    qmlRegisterType<SymbolIcon>(uri, 1, 0, "SymbolIcon");
-    qmlRegisterType<GradientBox>(uri, 1, 0, "GradientBox");
-    qmlRegisterUncreatableType<AppController>(uri, 1, 0, "AppController", QStringLiteral("provided as 'app'"));
-    qmlRegisterUncreatableType<BackgroundManager>(uri, 1, 0, "BackgroundManager", QStringLiteral("from app"));
-    qmlRegisterUncreatableType<UiSettings>(uri, 1, 0, "UiSettings", QStringLiteral("from app"));
-    qmlRegisterUncreatableType<ThemeModel>(uri, 1, 0, "ThemeModel", QStringLiteral("from app"));
-    registerWindowQmlTypes();
-}
-
-VoxleafApp::VoxleafApp(Platform &platform, QObject *parent) : VoxleafApp(platform, createAppModels(platform), parent) {}
 
 VoxleafApp::VoxleafApp(Platform &platform, AppModels models, QObject *parent) : QObject(parent)
 {
     resetDiagLog();
-    registerQmlTypes();
     // Before any course of this run exists.
     std::vector<CourseSession> recovered = CourseArchive::recoverInterrupted();
     m_controller = std::make_unique<AppController>(std::move(models), platform.desktop.get());
     m_controller->setRecoveredCourses(std::move(recovered));
     m_qml = std::make_unique<QQmlApplicationEngine>();
-    m_qml->rootContext()->setContextProperty(QStringLiteral("app"), m_controller.get());
+    m_controller->exposeTo(m_qml.get());
     m_controller->floatingSubtitle()->setQmlEngine(m_qml.get());
     m_qml->load(QUrl(QStringLiteral("qrc:/qt/qml/Voxleaf/qml/Main.qml")));
 

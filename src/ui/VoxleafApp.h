@@ -1,7 +1,7 @@
 #pragma once
 // Application entry: resets the diagnostics log, finishes the courses a
-// process that is gone left in progress, builds the main window's models and
-// loads the main window (permission gate, main view) from the "Voxleaf" QML
+// process that is gone left in progress, takes the main window's models (the
+// application's real ones are built next to main()) and loads the main window (permission gate, main view) from the "Voxleaf" QML
 // module. The main window closing ends the application (after the running
 // course is saved, see QuitController), whatever other window is open;
 // termination saves the floating window's frame and stops the engine.
@@ -17,14 +17,10 @@ namespace vox {
 
 struct Platform;
 
-// Registers the C++ view types under "VoxleafNative 1.0" (once per process).
-void registerQmlTypes();
-
 class VoxleafApp : public QObject {
     Q_OBJECT
 public:
-    // Loads the main window at once. `models` defaults to the real ones.
-    explicit VoxleafApp(Platform &platform, QObject *parent = nullptr);
+    // Loads the main window at once, over the models the caller built.
     VoxleafApp(Platform &platform, AppModels models, QObject *parent = nullptr);
     ~VoxleafApp() override;
 

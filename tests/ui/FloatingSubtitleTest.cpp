@@ -32,15 +32,16 @@ QRectF fromStored(const QString &text)
 
 struct SubtitleFixture : ::testing::Test {
     WindowHarness h;
+    std::unique_ptr<SpeechEngine> ownEngine; // an engine of the test's own, when it wants a fresh one
     std::unique_ptr<FloatingSubtitleController> c;
 
     void SetUp() override { make(); }
-    // A new controller, as at the next start.
-    void make()
+    // A new controller, as at the next start, over `engine` (by default the window's).
+    void make(SpeechEngine *engine = nullptr)
     {
         c = std::make_unique<FloatingSubtitleController>();
         c->setQmlEngine(&h.qml);
-        c->setEngine(h.engine.get());
+        c->setEngine(engine ? engine : h.engine);
     }
     QQuickItem *item(const QString &name) const
     {
@@ -209,12 +210,12 @@ TEST_F(SubtitleFixture, ScreenshotsInEveryTheme)
     for (const char *theme : kThemes) {
         h.store->setValue(Keys::UiTheme, theme);
         for (bool withEntries : {false, true}) {
-            h.engine = std::make_unique<SpeechEngine>(h.fakePlatform.platform());
-            h.engine->setTranslationSession(h.translation);
-            h.app.insert("engine", QVariant::fromValue(h.engine.get()));
-            make(); // the appearance is chosen when the window is made
+            c.reset();
+            ownEngine = std::make_unique<SpeechEngine>(h.fakePlatform.platform());
+            ownEngine->setTranslationSession(h.translation);
+            make(ownEngine.get()); // the appearance is chosen when the window is made
             if (withEntries)
-                h.land({makeEntry(1), makeEntry(2), makeEntry(3)});
+                land(*ownEngine, *h.translation, {makeEntry(1), makeEntry(2), makeEntry(3)});
             c->showSubtitle();
             ASSERT_NE(c->window(), nullptr);
             EXPECT_TRUE(savePng(c->window(), QStringLiteral("subtitle-%1%2").arg(theme, withEntries ? "" : "-empty")));

@@ -1,14 +1,12 @@
 #include "UiHarness.h"
 
 #include "translation/TranslationPipeline.h"
-#include "ui/WindowQmlTypes.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QKeyEvent>
 #include <QQmlApplicationEngine>
 #include <QQmlComponent>
-#include <QQmlContext>
 #include <QTest>
 #include <algorithm>
 
@@ -136,6 +134,19 @@ void land(SpeechEngine &engine, ScriptedTranslation &translation, const std::vec
     settle();
 }
 
+AppModels fakeModels(fake::FakePlatform &fakes, std::unique_ptr<SpeechEngine> engine,
+                     std::shared_ptr<TranslationSession> translation)
+{
+    AppModels models;
+    if (!engine->translationSession())
+        engine->setTranslationSession(std::move(translation));
+    models.engine = std::move(engine);
+    models.deviceManager = std::make_unique<AudioDeviceManager>(fakes.platform());
+    models.permissions = std::make_unique<PermissionManager>(fakes.platform());
+    models.glossary = std::make_unique<GlossaryManager>();
+    return models;
+}
+
 QList<QQuickItem *> Harness::findAll(const QString &name, QQuickItem *root) const
 {
     QList<QQuickItem *> out;
@@ -213,14 +224,8 @@ void UiHarness::build(QSize size, std::unique_ptr<SpeechEngine> e)
                                                          dirs.filePath("Pictures"));
     m_platform.desktop = desktop;
 
-    AppModels models;
-    if (!e->translationSession())
-        e->setTranslationSession(translation);
     engine = e.get();
-    models.engine = std::move(e);
-    models.deviceManager = std::make_unique<AudioDeviceManager>(fakes->platform());
-    models.permissions = std::make_unique<PermissionManager>(fakes->platform());
-    models.glossary = std::make_unique<GlossaryManager>();
+    AppModels models = fakeModels(*fakes, std::move(e), translation);
     devices = models.deviceManager.get();
     permissions = models.permissions.get();
     glossary = models.glossary.get();
@@ -258,16 +263,13 @@ void UiHarness::setDevices(std::initializer_list<std::pair<QString, QString>> li
 WindowHarness::WindowHarness()
 {
     fakePlatform.install();
-    registerQmlTypes();
-    registerWindowQmlTypes();
-    engine = std::make_unique<SpeechEngine>(fakePlatform.platform());
-    engine->setTranslationSession(translation);
-    glossary = std::make_unique<GlossaryManager>();
+    controller = std::make_unique<AppController>(
+        fakeModels(fakePlatform, std::make_unique<SpeechEngine>(fakePlatform.platform()), translation),
+        fakePlatform.desktop.get());
+    engine = controller->engine();
+    glossary = controller->glossary();
     theme = std::make_unique<ThemeModel>();
-    app.insert("engine", QVariant::fromValue(engine.get()));
-    app.insert("glossary", QVariant::fromValue<QObject *>(glossary.get()));
-    app.insert("theme", QVariant::fromValue(theme.get()));
-    qml.rootContext()->setContextProperty(QStringLiteral("app"), &app);
+    controller->exposeTo(&qml);
 }
 
 WindowHarness::~WindowHarness()

@@ -3,8 +3,8 @@
 // fake platform (fake recognizer, audio, permissions and desktop):
 // UiHarness is the main window; WindowHarness loads one secondary view
 // (settings, history, course review; the floating subtitle window goes
-// through its controller) with a small `app` object in the root context: the
-// theme, a real engine and a real glossary over the temporary store.
+// through its controller) in an engine whose App is a controller over the
+// same models (a real engine and glossary over the temporary store).
 // Sentences reach an engine either through the fake recognizer or, where
 // only the landed result matters, straight through its translation pipeline.
 #include "engine/AudioDeviceManager.h"
@@ -23,7 +23,6 @@
 #include <QHash>
 
 #include <QQmlEngine>
-#include <QQmlPropertyMap>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTemporaryDir>
@@ -66,6 +65,11 @@ VirtualTime &virtualTime();
 // test runs on virtual time) and lets the event loop deliver it. The
 // engine's session must be `translation`.
 void land(SpeechEngine &engine, ScriptedTranslation &translation, const std::vector<TranslationEntry> &entries);
+
+// The window's models over the fake platform; the engine translates through
+// `translation` unless it already has a session.
+AppModels fakeModels(fake::FakePlatform &fakes, std::unique_ptr<SpeechEngine> engine,
+                     std::shared_ptr<TranslationSession> translation);
 
 // Finding items by objectName and typing into them.
 class Harness {
@@ -144,10 +148,10 @@ public:
     ScopedSettings store;
     fake::FakePlatform fakePlatform;
     std::shared_ptr<ScriptedTranslation> translation = std::make_shared<ScriptedTranslation>();
-    std::unique_ptr<SpeechEngine> engine;
-    std::unique_ptr<GlossaryManager> glossary;
+    std::unique_ptr<AppController> controller; // the views' App
+    SpeechEngine *engine;
+    GlossaryManager *glossary;
     std::unique_ptr<ThemeModel> theme;
-    QQmlPropertyMap app; // engine, glossary, theme
     // Lands the entries in the engine (see land()).
     void land(const std::vector<TranslationEntry> &entries) { test::land(*engine, *translation, entries); }
     QQmlEngine qml;

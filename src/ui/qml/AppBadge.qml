@@ -1,5 +1,5 @@
 import QtQuick
-import VoxleafNative 1.0
+import Voxleaf
 
 // 46 × 46 rounded square in the primary gradient with the waveform symbol
 // and two glows (secondary at 0.6, primary at 0.5).
@@ -13,7 +13,7 @@ Item {
         model: 4
         Rectangle {
             readonly property real spread: (index + 1) * 8 / 4
-            readonly property color base: app.theme.secondary
+            readonly property color base: Theme.secondary
             x: -spread
             y: -spread
             width: badge.width + 2 * spread
@@ -29,7 +29,7 @@ Item {
         model: 4
         Rectangle {
             readonly property real spread: (index + 1) * 6 / 4
-            readonly property color base: app.theme.primary
+            readonly property color base: Theme.primary
             x: -spread
             y: -spread
             width: badge.width + 2 * spread
@@ -43,7 +43,7 @@ Item {
     GradientBox {
         anchors.fill: parent
         radius: 14
-        colors: app.theme.primaryGradient
+        colors: Theme.primaryGradient
         borderWidth: 1
         borderColor: Qt.rgba(1, 1, 1, 0.35)
     }

@@ -1,4 +1,5 @@
 import QtQuick
+import Voxleaf
 
 // The theme's card: cardFill (translucent where the theme's cards are
 // material), a 1 point stroke and a soft glow shadow in the theme's glow
@@ -8,9 +9,9 @@ Item {
     property real radius: 14
     property real padding: 12
     property bool showFill: true
-    property color fillColor: app.theme.cardFill
-    property color strokeColor: app.theme.stroke
-    property color glowColor: app.theme.glow
+    property color fillColor: Theme.cardFill
+    property color strokeColor: Theme.stroke
+    property color glowColor: Theme.glow
     default property alias content: body.data
     readonly property alias contentItem: body
 

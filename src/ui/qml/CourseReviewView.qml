@@ -1,7 +1,7 @@
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
-import VoxleafNative 1.0
+import Voxleaf
 
 // The course review sheet (1020 × 640): all translations of one course, the
 // recording with seeking, the course's live key points, subtitle export,
@@ -14,13 +14,12 @@ Item {
     implicitHeight: 640
     signal dismiss()
     property var host: null
-    readonly property var theme: app.theme
     readonly property alias playback: playbackModel
     readonly property var review: playbackModel.review
 
     CoursePlaybackModel {
         id: playbackModel
-        glossary: app.glossary
+        glossary: App.glossary
     }
 
     function setup() {
@@ -29,7 +28,7 @@ Item {
         else if (view.host && view.host.reviewingCourse)
             playbackModel.course = view.host.reviewingCourse
         else
-            playbackModel.loadCompletedCourse(app.engine)
+            playbackModel.loadCompletedCourse(App.engine)
         if (view.review)
             view.review.reloadApiKey()
     }
@@ -46,13 +45,13 @@ Item {
 
     readonly property color blue: "#0a84ff"
     readonly property color red: "#ff453a"
-    readonly property color green: view.theme.success
+    readonly property color green: Theme.success
 
     component Caption: Text {
         Layout.fillWidth: true
         wrapMode: Text.Wrap
-        font.pixelSize: 11
-        color: view.theme.textSecondary
+        font.pixelSize: Theme.FontCaption
+        color: Theme.textSecondary
     }
     component Headline: RowLayout {
         property string symbol: ""
@@ -62,26 +61,26 @@ Item {
             visible: parent.symbol.length > 0
             name: parent.symbol
             size: 15
-            color: view.theme.primary
+            color: Theme.primary
         }
         Text {
             text: parent.title
-            font.pixelSize: 14
+            font.pixelSize: Theme.FontCallout
             font.bold: true
-            color: view.theme.textPrimary
+            color: Theme.textPrimary
         }
     }
     component HDivider: Rectangle {
         Layout.fillWidth: true
         implicitHeight: 1
-        color: view.theme.stroke
+        color: Theme.stroke
     }
     component StateLine: RowLayout {
         property string symbol: ""
         property color tint: view.green
         property string message: ""
         property bool bold: false
-        property color textColor: view.theme.textPrimary
+        property color textColor: Theme.textPrimary
         Layout.fillWidth: true
         spacing: 6
         Symbol {
@@ -94,7 +93,7 @@ Item {
             Layout.fillWidth: true
             text: parent.message
             wrapMode: Text.Wrap
-            font.pixelSize: 11
+            font.pixelSize: Theme.FontCaption
             font.bold: parent.bold
             color: parent.textColor
         }
@@ -113,15 +112,15 @@ Item {
                 spacing: 2
                 Text {
                     text: "本节课翻译记录回看"
-                    font.pixelSize: 17
+                    font.pixelSize: Theme.FontTitle
                     font.bold: true
-                    color: view.theme.textPrimary
+                    color: Theme.textPrimary
                 }
                 Text {
                     objectName: "headerCaption"
                     text: view.review ? view.review.headerCaption : ""
-                    font.pixelSize: 11
-                    color: view.theme.textSecondary
+                    font.pixelSize: Theme.FontCaption
+                    color: Theme.textSecondary
                 }
             }
             Item { Layout.fillWidth: true }
@@ -154,19 +153,19 @@ Item {
                 spacing: 1
                 Text {
                     text: "课堂录音（边录边存，可重听）"
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.FontFootnote
                     font.bold: true
-                    color: view.theme.textPrimary
+                    color: Theme.textPrimary
                 }
                 Text {
                     objectName: "playbackCaption"
                     text: playbackModel.caption
-                    font.pixelSize: 11
+                    font.pixelSize: Theme.FontCaption
                     font.family: playbackModel.playbackDuration > 0 ? "DejaVu Sans Mono" : ""
                     elide: Text.ElideMiddle
                     Layout.maximumWidth: 300
                     maximumLineCount: 1
-                    color: view.theme.textSecondary
+                    color: Theme.textSecondary
                 }
             }
             Rectangle {
@@ -176,7 +175,7 @@ Item {
                 Layout.maximumWidth: 240
                 implicitHeight: 4
                 radius: 2
-                color: Qt.rgba(view.theme.textSecondary.r, view.theme.textSecondary.g, view.theme.textSecondary.b, 0.25)
+                color: Qt.rgba(Theme.textSecondary.r, Theme.textSecondary.g, Theme.textSecondary.b, 0.25)
                 Rectangle {
                     width: parent.width * playbackModel.progress
                     height: parent.height
@@ -188,7 +187,7 @@ Item {
             ThemedButton {
                 objectName: "playButton"
                 text: playbackModel.playButtonText
-                fontSize: 12
+                fontSize: Theme.FontFootnote
                 onClicked: playbackModel.togglePlayback()
             }
             ThemedButton {
@@ -196,7 +195,7 @@ Item {
                 objectName: "exportButton"
                 text: "导出字幕"
                 symbol: "captions.bubble"
-                fontSize: 12
+                fontSize: Theme.FontFootnote
                 help: "把本节课翻译记录导出为标准字幕文件，可直接挂到课程录屏上"
                 onClicked: exportMenu.open()
                 ThemedMenu {
@@ -217,7 +216,7 @@ Item {
             ThemedButton {
                 objectName: "revealRecordingButton"
                 text: "在文件管理器中显示"
-                fontSize: 12
+                fontSize: Theme.FontFootnote
                 onClicked: playbackModel.revealRecording()
             }
         }
@@ -242,12 +241,12 @@ Item {
                         Layout.alignment: Qt.AlignHCenter
                         name: "text.page"
                         size: 30
-                        color: view.theme.textSecondary
+                        color: Theme.textSecondary
                     }
                     Text {
                         text: "本节课没有翻译记录"
-                        font.pixelSize: 13
-                        color: view.theme.textSecondary
+                        font.pixelSize: Theme.FontBody
+                        color: Theme.textSecondary
                     }
                 }
 
@@ -269,8 +268,8 @@ Item {
                         height: rowContent.implicitHeight + 21
                         Rectangle {
                             anchors.fill: parent
-                            color: rowMouse.containsMouse ? Qt.rgba(view.theme.primary.r, view.theme.primary.g,
-                                                                    view.theme.primary.b, 0.07) : "transparent"
+                            color: rowMouse.containsMouse ? Qt.rgba(Theme.primary.r, Theme.primary.g,
+                                                                    Theme.primary.b, 0.07) : "transparent"
                         }
                         TranslationRow {
                             id: rowContent
@@ -297,7 +296,7 @@ Item {
                             x: 14
                             width: parent.width - 28
                             height: 1
-                            color: view.theme.stroke
+                            color: Theme.stroke
                         }
                     }
                 }
@@ -306,7 +305,7 @@ Item {
             Rectangle {
                 Layout.fillHeight: true
                 implicitWidth: 1
-                color: view.theme.stroke
+                color: Theme.stroke
             }
 
             // Review panel.
@@ -343,8 +342,8 @@ Item {
                             Text {
                                 objectName: "keyPointsCount"
                                 text: playbackModel.summaryPoints.length + " 条"
-                                font.pixelSize: 11
-                                color: view.theme.textSecondary
+                                font.pixelSize: Theme.FontCaption
+                                color: Theme.textSecondary
                             }
                         }
                         Repeater {
@@ -357,7 +356,7 @@ Item {
                                     Layout.topMargin: 1
                                     name: "checkmark.circle.fill"
                                     size: 13
-                                    color: view.theme.primary
+                                    color: Theme.primary
                                 }
                                 TextEdit {
                                     objectName: "keyPointText"
@@ -366,9 +365,9 @@ Item {
                                     readOnly: true
                                     selectByMouse: true
                                     wrapMode: TextEdit.Wrap
-                                    font.pixelSize: 12
-                                    color: view.theme.textPrimary
-                                    selectionColor: view.theme.primary
+                                    font.pixelSize: Theme.FontFootnote
+                                    color: Theme.textPrimary
+                                    selectionColor: Theme.primary
                                 }
                             }
                         }
@@ -380,14 +379,14 @@ Item {
                         Text {
                             text: "✦"
                             font.family: "DejaVu Sans"
-                            font.pixelSize: 15
-                            color: view.theme.primary
+                            font.pixelSize: Theme.FontSubheadline
+                            color: Theme.primary
                         }
                         Text {
                             text: "DeepSeek 审阅"
-                            font.pixelSize: 15
+                            font.pixelSize: Theme.FontSubheadline
                             font.bold: true
-                            color: view.theme.textPrimary
+                            color: Theme.textPrimary
                         }
                     }
                     Caption {
@@ -402,10 +401,10 @@ Item {
                             Layout.fillWidth: true
                             placeholderText: "DeepSeek API Key"
                             echoMode: TextInput.Password
-                            font.pixelSize: 12
-                            color: view.theme.textPrimary
-                            placeholderTextColor: Qt.rgba(view.theme.textSecondary.r, view.theme.textSecondary.g,
-                                                          view.theme.textSecondary.b, 0.7)
+                            font.pixelSize: Theme.FontFootnote
+                            color: Theme.textPrimary
+                            placeholderTextColor: Qt.rgba(Theme.textSecondary.r, Theme.textSecondary.g,
+                                                          Theme.textSecondary.b, 0.7)
                             selectByMouse: true
                             leftPadding: 8
                             text: view.review ? view.review.apiKey : ""
@@ -413,15 +412,15 @@ Item {
                             background: Rectangle {
                                 implicitHeight: 28
                                 radius: 6
-                                color: view.theme.isDark ? Qt.rgba(1, 1, 1, 0.06) : Qt.rgba(1, 1, 1, 0.85)
+                                color: Theme.isDark ? Qt.rgba(1, 1, 1, 0.06) : Qt.rgba(1, 1, 1, 0.85)
                                 border.width: 1
-                                border.color: keyField.activeFocus ? view.theme.primary : view.theme.stroke
+                                border.color: keyField.activeFocus ? Theme.primary : Theme.stroke
                             }
                         }
                         ThemedButton {
                             objectName: "saveKeyButton"
                             text: "保存"
-                            fontSize: 11
+                            fontSize: Theme.FontCaption
                             leftPadding: 8
                             rightPadding: 8
                             enabled: keyField.text.trim().length > 0
@@ -451,10 +450,11 @@ Item {
                     }
                     StateLine {
                         objectName: "retranslateState"
-                        visible: view.review ? (view.review.retranslateState === 2 || view.review.retranslateState === 3) : false
-                        symbol: view.review && view.review.retranslateState === 3 ? "xmark.octagon.fill" : "checkmark.circle.fill"
-                        tint: view.review && view.review.retranslateState === 3 ? view.red : view.green
-                        textColor: view.review && view.review.retranslateState === 3 ? view.red : view.theme.textPrimary
+                        visible: view.review ? (view.review.retranslateState === CourseReviewModel.RetranslateState.Done
+                                                || view.review.retranslateState === CourseReviewModel.RetranslateState.Failed) : false
+                        symbol: view.review && view.review.retranslateState === CourseReviewModel.RetranslateState.Failed ? "xmark.octagon.fill" : "checkmark.circle.fill"
+                        tint: view.review && view.review.retranslateState === CourseReviewModel.RetranslateState.Failed ? view.red : view.green
+                        textColor: view.review && view.review.retranslateState === CourseReviewModel.RetranslateState.Failed ? view.red : Theme.textPrimary
                         message: view.review ? view.review.retranslateMessage : ""
                     }
                     StateLine {
@@ -480,12 +480,12 @@ Item {
                     }
                     Caption {
                         objectName: "reviewWorking"
-                        visible: view.review ? view.review.reviewState === 1 : false
+                        visible: view.review ? view.review.reviewState === CourseReviewModel.ReviewState.Working : false
                         text: view.review ? view.review.reviewMessage : ""
                     }
                     ColumnLayout {
                         objectName: "reviewDone"
-                        visible: view.review ? view.review.reviewState === 2 : false
+                        visible: view.review ? view.review.reviewState === CourseReviewModel.ReviewState.Done : false
                         Layout.fillWidth: true
                         spacing: 4
                         StateLine {
@@ -496,27 +496,27 @@ Item {
                         }
                         Caption {
                             text: view.review ? view.review.documentFileName : ""
-                            font.pixelSize: 10
+                            font.pixelSize: Theme.FontTiny
                         }
                         RowLayout {
                             spacing: 6
                             ThemedButton {
                                 objectName: "openDocumentButton"
                                 text: "打开文档"
-                                fontSize: 11
+                                fontSize: Theme.FontCaption
                                 onClicked: view.review.openDocument()
                             }
                             ThemedButton {
                                 objectName: "revealDocumentButton"
                                 text: "在文件管理器中显示"
-                                fontSize: 11
+                                fontSize: Theme.FontCaption
                                 onClicked: view.review.revealDocument()
                             }
                         }
                     }
                     StateLine {
                         objectName: "reviewFailed"
-                        visible: view.review ? view.review.reviewState === 3 : false
+                        visible: view.review ? view.review.reviewState === CourseReviewModel.ReviewState.Failed : false
                         symbol: "xmark.octagon.fill"
                         tint: view.red
                         textColor: view.red
@@ -536,8 +536,8 @@ Item {
                             }
                             Text {
                                 text: modelData
-                                font.pixelSize: 12
-                                color: view.theme.textPrimary
+                                font.pixelSize: Theme.FontFootnote
+                                color: Theme.textPrimary
                             }
                         }
                     }

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls.Basic
+import Voxleaf
 
 // The input device picker: names shown, ids as values, at most 260 wide.
 ComboBox {
@@ -27,7 +28,7 @@ ComboBox {
     implicitWidth: Math.min(260, Math.max(120, labelMetrics.advanceWidth + 64))
     TextMetrics {
         id: labelMetrics
-        font.pixelSize: 13
+        font.pixelSize: Theme.FontBody
         text: picker.displayText
     }
 
@@ -35,8 +36,8 @@ ComboBox {
         leftPadding: 10
         rightPadding: 24
         text: picker.displayText
-        font.pixelSize: 13
-        color: app.theme.textPrimary
+        font.pixelSize: Theme.FontBody
+        color: Theme.textPrimary
         verticalAlignment: Text.AlignVCenter
         elide: Text.ElideRight
     }
@@ -44,15 +45,15 @@ ComboBox {
         x: picker.width - width - 9
         anchors.verticalCenter: parent.verticalCenter
         text: "⌄"
-        font.pixelSize: 13
-        color: app.theme.textSecondary
+        font.pixelSize: Theme.FontBody
+        color: Theme.textSecondary
     }
     background: Rectangle {
         radius: 7
-        color: Qt.rgba(app.theme.textPrimary.r, app.theme.textPrimary.g, app.theme.textPrimary.b,
+        color: Qt.rgba(Theme.textPrimary.r, Theme.textPrimary.g, Theme.textPrimary.b,
                        picker.hovered ? 0.1 : 0.06)
         border.width: 1
-        border.color: app.theme.stroke
+        border.color: Theme.stroke
     }
     delegate: ItemDelegate {
         required property var modelData
@@ -61,19 +62,19 @@ ComboBox {
         highlighted: picker.highlightedIndex === index
         contentItem: Text {
             text: modelData.name
-            font.pixelSize: 13
-            color: app.theme.textPrimary
+            font.pixelSize: Theme.FontBody
+            color: Theme.textPrimary
             elide: Text.ElideRight
         }
         background: Rectangle {
-            color: highlighted ? Qt.rgba(app.theme.primary.r, app.theme.primary.g, app.theme.primary.b, 0.2)
+            color: highlighted ? Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.2)
                                : "transparent"
         }
     }
     popup.background: Rectangle {
         radius: 8
-        color: app.theme.isDark ? Qt.rgba(0.1, 0.1, 0.14, 0.97) : Qt.rgba(0.99, 0.99, 0.99, 0.98)
+        color: Theme.isDark ? Qt.rgba(0.1, 0.1, 0.14, 0.97) : Qt.rgba(0.99, 0.99, 0.99, 0.98)
         border.width: 1
-        border.color: app.theme.stroke
+        border.color: Theme.stroke
     }
 }

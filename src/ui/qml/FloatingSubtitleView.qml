@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import QtQuick.Window
+import Voxleaf
 
 // The floating subtitle window: the two newest translations over everything
 // else. Built and owned by FloatingSubtitleController, which places, shows,
@@ -9,8 +10,7 @@ import QtQuick.Window
 Window {
     id: win
     objectName: "floatingSubtitleWindow"
-    required property var controller
-    required property var theme
+    required property FloatingSubtitleController controller
 
     width: 360
     height: 230
@@ -37,7 +37,7 @@ Window {
             radius: card.radius + (index + 1) * 1.5
             color: "transparent"
             border.width: 1.5
-            border.color: win.withAlpha(win.theme.glow, (3 - index) / 3)
+            border.color: win.withAlpha(Theme.glow, (3 - index) / 3)
         }
     }
 
@@ -47,9 +47,9 @@ Window {
         anchors.fill: parent
         anchors.margins: 4
         radius: 16
-        color: win.withAlpha(win.theme.cardFill, win.controller.subtitleOpacity)
+        color: win.withAlpha(Theme.cardFill, win.controller.subtitleOpacity)
         border.width: 1
-        border.color: win.theme.stroke
+        border.color: Theme.stroke
 
         // Dragging the background moves the window.
         MouseArea {
@@ -82,13 +82,13 @@ Window {
                 Symbol {
                     name: "captions.bubble.fill"
                     size: 14
-                    color: win.theme.primary
+                    color: Theme.primary
                 }
                 Text {
                     objectName: "subtitleTitle"
                     text: "实时字幕 · 最近两句"
                     font.bold: true
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.FontFootnote
                     color: win.labelColor
                 }
                 Item { Layout.fillWidth: true }
@@ -103,7 +103,7 @@ Window {
                             anchors.centerIn: parent
                             name: "slider.horizontal.3"
                             size: 14
-                            color: win.theme.secondary
+                            color: Theme.secondary
                         }
                     }
                     background: Item {}
@@ -161,7 +161,7 @@ Window {
                         text: "开始说话后，最近两句译文将显示在这里"
                         horizontalAlignment: Text.AlignHCenter
                         wrapMode: Text.Wrap
-                        font.pixelSize: 12
+                        font.pixelSize: Theme.FontFootnote
                         color: win.secondaryLabelColor
                     }
                     Item { Layout.fillHeight: true }
@@ -183,7 +183,7 @@ Window {
                             radius: 10
                             color: win.dark ? Qt.rgba(0, 0, 0, 0.4) : Qt.rgba(1, 1, 1, 0.35)
                             border.width: 1
-                            border.color: win.withAlpha(win.theme.stroke, 0.8)
+                            border.color: win.withAlpha(Theme.stroke, 0.8)
                             Column {
                                 id: entryText
                                 x: 10
@@ -277,7 +277,7 @@ Window {
                     width: 40
                     anchors.verticalCenter: parent.verticalCenter
                     text: "透明度"
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.FontFootnote
                     color: win.labelColor
                 }
                 Slider {
@@ -296,7 +296,7 @@ Window {
                     width: 40
                     anchors.verticalCenter: parent.verticalCenter
                     text: "字号"
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.FontFootnote
                     color: win.labelColor
                 }
                 Slider {
@@ -313,7 +313,7 @@ Window {
             }
             Text {
                 text: "设置会自动记住"
-                font.pixelSize: 10
+                font.pixelSize: Theme.FontTiny
                 color: win.secondaryLabelColor
             }
         }

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls.Basic
+import Voxleaf
 
 // The themed help text (tooltip) of a control.
 ToolTip {
@@ -8,14 +9,14 @@ ToolTip {
     timeout: 8000
     contentItem: Text {
         text: tip.text
-        font.pixelSize: 12
-        color: app.theme.isDark ? "#f2f2f7" : "#1c1c1e"
+        font.pixelSize: Theme.FontFootnote
+        color: Theme.isDark ? "#f2f2f7" : "#1c1c1e"
         wrapMode: Text.Wrap
     }
     background: Rectangle {
         radius: 6
-        color: app.theme.isDark ? Qt.rgba(0.12, 0.12, 0.16, 0.96) : Qt.rgba(1, 1, 1, 0.97)
+        color: Theme.isDark ? Qt.rgba(0.12, 0.12, 0.16, 0.96) : Qt.rgba(1, 1, 1, 0.97)
         border.width: 1
-        border.color: app.theme.stroke
+        border.color: Theme.stroke
     }
 }

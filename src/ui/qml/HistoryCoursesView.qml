@@ -2,7 +2,7 @@ import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import QtQuick.Window
-import VoxleafNative 1.0
+import Voxleaf
 
 // The history sheet (700 × 480): every archived course, searchable; a click
 // opens the course in the review sheet.
@@ -13,7 +13,6 @@ Item {
     implicitHeight: 480
     signal dismiss()
     property var host: null
-    readonly property var theme: app.theme
     readonly property alias model: historyModel
     // Called by the review sheet opened from here.
     function applyReviewingCourse(playback) { return historyModel.applyReviewingCourse(playback) }
@@ -40,13 +39,13 @@ Item {
             Symbol {
                 name: "clock.arrow.circlepath"
                 size: 18
-                color: view.theme.primary
+                color: Theme.primary
             }
             Text {
                 text: "历史课程"
-                font.pixelSize: 16
+                font.pixelSize: Theme.FontHeadline
                 font.bold: true
-                color: view.theme.textPrimary
+                color: Theme.textPrimary
             }
             Item { Layout.fillWidth: true }
             ThemedButton {
@@ -63,19 +62,19 @@ Item {
             Text {
                 text: "⌕"
                 font.family: "DejaVu Sans Mono"
-                font.pixelSize: 18
-                color: view.theme.textSecondary
+                font.pixelSize: Theme.FontLarge
+                color: Theme.textSecondary
             }
             TextField {
                 id: searchField
                 objectName: "searchField"
                 Layout.fillWidth: true
                 placeholderText: "搜索关键词（匹配原文或译文）"
-                font.pixelSize: 13
-                color: view.theme.textPrimary
-                placeholderTextColor: Qt.rgba(view.theme.textSecondary.r, view.theme.textSecondary.g,
-                                              view.theme.textSecondary.b, 0.7)
-                selectionColor: view.theme.primary
+                font.pixelSize: Theme.FontBody
+                color: Theme.textPrimary
+                placeholderTextColor: Qt.rgba(Theme.textSecondary.r, Theme.textSecondary.g,
+                                              Theme.textSecondary.b, 0.7)
+                selectionColor: Theme.primary
                 selectByMouse: true
                 leftPadding: 8
                 text: historyModel.keyword
@@ -83,9 +82,9 @@ Item {
                 background: Rectangle {
                     implicitHeight: 30
                     radius: 7
-                    color: view.theme.isDark ? Qt.rgba(1, 1, 1, 0.06) : Qt.rgba(1, 1, 1, 0.85)
+                    color: Theme.isDark ? Qt.rgba(1, 1, 1, 0.06) : Qt.rgba(1, 1, 1, 0.85)
                     border.width: 1
-                    border.color: searchField.activeFocus ? view.theme.primary : view.theme.stroke
+                    border.color: searchField.activeFocus ? Theme.primary : Theme.stroke
                 }
             }
         }
@@ -110,14 +109,14 @@ Item {
                         radius: 5
                         color: "transparent"
                         border.width: 2.5
-                        border.color: view.theme.tertiary
+                        border.color: Theme.tertiary
                     }
                     Rectangle {
                         x: 0
                         y: parent.height * 0.45
                         width: parent.width
                         height: 2.5
-                        color: view.theme.tertiary
+                        color: Theme.tertiary
                     }
                 }
                 Text {
@@ -126,8 +125,8 @@ Item {
                     text: historyModel.emptyText
                     horizontalAlignment: Text.AlignHCenter
                     wrapMode: Text.Wrap
-                    font.pixelSize: 13
-                    color: view.theme.textSecondary
+                    font.pixelSize: Theme.FontBody
+                    color: Theme.textSecondary
                 }
             }
 
@@ -160,15 +159,15 @@ Item {
                         Text {
                             objectName: "rowStart"
                             text: rowCard.model.startText
-                            font.pixelSize: 14
+                            font.pixelSize: Theme.FontCallout
                             font.bold: true
-                            color: view.theme.textPrimary
+                            color: Theme.textPrimary
                         }
                         Text {
                             objectName: "rowCaption"
                             text: rowCard.model.caption
-                            font.pixelSize: 11
-                            color: view.theme.textPrimary
+                            font.pixelSize: Theme.FontCaption
+                            color: Theme.textPrimary
                             opacity: 0.85
                         }
                         Text {
@@ -178,8 +177,8 @@ Item {
                             text: rowCard.model.preview
                             elide: Text.ElideRight
                             maximumLineCount: 1
-                            font.pixelSize: 11
-                            color: view.theme.textSecondary
+                            font.pixelSize: Theme.FontCaption
+                            color: Theme.textSecondary
                         }
                     }
                     MouseArea {

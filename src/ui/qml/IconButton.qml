@@ -1,12 +1,13 @@
 import QtQuick
 import QtQuick.Controls.Basic
+import Voxleaf
 
 // A plain body-size symbol in a 28 × 28 hit area, with a help text.
 AbstractButton {
     id: control
     property string symbol: ""
     property string help: ""
-    property color tint: app.theme.textPrimary
+    property color tint: Theme.textPrimary
     property real symbolSize: 16
     implicitWidth: 28
     implicitHeight: 28
@@ -24,7 +25,7 @@ AbstractButton {
             anchors.centerIn: parent
             name: control.symbol
             size: control.symbolSize
-            color: control.enabled ? control.tint : app.theme.textSecondary
+            color: control.enabled ? control.tint : Theme.textSecondary
         }
     }
 

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
+import Voxleaf
 
 // Input level bar (130 × 5) with its caption underneath.
 ColumnLayout {
@@ -10,8 +11,8 @@ ColumnLayout {
     // The microphone went away; capture resumes when it is back.
     property bool interrupted: false
     readonly property bool warn: interrupted || (isRecording && !audioActive)
-    readonly property color green: app.theme.success
-    readonly property color orange: app.theme.warning
+    readonly property color green: Theme.success
+    readonly property color orange: Theme.warning
     spacing: 3
 
     Item {
@@ -20,14 +21,14 @@ ColumnLayout {
         Rectangle {
             anchors.fill: parent
             radius: 2.5
-            color: Qt.rgba(app.theme.textSecondary.r, app.theme.textSecondary.g, app.theme.textSecondary.b, 0.15)
+            color: Qt.rgba(Theme.textSecondary.r, Theme.textSecondary.g, Theme.textSecondary.b, 0.15)
         }
         Rectangle {
             objectName: "levelFill"
             height: parent.height
             radius: 2.5
             width: Math.max(4, parent.width * Math.max(0, Math.min(1, meter.level)))
-            color: !meter.isRecording ? app.theme.textSecondary : (meter.audioActive ? meter.green : meter.orange)
+            color: !meter.isRecording ? Theme.textSecondary : (meter.audioActive ? meter.green : meter.orange)
         }
     }
     RowLayout {
@@ -41,8 +42,8 @@ ColumnLayout {
         Text {
             objectName: "levelCaption"
             text: meter.interrupted ? "麦克风已断开，等待恢复" : !meter.isRecording ? "输入电平" : (meter.audioActive ? "采集正常" : "未采集到音频")
-            font.pixelSize: 11
-            color: meter.warn ? meter.orange : app.theme.textSecondary
+            font.pixelSize: Theme.FontCaption
+            color: meter.warn ? meter.orange : Theme.textSecondary
         }
     }
 }

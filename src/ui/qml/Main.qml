@@ -3,7 +3,7 @@ import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import QtQuick.Templates as T
 import QtQuick.Window
-import VoxleafNative 1.0
+import Voxleaf
 
 // The main window: the theme background under either the permission view or
 // the main view, switched live by the permission state, and the question
@@ -17,23 +17,23 @@ Window {
     minimumHeight: 440
     visible: true
     title: "实时语音翻译"
-    color: app.theme.panelBackground
+    color: Theme.panelBackground
 
-    readonly property var quitControl: app.quitController
+    readonly property var quitControl: App.quitController
 
     AppBackground {
         id: background
         objectName: "appBackground"
         anchors.fill: parent
-        background: app.background
-        themeName: app.settings.themeName
+        background: App.background
+        themeName: App.settings.themeName
     }
 
     Loader {
         id: gate
         objectName: "permissionGate"
         anchors.fill: parent
-        sourceComponent: app.allGranted ? mainView : permissionView
+        sourceComponent: App.allGranted ? mainView : permissionView
     }
 
     Component {
@@ -67,7 +67,7 @@ Window {
             Rectangle {
                 anchors.fill: parent
                 radius: 14
-                color: app.theme.panelBackground
+                color: Theme.panelBackground
             }
             Card {
                 anchors.fill: parent
@@ -81,15 +81,15 @@ Window {
                 Symbol {
                     name: "exclamationmark.triangle.fill"
                     size: 18
-                    color: app.theme.warning
+                    color: Theme.warning
                 }
                 Text {
                     objectName: "quitQuestionTitle"
                     Layout.fillWidth: true
                     text: "结束并保存本节课？"
-                    font.pixelSize: 16
+                    font.pixelSize: Theme.FontHeadline
                     font.bold: true
-                    color: app.theme.textPrimary
+                    color: Theme.textPrimary
                     wrapMode: Text.Wrap
                 }
             }
@@ -97,9 +97,9 @@ Window {
                 objectName: "quitQuestionText"
                 Layout.fillWidth: true
                 text: "课程仍在进行。结束后会等最后几句识别和翻译完成，把全部记录与录音存入「桌面/课程记录」，然后退出应用。"
-                font.pixelSize: 13
+                font.pixelSize: Theme.FontBody
                 lineHeight: 1.2
-                color: app.theme.textSecondary
+                color: Theme.textSecondary
                 wrapMode: Text.Wrap
             }
             RowLayout {
@@ -115,7 +115,7 @@ Window {
                 ThemedButton {
                     objectName: "quitConfirmButton"
                     prominent: true
-                    tint: app.theme.danger
+                    tint: Theme.danger
                     symbol: "stop.circle.fill"
                     text: "结束并保存"
                     onClicked: root.quitControl.endCourseAndQuit()

@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
+import Voxleaf
 
 // Shown while microphone or speech permission is missing.
 Item {
@@ -16,34 +17,34 @@ Item {
             Layout.alignment: Qt.AlignHCenter
             name: "mic.fill.badge.plus"
             size: 44
-            color: app.theme.primary
+            color: Theme.primary
         }
         Text {
             objectName: "permissionTitle"
             Layout.alignment: Qt.AlignHCenter
             text: "需要麦克风与语音识别权限"
-            font.pixelSize: 20
+            font.pixelSize: Theme.FontDisplay
             font.bold: true
-            color: app.theme.textPrimary
+            color: Theme.textPrimary
         }
         Text {
             objectName: "permissionExplanation"
             Layout.fillWidth: true
             horizontalAlignment: Text.AlignHCenter
             text: "本应用完全在本地处理语音：\n识别您的英语发音并实时转换为文字。"
-            font.pixelSize: 14
+            font.pixelSize: Theme.FontCallout
             lineHeight: 1.2
-            color: app.theme.textSecondary
+            color: Theme.textSecondary
             wrapMode: Text.Wrap
         }
         Text {
             objectName: "denialHint"
-            visible: app.denialHint.length > 0
+            visible: App.denialHint.length > 0
             Layout.fillWidth: true
             horizontalAlignment: Text.AlignHCenter
-            text: app.denialHint
-            font.pixelSize: 12
-            color: app.theme.primary
+            text: App.denialHint
+            font.pixelSize: Theme.FontFootnote
+            color: Theme.primary
             wrapMode: Text.Wrap
         }
         ThemedButton {
@@ -52,13 +53,13 @@ Item {
             Layout.alignment: Qt.AlignHCenter
             Layout.topMargin: 6
             prominent: true
-            tint: app.theme.primary
-            fontSize: 14
-            busy: app.isRequestingPermissions
-            enabled: !app.isRequestingPermissions
-            text: app.isRequestingPermissions ? "" : (app.anyPermissionDenied ? "已打开系统设置后，点此重试" : "授权并继续")
-            implicitWidth: app.isRequestingPermissions ? 90 : contentItem.implicitWidth + leftPadding + rightPadding
-            onClicked: app.requestPermissions()
+            tint: Theme.primary
+            fontSize: Theme.FontCallout
+            busy: App.isRequestingPermissions
+            enabled: !App.isRequestingPermissions
+            text: App.isRequestingPermissions ? "" : (App.anyPermissionDenied ? "已打开系统设置后，点此重试" : "授权并继续")
+            implicitWidth: App.isRequestingPermissions ? 90 : contentItem.implicitWidth + leftPadding + rightPadding
+            onClicked: App.requestPermissions()
         }
     }
 }

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
+import Voxleaf
 
 // The newest translations, newest first (the caller passes them in that
 // order), or the hint naming how many will be listed.
@@ -14,8 +15,8 @@ ColumnLayout {
         visible: rows.count === 0
         Layout.fillWidth: true
         text: "翻译结果将显示在这里（显示最近 " + list.visibleCount + " 条）"
-        font.pixelSize: 13
-        color: app.theme.textSecondary
+        font.pixelSize: Theme.FontBody
+        color: Theme.textSecondary
         wrapMode: Text.Wrap
     }
     Repeater {

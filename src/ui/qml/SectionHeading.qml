@@ -1,11 +1,12 @@
 import QtQuick
 import QtQuick.Layouts
+import Voxleaf
 
 // A symbol and a bold caption heading a transcript section.
 RowLayout {
     property string symbol: ""
     property string title: ""
-    property color tint: app.theme.primary
+    property color tint: Theme.primary
     spacing: 6
     Symbol {
         name: parent.symbol
@@ -15,8 +16,8 @@ RowLayout {
     Text {
         objectName: "headingText"
         text: parent.title
-        font.pixelSize: 13
+        font.pixelSize: Theme.FontBody
         font.bold: true
-        color: app.theme.textPrimary
+        color: Theme.textPrimary
     }
 }

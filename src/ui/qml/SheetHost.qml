@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Window
+import Voxleaf
 
 // A modal sheet over the main window: a fixed-size window on the theme's
 // panel background holding the view file `source` while `shown` is true.
@@ -35,7 +36,7 @@ Item {
             maximumWidth: sheet.sheetWidth
             minimumHeight: sheet.sheetHeight
             maximumHeight: sheet.sheetHeight
-            color: app.theme.panelBackground
+            color: Theme.panelBackground
             visible: true
             onClosing: sheet.closed()
 

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
+import Voxleaf
 
 // An 8 × 8 dot (red while recording) and "识别中" / "就绪".
 RowLayout {
@@ -10,12 +11,12 @@ RowLayout {
         width: 8
         height: 8
         radius: 4
-        color: badge.isRecording ? app.theme.danger : app.theme.textSecondary
+        color: badge.isRecording ? Theme.danger : Theme.textSecondary
     }
     Text {
         objectName: "statusBadgeText"
         text: badge.isRecording ? "识别中" : "就绪"
-        font.pixelSize: 12
-        color: app.theme.textSecondary
+        font.pixelSize: Theme.FontFootnote
+        color: Theme.textSecondary
     }
 }

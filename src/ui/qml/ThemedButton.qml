@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
+import Voxleaf
 
 // A labelled button: "prominent" (filled with the tint) or bordered, with an
 // optional leading symbol, a busy state and a help text.
@@ -12,12 +13,12 @@ AbstractButton {
     property bool destructive: false
     property bool busy: false
     property string busyText: ""
-    property color tint: app.theme.primary
+    property color tint: Theme.primary
     property real symbolSize: 15
-    property int fontSize: 13
+    property int fontSize: Theme.FontBody
     property int fontWeight: Font.Medium
     readonly property color labelColor: prominent ? (tint.hslLightness > 0.62 ? "#101014" : "white")
-                                                  : (destructive ? app.theme.danger : app.theme.textPrimary)
+                                                  : (destructive ? Theme.danger : Theme.textPrimary)
     hoverEnabled: true
     focusPolicy: Qt.NoFocus
     padding: 6

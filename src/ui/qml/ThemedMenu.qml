@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls.Basic
+import Voxleaf
 
 // A drop-down menu in the theme's colours.
 Menu {
@@ -8,9 +9,9 @@ Menu {
     background: Rectangle {
         implicitWidth: 200
         radius: 10
-        color: app.theme.isDark ? Qt.rgba(0.1, 0.1, 0.14, 0.97) : Qt.rgba(0.99, 0.99, 0.99, 0.98)
+        color: Theme.isDark ? Qt.rgba(0.1, 0.1, 0.14, 0.97) : Qt.rgba(0.99, 0.99, 0.99, 0.98)
         border.width: 1
-        border.color: app.theme.stroke
+        border.color: Theme.stroke
     }
     delegate: ThemedMenuItem {}
 }

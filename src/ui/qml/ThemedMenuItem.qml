@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
+import Voxleaf
 
 // A menu entry: leading symbol, text, and a checkmark when `current`.
 MenuItem {
@@ -11,7 +12,7 @@ MenuItem {
     implicitHeight: 30
     leftPadding: 10
     rightPadding: 10
-    readonly property color labelColor: destructive ? app.theme.danger : app.theme.textPrimary
+    readonly property color labelColor: destructive ? Theme.danger : Theme.textPrimary
 
     contentItem: RowLayout {
         spacing: 8
@@ -24,7 +25,7 @@ MenuItem {
         Text {
             Layout.fillWidth: true
             text: item.text
-            font.pixelSize: 13
+            font.pixelSize: Theme.FontBody
             color: item.labelColor
         }
         Symbol {
@@ -32,12 +33,12 @@ MenuItem {
             visible: item.current
             name: "checkmark"
             size: 13
-            color: app.theme.primary
+            color: Theme.primary
         }
     }
     background: Rectangle {
         radius: 6
-        color: item.highlighted ? Qt.rgba(app.theme.primary.r, app.theme.primary.g, app.theme.primary.b, 0.2)
+        color: item.highlighted ? Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.2)
                                 : "transparent"
     }
 }

@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
+import Voxleaf
 
 // A small switch with a leading symbol and label.
 AbstractButton {
@@ -23,20 +24,20 @@ AbstractButton {
         Symbol {
             name: control.symbol
             size: 14
-            color: app.theme.textSecondary
+            color: Theme.textSecondary
         }
         Text {
             text: control.text
-            font.pixelSize: 12
-            color: app.theme.textPrimary
+            font.pixelSize: Theme.FontFootnote
+            color: Theme.textPrimary
         }
         Rectangle {
             Layout.preferredWidth: 30
             Layout.preferredHeight: 17
             radius: 8.5
-            color: control.checked ? app.theme.primary
-                                   : Qt.rgba(app.theme.textSecondary.r, app.theme.textSecondary.g,
-                                             app.theme.textSecondary.b, 0.35)
+            color: control.checked ? Theme.primary
+                                   : Qt.rgba(Theme.textSecondary.r, Theme.textSecondary.g,
+                                             Theme.textSecondary.b, 0.35)
             Rectangle {
                 width: 13
                 height: 13

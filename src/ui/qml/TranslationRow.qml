@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
+import Voxleaf
 
 // One translated sentence: time (58 wide, monospaced), then the English and
 // the Chinese stacked. `entry` is a transcript row (timestamp, source, target).
@@ -16,8 +17,8 @@ RowLayout {
         Layout.topMargin: 3
         text: row.entry.timestamp || ""
         font.family: "DejaVu Sans Mono"
-        font.pixelSize: 11
-        color: app.theme.textSecondary
+        font.pixelSize: Theme.FontCaption
+        color: Theme.textSecondary
     }
     ColumnLayout {
         Layout.fillWidth: true
@@ -29,9 +30,9 @@ RowLayout {
             readOnly: true
             selectByMouse: true
             wrapMode: TextEdit.Wrap
-            font.pixelSize: row.compact ? 15 : 16
-            color: app.theme.textSecondary
-            selectionColor: app.theme.primary
+            font.pixelSize: row.compact ? Theme.FontSubheadline : Theme.FontHeadline
+            color: Theme.textSecondary
+            selectionColor: Theme.primary
         }
         TextEdit {
             objectName: "rowTarget"
@@ -40,9 +41,9 @@ RowLayout {
             readOnly: true
             selectByMouse: true
             wrapMode: TextEdit.Wrap
-            font.pixelSize: row.compact ? 17 : 18
-            color: app.theme.textPrimary
-            selectionColor: app.theme.primary
+            font.pixelSize: row.compact ? Theme.FontTitle : Theme.FontLarge
+            color: Theme.textPrimary
+            selectionColor: Theme.primary
         }
     }
 }

@@ -2,7 +2,7 @@ import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Dialogs
 import QtQuick.Layouts
-import VoxleafNative 1.0
+import Voxleaf
 
 // The translation settings sheet (500 × 560): engine, visible count, course
 // subject, DeepSeek key, local translation service and the glossary. Every
@@ -14,9 +14,8 @@ Item {
     implicitHeight: 560
     signal dismiss()
     property var host: null
-    property var engine: app.engine
-    property var glossary: app.glossary
-    readonly property var theme: app.theme
+    property var engine: App.engine
+    property var glossary: App.glossary
     readonly property alias model: settingsModel
 
     TranslationSettingsModel {
@@ -35,36 +34,36 @@ Item {
     component Caption: Text {
         Layout.fillWidth: true
         wrapMode: Text.Wrap
-        font.pixelSize: 11
-        color: view.theme.textSecondary
+        font.pixelSize: Theme.FontCaption
+        color: Theme.textSecondary
     }
     component Headline: Text {
-        font.pixelSize: 14
+        font.pixelSize: Theme.FontCallout
         font.bold: true
-        color: view.theme.textPrimary
+        color: Theme.textPrimary
     }
     component Field: TextField {
         Layout.fillWidth: true
-        font.pixelSize: 13
-        color: view.theme.textPrimary
-        placeholderTextColor: Qt.rgba(view.theme.textSecondary.r, view.theme.textSecondary.g,
-                                      view.theme.textSecondary.b, 0.7)
-        selectionColor: view.theme.primary
+        font.pixelSize: Theme.FontBody
+        color: Theme.textPrimary
+        placeholderTextColor: Qt.rgba(Theme.textSecondary.r, Theme.textSecondary.g,
+                                      Theme.textSecondary.b, 0.7)
+        selectionColor: Theme.primary
         selectByMouse: true
         leftPadding: 8
         rightPadding: 8
         background: Rectangle {
             implicitHeight: 28
             radius: 6
-            color: view.theme.isDark ? Qt.rgba(1, 1, 1, 0.06) : Qt.rgba(1, 1, 1, 0.85)
+            color: Theme.isDark ? Qt.rgba(1, 1, 1, 0.06) : Qt.rgba(1, 1, 1, 0.85)
             border.width: 1
-            border.color: parent.activeFocus ? view.theme.primary : view.theme.stroke
+            border.color: parent.activeFocus ? Theme.primary : Theme.stroke
         }
     }
     component Divider: Rectangle {
         Layout.fillWidth: true
         implicitHeight: 1
-        color: view.theme.stroke
+        color: Theme.stroke
     }
 
     ColumnLayout {
@@ -79,13 +78,13 @@ Item {
             Symbol {
                 name: "gearshape.2.fill"
                 size: 18
-                color: view.theme.primary
+                color: Theme.primary
             }
             Text {
                 text: "翻译设置"
-                font.pixelSize: 16
+                font.pixelSize: Theme.FontHeadline
                 font.bold: true
-                color: view.theme.textPrimary
+                color: Theme.textPrimary
             }
             Item { Layout.fillWidth: true }
             ThemedButton {
@@ -136,19 +135,19 @@ Item {
                                 onClicked: if (view.engine) view.engine.translationEngine = modelData.raw
                                 background: Rectangle {
                                     radius: 6
-                                    color: parent.selected ? view.theme.primary
-                                                           : (view.theme.isDark ? Qt.rgba(1, 1, 1, 0.06) : Qt.rgba(0, 0, 0, 0.04))
+                                    color: parent.selected ? Theme.primary
+                                                           : (Theme.isDark ? Qt.rgba(1, 1, 1, 0.06) : Qt.rgba(0, 0, 0, 0.04))
                                     border.width: 1
-                                    border.color: view.theme.stroke
+                                    border.color: Theme.stroke
                                 }
                                 contentItem: Text {
                                     text: modelData.name
                                     horizontalAlignment: Text.AlignHCenter
                                     verticalAlignment: Text.AlignVCenter
-                                    font.pixelSize: 12
+                                    font.pixelSize: Theme.FontFootnote
                                     font.weight: parent.selected ? Font.DemiBold : Font.Normal
-                                    color: parent.selected ? (view.theme.primary.hslLightness > 0.62 ? "#101014" : "white")
-                                                           : view.theme.textPrimary
+                                    color: parent.selected ? (Theme.primary.hslLightness > 0.62 ? "#101014" : "white")
+                                                           : Theme.textPrimary
                                 }
                             }
                         }
@@ -169,8 +168,8 @@ Item {
                         Text {
                             objectName: "countLabel"
                             text: "主界面显示最近 " + settingsModel.visibleTranslationCount + " 条"
-                            font.pixelSize: 13
-                            color: view.theme.textPrimary
+                            font.pixelSize: Theme.FontBody
+                            color: Theme.textPrimary
                         }
                         Row {
                             spacing: 0
@@ -188,17 +187,17 @@ Item {
                                     onClicked: settingsModel.visibleTranslationCount += modelData.d
                                     background: Rectangle {
                                         radius: 5
-                                        color: parent.down ? Qt.rgba(view.theme.primary.r, view.theme.primary.g, view.theme.primary.b, 0.25)
-                                                           : (view.theme.isDark ? Qt.rgba(1, 1, 1, 0.06) : Qt.rgba(0, 0, 0, 0.04))
+                                        color: parent.down ? Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.25)
+                                                           : (Theme.isDark ? Qt.rgba(1, 1, 1, 0.06) : Qt.rgba(0, 0, 0, 0.04))
                                         border.width: 1
-                                        border.color: view.theme.stroke
+                                        border.color: Theme.stroke
                                     }
                                     contentItem: Text {
                                         text: modelData.t
                                         horizontalAlignment: Text.AlignHCenter
                                         verticalAlignment: Text.AlignVCenter
-                                        font.pixelSize: 14
-                                        color: view.theme.textPrimary
+                                        font.pixelSize: Theme.FontCallout
+                                        color: Theme.textPrimary
                                     }
                                 }
                             }
@@ -254,21 +253,21 @@ Item {
                             name: settingsModel.serviceState === TranslationSettingsModel.Answering ? "checkmark.circle.fill"
                                   : settingsModel.serviceState === TranslationSettingsModel.Checking ? "arrow.clockwise" : "exclamationmark.triangle.fill"
                             size: 13
-                            color: settingsModel.serviceState === TranslationSettingsModel.Answering ? view.theme.success
-                                   : settingsModel.serviceState === TranslationSettingsModel.Checking ? view.theme.textSecondary : view.theme.warning
+                            color: settingsModel.serviceState === TranslationSettingsModel.Answering ? Theme.success
+                                   : settingsModel.serviceState === TranslationSettingsModel.Checking ? Theme.textSecondary : Theme.warning
                         }
                         Text {
                             objectName: "serviceStatus"
                             Layout.fillWidth: true
                             text: settingsModel.serviceStatus
                             wrapMode: Text.Wrap
-                            font.pixelSize: 11
-                            color: settingsModel.serviceState === TranslationSettingsModel.Answering ? view.theme.success
-                                   : settingsModel.serviceState === TranslationSettingsModel.Checking ? view.theme.textSecondary : view.theme.warning
+                            font.pixelSize: Theme.FontCaption
+                            color: settingsModel.serviceState === TranslationSettingsModel.Answering ? Theme.success
+                                   : settingsModel.serviceState === TranslationSettingsModel.Checking ? Theme.textSecondary : Theme.warning
                         }
                         ThemedButton {
                             text: "重新检测"
-                            fontSize: 11
+                            fontSize: Theme.FontCaption
                             padding: 3
                             leftPadding: 8
                             rightPadding: 8
@@ -289,8 +288,8 @@ Item {
                         Text {
                             objectName: "termCount"
                             text: settingsModel.termCount + " 条"
-                            font.pixelSize: 11
-                            color: view.theme.textSecondary
+                            font.pixelSize: Theme.FontCaption
+                            color: Theme.textSecondary
                         }
                     }
                     RowLayout {
@@ -313,14 +312,14 @@ Item {
                             objectName: "addTermButton"
                             help: "添加术语"
                             enabled: settingsModel.canAdd
-                            tint: view.theme.primary
+                            tint: Theme.primary
                             onClicked: settingsModel.addTerm()
                             Text {
                                 anchors.centerIn: parent
                                 text: "+"
-                                font.pixelSize: 20
+                                font.pixelSize: Theme.FontDisplay
                                 font.bold: true
-                                color: addButton.enabled ? view.theme.primary : view.theme.textSecondary
+                                color: addButton.enabled ? Theme.primary : Theme.textSecondary
                             }
                         }
                     }
@@ -330,7 +329,7 @@ Item {
                         Layout.fillWidth: true
                         text: settingsModel.conflictMessage
                         wrapMode: Text.Wrap
-                        font.pixelSize: 11
+                        font.pixelSize: Theme.FontCaption
                         color: "#ff9500"
                     }
 
@@ -342,9 +341,9 @@ Item {
                         spacing: 6
                         Text {
                             text: "本节课高频词（点击填入英文，补充中文译名后添加）"
-                            font.pixelSize: 11
+                            font.pixelSize: Theme.FontCaption
                             font.bold: true
-                            color: view.theme.textPrimary
+                            color: Theme.textPrimary
                         }
                         Flow {
                             Layout.fillWidth: true
@@ -356,7 +355,7 @@ Item {
                                     objectName: "chip_" + modelData.word
                                     text: modelData.label
                                     help: modelData.help
-                                    fontSize: 11
+                                    fontSize: Theme.FontCaption
                                     fontWeight: Font.Normal
                                     padding: 2
                                     leftPadding: 8
@@ -383,7 +382,7 @@ Item {
                             radius: 6
                             color: "transparent"
                             border.width: 1
-                            border.color: view.theme.stroke
+                            border.color: Theme.stroke
                             RowLayout {
                                 id: termRow
                                 anchors.fill: parent
@@ -392,29 +391,29 @@ Item {
                                 spacing: 6
                                 Text {
                                     text: model.source
-                                    font.pixelSize: 13
+                                    font.pixelSize: Theme.FontBody
                                     font.bold: true
-                                    color: view.theme.primary
+                                    color: Theme.primary
                                     elide: Text.ElideRight
                                     Layout.maximumWidth: 180
                                 }
                                 Symbol {
                                     name: "arrow.right"
                                     size: 12
-                                    color: view.theme.textSecondary
+                                    color: Theme.textSecondary
                                 }
                                 Text {
                                     Layout.fillWidth: true
                                     text: model.target
-                                    font.pixelSize: 13
-                                    color: view.theme.textPrimary
+                                    font.pixelSize: Theme.FontBody
+                                    color: Theme.textPrimary
                                     elide: Text.ElideRight
                                 }
                                 IconButton {
                                     objectName: "deleteTerm_" + model.source
                                     symbol: "xmark.circle.fill"
                                     help: "删除术语"
-                                    tint: view.theme.textSecondary
+                                    tint: Theme.textSecondary
                                     implicitWidth: 24
                                     implicitHeight: 24
                                     onClicked: settingsModel.removeTerm(model.id)
@@ -429,15 +428,15 @@ Item {
                             objectName: "importButton"
                             text: "从 Markdown 词库导入…"
                             symbol: "square.and.arrow.down"
-                            fontSize: 12
+                            fontSize: Theme.FontFootnote
                             onClicked: importDialog.open()
                         }
                         ThemedButton {
                             objectName: "clearAllButton"
                             text: "清空全部"
                             destructive: true
-                            tint: view.theme.danger
-                            fontSize: 12
+                            tint: Theme.danger
+                            fontSize: Theme.FontFootnote
                             enabled: settingsModel.termCount > 0
                             onClicked: settingsModel.clearAll()
                         }

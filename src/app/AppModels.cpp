@@ -1,5 +1,5 @@
-// The real models of the main window over the platform.
-#include "AppController.h"
+#include "AppModels.h"
+
 #include "platform/Platform.h"
 #include "translation/LocalTranslationSession.h"
 
