@@ -51,7 +51,12 @@ void BM_LandedSentenceToWindows(benchmark::State &state)
         fake::FakePlatform fakes;
         fakes.install();
         fake::FakeDesktopServices desktop(dir.path(), dir.path(), dir.path());
-        AppController app(createAppModels(fakes.platform()), &desktop);
+        AppModels models;
+        models.engine = std::make_unique<SpeechEngine>(fakes.platform());
+        models.deviceManager = std::make_unique<AudioDeviceManager>(fakes.platform());
+        models.permissions = std::make_unique<PermissionManager>(fakes.platform());
+        models.glossary = std::make_unique<GlossaryManager>();
+        AppController app(std::move(models), &desktop);
         TranslationPipeline &pipeline = app.engine()->pipeline();
         pipeline.setRecordOnly(true);
         int n = 0;

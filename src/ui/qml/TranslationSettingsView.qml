@@ -14,8 +14,8 @@ Item {
     implicitHeight: 560
     signal dismiss()
     property var host: null
-    property var engine: App.engine
-    property var glossary: App.glossary
+    property SpeechEngine engine: App.engine
+    property GlossaryManager glossary: App.glossary
     readonly property alias model: settingsModel
 
     TranslationSettingsModel {
