@@ -2,9 +2,10 @@
 // Application entry: resets the diagnostics log, finishes the courses a
 // process that is gone left in progress, builds the main window's models and
 // loads the main window (permission gate, main view) from the "Voxleaf" QML
-// module. The main window closing ends the application (after the running
-// course is saved, see QuitController), whatever other window is open;
-// termination saves the floating window's frame and stops the engine.
+// module; the recognizer's model loads after the window's first frame. The
+// main window closing ends the application (after the running course is
+// saved, see QuitController), whatever other window is open; termination
+// saves the floating window's frame and stops the engine.
 #include "AppController.h"
 
 #include <QObject>
@@ -16,6 +17,7 @@ class QQuickWindow;
 namespace vox {
 
 struct Platform;
+class SpeechRecognizer;
 
 // Registers the C++ view types under "VoxleafNative 1.0" (once per process).
 void registerQmlTypes();
@@ -47,6 +49,8 @@ Q_SIGNALS:
     void quitRequested();
 
 private:
+    void preloadAfterFirstFrame(std::shared_ptr<SpeechRecognizer> recognizer);
+
     std::unique_ptr<AppController> m_controller;
     std::unique_ptr<QQmlApplicationEngine> m_qml;
 };
