@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <ctime>
 #include <unistd.h>
 
 namespace vox::Process {
@@ -29,6 +30,18 @@ QString startTime(qint64 pid)
     if (fields.size() < 20)
         return {};
     return QString::fromLatin1(fields.at(19));
+}
+
+double secondsSinceStart()
+{
+    // The kernel counts a process's start in ticks of the boot-time clock.
+    bool ok = false;
+    const qint64 ticks = startTime(currentPid()).toLongLong(&ok);
+    const long perSecond = ::sysconf(_SC_CLK_TCK);
+    timespec now{};
+    if (!ok || perSecond <= 0 || ::clock_gettime(CLOCK_BOOTTIME, &now) != 0)
+        return -1;
+    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9 - double(ticks) / double(perSecond);
 }
 
 bool isRunning(qint64 pid, const QString &started)

@@ -9,6 +9,9 @@ qint64 currentPid();
 // The start time of process `pid` as the kernel counts it (clock ticks since
 // boot, as text), or empty when there is no such process.
 QString startTime(qint64 pid);
+// Seconds since the kernel started this process (10 ms steps), for the
+// start-up timings in the diagnostics log; negative when unknown.
+double secondsSinceStart();
 // True while the process that had `started` as its start time still runs.
 bool isRunning(qint64 pid, const QString &started);
 

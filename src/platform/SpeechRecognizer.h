@@ -84,6 +84,11 @@ class SpeechRecognizer {
 public:
     virtual ~SpeechRecognizer() = default;
     virtual bool isAvailable() const = 0;
+    // Loads what the first task needs (the model) ahead of it, on a thread of
+    // the recognizer's own, and returns at once. A task started while the
+    // load is under way waits for it; nothing is loaded twice. A load that
+    // fails is reported as a failed load would be at the first task.
+    virtual void preload() = 0;
     virtual std::shared_ptr<RecognitionRequest> makeRequest(const RecognitionRequestOptions &options) = 0;
     virtual std::shared_ptr<RecognitionTask> startTask(std::shared_ptr<RecognitionRequest> request,
                                                        RecognitionHandler handler) = 0;

@@ -3,6 +3,7 @@
 #include "course/CourseArchive.h"
 #include "platform/Diag.h"
 #include "platform/Platform.h"
+#include "platform/Process.h"
 
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
@@ -22,6 +23,8 @@ VoxleafApp::VoxleafApp(Platform &platform, AppModels models, QObject *parent) : 
     m_controller->exposeTo(m_qml.get());
     m_controller->floatingSubtitle()->setQmlEngine(m_qml.get());
     m_qml->load(QUrl(QStringLiteral("qrc:/qt/qml/Voxleaf/qml/Main.qml")));
+
+    preloadAfterFirstFrame(platform.recognizer);
 
     QuitController *quit = m_controller->quitController();
     quit->watchMainWindow(mainWindow());
@@ -56,6 +59,30 @@ bool VoxleafApp::isLoaded() const
 QQuickWindow *VoxleafApp::mainWindow() const
 {
     return m_qml->rootObjects().isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(m_qml->rootObjects().first());
+}
+
+void VoxleafApp::preloadAfterFirstFrame(std::shared_ptr<SpeechRecognizer> recognizer)
+{
+    QQuickWindow *window = mainWindow();
+    if (!window)
+        return;
+    // The recognizer's model loads once the window is on screen, so the two
+    // do not compete for the disk and the cores, and is ready by the time
+    // "开始" is pressed. The frame may come from the render thread.
+    auto seen = std::make_shared<bool>(false);
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = connect(
+        window, &QQuickWindow::frameSwapped, this,
+        [seen, connection, recognizer = std::move(recognizer)] {
+            if (*seen)
+                return;
+            *seen = true;
+            disconnect(*connection);
+            diag(QStringLiteral("主窗口首帧（进程启动后 %1 s）").arg(Process::secondsSinceStart(), 0, 'f', 2));
+            if (recognizer)
+                recognizer->preload();
+        },
+        Qt::QueuedConnection);
 }
 
 void VoxleafApp::terminate()

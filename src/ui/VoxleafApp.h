@@ -1,10 +1,12 @@
 #pragma once
 // Application entry: resets the diagnostics log, finishes the courses a
 // process that is gone left in progress, takes the main window's models (the
-// application's real ones are built next to main()) and loads the main window (permission gate, main view) from the "Voxleaf" QML
-// module. The main window closing ends the application (after the running
-// course is saved, see QuitController), whatever other window is open;
-// termination saves the floating window's frame and stops the engine.
+// application's real ones are built next to main()) and loads the main window
+// (permission gate, main view) from the "Voxleaf" QML module; the
+// recognizer's model loads after the window's first frame. The main window
+// closing ends the application (after the running course is saved, see
+// QuitController), whatever other window is open; termination saves the
+// floating window's frame and stops the engine.
 #include "AppController.h"
 
 #include <QObject>
@@ -16,6 +18,7 @@ class QQuickWindow;
 namespace vox {
 
 struct Platform;
+class SpeechRecognizer;
 
 class VoxleafApp : public QObject {
     Q_OBJECT
@@ -43,6 +46,8 @@ Q_SIGNALS:
     void quitRequested();
 
 private:
+    void preloadAfterFirstFrame(std::shared_ptr<SpeechRecognizer> recognizer);
+
     std::unique_ptr<AppController> m_controller;
     std::unique_ptr<QQmlApplicationEngine> m_qml;
 };

@@ -6,6 +6,9 @@
 #include "platform/linux/SphinxTranscript.h"
 #include "support/SpeechMeasures.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -144,7 +147,9 @@ protected:
         PocketSphinxOptions o;
         o.fwdflat = false;
         s_rec = makePocketSphinxRecognizer(o);
-        s_rec->waitUntilLoaded(120000);
+        // Preloaded, not awaited: the first test's task starts while the
+        // decoder loads, and every recognition checks it was loaded once.
+        s_rec->preload();
     }
     static void TearDownTestSuite() { s_rec.reset(); }
     void SetUp() override
@@ -164,6 +169,7 @@ protected:
         feed(*req, samples, chunk);
         req->endAudio();
         ASSERT_TRUE(c.waitEnd());
+        EXPECT_EQ(s_rec->stats().loads, 1);
     }
     static inline std::shared_ptr<PocketSphinxRecognizer> s_rec;
 };
@@ -180,17 +186,14 @@ TEST(PocketSphinxWords, FillersAndAlternatePronunciations)
     EXPECT_EQ(sphinx::stripAlternate(QStringLiteral("don't")), QStringLiteral("don't"));
 }
 
-TEST(PocketSphinxAvailability, MissingModelIsUnavailableAndFailsTasksWithAnError)
+// A recognizer whose model did not load: unavailable, and a task fails with
+// the model named as the cause.
+void expectModelUnavailable(PocketSphinxRecognizer &rec)
 {
-    QTemporaryDir empty;
-    PocketSphinxOptions o;
-    o.modelDir = empty.path();
-    auto rec = makePocketSphinxRecognizer(o);
-    EXPECT_FALSE(rec->isAvailable());
-    EXPECT_FALSE(rec->waitUntilLoaded(10000));
-    auto req = rec->makeRequest({});
+    EXPECT_FALSE(rec.isAvailable());
+    auto req = rec.makeRequest({});
     RecognitionCollector c;
-    auto task = rec->startTask(req, c.handler());
+    auto task = rec.startTask(req, c.handler());
     std::vector<float> s(16000, 0.001f);
     feed(*req, s);
     ASSERT_TRUE(c.waitEnd(10000));
@@ -199,6 +202,44 @@ TEST(PocketSphinxAvailability, MissingModelIsUnavailableAndFailsTasksWithAnError
     EXPECT_FALSE(c.final);
     req->endAudio();
     task->finish();
+}
+
+TEST(PocketSphinxAvailability, MissingModelIsUnavailableAndFailsTasksWithAnError)
+{
+    QTemporaryDir empty;
+    PocketSphinxOptions o;
+    o.modelDir = empty.path();
+    auto rec = makePocketSphinxRecognizer(o);
+    EXPECT_FALSE(rec->isAvailable());
+    EXPECT_FALSE(rec->waitUntilLoaded(10000));
+    expectModelUnavailable(*rec);
+}
+
+// The files are there but the language model is broken: the preload fails
+// on its thread, and the first start learns it as it would a missing model.
+TEST(PocketSphinxAvailability, FailedPreloadIsReportedByTheFirstStart)
+{
+    const QString system = QStringLiteral("/usr/share/pocketsphinx/model/en-us/");
+    if (!QFileInfo::exists(system + QStringLiteral("en-us/mdef")))
+        GTEST_SKIP() << "PocketSphinx English model missing (package pocketsphinx-en-us)";
+    QTemporaryDir dir;
+    const QDir model(dir.filePath(QStringLiteral("en-us")));
+    ASSERT_TRUE(model.mkpath(QStringLiteral(".")));
+    ASSERT_TRUE(QFile::link(system + QStringLiteral("en-us"), model.filePath(QStringLiteral("en-us"))));
+    ASSERT_TRUE(QFile::link(system + QStringLiteral("cmudict-en-us.dict"),
+                            model.filePath(QStringLiteral("cmudict-en-us.dict"))));
+    QFile lm(model.filePath(QStringLiteral("en-us.lm.bin")));
+    ASSERT_TRUE(lm.open(QIODevice::WriteOnly));
+    lm.write("not a language model\n");
+    lm.close();
+    PocketSphinxOptions o;
+    o.modelDir = dir.path();
+    auto rec = makePocketSphinxRecognizer(o);
+    EXPECT_TRUE(rec->isAvailable()); // nothing tried yet
+    rec->preload();
+    EXPECT_FALSE(rec->waitUntilLoaded(120000));
+    EXPECT_EQ(rec->stats().loads, 1);
+    expectModelUnavailable(*rec);
 }
 
 // Two sentences with a pause between them: each utterance becomes a sentence,

@@ -85,6 +85,9 @@ TEST_F(MainWindow, FirstStartWithNoStoredSettings)
               "切换界面主题：赛博朋克 / 极简瑞士 / OLED 暗黑 / 玻璃拟态");
     EXPECT_EQ(h.find("backgroundButton")->property("help").toString(), "更换应用背景");
     EXPECT_EQ(h.find("recordButton")->property("help").toString(), "开始 / 停止语音识别（Ctrl+空格）");
+    // The recognizer's model began loading once, after the window was drawn.
+    h.settle();
+    EXPECT_EQ(h.fakes->recognizer->preloads, 1);
     // Nothing was written just by starting.
     EXPECT_TRUE(settings->keys().isEmpty()) << settings->keys().join(',').toStdString();
 }

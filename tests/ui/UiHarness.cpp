@@ -222,6 +222,7 @@ void UiHarness::build(QSize size, std::unique_ptr<SpeechEngine> e)
         QDir(dirs.path()).mkpath(QString::fromLatin1(sub));
     desktop = std::make_shared<fake::FakeDesktopServices>(dirs.filePath("Desktop"), dirs.filePath("data"),
                                                          dirs.filePath("Pictures"));
+    m_platform = fakes->platform();
     m_platform.desktop = desktop;
 
     engine = e.get();

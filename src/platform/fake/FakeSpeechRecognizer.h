@@ -73,6 +73,7 @@ private:
 class FakeSpeechRecognizer : public SpeechRecognizer {
 public:
     bool isAvailable() const override { return available; }
+    void preload() override { preloads++; }
     std::shared_ptr<RecognitionRequest> makeRequest(const RecognitionRequestOptions &options) override;
     std::shared_ptr<RecognitionTask> startTask(std::shared_ptr<RecognitionRequest> request,
                                                RecognitionHandler handler) override;
@@ -85,6 +86,7 @@ public:
     }
 
     bool available = true;
+    int preloads = 0;
     bool keepBuffers = false;
     // Drops references to finished tasks and requests (benchmarks).
     void forgetHistory();

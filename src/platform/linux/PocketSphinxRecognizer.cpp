@@ -70,6 +70,8 @@ PocketSphinxRecognizer::~PocketSphinxRecognizer() { m_core->shutdown(); }
 
 bool PocketSphinxRecognizer::isAvailable() const { return m_core->filesPresent() && !m_core->loadFailed(); }
 
+void PocketSphinxRecognizer::preload() { m_core->requestLoad(); }
+
 std::shared_ptr<RecognitionRequest> PocketSphinxRecognizer::makeRequest(const RecognitionRequestOptions &options)
 {
     m_core->registerRequest();

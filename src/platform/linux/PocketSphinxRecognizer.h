@@ -1,7 +1,9 @@
 #pragma once
 // Offline English recognizer over PocketSphinx.
 //
-// One decoder, loaded once on the recognizer's own thread; every request's
+// One decoder, loaded once on the recognizer's own thread when preload() or
+// the first task asks for it (not at construction, so that building the
+// recognizer costs nothing while the window comes up); every request's
 // audio is queued to that thread and decoded there, in the order the tasks
 // were started (a finishing task's queued audio and final result come before
 // the next task's audio). Results reach the task handler on that thread.
@@ -43,6 +45,7 @@ public:
 
     // The model files are present and the decoder has not failed to load.
     bool isAvailable() const override;
+    void preload() override;
     std::shared_ptr<RecognitionRequest> makeRequest(const RecognitionRequestOptions &options) override;
     // The handler is called on the recognizer thread. After cancel() returns
     // it is not called again for that task; it must therefore never wait for
@@ -50,7 +53,8 @@ public:
     std::shared_ptr<RecognitionTask> startTask(std::shared_ptr<RecognitionRequest> request,
                                                RecognitionHandler handler) override;
 
-    // Waits until the decoder is loaded (true) or failed to load (false).
+    // Starts the load if nobody has yet, then waits until the decoder is
+    // loaded (true) or failed to load (false).
     bool waitUntilLoaded(int timeoutMs) const;
     bool usesFwdflat() const;
     // Limit of unbroken speech in one utterance, in seconds; takes effect
@@ -75,6 +79,7 @@ public:
         double maxUtteranceEndCpuSeconds = 0;
         qint64 finalsRewritten = 0;    // utterance finals that differ from their last partial
         double loadSeconds = 0;
+        int loads = 0;                 // decoder loads begun (at most one)
     };
     Stats stats() const;
 

@@ -71,8 +71,20 @@ void SphinxCore::shutdown()
     }
 }
 
+void SphinxCore::requestLoad()
+{
+    {
+        std::lock_guard lk(m_mutex);
+        if (m_loadRequested)
+            return;
+        m_loadRequested = true;
+    }
+    m_cv.notify_all();
+}
+
 bool SphinxCore::waitUntilLoaded(int timeoutMs)
 {
+    requestLoad();
     std::unique_lock lk(m_mutex);
     m_progress.wait_for(lk, std::chrono::milliseconds(timeoutMs),
                         [&] { return m_loaded || m_loadFailed.load() || m_stopping; });
@@ -174,7 +186,8 @@ bool SphinxCore::waitUntilIdle(int timeoutMs)
 {
     std::unique_lock lk(m_mutex);
     return m_progress.wait_for(lk, std::chrono::milliseconds(timeoutMs), [&] {
-        return m_stopping || (!m_busy && !readyFront() && (m_loaded || m_loadFailed.load()));
+        return m_stopping
+            || (!m_busy && !readyFront() && (m_loaded || m_loadFailed.load() || !m_loadRequested));
     });
 }
 
@@ -189,7 +202,7 @@ bool SphinxCore::readyFront() const
     if (m_order.empty())
         return false;
     const auto &s = m_order.front();
-    return s->cancelled || s->formatError || !s->audio.empty() || s->audioEnded || !m_ps;
+    return s->cancelled || s->formatError || !s->audio.empty() || s->audioEnded || !m_loaded;
 }
 
 void SphinxCore::deliver(const std::shared_ptr<SphinxStream> &s, std::optional<RecognitionResult> r,
@@ -227,14 +240,23 @@ void SphinxCore::fail(const std::shared_ptr<SphinxStream> &s, RecognitionFailure
 
 void SphinxCore::run()
 {
+    {
+        // Nothing is loaded until someone needs the decoder: a preload or a task.
+        std::unique_lock lk(m_mutex);
+        m_cv.wait(lk, [&] { return m_stopping || m_loadRequested || !m_order.empty(); });
+        if (m_stopping)
+            return;
+        m_loadRequested = true;
+        ++m_stats.loads;
+    }
     double loadSeconds = 0;
-    m_ps = m_model.load(loadSeconds);
-    const bool ok = m_ps != nullptr;
+    ps_decoder_t *ps = m_model.load(loadSeconds);
     {
         std::lock_guard lk(m_mutex);
+        m_ps = ps;
         m_stats.loadSeconds = loadSeconds;
-        m_loaded = ok;
-        if (!ok)
+        m_loaded = ps != nullptr;
+        if (!ps)
             m_loadFailed = true;
     }
     m_progress.notify_all();

@@ -1,6 +1,6 @@
 #pragma once
 // The PocketSphinx decoding thread behind PocketSphinxRecognizer: one
-// decoder, loaded on the thread; requests' audio queued to it and decoded in
+// decoder, loaded on the thread once a load or a task is asked for; requests' audio queued to it and decoded in
 // the order their tasks were started; results delivered on the thread.
 #include "PocketSphinxRecognizer.h"
 #include "SphinxModel.h"
@@ -44,6 +44,8 @@ public:
     void shutdown();
     bool filesPresent() const { return m_model.filesPresent; }
     bool loadFailed() const { return m_loadFailed.load(); }
+    // Any thread: the thread loads the decoder now rather than at the first task.
+    void requestLoad();
     bool waitUntilLoaded(int timeoutMs);
     bool fwdflat() const { return m_model.fwdflat; }
     std::atomic<double> maxUtteranceSeconds{25.0};
@@ -98,6 +100,7 @@ private:
     qint64 m_totalQueued = 0;
     bool m_busy = false;
     bool m_stopping = false;
+    bool m_loadRequested = false;
     bool m_loaded = false;
     std::atomic<bool> m_loadFailed{false};
     qint64 m_requestsMade = 0;

@@ -1,6 +1,7 @@
 #include "SphinxModel.h"
 
 #include "platform/Diag.h"
+#include "platform/Process.h"
 
 #include <pocketsphinx.h>
 #include <sphinxbase/err.h>
@@ -89,9 +90,10 @@ ps_decoder_t *SphinxModel::load(double &seconds) const
     cmd_ln_free_r(config);
     seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     if (ps) {
-        diag(QStringLiteral("PocketSphinx 解码器已加载（%1，%2 s）")
+        diag(QStringLiteral("PocketSphinx 解码器已加载（%1，%2 s；进程启动后 %3 s）")
                  .arg(fwdflat ? QStringLiteral("多遍") : QStringLiteral("单遍"))
-                 .arg(seconds, 0, 'f', 2));
+                 .arg(seconds, 0, 'f', 2)
+                 .arg(Process::secondsSinceStart(), 0, 'f', 2));
     }
     return ps;
 }
