@@ -85,5 +85,5 @@ qml6-module-qtqml-workerscript, qml6-module-qt-labs-folderlistmodel, qt6-qpa-plu
 pocketsphinx-en-us, fonts-wqy-microhei, adwaita-icon-theme, libqt6svg6")
 # A sound server for the microphones; the native Wayland platform plugin; the
 # WebP and TIFF readers for background pictures.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse, qt6-wayland, qt6-image-formats-plugins")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse, qt6-wayland, qt6-image-formats-plugins, qt6-translations-l10n, qt6-xdgdesktopportal-platformtheme, xdg-desktop-portal")
 include(CPack)

@@ -10,6 +10,9 @@
 
 #include <QGuiApplication>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QQuickWindow>
 #include <cstdio>
 
@@ -33,6 +36,12 @@ int main(int argc, char **argv)
     QGuiApplication::setApplicationDisplayName(QStringLiteral("实时语音翻译"));
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.voxleaf.Voxleaf"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/voxleaf/voxleaf.png")));
+    // Qt's own texts (file choosers, standard buttons, key names) in Chinese,
+    // as the rest of the interface.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qt"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTexts);
 
     // One instance per user: a second launch shows the first one's window
     // (before it could touch the diagnostics log or the course archive).

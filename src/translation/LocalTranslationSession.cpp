@@ -97,11 +97,15 @@ bool isLanguagePackMissing(const Error &e)
     return e.domain == QLatin1String(kLocalTranslationDomain) && e.code == LocalLanguagePackMissing;
 }
 
+bool localTranslationUrlFromEnvironment()
+{
+    return !qEnvironmentVariable("VOXLEAF_LOCAL_TRANSLATION_URL").trimmed().isEmpty();
+}
+
 QUrl localTranslationUrl()
 {
-    const QString env = qEnvironmentVariable("VOXLEAF_LOCAL_TRANSLATION_URL");
-    if (!env.trimmed().isEmpty())
-        return stripSlash(env);
+    if (localTranslationUrlFromEnvironment())
+        return stripSlash(qEnvironmentVariable("VOXLEAF_LOCAL_TRANSLATION_URL"));
     QString stored = settings().string(QLatin1String(Keys::LocalTranslationUrl));
     if (stored.trimmed().isEmpty())
         stored = Settings::defaultValue(QLatin1String(Keys::LocalTranslationUrl)).toString();

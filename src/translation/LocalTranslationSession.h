@@ -40,6 +40,9 @@ bool isLanguagePackMissing(const Error &e);
 // $VOXLEAF_LOCAL_TRANSLATION_URL, else the stored "local_translation_url"
 // (default "http://127.0.0.1:5000"), without a trailing "/".
 QUrl localTranslationUrl();
+// True when $VOXLEAF_LOCAL_TRANSLATION_URL sets the address (the stored one
+// is then not used).
+bool localTranslationUrlFromEnvironment();
 
 // What GET /languages says about English→Chinese.
 struct LanguageProbe {

@@ -22,6 +22,11 @@ std::optional<QByteArray> preferredPlatform(const SessionEnvironment &env)
 
 QByteArray applyPreferredPlatform()
 {
+    // File choosers are the desktop's own, through the XDG desktop portal
+    // (the portal theme falls back to Qt's chooser when no portal answers),
+    // unless the user chose a platform theme.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORMTHEME"))
+        qputenv("QT_QPA_PLATFORMTHEME", "xdgdesktopportal");
     const auto p = preferredPlatform(currentSessionEnvironment());
     if (!p)
         return {};

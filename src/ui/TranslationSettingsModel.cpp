@@ -6,6 +6,7 @@
 #include "translation/LocalTranslationSession.h"
 #include "engine/SpeechEngine.h"
 
+#include <QDir>
 #include <QMetaMethod>
 #include <algorithm>
 
@@ -220,13 +221,25 @@ void TranslationSettingsModel::refreshCandidates()
 
 QString TranslationSettingsModel::localTranslationUrl() const
 {
+    if (localUrlFromEnvironment())
+        return vox::localTranslationUrl().toString();
     return settings().string(key(Keys::LocalTranslationUrl));
+}
+
+QUrl TranslationSettingsModel::homeFolder()
+{
+    return QUrl::fromLocalFile(QDir::homePath());
+}
+
+bool TranslationSettingsModel::localUrlFromEnvironment() const
+{
+    return localTranslationUrlFromEnvironment();
 }
 
 void TranslationSettingsModel::setLocalTranslationUrl(const QString &url)
 {
     const QString t = trimmed(url);
-    if (t == localTranslationUrl())
+    if (localUrlFromEnvironment() || t == localTranslationUrl())
         return;
     if (t.isEmpty())
         settings().remove(key(Keys::LocalTranslationUrl)); // back to the default address

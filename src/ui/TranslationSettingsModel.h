@@ -44,6 +44,10 @@ class TranslationSettingsModel : public QObject {
 
     Q_PROPERTY(QString localTranslationUrl READ localTranslationUrl WRITE setLocalTranslationUrl NOTIFY
                    localTranslationUrlChanged)
+    // The address comes from the environment: shown, not editable.
+    Q_PROPERTY(bool localUrlFromEnvironment READ localUrlFromEnvironment CONSTANT)
+    // Where the glossary import starts looking.
+    Q_PROPERTY(QUrl homeFolder READ homeFolder CONSTANT)
     Q_PROPERTY(ServiceState serviceState READ serviceState NOTIFY serviceStateChanged)
     Q_PROPERTY(QString serviceStatus READ serviceStatus NOTIFY serviceStateChanged)
 
@@ -82,6 +86,8 @@ public:
     QVariantList candidates() const { return m_candidates; }
 
     QString localTranslationUrl() const;
+    bool localUrlFromEnvironment() const;
+    static QUrl homeFolder();
     void setLocalTranslationUrl(const QString &url);
     ServiceState serviceState() const { return m_serviceState; }
     QString serviceStatus() const { return m_serviceStatus; }

@@ -317,3 +317,41 @@ TEST_F(LiveWindow, AMicrophonePulledOutIsShownAndCaptureComesBack)
     EXPECT_TRUE(engine->isRecording()) << engine->lastError().toStdString();
     EXPECT_NE(h->text("levelCaption"), "麦克风已断开，等待恢复");
 }
+
+TEST_F(LiveWindow, TheServiceStateIsShownFromTheStartAndWarningsGoWithTheirCause)
+{
+    open();
+    h->settle();
+    QQuickItem *state = h->find("serviceStateText");
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->property("text").toString(), QStringLiteral("本地翻译服务已连接"));
+
+    // Online translation without a key: said before anything is spoken, and
+    // a click leads to the settings.
+    engine->setTranslationEngineRaw(QStringLiteral("deepseek"));
+    h->settle();
+    EXPECT_EQ(state->property("text").toString(), QStringLiteral("DeepSeek 在线翻译：未填写 API Key"));
+    h->click(state);
+    EXPECT_TRUE(h->find("translationSettingsSheet")->property("shown").toBool());
+
+    // A sentence that cannot be translated keeps the placeholder and a
+    // warning on its own backdrop.
+    record();
+    say(QStringLiteral("Nobody translates this."));
+    advance(3.1);
+    h->settle();
+    EXPECT_TRUE(h->shown("errorLine"));
+    EXPECT_EQ(engine->translationEntries().back().target, TranslationPipeline::placeholder());
+
+    // Back to the local service: the next retry fills the gap in the list
+    // and the warning goes by itself.
+    engine->setTranslationEngineRaw(QStringLiteral("system"));
+    advance(TranslationPipeline::kRetryInterval);
+    h->settle();
+    EXPECT_EQ(engine->translationEntries().back().target, QStringLiteral("译:Nobody translates this."));
+    EXPECT_FALSE(h->shown("errorLine")) << engine->lastError().toStdString();
+    QStringList rows;
+    for (QQuickItem *row : h->findAll("rowTarget"))
+        rows << row->property("text").toString();
+    EXPECT_TRUE(rows.contains(QStringLiteral("译:Nobody translates this."))) << rows.join(" | ").toStdString();
+}

@@ -2,6 +2,7 @@
 // platform: permission gate, record and course controls, transcript area,
 // menus, settings bindings and termination.
 #include "UiHarness.h"
+#include "ui/UiSettings.h"
 
 #include "platform/Settings.h"
 #include "support/HttpTestServer.h"
@@ -160,6 +161,22 @@ TEST_F(MainWindow, RecordButtonAndShortcutStartAndStopAndEndCourse)
     EXPECT_FALSE(h.engine->isRecording());
     EXPECT_FALSE(h.engine->isCourseActive());
     EXPECT_TRUE(h.engine->hasCompletedCourse());
+    EXPECT_TRUE(h.find("recordButton")->property("help").toString().contains(QStringLiteral("Ctrl+")));
+
+    // Another key chosen in the settings takes over (input methods keep
+    // Ctrl+Space), and the button's help names it; a key that is only a
+    // modifier is refused.
+    UiSettings ui;
+    EXPECT_FALSE(ui.setRecordShortcut(QStringLiteral("Ctrl+")));
+    ASSERT_TRUE(ui.setRecordShortcut(QStringLiteral("F8")));
+    h.settle();
+    EXPECT_EQ(h.find("recordButton")->property("help").toString(), QStringLiteral("开始 / 停止语音识别（F8）"));
+    QTest::keyClick(h.window(), Qt::Key_Space, Qt::ControlModifier);
+    advance(h, 0.5);
+    EXPECT_FALSE(h.engine->isRecording());
+    QTest::keyClick(h.window(), Qt::Key_F8);
+    advance(h, 0.5);
+    EXPECT_TRUE(h.engine->isRecording());
 }
 
 TEST_F(MainWindow, DeviceChangeRestartsOnlyWhileRecording)

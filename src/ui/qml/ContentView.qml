@@ -32,8 +32,9 @@ Item {
     Component.onCompleted: App.mainViewShown()
 
     Shortcut {
-        // Ctrl+Space (the Command key of other systems).
-        sequences: ["Ctrl+Space"]
+        // Ctrl+Space unless the user chose another key in the settings
+        // (Chinese input methods take Ctrl+Space for themselves).
+        sequences: [App.settings.recordShortcut]
         context: Qt.WindowShortcut
         onActivated: App.toggleRecording()
     }
@@ -58,14 +59,59 @@ Item {
             translationUnavailable: view.translationUnavailable
         }
 
-        // The engine's error line: stays until replaced or cleared.
-        RowLayout {
+        CourseBar {
+            Layout.fillWidth: true
+            isCourseActive: view.isCourseActive
+            isEndingCourse: view.isEndingCourse
+            visibleCount: view.visibleCount
+            onReviewRequested: {
+                view.reviewingCourse = null
+                view.isShowingCourseReview = true
+            }
+        }
+
+        TranscriptCard {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            Layout.minimumHeight: 80
+            isRecording: view.isRecording
+            isTranslationEnabled: view.isTranslationEnabled
+            translationUnavailable: view.translationUnavailable
+            recognizedText: view.recognizedText
+            visibleCount: view.visibleCount
+            onSettingsRequested: view.isShowingTranslationSettings = true
+        }
+    }
+
+
+
+    // Banners float over the bottom of the window on a backdrop of their
+    // own, so they neither push the layout down nor vanish into a picture.
+    readonly property color bannerBackdrop: Theme.isDark ? Qt.rgba(0.06, 0.06, 0.08, 0.94) : Qt.rgba(1, 1, 1, 0.96)
+    ColumnLayout {
+        objectName: "bannerOverlay"
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        anchors.margins: 24
+        spacing: 8
+        z: 5
+
+        // The engine's warning: it goes by itself when its cause ends.
+        Rectangle {
             objectName: "errorLine"
             visible: App.lastError.length > 0
             Layout.fillWidth: true
-            Layout.topMargin: -6
-            Layout.bottomMargin: -6
-            spacing: 6
+            implicitHeight: errorRow.implicitHeight + 16
+            radius: 10
+            color: view.bannerBackdrop
+            border.width: 1
+            border.color: Theme.warning
+            RowLayout {
+                id: errorRow
+                anchors.fill: parent
+                anchors.margins: 8
+                spacing: 6
             Symbol {
                 Layout.alignment: Qt.AlignTop
                 Layout.topMargin: 2
@@ -84,6 +130,7 @@ Item {
                 color: Theme.warning
                 selectionColor: Theme.primary
             }
+            }
         }
 
         // A course left unfinished by the last run, recovered at this start.
@@ -93,6 +140,7 @@ Item {
             Layout.fillWidth: true
             Layout.preferredHeight: recoveryRow.implicitHeight + 2 * padding
             padding: 10
+            fillColor: view.bannerBackdrop
             strokeColor: Theme.warning
             RowLayout {
                 id: recoveryRow
@@ -144,29 +192,7 @@ Item {
             }
         }
 
-        CourseBar {
-            Layout.fillWidth: true
-            isCourseActive: view.isCourseActive
-            isEndingCourse: view.isEndingCourse
-            visibleCount: view.visibleCount
-            onReviewRequested: {
-                view.reviewingCourse = null
-                view.isShowingCourseReview = true
-            }
-        }
-
-        TranscriptCard {
-            Layout.fillWidth: true
-            Layout.fillHeight: true
-            Layout.minimumHeight: 80
-            isRecording: view.isRecording
-            isTranslationEnabled: view.isTranslationEnabled
-            translationUnavailable: view.translationUnavailable
-            recognizedText: view.recognizedText
-            visibleCount: view.visibleCount
-        }
     }
-
 
     // Sheets (their views live in their own files).
     SheetHost {

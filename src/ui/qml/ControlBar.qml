@@ -110,7 +110,7 @@ Card {
                 symbolSize: 18
                 text: bar.isRecording ? "停止" : "开始"
                 fontSize: Theme.FontCallout
-                help: "开始 / 停止语音识别（Ctrl+空格）"
+                help: App.settings.recordButtonHelp
                 onClicked: App.toggleRecording()
             }
         }

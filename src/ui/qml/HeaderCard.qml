@@ -161,6 +161,7 @@ Card {
         active: false
         sourceComponent: FileDialog {
             title: "选择一张图片作为应用背景"
+            currentFolder: "file://" + App.background.picturesFolder
             nameFilters: ["图片 (*.png *.jpg *.jpeg *.heic *.webp *.gif *.bmp *.tif *.tiff)"]
             modality: Qt.NonModal
             Component.onCompleted: open()

@@ -14,6 +14,8 @@ Card {
     property string recognizedText: ""
     property int visibleCount: 0
     readonly property var engine: App.engine
+    // The translation service's state line was clicked.
+    signal settingsRequested()
 
     padding: 0
 
@@ -136,6 +138,7 @@ Card {
                     color: Theme.stroke
                 }
                 RowLayout {
+                    Layout.fillWidth: true
                     spacing: 8
                     SectionHeading {
                         objectName: "translationHeading"
@@ -148,6 +151,23 @@ Card {
                         running: visible
                         Layout.preferredWidth: 16
                         Layout.preferredHeight: 16
+                    }
+                    // The service in use, known from the start; a click opens
+                    // the settings.
+                    Text {
+                        id: serviceState
+                        objectName: "serviceStateText"
+                        readonly property var status: card.engine ? card.engine.translationService : null
+                        Layout.fillWidth: true
+                        horizontalAlignment: Text.AlignRight
+                        text: status ? status.text : ""
+                        font.pixelSize: Theme.FontCaption
+                        font.underline: serviceHover.hovered
+                        color: status && status.needsAttention ? Theme.warning : Theme.textSecondary
+                        elide: Text.ElideRight
+                        HoverHandler { id: serviceHover; cursorShape: Qt.PointingHandCursor }
+                        TapHandler { onTapped: card.settingsRequested() }
+                        HelpToolTip { text: "翻译设置：翻译引擎 / 本地服务地址 / API Key"; visible: serviceHover.hovered }
                     }
                 }
                 Text {

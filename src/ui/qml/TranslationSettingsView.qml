@@ -244,7 +244,14 @@ Item {
                         objectName: "localUrlField"
                         placeholderText: "http://127.0.0.1:5000"
                         text: settingsModel.localTranslationUrl
+                        readOnly: settingsModel.localUrlFromEnvironment
+                        opacity: readOnly ? 0.7 : 1
                         onEditingFinished: settingsModel.localTranslationUrl = text
+                    }
+                    Caption {
+                        objectName: "localUrlFromEnvironment"
+                        visible: settingsModel.localUrlFromEnvironment
+                        text: "地址来自环境变量 VOXLEAF_LOCAL_TRANSLATION_URL，在此不能修改。"
                     }
                     RowLayout {
                         Layout.fillWidth: true
@@ -277,6 +284,32 @@ Item {
                     Caption { text: "「系统离线翻译」使用本机运行的 LibreTranslate 兼容服务，例如：libretranslate --load-only en,zh。" }
                 }
 
+                // The key that starts and stops recognition.
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    spacing: 6
+                    Headline { text: "快捷键" }
+                    Field {
+                        id: shortcutField
+                        objectName: "recordShortcutField"
+                        placeholderText: "Ctrl+Space"
+                        text: App.settings.recordShortcut
+                        property bool rejected: false
+                        onTextEdited: rejected = false
+                        onEditingFinished: {
+                            rejected = !App.settings.setRecordShortcut(text)
+                            if (!rejected)
+                                text = App.settings.recordShortcut
+                        }
+                    }
+                    Caption {
+                        objectName: "recordShortcutCaption"
+                        text: shortcutField.rejected ? "无法识别这个按键组合，请写成例如 Ctrl+Shift+Space 或 F8。"
+                                                     : "开始 / 停止识别，当前为 " + App.settings.recordShortcutLabel
+                                                       + "。中文输入法常占用 Ctrl+空格，可改为例如 Ctrl+Shift+Space 或 F8。"
+                    }
+                }
+
                 // Glossary.
                 ColumnLayout {
                     Layout.fillWidth: true
@@ -306,6 +339,8 @@ Item {
                             placeholderText: "中文译名"
                             text: settingsModel.newTarget
                             onTextEdited: settingsModel.newTarget = text
+                            // Enter adds the pair, as the + button does.
+                            onAccepted: if (settingsModel.canAdd) settingsModel.addTerm()
                         }
                         IconButton {
                             id: addButton
@@ -456,6 +491,9 @@ Item {
         objectName: "importDialog"
         title: "选择 Markdown 词库（表格格式：| 英文 | 中文 | 注释 |）"
         fileMode: FileDialog.OpenFile
+        currentFolder: settingsModel.homeFolder
+        // Over the main window, not squeezed into this sheet.
+        parentWindow: view.Window.window && view.Window.window.transientParent ? view.Window.window.transientParent : null
         nameFilters: ["Markdown 或纯文本 (*.md *.markdown *.txt)", "所有文件 (*)"]
         onAccepted: settingsModel.importGlossary(selectedFile)
     }
