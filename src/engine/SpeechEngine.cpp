@@ -413,8 +413,9 @@ void SpeechEngine::stop()
         m_watch->stopWaiting();
         return;
     }
-    // 1.
+    // 1. What was said about the capture of this session no longer holds.
     setRecording(false);
+    m_notices.settle({NoticeCause::NoAudio, NoticeCause::NoText});
     m_sessionTimerTask.cancel();
     m_sessionTimerTask = TaskHandle();
     m_sessionStartDate.reset();

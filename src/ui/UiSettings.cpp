@@ -83,7 +83,10 @@ bool UiSettings::setRecordShortcut(const QString &v)
 
 QString UiSettings::recordShortcutLabel() const
 {
-    return QKeySequence::fromString(recordShortcut(), QKeySequence::PortableText).toString(QKeySequence::NativeText);
+    QString label = QKeySequence::fromString(recordShortcut(), QKeySequence::PortableText).toString(QKeySequence::NativeText);
+    // The space bar by its Chinese name, whether or not Qt's own texts are loaded.
+    label.replace(QLatin1String("Space"), QStringLiteral("空格"));
+    return label;
 }
 
 QString UiSettings::recordButtonHelp() const

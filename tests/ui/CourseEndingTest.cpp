@@ -16,6 +16,7 @@
 #include <QGuiApplication>
 #include <QSignalSpy>
 #include <csignal>
+#include <limits>
 #include <gtest/gtest.h>
 
 using namespace vox;
@@ -321,18 +322,16 @@ TEST_F(LiveWindow, AMicrophonePulledOutIsShownAndCaptureComesBack)
 TEST_F(LiveWindow, TheServiceStateIsShownFromTheStartAndWarningsGoWithTheirCause)
 {
     open();
+    engine->setCaptureSilenceLimit(std::numeric_limits<double>::infinity()); // the fake microphone pauses
     h->settle();
     QQuickItem *state = h->find("serviceStateText");
     ASSERT_TRUE(state);
     EXPECT_EQ(state->property("text").toString(), QStringLiteral("本地翻译服务已连接"));
 
-    // Online translation without a key: said before anything is spoken, and
-    // a click leads to the settings.
+    // Online translation without a key: said before anything is spoken.
     engine->setTranslationEngineRaw(QStringLiteral("deepseek"));
     h->settle();
     EXPECT_EQ(state->property("text").toString(), QStringLiteral("DeepSeek 在线翻译：未填写 API Key"));
-    h->click(state);
-    EXPECT_TRUE(h->find("translationSettingsSheet")->property("shown").toBool());
 
     // A sentence that cannot be translated keeps the placeholder and a
     // warning on its own backdrop.
@@ -354,4 +353,8 @@ TEST_F(LiveWindow, TheServiceStateIsShownFromTheStartAndWarningsGoWithTheirCause
     for (QQuickItem *row : h->findAll("rowTarget"))
         rows << row->property("text").toString();
     EXPECT_TRUE(rows.contains(QStringLiteral("译:Nobody translates this."))) << rows.join(" | ").toStdString();
+
+    // A click on the state line leads to the settings.
+    h->click(state);
+    EXPECT_TRUE(h->find("translationSettingsSheet")->property("shown").toBool());
 }
