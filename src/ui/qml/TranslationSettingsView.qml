@@ -15,7 +15,7 @@ Item {
     signal dismiss()
     property var host: null
     property var engine: App.engine
-    property var glossary: App.glossary
+    property GlossaryManager glossary: App.glossary
     readonly property alias model: settingsModel
 
     TranslationSettingsModel {
