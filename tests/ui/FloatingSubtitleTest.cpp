@@ -32,16 +32,15 @@ QRectF fromStored(const QString &text)
 
 struct SubtitleFixture : ::testing::Test {
     WindowHarness h;
-    std::unique_ptr<SpeechEngine> ownEngine; // an engine of the test's own, when it wants a fresh one
     std::unique_ptr<FloatingSubtitleController> c;
 
     void SetUp() override { make(); }
-    // A new controller, as at the next start, over `engine` (by default the window's).
-    void make(SpeechEngine *engine = nullptr)
+    // A new controller, as at the next start.
+    void make()
     {
         c = std::make_unique<FloatingSubtitleController>();
         c->setQmlEngine(&h.qml);
-        c->setEngine(engine ? engine : h.engine);
+        c->setEngine(h.engine);
     }
     QQuickItem *item(const QString &name) const
     {
@@ -207,15 +206,13 @@ TEST_F(SubtitleFixture, AppearanceIsChosenOnceAtCreation)
 
 TEST_F(SubtitleFixture, ScreenshotsInEveryTheme)
 {
-    for (const char *theme : kThemes) {
-        h.store->setValue(Keys::UiTheme, theme);
-        for (bool withEntries : {false, true}) {
+    for (bool withEntries : {false, true}) {
+        if (withEntries)
+            h.land({makeEntry(1), makeEntry(2), makeEntry(3)});
+        for (const char *theme : kThemes) {
+            h.store->setValue(Keys::UiTheme, theme);
             c.reset();
-            ownEngine = std::make_unique<SpeechEngine>(h.fakePlatform.platform());
-            ownEngine->setTranslationSession(h.translation);
-            make(ownEngine.get()); // the appearance is chosen when the window is made
-            if (withEntries)
-                land(*ownEngine, *h.translation, {makeEntry(1), makeEntry(2), makeEntry(3)});
+            make(); // the appearance is chosen when the window is made
             c->showSubtitle();
             ASSERT_NE(c->window(), nullptr);
             EXPECT_TRUE(savePng(c->window(), QStringLiteral("subtitle-%1%2").arg(theme, withEntries ? "" : "-empty")));

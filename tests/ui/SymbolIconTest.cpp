@@ -10,6 +10,7 @@
 #include <QQuickWindow>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace vox;
@@ -168,23 +169,15 @@ TEST(SymbolIcon, ItemDrawsItsSymbolInAWindow)
             }
         return n;
     };
-    auto settled = [&](auto done) {
-        QImage shot;
-        for (int i = 0; i < 50; ++i) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            shot = window.grabWindow();
-            if (done(shot))
-                break;
-        }
-        return shot;
-    };
-    QImage shot = settled([&](const QImage &s) { return !s.isNull() && pixels(s, 0, red) > 0; });
+    QImage shot;
+    auto grabUntil = [&](auto done) { QTest::qWaitFor([&] { return done(shot = window.grabWindow()); }, 1000); };
+    grabUntil([&](const QImage &s) { return !s.isNull() && pixels(s, 0, red) > 0; });
     ASSERT_FALSE(shot.isNull());
     EXPECT_GT(pixels(shot, 0, red), 20) << "the microphone is not drawn in its colour";
     EXPECT_GT(pixels(shot, 40, Qt::white, true), 20) << "an unknown name leaves a blank";
 
     known->setColor(blue);
-    shot = settled([&](const QImage &s) { return pixels(s, 0, red) == 0; });
+    grabUntil([&](const QImage &s) { return pixels(s, 0, red) == 0; });
     EXPECT_EQ(pixels(shot, 0, red), 0) << "a new colour is not applied";
     EXPECT_GT(pixels(shot, 0, blue), 20);
 }

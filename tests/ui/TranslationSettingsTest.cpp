@@ -3,10 +3,10 @@
 // picker and the local translation service line.
 #include "UiHarness.h"
 #include "platform/Settings.h"
+#include "support/HttpTestServer.h"
 #include "ui/TranslationSettingsModel.h"
 
 #include <QFile>
-#include <QHttpServer>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -81,7 +81,7 @@ TEST_F(SettingsFixture, EnginePickerSetsTheEngineWithoutStoringIt)
     EXPECT_FALSE(h.text("engineCaption").contains("macOS"));
 }
 
-TEST_F(SettingsFixture, AddButtonAddsThePairAndEmptiesBothFields)
+TEST_F(SettingsFixture, AddButtonAddsThePairAndEmptiesBothFieldsThenDeleteAndClearAll)
 {
     open();
     EXPECT_FALSE(enabled("addTermButton"));
@@ -96,6 +96,17 @@ TEST_F(SettingsFixture, AddButtonAddsThePairAndEmptiesBothFields)
     EXPECT_EQ(h.text("newTargetField"), QString());
     EXPECT_EQ(h.text("termCount"), "1 条");
     EXPECT_FALSE(h.shown("emptyGlossary"));
+
+    h.glossary->add("matrix", "矩阵");
+    h.settle();
+    EXPECT_TRUE(enabled("clearAllButton"));
+    h.click("deleteTerm_gradient");
+    ASSERT_EQ(h.glossary->terms().size(), 1u);
+    EXPECT_EQ(h.glossary->terms()[0].source, "matrix");
+    h.click("clearAllButton");
+    EXPECT_TRUE(h.glossary->terms().empty());
+    EXPECT_TRUE(h.shown("emptyGlossary"));
+    EXPECT_FALSE(enabled("clearAllButton"));
 }
 
 TEST_F(SettingsFixture, ConflictMessageStaysUntilTheNextAddOrChip)
@@ -160,32 +171,11 @@ TEST_F(SettingsFixture, ImportReportsBothOutcomes)
     EXPECT_TRUE(h.shown("importMessage"));
 }
 
-TEST_F(SettingsFixture, DeleteAndClearAll)
-{
-    h.glossary->add("gradient", "梯度");
-    h.glossary->add("matrix", "矩阵");
-    open();
-    EXPECT_TRUE(enabled("clearAllButton"));
-    h.click("deleteTerm_gradient");
-    ASSERT_EQ(h.glossary->terms().size(), 1u);
-    EXPECT_EQ(h.glossary->terms()[0].source, "matrix");
-    h.click("clearAllButton");
-    EXPECT_TRUE(h.glossary->terms().empty());
-    EXPECT_TRUE(h.shown("emptyGlossary"));
-    EXPECT_FALSE(enabled("clearAllButton"));
-}
-
 TEST_F(SettingsFixture, LocalServiceLineSaysWhetherItAnswers)
 {
-    QHttpServer server;
-    server.route("/languages", [] {
-        return QHttpServerResponse("application/json",
-                                   QByteArray(R"([{"code":"en","name":"English","targets":["en","zh"]},)"
-                                              R"({"code":"zh","name":"Chinese","targets":["en","zh"]}])"));
-    });
-    const quint16 port = server.listen(QHostAddress::LocalHost);
-    ASSERT_NE(port, 0);
-    h.store->setValue(Keys::LocalTranslationUrl, QStringLiteral("http://127.0.0.1:%1").arg(port));
+    HttpTestServer server;
+    server.installLibreTranslate({"zh"}, [](const QString &s) { return s; });
+    h.store->setValue(Keys::LocalTranslationUrl, server.url().toString());
     open();
     ASSERT_TRUE(waitFor([&] { return model->serviceState() != TranslationSettingsModel::Checking; }));
     EXPECT_EQ(model->serviceState(), TranslationSettingsModel::Answering) << model->serviceStatus().toStdString();
