@@ -149,7 +149,7 @@ TEST_F(ReviewFixture, ReachingTheEndResetsTheButtonAndShowsTheFullDuration)
     EXPECT_EQ(h.text("playbackCaption"), "00:00:10 / 00:00:10");
 }
 
-TEST_F(ReviewFixture, ClosingStopsPlayerAndTimerAndRevealSelectsTheRecording)
+TEST_F(ReviewFixture, ClosingStopsPlayerAndTimerRevealSelectsTheRecordingAndAnUnreadableOneIsReported)
 {
     const QString path = recording();
     open(makeCourse(path, {1.0}));
@@ -170,12 +170,8 @@ TEST_F(ReviewFixture, ClosingStopsPlayerAndTimerAndRevealSelectsTheRecording)
     EXPECT_FALSE(p->isPlaying());
     EXPECT_FALSE(playback->isTimerRunning());
     EXPECT_FALSE(playback->isPlayingRecording());
-}
 
-TEST_F(ReviewFixture, UnreadableRecordingIsReportedInThePanel)
-{
-    const QString path = recording();
-    open(makeCourse(path, {1.0}));
+    // A recording that cannot be read is reported in the panel.
     QFile::remove(path);
     h.click("playButton");
     EXPECT_FALSE(playback->isPlayingRecording());

@@ -52,7 +52,7 @@ struct HistoryFixture : ::testing::Test {
 
 } // namespace
 
-TEST_F(HistoryFixture, NoArchiveShowsTheDesktopHintTheArchiveIsReadEachTimeTheSheetIsShownAndRowsAreNewestFirst)
+TEST_F(HistoryFixture, NoArchiveShowsTheDesktopHintTheArchiveIsReadWhenShownRowsAreNewestFirstAndSearch)
 {
     open();
     EXPECT_TRUE(h.shown("emptyState"));
@@ -77,12 +77,8 @@ TEST_F(HistoryFixture, NoArchiveShowsTheDesktopHintTheArchiveIsReadEachTimeTheSh
     EXPECT_EQ(h.find("rowCaption", row)->property("text").toString(), "0 条翻译 · 时长 00:10:00");
     // Truncated, not rounded.
     EXPECT_EQ(cell(2, CourseListModel::CaptionRole), "1 条翻译 · 时长 01:00:00");
-}
 
-TEST_F(HistoryFixture, SearchAndItsEmptyText)
-{
-    saveThree();
-    open();
+    // The search, and its empty text.
     h.typeInto("searchField", "gradient");
     ASSERT_EQ(model->rows()->rowCount(), 1);
     EXPECT_EQ(cell(0, CourseListModel::PreviewRole), kLongPreview);

@@ -308,7 +308,7 @@ TEST_F(MainWindow, SessionDurationTranscriptSectionsTranslationSwitchAndErrorLin
     EXPECT_FALSE(h.shown("errorLine"));
 }
 
-TEST_F(MainWindow, ThemeMenuStoresChoiceAndMarksCyberpunkForUnknownValue)
+TEST_F(MainWindow, ThemeMenuStoresChoiceAndMarksCyberpunkForUnknownValueAndBackgroundMenuRestores)
 {
     settings->setValue(Keys::UiTheme, "cyberpnuk");
     UiHarness h;
@@ -324,11 +324,8 @@ TEST_F(MainWindow, ThemeMenuStoresChoiceAndMarksCyberpunkForUnknownValue)
     h.settle(100);
     EXPECT_EQ(settings->string(Keys::UiTheme), "oled");
     EXPECT_EQ(h.find("appBackground")->property("themeName").toString(), "oled");
-}
 
-TEST_F(MainWindow, BackgroundMenuOffersRestoreOnlyWithACustomPicture)
-{
-    UiHarness h;
+    // The background menu offers the restore item only with a custom picture.
     QImage img(80, 60, QImage::Format_RGB32);
     img.fill(QColor(30, 160, 90));
     const QString picture = h.dirs.filePath("Pictures/lecture-hall.jpg");

@@ -50,6 +50,17 @@ QSet<QString> namesFromModels()
     return names;
 }
 
+// How many pixels of the image `match` holds for.
+int count(const QImage &image, const std::function<bool(const QColor &)> &match)
+{
+    const QImage img = image.convertToFormat(QImage::Format_ARGB32);
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            n += match(img.pixelColor(x, y));
+    return n;
+}
+
 struct Coverage {
     int opaque = 0;      // pixels at least minAlpha covered
     int wrongColour = 0; // covered pixels of another colour than asked
@@ -57,19 +68,11 @@ struct Coverage {
 
 Coverage coverage(const QImage &image, const QColor &colour, int minAlpha = 128)
 {
-    Coverage c;
-    const QImage img = image.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x) {
-            const QColor px = img.pixelColor(x, y);
-            if (px.alpha() < minAlpha)
-                continue;
-            ++c.opaque;
-            if (std::abs(px.red() - colour.red()) > 8 || std::abs(px.green() - colour.green()) > 8 ||
-                std::abs(px.blue() - colour.blue()) > 8)
-                ++c.wrongColour;
-        }
-    return c;
+    auto covered = [&](const QColor &px) { return px.alpha() >= minAlpha; };
+    return {count(image, covered), count(image, [&](const QColor &px) {
+                return covered(px) && (std::abs(px.red() - colour.red()) > 8 || std::abs(px.green() - colour.green()) > 8 ||
+                                       std::abs(px.blue() - colour.blue()) > 8);
+            })};
 }
 
 void expectDraws(const QString &name, const QColor &colour)
@@ -158,16 +161,11 @@ TEST(SymbolIcon, ItemDrawsItsSymbolInAWindow)
     // 24 × 24 square at x.
     auto pixels = [&](const QImage &shot, int x, const QColor &colour, bool unlike = false) {
         const qreal dpr = shot.devicePixelRatio();
-        const QImage part = shot.copy(QRect(QPoint(int(x * dpr), 0), QSize(int(24 * dpr), int(24 * dpr))));
-        int n = 0;
-        for (int yy = 0; yy < part.height(); ++yy)
-            for (int xx = 0; xx < part.width(); ++xx) {
-                const QColor c = part.pixelColor(xx, yy);
-                const int distance = std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
-                                     std::abs(c.blue() - colour.blue());
-                n += unlike ? distance > 30 : distance < 90;
-            }
-        return n;
+        return count(shot.copy(QRect(QPoint(int(x * dpr), 0), QSize(int(24 * dpr), int(24 * dpr)))), [&](const QColor &c) {
+            const int distance = std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
+                                 std::abs(c.blue() - colour.blue());
+            return unlike ? distance > 30 : distance < 90;
+        });
     };
     QImage shot;
     auto grabUntil = [&](auto done) { QTest::qWaitFor([&] { return done(shot = window.grabWindow()); }, 1000); };
