@@ -117,7 +117,7 @@ TEST_F(LiveWindow, AHeardSentenceReachesTheMainListAndTheFloatingWindow)
     EXPECT_EQ(h->find("targetText", subtitle)->property("text").toString(), "译:Heat flows from hot to cold.");
 }
 
-TEST_F(LiveWindow, ClosingDuringACourseAsksAndCancelKeepsTheCourseRunning)
+TEST_F(LiveWindow, ClosingDuringACourseAsksCancelKeepsItRunningAndEndAndSaveWaitsForTheLastWords)
 {
     open();
     startCourse();
@@ -136,15 +136,9 @@ TEST_F(LiveWindow, ClosingDuringACourseAsksAndCancelKeepsTheCourseRunning)
     EXPECT_TRUE(engine->isRecording());
     EXPECT_EQ(quit->count(), 0);
     EXPECT_TRUE(CourseArchive::loadAll().empty());
-}
 
-TEST_F(LiveWindow, EndAndSaveWaitsForTheLastWordsArchivesThemAndQuits)
-{
-    open();
-    startCourse();
-    say(QStringLiteral("The first sentence."));
+    // "结束并保存" waits for the last words, archives them and quits.
     hear(QStringLiteral("The last words")); // still in the recognizer
-
     closeMainWindow();
     h->click("quitConfirmButton");
     EXPECT_FALSE(h->shown("quitQuestionTitle"));
@@ -157,7 +151,7 @@ TEST_F(LiveWindow, EndAndSaveWaitsForTheLastWordsArchivesThemAndQuits)
     EXPECT_EQ(quit->count(), 0);
     EXPECT_TRUE(savePng(h->window(), "course-bar-saving"));
 
-    finishEnding({"The first sentence.", "The last words."});
+    finishEnding({"Inside the course.", "The last words."});
 }
 
 TEST_F(LiveWindow, TheFloatingWindowOnlyHidesAndNeverKeepsTheCaptureRunning)

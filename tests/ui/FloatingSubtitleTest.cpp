@@ -80,7 +80,7 @@ TEST(SubtitleGeometry, FrameTextRoundTripsInBottomLeftCoordinates)
         EXPECT_EQ(subtitle::rectFromString(QString::fromLatin1(bad)), QRectF()) << bad;
 }
 
-TEST_F(SubtitleFixture, FirstShowPlacesTheDefaultFrameAndStoresVisibility)
+TEST_F(SubtitleFixture, FirstShowPlacesTheDefaultFrameStoresVisibilityAndResizeStopsAtTheMinimum)
 {
     c->showSubtitle();
     ASSERT_NE(c->window(), nullptr) << h.lastError.toStdString();
@@ -91,6 +91,18 @@ TEST_F(SubtitleFixture, FirstShowPlacesTheDefaultFrameAndStoresVisibility)
         EXPECT_TRUE(c->window()->flags().testFlag(flag)) << flag;
     // What the flags do not cover goes to the window manager once it is shown.
     EXPECT_EQ(h.fakePlatform.windowHints->keptAbove, std::vector<QWindow *>{c->window()});
+
+    // Resizing past the minimum stops at it, the top-left fixed.
+    const QPointF topLeft = c->frame().topLeft();
+    c->resizeDrag(-30, -30);
+    c->resizeDrag(-400, -400); // the same drag, further
+    EXPECT_EQ(c->frame(), QRectF(topLeft, QSizeF(280, 170)));
+    c->endResize();
+    EXPECT_EQ(subtitle::rectFromString(storedFrame()).size(), QSizeF(280, 170));
+    // A new drag starts from the current frame.
+    c->resizeDrag(50, 60);
+    EXPECT_EQ(c->frame(), QRectF(topLeft, QSizeF(330, 230)));
+    c->endResize();
 }
 
 TEST_F(SubtitleFixture, StoredFrameIsUsed)
@@ -134,22 +146,6 @@ TEST_F(SubtitleFixture, RestoreHideAndShowKeepTheWindowAndWriteTheFrame)
     // The close button hides.
     h.click(item("closeButton"));
     EXPECT_FALSE(first->isVisible());
-}
-
-TEST_F(SubtitleFixture, ResizePastTheMinimumStopsAtItWithTheTopLeftFixed)
-{
-    c->showSubtitle();
-    ASSERT_NE(c->window(), nullptr);
-    const QPointF topLeft = c->frame().topLeft();
-    c->resizeDrag(-30, -30);
-    c->resizeDrag(-400, -400); // the same drag, further
-    EXPECT_EQ(c->frame(), QRectF(topLeft, QSizeF(280, 170)));
-    c->endResize();
-    EXPECT_EQ(subtitle::rectFromString(storedFrame()).size(), QSizeF(280, 170));
-    // A new drag starts from the current frame.
-    c->resizeDrag(50, 60);
-    EXPECT_EQ(c->frame(), QRectF(topLeft, QSizeF(330, 230)));
-    c->endResize();
 }
 
 TEST_F(SubtitleFixture, ShowsTheNewestTwoNewestFirst)
