@@ -36,9 +36,10 @@ TranslationEntry entry(const QString &source)
 
 } // namespace
 
-TEST_F(SettingsFixture, StoredCountIsClampedWhenTheSheetOpens)
+TEST_F(SettingsFixture, CountClampedSubjectAndKeyTrimmedAndTheEnginePickerStoresNothing)
 {
     h.store->setValue(Keys::VisibleTranslationCount, 0);
+    h.store->setValue(Keys::DeepSeekApiKey, "sk-old");
     open();
     EXPECT_EQ(h.store->integer(Keys::VisibleTranslationCount), 1);
     EXPECT_EQ(h.text("countLabel"), "主界面显示最近 1 条");
@@ -49,12 +50,8 @@ TEST_F(SettingsFixture, StoredCountIsClampedWhenTheSheetOpens)
     EXPECT_EQ(h.store->integer(Keys::VisibleTranslationCount), 100);
     h.settle();
     EXPECT_FALSE(enabled("countUp"));
-}
 
-TEST_F(SettingsFixture, SubjectAndKeyAreStoredTrimmedAndOnlyTheSubjectCanBeEmptied)
-{
-    h.store->setValue(Keys::DeepSeekApiKey, "sk-old");
-    open();
+    // Subject and key are stored trimmed; only the subject can be emptied.
     h.typeInto("subjectField", "  线性代数 ");
     EXPECT_EQ(h.store->string(Keys::CourseSubject), "线性代数");
     EXPECT_EQ(h.text("subjectField"), "  线性代数 "); // the field keeps what was typed
@@ -67,11 +64,8 @@ TEST_F(SettingsFixture, SubjectAndKeyAreStoredTrimmedAndOnlyTheSubjectCanBeEmpti
     EXPECT_EQ(h.store->string(Keys::DeepSeekApiKey), "sk-old");
     h.typeInto("apiKeyField", "  sk-new\t");
     EXPECT_EQ(h.store->string(Keys::DeepSeekApiKey), "sk-new");
-}
 
-TEST_F(SettingsFixture, EnginePickerSetsTheEngineWithoutStoringIt)
-{
-    open();
+    // The engine picker sets the engine without storing it.
     h.click("engine_deepseek");
     EXPECT_EQ(h.engine->translationEngineRaw(), "deepseek");
     h.click("engine_system");
