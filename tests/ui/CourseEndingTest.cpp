@@ -9,11 +9,8 @@
 #include "course/CourseArchive.h"
 #include "engine/SpeechEngine.h"
 #include "platform/Settings.h"
-#include "platform/TranslationSession.h"
-#include "platform/fake/InstantTranslationSession.h"
 #include "ui/TerminationSignals.h"
 
-#include <QGuiApplication>
 #include <QSignalSpy>
 #include <csignal>
 #include <limits>
@@ -24,15 +21,6 @@ using namespace vox::test;
 
 namespace {
 
-
-QStringList sources(const CourseSession &c)
-{
-    QStringList out;
-    for (const auto &e : c.entries)
-        out << e.source;
-    return out;
-}
-
 class LiveWindow : public ::testing::Test {
 protected:
     void SetUp() override { fakes.install(); }
@@ -42,7 +30,6 @@ protected:
     void open()
     {
         auto e = std::make_unique<SpeechEngine>(fakes.platform());
-        e->setTranslationSession(std::make_shared<fake::InstantTranslationSession>());
         engine = e.get();
         h = std::make_unique<UiHarness>(fakes, std::move(e));
         h->setDevices({{QStringLiteral("mic-48k"), QStringLiteral("USB 麦克风")}}, QStringLiteral("mic-48k"));
@@ -79,6 +66,21 @@ protected:
             fakes.audioEngines->current->pushConstant(0.0f);
         advance(1);
     }
+    // The last words heard end their sentence: the course is archived with
+    // `sources` and the application quits.
+    void finishEnding(const QStringList &sources)
+    {
+        fakes.recognizer->lastTask()->deliverFinal(heard + QStringLiteral("."));
+        advance(0.2);
+        EXPECT_EQ(quit->count(), 1);
+        const auto courses = CourseArchive::loadAll();
+        ASSERT_EQ(courses.size(), 1u);
+        QStringList saved;
+        for (const auto &e : courses[0].entries)
+            saved << e.source;
+        EXPECT_EQ(saved, sources);
+        EXPECT_EQ(courses[0].entries.back().target, QStringLiteral("译:") + sources.back());
+    }
     void closeMainWindow()
     {
         h->window()->close();
@@ -108,28 +110,19 @@ TEST_F(LiveWindow, AHeardSentenceReachesTheMainListAndTheFloatingWindow)
     say(QStringLiteral("to cold."));
     h->settle();
 
-    QStringList rows;
-    for (QQuickItem *row : h->findAll("translationRow"))
-        if (row->isVisible())
-            rows << h->find("rowSource", row)->property("text").toString() + " | "
-                        + h->find("rowTarget", row)->property("text").toString();
-    EXPECT_EQ(rows, QStringList{"Heat flows from hot to cold. | 译:Heat flows from hot to cold."});
+    EXPECT_EQ(h->rowTexts("translationRow", "rowSource"), QStringList{"Heat flows from hot to cold."});
+    EXPECT_EQ(h->rowTexts("translationRow", "rowTarget"), QStringList{"译:Heat flows from hot to cold."});
     QQuickItem *subtitle = h->find("subtitleEntry0", floating->contentItem());
     ASSERT_TRUE(subtitle);
     EXPECT_EQ(h->find("sourceText", subtitle)->property("text").toString(), "Heat flows from hot to cold.");
     EXPECT_EQ(h->find("targetText", subtitle)->property("text").toString(), "译:Heat flows from hot to cold.");
 }
 
-TEST_F(LiveWindow, ClosingDuringACourseAsksAndCancelKeepsTheCourseRunning)
+TEST_F(LiveWindow, ClosingDuringACourseAsksCancelKeepsItRunningAndEndAndSaveWaitsForTheLastWords)
 {
     open();
-    record();
-    say(QStringLiteral("Before the course."));
     startCourse();
     say(QStringLiteral("Inside the course."));
-    ASSERT_EQ(engine->translationEntries().size(), 2u);
-    EXPECT_EQ(h->text("courseRecordedCaption"), "已记录 1 条");
-
     closeMainWindow();
     EXPECT_TRUE(h->window()->isVisible());
     ASSERT_TRUE(h->shown("quitQuestionTitle"));
@@ -144,15 +137,9 @@ TEST_F(LiveWindow, ClosingDuringACourseAsksAndCancelKeepsTheCourseRunning)
     EXPECT_TRUE(engine->isRecording());
     EXPECT_EQ(quit->count(), 0);
     EXPECT_TRUE(CourseArchive::loadAll().empty());
-}
 
-TEST_F(LiveWindow, EndAndSaveWaitsForTheLastWordsArchivesThemAndQuits)
-{
-    open();
-    startCourse();
-    say(QStringLiteral("The first sentence."));
+    // "结束并保存" waits for the last words, archives them and quits.
     hear(QStringLiteral("The last words")); // still in the recognizer
-
     closeMainWindow();
     h->click("quitConfirmButton");
     EXPECT_FALSE(h->shown("quitQuestionTitle"));
@@ -165,13 +152,7 @@ TEST_F(LiveWindow, EndAndSaveWaitsForTheLastWordsArchivesThemAndQuits)
     EXPECT_EQ(quit->count(), 0);
     EXPECT_TRUE(savePng(h->window(), "course-bar-saving"));
 
-    fakes.recognizer->lastTask()->deliverFinal(heard + QStringLiteral("."));
-    advance(0.2);
-    EXPECT_EQ(quit->count(), 1);
-    const auto courses = CourseArchive::loadAll();
-    ASSERT_EQ(courses.size(), 1u);
-    EXPECT_EQ(sources(courses[0]), (QStringList{"The first sentence.", "The last words."}));
-    EXPECT_EQ(courses[0].entries[1].target, "译:The last words.");
+    finishEnding({"Inside the course.", "The last words."});
 }
 
 TEST_F(LiveWindow, TheFloatingWindowOnlyHidesAndNeverKeepsTheCaptureRunning)
@@ -241,12 +222,7 @@ TEST_F(LiveWindow, AQuitFromTheSessionEndsAndSavesTheCourseFirst)
     EXPECT_TRUE(h->window()->isVisible());
     EXPECT_EQ(quit->count(), 0);
 
-    fakes.recognizer->lastTask()->deliverFinal(heard + QStringLiteral("."));
-    advance(0.2);
-    EXPECT_EQ(quit->count(), 1);
-    const auto courses = CourseArchive::loadAll();
-    ASSERT_EQ(courses.size(), 1u);
-    EXPECT_EQ(sources(courses[0]), QStringList{"Spoken as the session ends."});
+    finishEnding({"Spoken as the session ends."});
 }
 
 TEST_F(LiveWindow, ACourseLeftInProgressIsRecoveredAndOpensInTheReviewSheet)
@@ -273,10 +249,7 @@ TEST_F(LiveWindow, ACourseLeftInProgressIsRecoveredAndOpensInTheReviewSheet)
 
     h->click("recoveryOpenButton");
     h->settle(50);
-    QQuickWindow *sheet = nullptr;
-    for (QWindow *w : QGuiApplication::topLevelWindows())
-        if (w->objectName() == QLatin1String("sheetWindow") && w->isVisible())
-            sheet = qobject_cast<QQuickWindow *>(w);
+    QQuickWindow *sheet = h->visibleSheet();
     ASSERT_NE(sheet, nullptr);
     EXPECT_TRUE(h->find("headerCaption", sheet->contentItem())->property("text").toString().endsWith("共 4 条"));
     h->find("contentView")->setProperty("isShowingCourseReview", false);

@@ -38,11 +38,13 @@ struct ReviewFixture : ::testing::Test {
     QQmlPropertyMap host;
     CoursePlaybackModel *playback = nullptr;
 
-    void open(const CourseSession &course)
+    // The sheet over `course`; without one, over the engine's completed course.
+    void open(const std::optional<CourseSession> &course)
     {
-        host.insert("reviewingCourse", QVariant::fromValue(course));
-        ASSERT_NE(h.load("CourseReviewView.qml", QSize(1020, 640), {{"host", QVariant::fromValue<QObject *>(&host)}}),
-                  nullptr)
+        if (course)
+            host.insert("reviewingCourse", QVariant::fromValue(*course));
+        const QVariantMap initial{{"host", QVariant::fromValue<QObject *>(&host)}};
+        ASSERT_NE(h.load("CourseReviewView.qml", QSize(1020, 640), course ? initial : QVariantMap()), nullptr)
             << h.lastError.toStdString();
         playback = h.view->property("playback").value<CoursePlaybackModel *>();
         ASSERT_NE(playback, nullptr);
@@ -80,14 +82,12 @@ TEST_F(ReviewFixture, HeaderShowsTimesDurationAndCountOfTheHostsOrTheEnginesCour
     h.land(makeCourse({}, {1.0, 2.0, 3.0, 4.0}).entries);
     h.engine->endCourse();
     ASSERT_TRUE(waitFor([&] { return h.engine->hasCompletedCourse(); }));
-    ASSERT_NE(h.load("CourseReviewView.qml", QSize(1020, 640)), nullptr) << h.lastError.toStdString();
-    auto *completed = h.view->property("playback").value<CoursePlaybackModel *>();
-    ASSERT_NE(completed, nullptr);
-    EXPECT_TRUE(completed->hasCourse());
+    open(std::nullopt);
+    EXPECT_TRUE(playback->hasCourse());
     EXPECT_TRUE(h.text("headerCaption").endsWith("共 4 条"));
 }
 
-TEST_F(ReviewFixture, SeekingClampsToHalfASecondBeforeTheEnd)
+TEST_F(ReviewFixture, SeekingClampsBeforeTheEndPauseThenPlayStartsFromZeroAndTheEndResetsTheButton)
 {
     open(makeCourse(recording(), {2.0, 12.0}));
     ASSERT_TRUE(h.shown("recordingBar"));
@@ -105,17 +105,11 @@ TEST_F(ReviewFixture, SeekingClampsToHalfASecondBeforeTheEnd)
     h.click("entryRow0");
     EXPECT_EQ(player(), first);
     EXPECT_DOUBLE_EQ(first->currentTime(), 2.0);
-}
 
-TEST_F(ReviewFixture, PauseThenPlayStartsAgainFromZero)
-{
-    open(makeCourse(recording(), {4.0}));
-    h.click("entryRow0");
-    fake::FakeAudioPlayer *first = player();
-    ASSERT_NE(first, nullptr);
+    // Pause, then play: a new player from 0.
     first->advance(1.0);
     time->advance(0.25);
-    EXPECT_DOUBLE_EQ(playback->playbackPosition(), 5.0);
+    EXPECT_DOUBLE_EQ(playback->playbackPosition(), 3.0);
 
     h.click("playButton"); // pause
     EXPECT_FALSE(first->isPlaying());
@@ -128,13 +122,8 @@ TEST_F(ReviewFixture, PauseThenPlayStartsAgainFromZero)
     EXPECT_DOUBLE_EQ(player()->currentTime(), 0.0);
     EXPECT_DOUBLE_EQ(playback->playbackPosition(), 0.0);
     EXPECT_TRUE(playback->isTimerRunning());
-}
 
-TEST_F(ReviewFixture, ReachingTheEndResetsTheButtonAndShowsTheFullDuration)
-{
-    open(makeCourse(recording(), {1.0}));
-    h.click("playButton");
-    ASSERT_NE(player(), nullptr);
+    // Reaching the end resets the button and shows the full duration.
     player()->advance(3.0);
     time->advance(0.25);
     EXPECT_EQ(h.text("playbackCaption"), "00:00:03 / 00:00:10");
@@ -149,7 +138,7 @@ TEST_F(ReviewFixture, ReachingTheEndResetsTheButtonAndShowsTheFullDuration)
     EXPECT_EQ(h.text("playbackCaption"), "00:00:10 / 00:00:10");
 }
 
-TEST_F(ReviewFixture, ClosingStopsPlayerAndTimerAndRevealSelectsTheRecording)
+TEST_F(ReviewFixture, ClosingStopsPlayerAndTimerRevealSelectsTheRecordingAndAnUnreadableOneIsReported)
 {
     const QString path = recording();
     open(makeCourse(path, {1.0}));
@@ -170,12 +159,8 @@ TEST_F(ReviewFixture, ClosingStopsPlayerAndTimerAndRevealSelectsTheRecording)
     EXPECT_FALSE(p->isPlaying());
     EXPECT_FALSE(playback->isTimerRunning());
     EXPECT_FALSE(playback->isPlayingRecording());
-}
 
-TEST_F(ReviewFixture, UnreadableRecordingIsReportedInThePanel)
-{
-    const QString path = recording();
-    open(makeCourse(path, {1.0}));
+    // A recording that cannot be read is reported in the panel.
     QFile::remove(path);
     h.click("playButton");
     EXPECT_FALSE(playback->isPlayingRecording());

@@ -32,16 +32,15 @@ QRectF fromStored(const QString &text)
 
 struct SubtitleFixture : ::testing::Test {
     WindowHarness h;
-    std::unique_ptr<SpeechEngine> ownEngine; // an engine of the test's own, when it wants a fresh one
     std::unique_ptr<FloatingSubtitleController> c;
 
     void SetUp() override { make(); }
-    // A new controller, as at the next start, over `engine` (by default the window's).
-    void make(SpeechEngine *engine = nullptr)
+    // A new controller, as at the next start.
+    void make()
     {
         c = std::make_unique<FloatingSubtitleController>();
         c->setQmlEngine(&h.qml);
-        c->setEngine(engine ? engine : h.engine);
+        c->setEngine(h.engine);
     }
     QQuickItem *item(const QString &name) const
     {
@@ -81,7 +80,7 @@ TEST(SubtitleGeometry, FrameTextRoundTripsInBottomLeftCoordinates)
         EXPECT_EQ(subtitle::rectFromString(QString::fromLatin1(bad)), QRectF()) << bad;
 }
 
-TEST_F(SubtitleFixture, FirstShowPlacesTheDefaultFrameAndStoresVisibility)
+TEST_F(SubtitleFixture, FirstShowPlacesTheDefaultFrameStoresVisibilityAndResizeStopsAtTheMinimum)
 {
     c->showSubtitle();
     ASSERT_NE(c->window(), nullptr) << h.lastError.toStdString();
@@ -92,6 +91,18 @@ TEST_F(SubtitleFixture, FirstShowPlacesTheDefaultFrameAndStoresVisibility)
         EXPECT_TRUE(c->window()->flags().testFlag(flag)) << flag;
     // What the flags do not cover goes to the window manager once it is shown.
     EXPECT_EQ(h.fakePlatform.windowHints->keptAbove, std::vector<QWindow *>{c->window()});
+
+    // Resizing past the minimum stops at it, the top-left fixed.
+    const QPointF topLeft = c->frame().topLeft();
+    c->resizeDrag(-30, -30);
+    c->resizeDrag(-400, -400); // the same drag, further
+    EXPECT_EQ(c->frame(), QRectF(topLeft, QSizeF(280, 170)));
+    c->endResize();
+    EXPECT_EQ(subtitle::rectFromString(storedFrame()).size(), QSizeF(280, 170));
+    // A new drag starts from the current frame.
+    c->resizeDrag(50, 60);
+    EXPECT_EQ(c->frame(), QRectF(topLeft, QSizeF(330, 230)));
+    c->endResize();
 }
 
 TEST_F(SubtitleFixture, StoredFrameIsUsed)
@@ -135,22 +146,6 @@ TEST_F(SubtitleFixture, RestoreHideAndShowKeepTheWindowAndWriteTheFrame)
     // The close button hides.
     h.click(item("closeButton"));
     EXPECT_FALSE(first->isVisible());
-}
-
-TEST_F(SubtitleFixture, ResizePastTheMinimumStopsAtItWithTheTopLeftFixed)
-{
-    c->showSubtitle();
-    ASSERT_NE(c->window(), nullptr);
-    const QPointF topLeft = c->frame().topLeft();
-    c->resizeDrag(-30, -30);
-    c->resizeDrag(-400, -400); // the same drag, further
-    EXPECT_EQ(c->frame(), QRectF(topLeft, QSizeF(280, 170)));
-    c->endResize();
-    EXPECT_EQ(subtitle::rectFromString(storedFrame()).size(), QSizeF(280, 170));
-    // A new drag starts from the current frame.
-    c->resizeDrag(50, 60);
-    EXPECT_EQ(c->frame(), QRectF(topLeft, QSizeF(330, 230)));
-    c->endResize();
 }
 
 TEST_F(SubtitleFixture, ShowsTheNewestTwoNewestFirst)
@@ -207,15 +202,13 @@ TEST_F(SubtitleFixture, AppearanceIsChosenOnceAtCreation)
 
 TEST_F(SubtitleFixture, ScreenshotsInEveryTheme)
 {
-    for (const char *theme : kThemes) {
-        h.store->setValue(Keys::UiTheme, theme);
-        for (bool withEntries : {false, true}) {
+    for (bool withEntries : {false, true}) {
+        if (withEntries)
+            h.land({makeEntry(1), makeEntry(2), makeEntry(3)});
+        for (const char *theme : kThemes) {
+            h.store->setValue(Keys::UiTheme, theme);
             c.reset();
-            ownEngine = std::make_unique<SpeechEngine>(h.fakePlatform.platform());
-            ownEngine->setTranslationSession(h.translation);
-            make(ownEngine.get()); // the appearance is chosen when the window is made
-            if (withEntries)
-                land(*ownEngine, *h.translation, {makeEntry(1), makeEntry(2), makeEntry(3)});
+            make(); // the appearance is chosen when the window is made
             c->showSubtitle();
             ASSERT_NE(c->window(), nullptr);
             EXPECT_TRUE(savePng(c->window(), QStringLiteral("subtitle-%1%2").arg(theme, withEntries ? "" : "-empty")));

@@ -11,7 +11,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QGuiApplication>
 #include <gtest/gtest.h>
 
 using namespace vox;
@@ -49,19 +48,11 @@ struct HistoryFixture : ::testing::Test {
             course(1'777'800'000, 5400, {{"Matrices multiply", "矩阵相乘"}, {"An eigenvalue", "特征值"}}));
     }
     QString cell(int r, int role) const { return model->rows()->index(r).data(role).toString(); }
-    // The visible review sheet opened over the history sheet.
-    QQuickWindow *reviewSheet() const
-    {
-        for (QWindow *w : QGuiApplication::topLevelWindows())
-            if (w->objectName() == QLatin1String("sheetWindow") && w->isVisible())
-                return qobject_cast<QQuickWindow *>(w);
-        return nullptr;
-    }
 };
 
 } // namespace
 
-TEST_F(HistoryFixture, NoArchiveShowsTheDesktopHintAndTheArchiveIsReadEachTimeTheSheetIsShown)
+TEST_F(HistoryFixture, NoArchiveShowsTheDesktopHintTheArchiveIsReadWhenShownRowsAreNewestFirstAndSearch)
 {
     open();
     EXPECT_TRUE(h.shown("emptyState"));
@@ -71,12 +62,8 @@ TEST_F(HistoryFixture, NoArchiveShowsTheDesktopHintAndTheArchiveIsReadEachTimeTh
     EXPECT_EQ(model->courseCount(), 0); // not while shown
     open();
     EXPECT_EQ(model->courseCount(), 3);
-}
 
-TEST_F(HistoryFixture, RowsNewestFirstWithCaptionAndPreview)
-{
-    saveThree();
-    open();
+    // Rows newest first, with caption and preview.
     ASSERT_EQ(model->rows()->rowCount(), 3);
     EXPECT_TRUE(h.shown("courseList"));
     EXPECT_EQ(cell(0, CourseListModel::CaptionRole), "2 条翻译 · 时长 01:30:00");
@@ -90,12 +77,8 @@ TEST_F(HistoryFixture, RowsNewestFirstWithCaptionAndPreview)
     EXPECT_EQ(h.find("rowCaption", row)->property("text").toString(), "0 条翻译 · 时长 00:10:00");
     // Truncated, not rounded.
     EXPECT_EQ(cell(2, CourseListModel::CaptionRole), "1 条翻译 · 时长 01:00:00");
-}
 
-TEST_F(HistoryFixture, SearchAndItsEmptyText)
-{
-    saveThree();
-    open();
+    // The search, and its empty text.
     h.typeInto("searchField", "gradient");
     ASSERT_EQ(model->rows()->rowCount(), 1);
     EXPECT_EQ(cell(0, CourseListModel::PreviewRole), kLongPreview);
@@ -106,31 +89,7 @@ TEST_F(HistoryFixture, SearchAndItsEmptyText)
     EXPECT_EQ(h.text("emptyText"), "没有匹配「  傅里叶 」的课程。");
 }
 
-TEST_F(HistoryFixture, ClickingARowOpensItInTheReviewSheet)
-{
-    saveThree();
-    open();
-    h.click("courseRow0");
-    ASSERT_TRUE(model->hasReviewingCourse());
-    EXPECT_EQ(model->reviewingCourse()->entries.size(), 2u);
-    h.settle(50);
-    // The sheet's window holds a review view for that course.
-    QQuickWindow *sheet = nullptr;
-    for (QWindow *w : QGuiApplication::topLevelWindows())
-        if (w->objectName() == QLatin1String("sheetWindow") && w->isVisible())
-            sheet = qobject_cast<QQuickWindow *>(w);
-    ASSERT_NE(sheet, nullptr);
-    QQuickItem *review = h.find("courseReviewView", sheet->contentItem());
-    ASSERT_NE(review, nullptr);
-    EXPECT_TRUE(h.find("headerCaption", sheet->contentItem())->property("text").toString().endsWith("共 2 条"));
-
-    // Closing the review sheet clears the selection.
-    QMetaObject::invokeMethod(review, "dismiss");
-    h.settle(50);
-    EXPECT_FALSE(model->hasReviewingCourse());
-}
-
-TEST_F(HistoryFixture, TheReviewSheetShowsTheKeyPointsAndKeepsARetranslationInTheCoursesFile)
+TEST_F(HistoryFixture, ClickingARowOpensTheReviewSheetWithKeyPointsAndARetranslationIsKeptInTheCoursesFile)
 {
     HttpTestServer server;
     ASSERT_TRUE(server.isListening());
@@ -147,10 +106,14 @@ TEST_F(HistoryFixture, TheReviewSheetShowsTheKeyPointsAndKeepsARetranslationInTh
 
     open();
     h.click("courseRow0");
+    ASSERT_TRUE(model->hasReviewingCourse());
+    EXPECT_EQ(model->reviewingCourse()->entries.size(), 2u);
     h.settle(50);
-    QQuickWindow *sheet = reviewSheet();
+    QQuickWindow *sheet = h.visibleSheet();
     ASSERT_NE(sheet, nullptr);
     QQuickItem *view = h.find("courseReviewView", sheet->contentItem());
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(h.find("headerCaption", sheet->contentItem())->property("text").toString().endsWith("共 2 条"));
     auto *playback = view->property("playback").value<CoursePlaybackModel *>();
     ASSERT_NE(playback, nullptr);
     EXPECT_EQ(playback->course().archivePath, saved.value());
@@ -182,6 +145,11 @@ TEST_F(HistoryFixture, TheReviewSheetShowsTheKeyPointsAndKeepsARetranslationInTh
     h.settle();
     EXPECT_TRUE(h.find("courseSaveFailed", sheet->contentItem())->isVisible());
     EXPECT_TRUE(playback->saveError().startsWith("重新翻译的结果未能保存到课程记录：")) << playback->saveError().toStdString();
+
+    // Closing the review sheet clears the selection.
+    QMetaObject::invokeMethod(view, "dismiss");
+    h.settle(50);
+    EXPECT_FALSE(model->hasReviewingCourse());
 }
 
 TEST_F(HistoryFixture, ScreenshotsInEveryTheme)

@@ -20,15 +20,6 @@ namespace {
 const QString kMic = QStringLiteral("alsa_input.usb-mic");
 const QString kOther = QStringLiteral("alsa_input.pci-analog");
 
-QStringList rowTargets(UiHarness &h)
-{
-    QStringList out;
-    for (QQuickItem *row : h.findAll("translationRow"))
-        if (row->isVisible())
-            out << h.find("rowTarget", row)->property("text").toString();
-    return out;
-}
-
 std::vector<TranslationEntry> entries(int from, int to)
 {
     std::vector<TranslationEntry> out;
@@ -263,17 +254,17 @@ TEST_F(MainWindow, VisibleCountClampingAndNewestFirst)
     QStringList expected;
     for (int i = 25; i >= 16; --i)
         expected << QStringLiteral("第 %1 句。").arg(i);
-    EXPECT_EQ(rowTargets(h), expected);
+    EXPECT_EQ(h.rowTexts("translationRow", "rowTarget"), expected);
     EXPECT_EQ(h.find("translationRow")->findChild<QQuickItem *>("rowTime")->property("text").toString(), "09:00:25");
 
     settings->setValue(Keys::VisibleTranslationCount, 0);
     h.settle();
-    EXPECT_EQ(rowTargets(h), QStringList{"第 25 句。"});
+    EXPECT_EQ(h.rowTexts("translationRow", "rowTarget"), QStringList{"第 25 句。"});
 
     h.land(entries(26, 150));
     settings->setValue(Keys::VisibleTranslationCount, 500);
     h.settle();
-    const QStringList rows = rowTargets(h);
+    const QStringList rows = h.rowTexts("translationRow", "rowTarget");
     EXPECT_EQ(rows.size(), 100);
     EXPECT_EQ(rows.first(), "第 150 句。");
     EXPECT_EQ(rows.last(), "第 51 句。");
@@ -281,7 +272,7 @@ TEST_F(MainWindow, VisibleCountClampingAndNewestFirst)
               "开始课堂记录：自动开始录音，界面显示最近 100 条翻译，其余保留待课后回看");
 }
 
-TEST_F(MainWindow, SessionDurationWhileRecordingAndTranslationSwitchHidesChinese)
+TEST_F(MainWindow, SessionDurationTranscriptSectionsTranslationSwitchAndErrorLine)
 {
     UiHarness h;
     h.setDevices({{kMic, "USB 麦克风"}}, kMic);
@@ -289,24 +280,6 @@ TEST_F(MainWindow, SessionDurationWhileRecordingAndTranslationSwitchHidesChinese
     advance(h, 3725.4);
     EXPECT_TRUE(h.shown("sessionDuration"));
     EXPECT_EQ(h.text("sessionDuration"), "01:02:05");
-    press(h, "recordButton");
-    EXPECT_FALSE(h.shown("sessionDuration"));
-
-    // The translation switch hides the Chinese section.
-    EXPECT_TRUE(h.shown("chineseSection"));
-    h.click("translationSwitch");
-    EXPECT_FALSE(h.engine->isTranslationEnabled());
-    h.settle();
-    EXPECT_FALSE(h.shown("chineseSection"));
-    h.click("translationSwitch");
-    EXPECT_TRUE(h.engine->isTranslationEnabled());
-}
-
-TEST_F(MainWindow, TranscriptSectionsAndErrorLine)
-{
-    UiHarness h;
-    h.setDevices({{kMic, "USB 麦克风"}}, kMic);
-    press(h, "recordButton");
     h.fakes->recognizer->lastTask()->deliverPartial("Today we talk about <entropy> & heat.");
     advance(h, 0);
     h.settle(300);
@@ -317,6 +290,16 @@ TEST_F(MainWindow, TranscriptSectionsAndErrorLine)
     press(h, "recordButton");
     h.settle(400);
     EXPECT_FALSE(h.shown("cursor")); // faded out
+    EXPECT_FALSE(h.shown("sessionDuration"));
+
+    // The translation switch hides the Chinese section.
+    EXPECT_TRUE(h.shown("chineseSection"));
+    h.click("translationSwitch");
+    EXPECT_FALSE(h.engine->isTranslationEnabled());
+    h.settle();
+    EXPECT_FALSE(h.shown("chineseSection"));
+    h.click("translationSwitch");
+    EXPECT_TRUE(h.engine->isTranslationEnabled());
 
     // Key points come from a DeepSeek run over the course's sentences.
     EXPECT_FALSE(h.shown("keyPointsSection"));
@@ -345,7 +328,7 @@ TEST_F(MainWindow, TranscriptSectionsAndErrorLine)
     EXPECT_FALSE(h.shown("errorLine"));
 }
 
-TEST_F(MainWindow, ThemeMenuStoresChoiceAndMarksCyberpunkForUnknownValue)
+TEST_F(MainWindow, ThemeMenuStoresChoiceAndMarksCyberpunkForUnknownValueAndBackgroundMenuRestores)
 {
     settings->setValue(Keys::UiTheme, "cyberpnuk");
     UiHarness h;
@@ -361,11 +344,8 @@ TEST_F(MainWindow, ThemeMenuStoresChoiceAndMarksCyberpunkForUnknownValue)
     h.settle(100);
     EXPECT_EQ(settings->string(Keys::UiTheme), "oled");
     EXPECT_EQ(h.find("appBackground")->property("themeName").toString(), "oled");
-}
 
-TEST_F(MainWindow, BackgroundMenuOffersRestoreOnlyWithACustomPicture)
-{
-    UiHarness h;
+    // The background menu offers the restore item only with a custom picture.
     QImage img(80, 60, QImage::Format_RGB32);
     img.fill(QColor(30, 160, 90));
     const QString picture = h.dirs.filePath("Pictures/lecture-hall.jpg");

@@ -41,12 +41,12 @@ QString makePicture(const QString &path)
 
 // A course recording for 754 s: three translated sentences, key points and
 // the next sentence being heard.
-void fillRecording(UiHarness &h, ScopedSettings &settings)
+void fillRecording(UiHarness &h, ScopedSettings &settings, ScopedVirtualTime &time)
 {
     h.setDevices({{"mic-1", "USB 麦克风 (Blue Yeti)"}}, "mic-1");
-    virtualTime().setNow(entryDate(31 - 740));
+    time->setNow(entryDate(31 - 740));
     h.click("courseStartButton");
-    virtualTime().advance(0.5);
+    time->advance(0.5);
     // The first sentence is heard while the microphone delivers sound, so
     // the start's checks find audio and text.
     const auto first = makeEntry(1, "Good morning, everyone, and welcome back to thermodynamics.",
@@ -56,11 +56,11 @@ void fillRecording(UiHarness &h, ScopedSettings &settings)
     h.engine->pipeline().submitChunks({{first.source, first.audioTime}}, QStringLiteral("测试"));
     for (int i = 0; i < 9; ++i) {
         h.fakes->audioEngines->current->pushConstant(0.05f);
-        virtualTime().advance(1);
+        time->advance(1);
     }
-    virtualTime().setNow(first.timestamp);
+    time->setNow(first.timestamp);
     h.translation->release();
-    virtualTime().advance(0);
+    time->advance(0);
     h.land({makeEntry(14, "Last week we defined entropy as a measure of disorder.", "上周我们把熵定义为无序程度的度量。"),
             makeEntry(31, "Today we will see why it never decreases in an isolated system.",
                       "今天我们将看到为什么在孤立系统中熵永远不会减少。")});
@@ -74,12 +74,12 @@ void fillRecording(UiHarness &h, ScopedSettings &settings)
     ChatCompletions::setBaseUrlForTesting(std::nullopt);
     settings->remove(Keys::DeepSeekApiKey);
     // The next sentence being heard.
-    virtualTime().advance(14.7);
+    time->advance(14.7);
     h.fakes->recognizer->lastTask()->deliverPartial(
         "So let us start with a simple example: two blocks of metal at different temperatures");
     for (int i = 0; i < 3; ++i)
         h.fakes->audioEngines->current->pushConstant(0.05f);
-    virtualTime().advance(0);
+    time->advance(0);
     h.settle();
 }
 
@@ -123,7 +123,7 @@ TEST_P(Screenshots, MainWindowInTheme)
             if (picture && !h.app()->background()->setBackgroundFromFile(sunset))
                 FAIL() << "the picture was refused";
             if (recording)
-                fillRecording(h, settings);
+                fillRecording(h, settings, time);
             const QString name = QStringLiteral("main-%1-%2-%3")
                                      .arg(theme, picture ? "picture" : "plain", recording ? "recording" : "idle");
             EXPECT_TRUE(savePng(h.window(), name)) << name.toStdString();

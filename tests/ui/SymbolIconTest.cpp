@@ -10,6 +10,7 @@
 #include <QQuickWindow>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace vox;
@@ -49,6 +50,17 @@ QSet<QString> namesFromModels()
     return names;
 }
 
+// How many pixels of the image `match` holds for.
+int count(const QImage &image, const std::function<bool(const QColor &)> &match)
+{
+    const QImage img = image.convertToFormat(QImage::Format_ARGB32);
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            n += match(img.pixelColor(x, y));
+    return n;
+}
+
 struct Coverage {
     int opaque = 0;      // pixels at least minAlpha covered
     int wrongColour = 0; // covered pixels of another colour than asked
@@ -56,19 +68,11 @@ struct Coverage {
 
 Coverage coverage(const QImage &image, const QColor &colour, int minAlpha = 128)
 {
-    Coverage c;
-    const QImage img = image.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x) {
-            const QColor px = img.pixelColor(x, y);
-            if (px.alpha() < minAlpha)
-                continue;
-            ++c.opaque;
-            if (std::abs(px.red() - colour.red()) > 8 || std::abs(px.green() - colour.green()) > 8 ||
-                std::abs(px.blue() - colour.blue()) > 8)
-                ++c.wrongColour;
-        }
-    return c;
+    auto covered = [&](const QColor &px) { return px.alpha() >= minAlpha; };
+    return {count(image, covered), count(image, [&](const QColor &px) {
+                return covered(px) && (std::abs(px.red() - colour.red()) > 8 || std::abs(px.green() - colour.green()) > 8 ||
+                                       std::abs(px.blue() - colour.blue()) > 8);
+            })};
 }
 
 void expectDraws(const QString &name, const QColor &colour)
@@ -157,34 +161,21 @@ TEST(SymbolIcon, ItemDrawsItsSymbolInAWindow)
     // 24 × 24 square at x.
     auto pixels = [&](const QImage &shot, int x, const QColor &colour, bool unlike = false) {
         const qreal dpr = shot.devicePixelRatio();
-        const QImage part = shot.copy(QRect(QPoint(int(x * dpr), 0), QSize(int(24 * dpr), int(24 * dpr))));
-        int n = 0;
-        for (int yy = 0; yy < part.height(); ++yy)
-            for (int xx = 0; xx < part.width(); ++xx) {
-                const QColor c = part.pixelColor(xx, yy);
-                const int distance = std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
-                                     std::abs(c.blue() - colour.blue());
-                n += unlike ? distance > 30 : distance < 90;
-            }
-        return n;
+        return count(shot.copy(QRect(QPoint(int(x * dpr), 0), QSize(int(24 * dpr), int(24 * dpr)))), [&](const QColor &c) {
+            const int distance = std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
+                                 std::abs(c.blue() - colour.blue());
+            return unlike ? distance > 30 : distance < 90;
+        });
     };
-    auto settled = [&](auto done) {
-        QImage shot;
-        for (int i = 0; i < 50; ++i) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            shot = window.grabWindow();
-            if (done(shot))
-                break;
-        }
-        return shot;
-    };
-    QImage shot = settled([&](const QImage &s) { return !s.isNull() && pixels(s, 0, red) > 0; });
+    QImage shot;
+    auto grabUntil = [&](auto done) { QTest::qWaitFor([&] { return done(shot = window.grabWindow()); }, 1000); };
+    grabUntil([&](const QImage &s) { return !s.isNull() && pixels(s, 0, red) > 0; });
     ASSERT_FALSE(shot.isNull());
     EXPECT_GT(pixels(shot, 0, red), 20) << "the microphone is not drawn in its colour";
     EXPECT_GT(pixels(shot, 40, Qt::white, true), 20) << "an unknown name leaves a blank";
 
     known->setColor(blue);
-    shot = settled([&](const QImage &s) { return pixels(s, 0, red) == 0; });
+    grabUntil([&](const QImage &s) { return pixels(s, 0, red) == 0; });
     EXPECT_EQ(pixels(shot, 0, red), 0) << "a new colour is not applied";
     EXPECT_GT(pixels(shot, 0, blue), 20);
 }

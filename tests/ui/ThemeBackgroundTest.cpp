@@ -189,7 +189,7 @@ protected:
     fake::FakeDesktopServices desktop;
 };
 
-TEST_F(BackgroundManagerTest, JpegStoredUnderPngNameShownAfterRestartAndUnreadableChoicesIgnored)
+TEST_F(BackgroundManagerTest, JpegStoredUnderPngNameShownAfterRestartUnreadableChoicesIgnoredAndClearKeepsTheFiles)
 {
     const QByteArray bytes = jpeg();
     QString stored;
@@ -220,28 +220,25 @@ TEST_F(BackgroundManagerTest, JpegStoredUnderPngNameShownAfterRestartAndUnreadab
     }
     BackgroundManager restarted(&desktop);
     EXPECT_TRUE(restarted.hasCustomBackground());
-}
 
-TEST_F(BackgroundManagerTest, ThreePicturesLeaveThreeFilesAndClearKeepsThem)
-{
-    BackgroundManager m(&desktop);
+    // Two more pictures leave three files, and clearing keeps them.
     QString last;
-    for (int i = 0; i < 3; ++i) {
-        auto r = m.setBackground(jpeg(QColor(i * 60, 0, 0)));
+    for (int i = 1; i < 3; ++i) {
+        time->advance(1.0);
+        auto r = restarted.setBackground(jpeg(QColor(i * 60, 0, 0)));
         ASSERT_TRUE(r.ok());
         last = r.value();
-        time->advance(1.0);
     }
     EXPECT_EQ(QDir(folder()).entryList(QDir::Files).size(), 3);
     EXPECT_EQ(settings->string(Keys::CustomBackgroundImagePath), last);
-
-    m.clearBackground();
-    EXPECT_FALSE(m.hasCustomBackground());
-    EXPECT_TRUE(m.backgroundImage().isNull());
+    restarted.clearBackground();
+    EXPECT_FALSE(restarted.hasCustomBackground());
+    EXPECT_TRUE(restarted.backgroundImage().isNull());
     EXPECT_FALSE(settings->contains(Keys::CustomBackgroundImagePath));
     EXPECT_TRUE(QFile::exists(last));
-    BackgroundManager restarted(&desktop);
-    EXPECT_FALSE(restarted.hasCustomBackground());
+    EXPECT_TRUE(QFile::exists(stored));
+    BackgroundManager again(&desktop);
+    EXPECT_FALSE(again.hasCustomBackground());
 }
 
 TEST_F(BackgroundManagerTest, BrokenOrMissingStoredPictureFallsBackAndKeepsKey)

@@ -3,10 +3,10 @@
 // picker and the local translation service line.
 #include "UiHarness.h"
 #include "platform/Settings.h"
+#include "support/HttpTestServer.h"
 #include "ui/TranslationSettingsModel.h"
 
 #include <QFile>
-#include <QHttpServer>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -36,9 +36,10 @@ TranslationEntry entry(const QString &source)
 
 } // namespace
 
-TEST_F(SettingsFixture, StoredCountIsClampedWhenTheSheetOpens)
+TEST_F(SettingsFixture, CountClampedSubjectAndKeyTrimmedAndTheEnginePickerStoresNothing)
 {
     h.store->setValue(Keys::VisibleTranslationCount, 0);
+    h.store->setValue(Keys::DeepSeekApiKey, "sk-old");
     open();
     EXPECT_EQ(h.store->integer(Keys::VisibleTranslationCount), 1);
     EXPECT_EQ(h.text("countLabel"), "主界面显示最近 1 条");
@@ -49,12 +50,8 @@ TEST_F(SettingsFixture, StoredCountIsClampedWhenTheSheetOpens)
     EXPECT_EQ(h.store->integer(Keys::VisibleTranslationCount), 100);
     h.settle();
     EXPECT_FALSE(enabled("countUp"));
-}
 
-TEST_F(SettingsFixture, SubjectAndKeyAreStoredTrimmedAndOnlyTheSubjectCanBeEmptied)
-{
-    h.store->setValue(Keys::DeepSeekApiKey, "sk-old");
-    open();
+    // Subject and key are stored trimmed; only the subject can be emptied.
     h.typeInto("subjectField", "  线性代数 ");
     EXPECT_EQ(h.store->string(Keys::CourseSubject), "线性代数");
     EXPECT_EQ(h.text("subjectField"), "  线性代数 "); // the field keeps what was typed
@@ -67,11 +64,8 @@ TEST_F(SettingsFixture, SubjectAndKeyAreStoredTrimmedAndOnlyTheSubjectCanBeEmpti
     EXPECT_EQ(h.store->string(Keys::DeepSeekApiKey), "sk-old");
     h.typeInto("apiKeyField", "  sk-new\t");
     EXPECT_EQ(h.store->string(Keys::DeepSeekApiKey), "sk-new");
-}
 
-TEST_F(SettingsFixture, EnginePickerSetsTheEngineWithoutStoringIt)
-{
-    open();
+    // The engine picker sets the engine without storing it.
     h.click("engine_deepseek");
     EXPECT_EQ(h.engine->translationEngineRaw(), "deepseek");
     h.click("engine_system");
@@ -81,7 +75,7 @@ TEST_F(SettingsFixture, EnginePickerSetsTheEngineWithoutStoringIt)
     EXPECT_FALSE(h.text("engineCaption").contains("macOS"));
 }
 
-TEST_F(SettingsFixture, AddButtonAddsThePairAndEmptiesBothFields)
+TEST_F(SettingsFixture, AddButtonAddsThePairAndEmptiesBothFieldsThenDeleteAndClearAll)
 {
     open();
     EXPECT_FALSE(enabled("addTermButton"));
@@ -96,6 +90,17 @@ TEST_F(SettingsFixture, AddButtonAddsThePairAndEmptiesBothFields)
     EXPECT_EQ(h.text("newTargetField"), QString());
     EXPECT_EQ(h.text("termCount"), "1 条");
     EXPECT_FALSE(h.shown("emptyGlossary"));
+
+    h.glossary->add("matrix", "矩阵");
+    h.settle();
+    EXPECT_TRUE(enabled("clearAllButton"));
+    h.click("deleteTerm_gradient");
+    ASSERT_EQ(h.glossary->terms().size(), 1u);
+    EXPECT_EQ(h.glossary->terms()[0].source, "matrix");
+    h.click("clearAllButton");
+    EXPECT_TRUE(h.glossary->terms().empty());
+    EXPECT_TRUE(h.shown("emptyGlossary"));
+    EXPECT_FALSE(enabled("clearAllButton"));
 }
 
 TEST_F(SettingsFixture, ConflictMessageStaysUntilTheNextAddOrChip)
@@ -160,32 +165,11 @@ TEST_F(SettingsFixture, ImportReportsBothOutcomes)
     EXPECT_TRUE(h.shown("importMessage"));
 }
 
-TEST_F(SettingsFixture, DeleteAndClearAll)
-{
-    h.glossary->add("gradient", "梯度");
-    h.glossary->add("matrix", "矩阵");
-    open();
-    EXPECT_TRUE(enabled("clearAllButton"));
-    h.click("deleteTerm_gradient");
-    ASSERT_EQ(h.glossary->terms().size(), 1u);
-    EXPECT_EQ(h.glossary->terms()[0].source, "matrix");
-    h.click("clearAllButton");
-    EXPECT_TRUE(h.glossary->terms().empty());
-    EXPECT_TRUE(h.shown("emptyGlossary"));
-    EXPECT_FALSE(enabled("clearAllButton"));
-}
-
 TEST_F(SettingsFixture, LocalServiceLineSaysWhetherItAnswers)
 {
-    QHttpServer server;
-    server.route("/languages", [] {
-        return QHttpServerResponse("application/json",
-                                   QByteArray(R"([{"code":"en","name":"English","targets":["en","zh"]},)"
-                                              R"({"code":"zh","name":"Chinese","targets":["en","zh"]}])"));
-    });
-    const quint16 port = server.listen(QHostAddress::LocalHost);
-    ASSERT_NE(port, 0);
-    h.store->setValue(Keys::LocalTranslationUrl, QStringLiteral("http://127.0.0.1:%1").arg(port));
+    HttpTestServer server;
+    server.installLibreTranslate({"zh"}, [](const QString &s) { return s; });
+    h.store->setValue(Keys::LocalTranslationUrl, server.url().toString());
     open();
     ASSERT_TRUE(waitFor([&] { return model->serviceState() != TranslationSettingsModel::Checking; }));
     EXPECT_EQ(model->serviceState(), TranslationSettingsModel::Answering) << model->serviceStatus().toStdString();

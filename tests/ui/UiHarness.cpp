@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QQmlApplicationEngine>
 #include <QQmlComponent>
@@ -51,6 +52,21 @@ void focusField(QQuickItem *field)
     field->forceActiveFocus();
 }
 
+// The window's models over the fake platform; the engine translates through
+// `translation` unless it already has a session.
+AppModels fakeModels(fake::FakePlatform &fakes, std::unique_ptr<SpeechEngine> engine,
+                     std::shared_ptr<TranslationSession> translation)
+{
+    AppModels models;
+    if (!engine->translationSession())
+        engine->setTranslationSession(std::move(translation));
+    models.engine = std::move(engine);
+    models.deviceManager = std::make_unique<AudioDeviceManager>(fakes.platform());
+    models.permissions = std::make_unique<PermissionManager>(fakes.platform());
+    models.glossary = std::make_unique<GlossaryManager>();
+    return models;
+}
+
 } // namespace
 
 void settle(int ms)
@@ -89,62 +105,20 @@ TranslationEntry makeEntry(int n, const QString &source, const QString &target)
                             target.isEmpty() ? QStringLiteral("第 %1 句。").arg(n) : target, n);
 }
 
-void ScriptedTranslation::translate(const QStringList &texts, std::function<void(Result<QStringList>)> done)
-{
-    if (hold) {
-        m_held.emplace_back(texts, std::move(done));
-        return;
-    }
-    QStringList out;
-    for (const QString &t : texts)
-        out.append(targets.value(t, QStringLiteral("译:") + t));
-    done(out);
-}
-
-void ScriptedTranslation::release()
-{
-    hold = false;
-    auto held = std::move(m_held);
-    m_held.clear();
-    for (auto &[texts, done] : held)
-        translate(texts, std::move(done));
-}
-
-VirtualTime &virtualTime()
-{
-    auto *t = dynamic_cast<VirtualTime *>(&timeSource());
-    if (!t)
-        qFatal("the test runs without virtual time");
-    return *t;
-}
-
-void land(SpeechEngine &engine, ScriptedTranslation &translation, const std::vector<TranslationEntry> &entries)
+void Harness::land(const std::vector<TranslationEntry> &entries)
 {
     auto *time = dynamic_cast<VirtualTime *>(&timeSource());
     for (const TranslationEntry &e : entries) {
-        translation.targets.insert(e.source, e.target);
+        translation->targets.insert(e.source, e.target);
         if (time)
             time->setNow(e.timestamp);
-        engine.pipeline().submitChunks({{e.source, e.audioTime}}, QStringLiteral("测试"));
+        engine->pipeline().submitChunks({{e.source, e.audioTime}}, QStringLiteral("测试"));
         if (time)
             time->advance(0);
         else
             QCoreApplication::processEvents();
     }
     settle();
-}
-
-AppModels fakeModels(fake::FakePlatform &fakes, std::unique_ptr<SpeechEngine> engine,
-                     std::shared_ptr<TranslationSession> translation)
-{
-    AppModels models;
-    if (!engine->translationSession())
-        engine->setTranslationSession(std::move(translation));
-    models.engine = std::move(engine);
-    models.deviceManager = std::make_unique<AudioDeviceManager>(fakes.platform());
-    models.permissions = std::make_unique<PermissionManager>(fakes.platform());
-    models.glossary = std::make_unique<GlossaryManager>();
-    return models;
 }
 
 QList<QQuickItem *> Harness::findAll(const QString &name, QQuickItem *root) const
@@ -174,6 +148,23 @@ QString Harness::text(const QString &name) const
 {
     QQuickItem *i = find(name);
     return i ? i->property("text").toString() : QString();
+}
+
+QStringList Harness::rowTexts(const QString &row, const QString &field) const
+{
+    QStringList out;
+    for (QQuickItem *r : findAll(row))
+        if (r->isVisible())
+            out << find(field, r)->property("text").toString();
+    return out;
+}
+
+QQuickWindow *Harness::visibleSheet()
+{
+    for (QWindow *w : QGuiApplication::topLevelWindows())
+        if (w->objectName() == QLatin1String("sheetWindow") && w->isVisible())
+            return qobject_cast<QQuickWindow *>(w);
+    return nullptr;
 }
 
 void Harness::typeInto(const QString &name, const QString &text)

@@ -13,14 +13,12 @@
 #include "glossary/GlossaryManager.h"
 #include "platform/Platform.h"
 #include "platform/Time.h"
-#include "platform/TranslationSession.h"
 #include "platform/fake/FakeDesktopServices.h"
 #include "platform/fake/FakePlatform.h"
+#include "platform/fake/InstantTranslationSession.h"
 #include "support/TestEnv.h"
 #include "ui/UITheme.h"
 #include "ui/VoxleafApp.h"
-
-#include <QHash>
 
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -43,34 +41,6 @@ TranslationEntry makeEntry(int n, const QString &source = {}, const QString &tar
 // That moment (09:00:00 + n s on the fixed day).
 Date entryDate(int n);
 
-// Translates at once with the targets it was given ("译:" + source for any
-// other sentence); while held, requests wait for release().
-class ScriptedTranslation : public TranslationSession {
-public:
-    void translate(const QStringList &texts, std::function<void(Result<QStringList>)> done) override;
-    void release();
-
-    QHash<QString, QString> targets;
-    bool hold = false;
-
-private:
-    std::vector<std::pair<QStringList, std::function<void(Result<QStringList>)>>> m_held;
-};
-
-// The running virtual time (a test installs it with ScopedVirtualTime).
-VirtualTime &virtualTime();
-
-// Lands each entry in the engine as a recognized sentence of its source
-// (translated to its target, at its audio time; at its timestamp when the
-// test runs on virtual time) and lets the event loop deliver it. The
-// engine's session must be `translation`.
-void land(SpeechEngine &engine, ScriptedTranslation &translation, const std::vector<TranslationEntry> &entries);
-
-// The window's models over the fake platform; the engine translates through
-// `translation` unless it already has a session.
-AppModels fakeModels(fake::FakePlatform &fakes, std::unique_ptr<SpeechEngine> engine,
-                     std::shared_ptr<TranslationSession> translation);
-
 // Finding items by objectName and typing into them.
 class Harness {
 public:
@@ -90,6 +60,18 @@ public:
     // Selects everything in the field and deletes it.
     void clearField(const QString &name);
     void settle(int ms = 30) const { test::settle(ms); }
+    // The texts of `field` in every visible item named `row`.
+    QStringList rowTexts(const QString &row, const QString &field) const;
+    // The review sheet's window, when one is shown.
+    static QQuickWindow *visibleSheet();
+    // Lands each entry in the engine as a recognized sentence of its source
+    // (translated to its target, at its audio time; at its timestamp when the
+    // test runs on virtual time) and lets the event loop deliver it.
+    void land(const std::vector<TranslationEntry> &entries);
+
+    std::shared_ptr<fake::InstantTranslationSession> translation = std::make_shared<fake::InstantTranslationSession>();
+    SpeechEngine *engine = nullptr; // translating through `translation`
+    GlossaryManager *glossary = nullptr;
 
 protected:
     virtual QList<QObject *> roots() const = 0;
@@ -112,16 +94,11 @@ public:
     // Replaces the platform's microphones (each one a hardware input too),
     // refreshes the list and selects `selected`.
     void setDevices(std::initializer_list<std::pair<QString, QString>> devices, const QString &selected);
-    // Lands the entries in the engine (see land()).
-    void land(const std::vector<TranslationEntry> &entries) { test::land(*engine, *translation, entries); }
 
     std::unique_ptr<fake::FakePlatform> ownFakes; // when none was handed in
     fake::FakePlatform *fakes;
-    std::shared_ptr<ScriptedTranslation> translation = std::make_shared<ScriptedTranslation>();
-    SpeechEngine *engine;
     AudioDeviceManager *devices;
     PermissionManager *permissions;
-    GlossaryManager *glossary;
     QTemporaryDir dirs; // Desktop, data and Pictures of the window's desktop services
     std::shared_ptr<fake::FakeDesktopServices> desktop;
 
@@ -147,13 +124,8 @@ public:
 
     ScopedSettings store;
     fake::FakePlatform fakePlatform;
-    std::shared_ptr<ScriptedTranslation> translation = std::make_shared<ScriptedTranslation>();
     std::unique_ptr<AppController> controller; // the views' App
-    SpeechEngine *engine;
-    GlossaryManager *glossary;
     std::unique_ptr<ThemeModel> theme;
-    // Lands the entries in the engine (see land()).
-    void land(const std::vector<TranslationEntry> &entries) { test::land(*engine, *translation, entries); }
     QQmlEngine qml;
     QQuickWindow *window = nullptr;
     QQuickItem *view = nullptr;
