@@ -1,7 +1,7 @@
 #include "TranslationPipeline.h"
 
 #include "ChatCompletions.h"
-#include "ChineseScript.h"
+#include "PipelineTexts.h"
 #include "DeepSeekTranslationService.h"
 #include "LocalTranslationSession.h"
 #include "TranslationCache.h"
@@ -18,26 +18,6 @@
 
 namespace vox {
 
-QString rawValue(TranslationEngine e)
-{
-    switch (e) {
-    case TranslationEngine::System:
-        return QStringLiteral("system");
-    case TranslationEngine::DeepSeek:
-        return QStringLiteral("deepseek");
-    }
-    return QStringLiteral("system");
-}
-
-std::optional<TranslationEngine> translationEngineFromRaw(const QString &raw)
-{
-    if (raw == QLatin1String("system"))
-        return TranslationEngine::System;
-    if (raw == QLatin1String("deepseek"))
-        return TranslationEngine::DeepSeek;
-    return std::nullopt;
-}
-
 namespace {
 
 constexpr int kMaxAttempts = 3;
@@ -50,35 +30,9 @@ const QString kPlaceholder = QStringLiteral("（译文缺失，请参考英文�
 const QString kRemoveReason = QStringLiteral("译文落地移除原文");
 const QString kSep = QStringLiteral(" | ");
 
-bool hasLetterOrNumber(const QString &text)
-{
-    for (const char32_t c : text.toUcs4())
-        if (QChar::isLetterOrNumber(c))
-            return true;
-    return false;
-}
-
 } // namespace
 
-namespace {
-namespace PipelineMessages {
-const QString sessionNotReady = QStringLiteral("翻译会话尚未就绪，英文原文已保留；请稍后继续说话或重新开始。");
-// The language pack of the local translation server (its zh model) is missing.
-const QString languagePackMissing =
-    QStringLiteral("需要下载英中翻译语言包；英文原文已保留。请为本地翻译服务安装中文（zh）模型后重试，"
-                   "例如以「libretranslate --load-only en,zh」启动。");
-const QString translateFailedPrefix = QStringLiteral("翻译失败，英文原文已保留：");
-const QString noApiKey =
-    QStringLiteral("DeepSeek 在线翻译需要 API Key；英文原文已保留。请点击「翻译设置」填写后重试。");
-const QString deepSeekFellBackPrefix = QStringLiteral("DeepSeek 翻译失败，已自动切换为系统离线翻译：");
-const QString deepSeekNoSession = QStringLiteral("DeepSeek 翻译失败，系统翻译会话尚未就绪；英文原文已保留。");
-const QString bothFailedPrefix = QStringLiteral("DeepSeek 与系统翻译均失败，英文原文已保留：");
-const QString incomplete = QStringLiteral("翻译结果不完整，英文原文已保留，请稍后重试。");
-const QString gaveUp = QStringLiteral("翻译多次失败，已把英文原文记入课程记录（译文缺失），请检查网络或翻译设置。");
-} // namespace PipelineMessages
-} // namespace
-
-namespace M = PipelineMessages;
+namespace M = PipelineTexts;
 
 struct PendingBatch {
     QStringList texts;
@@ -254,7 +208,7 @@ struct TranslationPipeline::Private {
     // The placeholder of entry `b.replaces` is replaced by its translation.
     bool replacePlaceholder(const QStringList &results, const PendingBatch &b)
     {
-        const auto cleaned = cleanedResults(results, b.texts.size());
+        const auto cleaned = M::cleanedResults(results, b.texts.size());
         const TranscriptEntries &entries = transcript.entries();
         const auto it = std::find_if(entries.begin(), entries.end(), [&](const TranslationEntry &e) { return e.id == *b.replaces; });
         if (!cleaned || it == entries.end())
@@ -384,26 +338,6 @@ struct TranslationPipeline::Private {
 
     // ------------------------------------------------------------ landing
 
-    // The answers trimmed and in simplified script, or none when their
-    // number is off or one is empty.
-    static std::optional<QStringList> cleanedResults(const QStringList &results, qsizetype expected)
-    {
-        if (results.size() != expected)
-            return std::nullopt;
-        QStringList cleaned;
-        cleaned.reserve(results.size());
-        for (const QString &r : results) {
-            const QString trimmed = r.trimmed();
-            QString simplified = toSimplifiedChinese(trimmed);
-            if (simplified.isEmpty())
-                simplified = trimmed;
-            if (simplified.isEmpty())
-                return std::nullopt;
-            cleaned.append(simplified);
-        }
-        return cleaned;
-    }
-
     bool finishTranslation(const QStringList &results, const PendingBatch &b)
     {
         if (b.replaces)
@@ -412,7 +346,7 @@ struct TranslationPipeline::Private {
         // late answer.
         if (!current || current->id != b.id)
             return false;
-        if (const auto cleaned = cleanedResults(results, b.texts.size())) {
+        if (const auto cleaned = M::cleanedResults(results, b.texts.size())) {
             TranslationCache::cacheResults(*cleaned, b.texts, fingerprint());
             appendTranslationResults(*cleaned, b.texts, b.audioTimes, false);
             completeInFlightBatch(b.id);
@@ -511,7 +445,7 @@ void TranslationPipeline::submitChunks(const std::vector<RecognitionChunk> &chun
     std::vector<double> audioTimes;
     const double requestStart = d->host.requestStartRecordingTime();
     for (const auto &c : chunks) {
-        if (!hasLetterOrNumber(c.text))
+        if (!M::hasLetterOrNumber(c.text))
             continue;
         texts.append(c.text);
         audioTimes.push_back(std::max(0.0, requestStart + c.startTimestamp.value_or(0.0)));
