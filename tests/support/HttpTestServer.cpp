@@ -296,7 +296,7 @@ void HttpTestServer::answer(const std::shared_ptr<Connection> &c, const HttpTest
         for (const auto &h : reply.headers)
             out += h.first + ": " + h.second + "\r\n";
         out += "Connection: close\r\n\r\n";
-        out += reply.body;
+        out += reply.dropAfter >= 0 ? reply.body.left(reply.dropAfter) : reply.body;
         s->write(out);
         s->flush();
     }
