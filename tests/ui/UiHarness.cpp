@@ -1,5 +1,6 @@
 #include "UiHarness.h"
 
+#include "platform/fake/FakeSentenceDecoder.h"
 #include "translation/TranslationPipeline.h"
 #include "ui/WindowQmlTypes.h"
 
@@ -264,7 +265,11 @@ WindowHarness::WindowHarness()
     engine->setTranslationSession(translation);
     glossary = std::make_unique<GlossaryManager>();
     theme = std::make_unique<ThemeModel>();
+    Platform withModels = fakePlatform.platform();
+    withModels.sentenceDecoders = std::make_shared<fake::FakeSentenceDecoderLoader>();
+    recognizer = std::make_unique<RecognizerModel>(*engine, withModels);
     app.insert("engine", QVariant::fromValue(engine.get()));
+    app.insert("recognizer", QVariant::fromValue(recognizer.get()));
     app.insert("glossary", QVariant::fromValue<QObject *>(glossary.get()));
     app.insert("theme", QVariant::fromValue(theme.get()));
     qml.rootContext()->setContextProperty(QStringLiteral("app"), &app);

@@ -9,6 +9,7 @@
 // only the landed result matters, straight through its translation pipeline.
 #include "engine/AudioDeviceManager.h"
 #include "engine/PermissionManager.h"
+#include "engine/RecognizerModel.h"
 #include "engine/SpeechEngine.h"
 #include "glossary/GlossaryManager.h"
 #include "platform/Platform.h"
@@ -147,7 +148,9 @@ public:
     std::unique_ptr<SpeechEngine> engine;
     std::unique_ptr<GlossaryManager> glossary;
     std::unique_ptr<ThemeModel> theme;
-    QQmlPropertyMap app; // engine, glossary, theme
+    // Loads models with the fake loader.
+    std::unique_ptr<RecognizerModel> recognizer;
+    QQmlPropertyMap app; // engine, glossary, theme, recognizer
     // Lands the entries in the engine (see land()).
     void land(const std::vector<TranslationEntry> &entries) { test::land(*engine, *translation, entries); }
     QQmlEngine qml;

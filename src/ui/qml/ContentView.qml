@@ -118,6 +118,12 @@ Item {
                     Layout.leftMargin: 6
                     isRecording: view.isRecording
                 }
+                Text {
+                    objectName: "recognizerName"
+                    text: app.engine ? app.engine.recognizerName : ""
+                    font.pixelSize: 11
+                    color: app.theme.textSecondary
+                }
             }
         }
 
