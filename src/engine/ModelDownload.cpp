@@ -8,6 +8,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QRegularExpression>
+#include <utility>
 
 namespace vox {
 
@@ -42,6 +43,7 @@ void ModelDownload::start()
     if (m_reply)
         return;
     m_cancelled = false;
+    m_failure.clear();
     m_headersSeen = false;
     m_total = 0;
     m_hash.reset();
@@ -96,8 +98,9 @@ void ModelDownload::onHeaders()
         static const QRegularExpression range(QStringLiteral("^bytes (\\d+)-(\\d+)/(\\d+)$"));
         const auto m = range.match(QString::fromLatin1(m_reply->rawHeader("Content-Range")));
         if (!m.hasMatch() || m.captured(1).toLongLong() != m_received) {
-            // Not the part asked for: start over.
-            m_reply->abort();
+            // Not the part asked for: the next attempt starts over.
+            m_part.resize(0);
+            stop(QStringLiteral("模型下载失败：服务器没有按请求续传，请重新下载。"));
             return;
         }
         m_total = m.captured(3).toLongLong();
@@ -111,7 +114,7 @@ void ModelDownload::onHeaders()
     } else if (status == 416 && m_received > 0) {
         m_total = m_received; // the part is already whole
     } else {
-        fail(QStringLiteral("模型下载失败：服务器回答 HTTP %1（%2）").arg(status).arg(m_reply->url().toString()), true);
+        stop(QStringLiteral("模型下载失败：服务器回答 HTTP %1（%2）").arg(status).arg(m_reply->url().toString()));
         return;
     }
     m_part.seek(m_received);
@@ -142,6 +145,13 @@ void ModelDownload::onFinished()
     QNetworkReply *reply = m_reply;
     m_reply = nullptr;
     reply->deleteLater();
+    if (!m_failure.isEmpty()) {
+        m_part.close();
+        const QString message = std::exchange(m_failure, QString());
+        diag(message);
+        emit finished(false, message);
+        return;
+    }
     if (m_cancelled) {
         m_part.close();
         diag(QStringLiteral("模型下载已取消（保留 %1，可继续）").arg(megabytes(m_received)));
@@ -166,6 +176,12 @@ void ModelDownload::onFinished()
     }
     diag(QStringLiteral("模型已下载：%1").arg(targetPath()));
     emit finished(true, targetPath());
+}
+
+void ModelDownload::stop(const QString &message)
+{
+    m_failure = message;
+    m_reply->abort(); // finished() follows and says it
 }
 
 void ModelDownload::fail(const QString &message, bool keepPart)

@@ -46,6 +46,8 @@ private:
     void onData();
     void onFinished();
     void fail(const QString &message, bool keepPart);
+    // Ends the transfer; `message` is what finished() then says.
+    void stop(const QString &message);
     QString verifyAndPlace();
 
     SentenceModelInfo m_model;
@@ -59,6 +61,7 @@ private:
     qint64 m_total = 0;
     bool m_headersSeen = false;
     bool m_cancelled = false;
+    QString m_failure;
 };
 
 } // namespace vox

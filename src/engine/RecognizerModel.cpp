@@ -60,7 +60,11 @@ void RecognizerModel::load(const QString &path)
         auto &r = **result;
         if (!r) {
             diag(QStringLiteral("识别模型不可用：%1").arg(r.error().message));
-            set(r.error().message + QStringLiteral("；继续使用 PocketSphinx。"), false, true);
+            const QString message = r.error().message + QStringLiteral("；继续使用 PocketSphinx。");
+            // Said in the window too: the settings may not be open.
+            if (m_engine)
+                m_engine->setLastError(message);
+            set(message, false, true);
             return;
         }
         if (m_engine)
