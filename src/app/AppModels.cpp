@@ -12,6 +12,8 @@ AppModels createAppModels(const Platform &platform)
     m.deviceManager = std::make_unique<AudioDeviceManager>(platform);
     m.engine = std::make_unique<SpeechEngine>(platform);
     m.glossary = std::make_unique<GlossaryManager>();
+    m.recognizer = std::make_unique<RecognizerModel>(*m.engine, platform);
+    m.recognizer->loadStored();
     // The local translation service stands in for the on-device one: probe
     // it now, and again whenever the engine is idle without a session.
     m.startTranslationProbe = [](SpeechEngine &engine) {

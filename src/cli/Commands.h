@@ -16,6 +16,9 @@ struct RunOptions {
     QString vttPath;
     bool json = false;
     bool realtime = false;
+    // A Whisper model (ggml file) that decodes every sentence again; empty:
+    // the live recognizer's text as it is.
+    QString model;
 };
 
 int runTranscription(const RunOptions &options);

@@ -177,6 +177,26 @@ private:
     std::shared_ptr<std::atomic<qint64>> m_frames;
 };
 
+// A model that cannot be used is said, and the live recognizer's text is
+// kept: the transcription still runs.
+void useSentenceModel(SpeechEngine &engine, const Platform &p, const QString &path, bool onAudioTime)
+{
+    if (!p.sentenceDecoders) {
+        err(QStringLiteral("此版本未包含 Whisper，继续使用 PocketSphinx 的识别结果。"));
+        return;
+    }
+    auto decoder = p.sentenceDecoders->load(path);
+    if (!decoder) {
+        err(decoder.error().message + QStringLiteral("；继续使用 PocketSphinx 的识别结果。"));
+        return;
+    }
+    engine.setSentenceDecoder(decoder.value());
+    // On audio time the clock runs as fast as the file is read: every
+    // sentence waits for its decode instead of a deadline.
+    engine.sentencePass().setPatient(onAudioTime);
+    err(QStringLiteral("识别器: %1").arg(engine.recognizerName()));
+}
+
 } // namespace
 
 int runTranscription(const RunOptions &o)
@@ -287,6 +307,9 @@ int runTranscription(const RunOptions &o)
             err(QStringLiteral("DeepSeek 在线翻译需要 API Key：请设置环境变量 DEEPSEEK_API_KEY 或在翻译设置中填写；将尝试本地翻译。"));
         connectLocalTranslation(engine);
     }
+
+    if (!o.model.isEmpty())
+        useSentenceModel(engine, p, o.model, virtualClock);
 
     int placeholders = 0;
     QObject::connect(&engine.pipeline(), &TranslationPipeline::entryAppended, &engine,
@@ -405,7 +428,8 @@ int runTranscription(const RunOptions &o)
         }
     };
     auto draining = [&] {
-        return engine.isFinalizingStop() || !engine.pipeline().isIdle() || engine.isEndingCourse();
+        return engine.isFinalizingStop() || !engine.sentencePass().isIdle() || !engine.pipeline().isIdle()
+               || engine.isEndingCourse();
     };
     bool gaveUpWaiting = false;
     while (draining()) {
@@ -415,8 +439,9 @@ int runTranscription(const RunOptions &o)
         const bool giveUp = g_hurry.load() || drain.elapsed() > kDrainLimitMs
                             || (g_interrupted.load() && drain.elapsed() > kDrainAfterSignalMs);
         if (giveUp && !engine.isFinalizingStop()) {
-            if (!engine.pipeline().isIdle()) {
+            if (!engine.sentencePass().isIdle() || !engine.pipeline().isIdle()) {
                 gaveUpWaiting = true;
+                engine.sentencePass().releaseAllNow();
                 engine.pipeline().landWaitingNow();
             }
             if (engine.isEndingCourse())

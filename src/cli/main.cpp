@@ -16,9 +16,10 @@ const char *kUsage =
     "\n"
     "命令:\n"
     "  transcribe FILE [--engine system|deepseek] [--no-translate] [--course]\n"
-    "                  [--srt PATH] [--vtt PATH] [--json] [--realtime]\n"
+    "                  [--srt PATH] [--vtt PATH] [--json] [--realtime] [--model PATH]\n"
     "                      转写并翻译一个音频文件（WAV、FLAC、Ogg、CAF…）\n"
     "  listen [--device ID] [--engine system|deepseek] [--no-translate] [--course] [--json]\n"
+    "         [--model PATH]\n"
     "                      从麦克风实时识别与翻译，按 Ctrl+C 结束\n"
     "  devices             列出输入设备（* 为默认设备）\n"
     "  history [--search WORD]\n"
@@ -29,7 +30,9 @@ const char *kUsage =
     "\n"
     "  --version, --help\n"
     "\n"
-    "DeepSeek API Key 取自已保存的设置或环境变量 DEEPSEEK_API_KEY。\n";
+    "DeepSeek API Key 取自已保存的设置或环境变量 DEEPSEEK_API_KEY。\n"
+    "--model 指定 Whisper 模型（ggml 文件，缺省取环境变量 VOXLEAF_WHISPER_MODEL）：\n"
+    "每句话由 PocketSphinx 断句后再由 Whisper 重新识别。\n";
 
 int usage(int code)
 {
@@ -67,6 +70,7 @@ int main(int argc, char **argv)
     const QCommandLineOption json(QStringLiteral("json"));
     const QCommandLineOption realtime(QStringLiteral("realtime"));
     const QCommandLineOption device(QStringLiteral("device"), QString(), QStringLiteral("id"));
+    const QCommandLineOption model(QStringLiteral("model"), QString(), QStringLiteral("path"));
     const QCommandLineOption search(QStringLiteral("search"), QString(), QStringLiteral("word"));
     const QCommandLineOption srtOpt(QStringLiteral("srt"), QString(), QStringLiteral("path"));
     const QCommandLineOption vttOpt(QStringLiteral("vtt"), QString(), QStringLiteral("path"));
@@ -75,7 +79,7 @@ int main(int argc, char **argv)
 
     args.removeAt(1);
     if (command == QLatin1String("transcribe") || command == QLatin1String("listen")) {
-        parser.addOptions({engineOpt, noTranslate, course, json, realtime, device, srtOpt, vttOpt});
+        parser.addOptions({engineOpt, noTranslate, course, json, realtime, device, srtOpt, vttOpt, model});
         if (!parser.parse(args)) {
             err(parser.errorText());
             return usage(ExitUsage);
@@ -98,6 +102,7 @@ int main(int argc, char **argv)
         o.deviceID = parser.value(device);
         o.srtPath = parser.value(srtOpt);
         o.vttPath = parser.value(vttOpt);
+        o.model = parser.isSet(model) ? parser.value(model) : qEnvironmentVariable("VOXLEAF_WHISPER_MODEL");
         if (o.live && (!o.srtPath.isEmpty() || !o.vttPath.isEmpty() || o.realtime))
             return usage(ExitUsage);
         return runTranscription(o);

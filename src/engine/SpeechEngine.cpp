@@ -33,7 +33,12 @@ SpeechEngine::SpeechEngine(const Platform &platform, QObject *parent)
 void SpeechEngine::init()
 {
     m_pipeline = std::make_unique<TranslationPipeline>(*this);
-    m_recognition = std::make_unique<RecognitionSession>(m_platform, *this);
+    m_sentencePass = std::make_unique<SentencePass>(
+        [this](const std::vector<SentencePass::Sentence> &s, const QString &reason) { toTranslation(s, reason); });
+    connect(m_sentencePass.get(), &SentencePass::recognizerNameChanged, this, &SpeechEngine::recognizerNameChanged);
+    Platform recognition = m_platform;
+    recognition.recognizer = m_sentencePass->tap(m_platform.recognizer);
+    m_recognition = std::make_unique<RecognitionSession>(recognition, *this);
     connect(m_pipeline.get(), &TranslationPipeline::translationEntriesChanged, this,
             &SpeechEngine::translationEntriesChanged);
     connect(m_pipeline.get(), &TranslationPipeline::translatedTextChanged, this,
@@ -108,6 +113,7 @@ SpeechEngine::~SpeechEngine()
     m_sessionTimerTask.cancel();
     m_recognition.reset();
     // The collaborators call back into the engine while they go.
+    m_sentencePass.reset();
     m_liveSummary.reset();
     m_pipeline.reset();
 }
@@ -506,6 +512,9 @@ void SpeechEngine::refreshRecognizedText()
     for (const auto &b : m_pipeline->inFlightBatches())
         if (!b.sourceText.isEmpty())
             parts.append(b.sourceText);
+    if (m_sentencePass)
+        for (const auto &s : m_sentencePass->waiting())
+            parts.append(s.text);
     const QString pending = m_recognition ? m_recognition->pendingText() : QString();
     if (!pending.isEmpty())
         parts.append(pending);
@@ -523,8 +532,38 @@ void SpeechEngine::handOver(const std::vector<RecognitionChunk> &chunks, const Q
 {
     if (chunks.empty())
         return;
+    if (!m_sentencePass->hasDecoder()) {
+        emit chunksSubmitted(chunks, reason);
+        m_pipeline->submitChunks(chunks, reason);
+        return;
+    }
+    // The words still being recognized begin where this hand-over's audio ends.
+    std::optional<double> following;
+    const auto &a = m_recognition->assembler();
+    if (a.emittedWordCount() < qsizetype(a.words().size()) && a.words()[size_t(a.emittedWordCount())].timestamp > 0)
+        following = a.words()[size_t(a.emittedWordCount())].timestamp;
+    m_recognition->clearPendingSince();
+    m_sentencePass->submit(chunks, m_recognition->requestStartRecordingTime(), reason,
+                           contextualStrings().join(QStringLiteral(", ")), following);
+    refreshRecognizedText();
+}
+
+void SpeechEngine::toTranslation(const std::vector<SentencePass::Sentence> &sentences, const QString &reason)
+{
+    // The pipeline places a chunk at the current request's start plus its
+    // own time; a sentence that waited may belong to an earlier request.
+    const double requestStart = m_recognition ? m_recognition->requestStartRecordingTime() : 0.0;
+    std::vector<RecognitionChunk> chunks;
+    for (const auto &s : sentences)
+        chunks.push_back(RecognitionChunk{
+            s.text, s.audioTime ? std::optional<double>(*s.audioTime - requestStart) : std::nullopt});
     emit chunksSubmitted(chunks, reason);
     m_pipeline->submitChunks(chunks, reason);
+}
+
+void SpeechEngine::setSentenceDecoder(std::shared_ptr<SentenceDecoder> decoder)
+{
+    m_sentencePass->setDecoder(std::move(decoder));
 }
 
 void SpeechEngine::recognitionProblem(const QString &message)
@@ -569,12 +608,16 @@ void SpeechEngine::stopRecording()
 
 bool SpeechEngine::sentencesUnderWay() const
 {
-    return m_recognition->isFinalizingStop() || !m_pipeline->isIdle();
+    return m_recognition->isFinalizingStop() || !m_sentencePass->isIdle() || !m_pipeline->isIdle();
 }
 
 std::vector<TranslationEntry> SpeechEngine::waitingSentences() const
 {
-    return m_pipeline->waitingSentences();
+    std::vector<TranslationEntry> out = m_pipeline->waitingSentences();
+    const Date now = timeSource().now();
+    for (const auto &s : m_sentencePass->waiting())
+        out.emplace_back(now, s.text, TranslationPipeline::placeholder(), std::max(0.0, s.audioTime.value_or(0.0)));
+    return out;
 }
 
 void SpeechEngine::courseWriteProblem(const QString &message, const QString &previous)

@@ -16,6 +16,7 @@
 #include "engine/Notices.h"
 #include "engine/RecognitionSession.h"
 #include "engine/RecognitionTextAssembler.h"
+#include "engine/SentencePass.h"
 #include "engine/SessionRecording.h"
 #include "engine/SessionStarter.h"
 #include "platform/Platform.h"
@@ -81,6 +82,9 @@ class SpeechEngine : public QObject,
     // Paths, empty when absent.
     Q_PROPERTY(QString currentRecordingURL READ currentRecordingPath NOTIFY recordingPathsChanged)
     Q_PROPERTY(QString lastRecordingURL READ lastRecordingPath NOTIFY recordingPathsChanged)
+    // The recognizer whose text is translated: "PocketSphinx", or the
+    // sentence decoder's name ("Whisper base.en") when one is set.
+    Q_PROPERTY(QString recognizerName READ recognizerName NOTIFY recognizerNameChanged)
 
 public:
     // Rotation thresholds and the other timing rules of recognition.
@@ -156,6 +160,11 @@ public:
     TranslationPipeline &pipeline() { return *m_pipeline; }
     TranslationServiceStatus *translationService() const { return &m_pipeline->serviceStatus(); }
     LiveSummary &liveSummary() { return *m_liveSummary; }
+    // Finished sentences are decoded again by `decoder` before translation;
+    // nullptr goes back to the live recognizer's text.
+    void setSentenceDecoder(std::shared_ptr<SentenceDecoder> decoder);
+    QString recognizerName() const { return m_sentencePass->recognizerName(); }
+    SentencePass &sentencePass() { return *m_sentencePass; }
 
     // ---- operations ----------------------------------------------------------
     // Starts a capture session on the capture device `deviceID`. Permission
@@ -244,6 +253,7 @@ Q_SIGNALS:
     void captureInterruptedChanged();
     void courseEntryCountChanged();
     void courseArchivePathChanged();
+    void recognizerNameChanged();
     // The course ended and its file is finished (completedCourse holds it;
     // its archivePath is empty when it could not be written).
     void courseEnded();
@@ -280,6 +290,7 @@ private:
     void recognitionProblem(const QString &message) override;
     void pendingTextChanged() override;
     void onActivity(AudioActivity a);
+    void toTranslation(const std::vector<SentencePass::Sentence> &sentences, const QString &reason);
 
     void setRecognizedText(const QString &t);
     void setRecording(bool on);
@@ -290,6 +301,7 @@ private:
     Platform m_platform;
     std::unique_ptr<TranslationPipeline> m_pipeline;
     std::unique_ptr<LiveSummary> m_liveSummary;
+    std::unique_ptr<SentencePass> m_sentencePass;
     GlossaryManager *m_glossaryManager = nullptr;
 
     // Published.

@@ -6,6 +6,7 @@
 #include "AudioPlayer.h"
 #include "DesktopServices.h"
 #include "Permissions.h"
+#include "SentenceDecoder.h"
 #include "SpeechRecognizer.h"
 #include "WindowHints.h"
 
@@ -24,6 +25,8 @@ struct Platform {
     std::shared_ptr<AudioPlayerFactory> players;
     std::shared_ptr<DesktopServices> desktop;
     std::shared_ptr<WindowHints> windowHints;
+    // Absent when the build has no second recognizer.
+    std::shared_ptr<SentenceDecoderLoader> sentenceDecoders;
 };
 
 // The process-wide platform; set once at start-up (or by a test).

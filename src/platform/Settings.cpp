@@ -108,6 +108,8 @@ QVariant Settings::defaultValue(const QString &key)
         {Keys::CourseSubject, QString()},
         {Keys::LocalTranslationUrl, QStringLiteral("http://127.0.0.1:5000")},
         {Keys::RecordShortcut, QStringLiteral("Ctrl+Space")},
+        {Keys::WhisperModelPath, QString()},
+        {Keys::WhisperDownloadUrl, QStringLiteral("https://huggingface.co/ggerganov/whisper.cpp/resolve/main")},
     };
     return defaults.value(key);
 }

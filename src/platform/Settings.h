@@ -27,6 +27,8 @@ inline constexpr auto CourseSubject = "course_subject";                     // t
 inline constexpr auto GlossaryTerms = "glossary_terms";                     // bytes, absent
 inline constexpr auto LocalTranslationUrl = "local_translation_url";        // text, "http://127.0.0.1:5000"
 inline constexpr auto RecordShortcut = "record_shortcut";                   // text (portable key sequence), "Ctrl+Space"
+inline constexpr auto WhisperModelPath = "whisper_model_path";             // text, "" (PocketSphinx alone)
+inline constexpr auto WhisperDownloadUrl = "whisper_download_url";         // text, the publisher's address
 inline constexpr auto TranslationCachePrefix = "translation_cache_v1_";
 } // namespace Keys
 

@@ -10,6 +10,7 @@
 #include "course/CourseRecords.h"
 #include "engine/AudioDeviceManager.h"
 #include "engine/PermissionManager.h"
+#include "engine/RecognizerModel.h"
 #include "engine/SpeechEngine.h"
 #include "glossary/GlossaryManager.h"
 
@@ -31,6 +32,9 @@ struct AppModels {
     std::unique_ptr<AudioDeviceManager> deviceManager;
     std::unique_ptr<SpeechEngine> engine;
     std::unique_ptr<GlossaryManager> glossary;
+    // The model that decodes finished sentences again (none in tests that
+    // leave it out).
+    std::unique_ptr<RecognizerModel> recognizer;
     // Starts the local translation service probe that gives the engine its
     // "system" translation session (none in tests that hand in their own).
     std::function<void(SpeechEngine &engine)> startTranslationProbe;
@@ -46,6 +50,7 @@ class AppController : public QObject {
     Q_PROPERTY(vox::AudioDeviceManager *deviceManager READ deviceManager CONSTANT)
     Q_PROPERTY(vox::SpeechEngine *engine READ engine CONSTANT)
     Q_PROPERTY(vox::GlossaryManager *glossary READ glossary CONSTANT)
+    Q_PROPERTY(vox::RecognizerModel *recognizer READ recognizer CONSTANT)
     Q_PROPERTY(vox::BackgroundManager *background READ background CONSTANT)
     Q_PROPERTY(vox::UiSettings *settings READ uiSettings CONSTANT)
 
@@ -104,6 +109,7 @@ public:
     AudioDeviceManager *deviceManager() const { return m_models.deviceManager.get(); }
     SpeechEngine *engine() const { return m_models.engine.get(); }
     GlossaryManager *glossary() const { return m_models.glossary.get(); }
+    RecognizerModel *recognizer() const { return m_models.recognizer.get(); }
     BackgroundManager *background() const { return m_background.get(); }
     UiSettings *uiSettings() const { return m_settings.get(); }
 

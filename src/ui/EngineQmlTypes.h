@@ -4,6 +4,7 @@
 // view; they come from App (or the models that hand them out).
 #include "engine/AudioDeviceManager.h"
 #include "engine/PermissionManager.h"
+#include "engine/RecognizerModel.h"
 #include "engine/SpeechEngine.h"
 #include "glossary/GlossaryManager.h"
 #include "review/CourseReviewModel.h"
@@ -39,6 +40,13 @@ struct AudioDeviceManagerType {
     QML_FOREIGN(vox::AudioDeviceManager)
     QML_NAMED_ELEMENT(AudioDeviceManager)
     QML_UNCREATABLE("App.deviceManager")
+};
+
+struct RecognizerModelType {
+    Q_GADGET
+    QML_FOREIGN(vox::RecognizerModel)
+    QML_NAMED_ELEMENT(RecognizerModel)
+    QML_UNCREATABLE("App.recognizer")
 };
 
 // Its states are compared by name (CourseReviewModel.ReviewState.Done).

@@ -3,6 +3,12 @@
 // of the local translation server. Nothing here reaches the internet.
 #include "E2EFixture.h"
 
+#include "course/CourseArchive.h"
+#include "platform/Platform.h"
+#include "platform/fake/FakeDesktopServices.h"
+#include "support/WhisperModelWriter.h"
+
+#include <cmath>
 
 using namespace vox;
 using namespace vox::test;
@@ -104,6 +110,32 @@ TEST_F(EndToEnd, ServersDownKeepEveryEnglishSentenceWithThePlaceholder)
     for (const auto &e : r.entries)
         EXPECT_EQ(e.target, QStringLiteral("（译文缺失，请参考英文原文）"));
     EXPECT_LE(wordErrorRate(s_librivox.reference(), r.joinedSources()), kLibrivoxWerBound);
+}
+
+TEST_F(EndToEnd, AWhisperModelDecodesEverySentenceAgainAndABadOneLeavesPocketSphinxAtWork)
+{
+    // A model with the real layout and constant weights: its words mean
+    // nothing, the path through the decoder is what is checked.
+    const QString model = m_home.filePath(QStringLiteral("ggml-test.bin"));
+    ASSERT_GT(writeWhisperModel(model, tinyTestGeometry()), 0);
+    const CliRun r = transcribe(s_librivox.path, {"--no-translate", "--model", model});
+    if (r.stdErr.contains(QStringLiteral("未包含 Whisper")))
+        GTEST_SKIP() << "built without whisper.cpp";
+    ASSERT_EQ(r.exitCode, 0) << r.stdErr.toStdString();
+    EXPECT_TRUE(r.stdErr.contains(QStringLiteral("识别器: Whisper custom-1x64.en"))) << r.stdErr.toStdString();
+    ASSERT_FALSE(r.entries.empty());
+    double previous = 0;
+    for (const auto &e : r.entries) {
+        EXPECT_GE(e.audioTime, previous);
+        previous = e.audioTime;
+    }
+    EXPECT_TRUE(diagLog().contains(QStringLiteral("Whisper custom-1x64.en 重识别")));
+
+    QFile(model).resize(QFileInfo(model).size() / 2);
+    const CliRun cut = transcribe(s_librivox.path, {"--no-translate", "--model", model});
+    ASSERT_EQ(cut.exitCode, 0) << cut.stdErr.toStdString();
+    EXPECT_TRUE(cut.stdErr.contains(QStringLiteral("识别模型文件不完整"))) << cut.stdErr.toStdString();
+    EXPECT_LE(wordErrorRate(s_librivox.reference(), cut.joinedSources()), kLibrivoxWerBound);
 }
 
 TEST_F(EndToEnd, BadInputGivesAClearErrorAndNonZeroExit)

@@ -217,10 +217,14 @@ void HttpTestServer::answer(const std::shared_ptr<Connection> &c, const HttpTest
     if (!s)
         return;
     if (reply.action == HttpTestReply::Action::Respond || reply.action == HttpTestReply::Action::Hold) {
-        // Clients read the status code only, never the reason phrase.
-        s->write("HTTP/1.1 " + QByteArray::number(reply.status) + " Status\r\nContent-Type: " + reply.contentType
-                 + "\r\nContent-Length: " + QByteArray::number(reply.body.size())
-                 + "\r\nConnection: close\r\n\r\n" + reply.body);
+        QByteArray out = "HTTP/1.1 " + QByteArray::number(reply.status) + " Status\r\n"; // clients read the code only
+        out += "Content-Type: " + reply.contentType + "\r\n";
+        out += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
+        for (const auto &h : reply.headers)
+            out += h.first + ": " + h.second + "\r\n";
+        out += "Connection: close\r\n\r\n";
+        out += reply.dropAfter >= 0 ? reply.body.left(reply.dropAfter) : reply.body;
+        s->write(out);
         s->flush();
     }
     s->disconnectFromHost();

@@ -72,6 +72,10 @@ struct HttpTestReply {
     int status = 200;
     QByteArray body;
     QByteArray contentType = "application/json";
+    QList<QPair<QByteArray, QByteArray>> headers; // extra headers
+    // When set, the connection drops after this many bytes of the body
+    // (Content-Length still announces the whole): a download cut short.
+    int dropAfter = -1;
 
     static HttpTestReply json(int status, const QJsonObject &o);
     static HttpTestReply json(int status, const QJsonArray &a);

@@ -4,6 +4,7 @@
 #include "UiHarness.h"
 #include "platform/Settings.h"
 #include "support/HttpTestServer.h"
+#include "ui/RecognizerSettingsModel.h"
 #include "ui/TranslationSettingsModel.h"
 
 #include <QFile>
@@ -185,6 +186,39 @@ TEST_F(SettingsFixture, LocalServiceLineSaysWhetherItAnswers)
     ASSERT_TRUE(waitFor([&] { return model->serviceState() != TranslationSettingsModel::Checking; }));
     EXPECT_EQ(model->serviceState(), TranslationSettingsModel::NotAnswering);
     EXPECT_TRUE(h.text("serviceStatus").startsWith("本地翻译服务未响应"));
+}
+
+TEST_F(SettingsFixture, RecognizerSectionSwitchesToAChosenModelAndBack)
+{
+    open();
+    auto *section = h.view->findChild<QObject *>(QStringLiteral("recognizerSection"));
+    ASSERT_NE(section, nullptr);
+    auto *recognizerSettings = section->property("model").value<RecognizerSettingsModel *>();
+    ASSERT_NE(recognizerSettings, nullptr);
+    EXPECT_EQ(h.text("currentRecognizer"), QStringLiteral("当前识别器：PocketSphinx"));
+    EXPECT_EQ(recognizerSettings->models().size(), 4);
+    EXPECT_FALSE(enabled("pocketSphinxButton"));
+
+    // A file that is not there: said, and PocketSphinx stays.
+    recognizerSettings->useFile(QUrl::fromLocalFile(QStringLiteral("/nonexistent/ggml-base.en.bin")));
+    ASSERT_TRUE(waitFor([&] { return !h.controller->recognizer()->loading(); }));
+    EXPECT_TRUE(h.text("recognizerStatus").startsWith(QStringLiteral("找不到识别模型文件"))) << h.text("recognizerStatus").toStdString();
+    EXPECT_EQ(h.engine->recognizerName(), QStringLiteral("PocketSphinx"));
+
+    QTemporaryDir dir;
+    QFile model(dir.filePath(QStringLiteral("ggml-base.en.bin")));
+    ASSERT_TRUE(model.open(QIODevice::WriteOnly));
+    model.close();
+    recognizerSettings->useFile(QUrl::fromLocalFile(model.fileName()));
+    ASSERT_TRUE(waitFor([&] { return h.engine->recognizerName() == QStringLiteral("Whisper ggml-base.en"); }));
+    EXPECT_EQ(h.store->string(Keys::WhisperModelPath), model.fileName());
+    EXPECT_EQ(h.text("currentRecognizer"), QStringLiteral("当前识别器：Whisper ggml-base.en"));
+    h.find("settingsScroll")->setProperty("contentY", 330);
+    EXPECT_TRUE(savePng(h.window, QStringLiteral("settings-recognizer")));
+
+    recognizerSettings->usePocketSphinx();
+    EXPECT_EQ(h.engine->recognizerName(), QStringLiteral("PocketSphinx"));
+    EXPECT_FALSE(h.store->contains(Keys::WhisperModelPath));
 }
 
 TEST_F(SettingsFixture, ScreenshotsInEveryTheme)

@@ -1,5 +1,6 @@
 #include "UiHarness.h"
 
+#include "platform/fake/FakeSentenceDecoder.h"
 #include "translation/TranslationPipeline.h"
 
 #include <QCoreApplication>
@@ -64,6 +65,10 @@ AppModels fakeModels(fake::FakePlatform &fakes, std::unique_ptr<SpeechEngine> en
     models.deviceManager = std::make_unique<AudioDeviceManager>(fakes.platform());
     models.permissions = std::make_unique<PermissionManager>(fakes.platform());
     models.glossary = std::make_unique<GlossaryManager>();
+    // Whisper models load through the scriptable fake loader.
+    Platform withDecoders = fakes.platform();
+    withDecoders.sentenceDecoders = std::make_shared<fake::FakeSentenceDecoderLoader>();
+    models.recognizer = std::make_unique<RecognizerModel>(*models.engine, withDecoders);
     return models;
 }
 

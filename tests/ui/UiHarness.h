@@ -9,6 +9,7 @@
 // only the landed result matters, straight through its translation pipeline.
 #include "engine/AudioDeviceManager.h"
 #include "engine/PermissionManager.h"
+#include "engine/RecognizerModel.h"
 #include "engine/SpeechEngine.h"
 #include "glossary/GlossaryManager.h"
 #include "platform/Platform.h"

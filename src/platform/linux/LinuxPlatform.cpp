@@ -11,6 +11,10 @@
 #include "SoxrConverter.h"
 #include "X11WindowHints.h"
 
+#ifdef VOX_HAVE_WHISPER
+#include "platform/whisper/WhisperDecoder.h"
+#endif
+
 namespace vox {
 
 Platform makeLinuxPlatform()
@@ -26,6 +30,9 @@ Platform makeLinuxPlatform()
     p.players = std::make_shared<SinkAudioPlayerFactory>();
     p.desktop = std::make_shared<LinuxDesktopServices>();
     p.windowHints = std::make_shared<X11WindowHints>();
+#ifdef VOX_HAVE_WHISPER
+    p.sentenceDecoders = makeWhisperLoader();
+#endif
     return p;
 }
 

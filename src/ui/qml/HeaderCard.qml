@@ -80,6 +80,13 @@ Card {
             Layout.leftMargin: 6
             isRecording: header.isRecording
         }
+        // The recognizer in use ("PocketSphinx" or "Whisper base.en").
+        Text {
+            objectName: "recognizerName"
+            text: App.engine ? App.engine.recognizerName : ""
+            font.pixelSize: Theme.FontCaption
+            color: Theme.textSecondary
+        }
     }
 
     // Menus ---------------------------------------------------------------

@@ -284,6 +284,8 @@ Item {
                     Caption { text: "「系统离线翻译」使用本机运行的 LibreTranslate 兼容服务，例如：libretranslate --load-only en,zh。" }
                 }
 
+                RecognizerSettingsSection { Layout.fillWidth: true }
+
                 // The key that starts and stops recognition.
                 ColumnLayout {
                     Layout.fillWidth: true
