@@ -8,6 +8,7 @@
 #include "translation/TranslationCache.h"
 
 #include <QJsonArray>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace vox;
@@ -275,7 +276,13 @@ TEST_F(PipelineTest, RecentContextHoldsFiveRealPairsOnly)
     settings->setValue(Keys::DeepSeekApiKey, QStringLiteral("sk-test"));
     pipeline.submitChunks(chunks({"Next."}), "停顿");
     ASSERT_TRUE(waitEntries(9));
-    const QString system = deepseek.requests().back().message(0);
+    // The request of "Next." (the placeholder's own retry may follow it).
+    const auto requests = deepseek.requests();
+    const auto next = std::find_if(requests.begin(), requests.end(), [](const auto &r) {
+        return HttpTestServer::numberedSentences(r) == QStringList{QStringLiteral("Next.")};
+    });
+    ASSERT_NE(next, requests.end());
+    const QString system = next->message(0);
     EXPECT_FALSE(system.contains(QStringLiteral("原文: P2.")));
     EXPECT_TRUE(system.contains(QStringLiteral("原文: P3.\n译文: 译:P3.\n\n")));
     EXPECT_TRUE(system.contains(QStringLiteral("原文: P7.\n译文: 译:P7.")));
