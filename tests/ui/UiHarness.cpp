@@ -1,7 +1,14 @@
 #include "UiHarness.h"
 
 #include "platform/fake/FakeSentenceDecoder.h"
+#include "engine/LiveSummary.h"
+#include "platform/Settings.h"
+#include "support/HttpTestServer.h"
+#include "translation/ChatCompletions.h"
 #include "translation/TranslationPipeline.h"
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -91,6 +98,22 @@ void click(QQuickItem *item)
     settle();
 }
 
+bool summarize(SpeechEngine *engine, Settings &settings, const QStringList &points)
+{
+    HttpTestServer server;
+    ChatCompletions::setBaseUrlForTesting(server.url());
+    settings.setValue(Keys::DeepSeekApiKey, "sk-test");
+    const QJsonObject answer{{"points", QJsonArray::fromStringList(points)}};
+    server.enqueue("POST", "/chat/completions",
+                   HttpTestReply::chatContent(QString::fromUtf8(QJsonDocument(answer).toJson(QJsonDocument::Compact))));
+    engine->liveSummary().generateSummary();
+    const bool answered = waitFor([&] { return engine->summaryPoints() == points; });
+    ChatCompletions::setBaseUrlForTesting(std::nullopt);
+    settings.remove(Keys::DeepSeekApiKey);
+    settle();
+    return answered;
+}
+
 bool savePng(QQuickWindow *window, const QString &name)
 {
     const QString dir = qEnvironmentVariable("VOX_BUILD_DIR", QDir::tempPath()) + QStringLiteral("/ui-screenshots");
@@ -157,10 +180,17 @@ QString Harness::text(const QString &name) const
 
 QStringList Harness::rowTexts(const QString &row, const QString &field) const
 {
-    QStringList out;
+    // Top to bottom on screen (a list builds its rows in no such order).
+    QList<QQuickItem *> rows;
     for (QQuickItem *r : findAll(row))
         if (r->isVisible())
-            out << find(field, r)->property("text").toString();
+            rows << r;
+    std::stable_sort(rows.begin(), rows.end(), [](QQuickItem *a, QQuickItem *b) {
+        return a->mapToScene(QPointF()).y() < b->mapToScene(QPointF()).y();
+    });
+    QStringList out;
+    for (QQuickItem *r : rows)
+        out << find(field, r)->property("text").toString();
     return out;
 }
 

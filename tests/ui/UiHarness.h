@@ -37,6 +37,9 @@ void settle(int ms = 30);
 void click(QQuickItem *item);
 // Saves the window to <build>/ui-screenshots/<name>.png once the fades are over.
 bool savePng(QQuickWindow *window, const QString &name);
+// Gives the running course these live key points: a local chat-completions
+// server answers the engine's summary request (the key is stored meanwhile).
+bool summarize(SpeechEngine *engine, Settings &settings, const QStringList &points);
 // A TranslationEntry `n` seconds after 09:00 local time on a fixed day.
 TranslationEntry makeEntry(int n, const QString &source = {}, const QString &target = {});
 // That moment (09:00:00 + n s on the fixed day).
@@ -61,7 +64,7 @@ public:
     // Selects everything in the field and deletes it.
     void clearField(const QString &name);
     void settle(int ms = 30) const { test::settle(ms); }
-    // The texts of `field` in every visible item named `row`.
+    // The texts of `field` in every visible item named `row`, top to bottom.
     QStringList rowTexts(const QString &row, const QString &field) const;
     // The review sheet's window, when one is shown.
     static QQuickWindow *visibleSheet();

@@ -28,6 +28,9 @@ Item {
     readonly property bool translationUnavailable: engine ? engine.translationUnavailable : false
     readonly property string recognizedText: engine ? engine.recognizedText : ""
     readonly property bool compactControls: width < 780
+    // A low window: everything above the transcript draws tighter, so the
+    // newest translation keeps its room.
+    readonly property bool lowWindow: height < 560
 
     Component.onCompleted: App.mainViewShown()
 
@@ -42,10 +45,11 @@ Item {
     ColumnLayout {
         anchors.fill: parent
         anchors.margins: 14
-        spacing: 14
+        spacing: view.lowWindow ? 8 : 14
 
         HeaderCard {
             Layout.fillWidth: true
+            compact: view.lowWindow
             isRecording: view.isRecording
             onHistoryRequested: view.isShowingHistory = true
             onSettingsRequested: view.isShowingTranslationSettings = true
@@ -54,6 +58,7 @@ Item {
         ControlBar {
             Layout.fillWidth: true
             compact: view.compactControls
+            dense: view.lowWindow
             isRecording: view.isRecording
             isTranslationEnabled: view.isTranslationEnabled
             translationUnavailable: view.translationUnavailable
@@ -63,6 +68,7 @@ Item {
             Layout.fillWidth: true
             isCourseActive: view.isCourseActive
             isEndingCourse: view.isEndingCourse
+            dense: view.lowWindow
             visibleCount: view.visibleCount
             onReviewRequested: {
                 view.reviewingCourse = null
@@ -79,6 +85,7 @@ Item {
             translationUnavailable: view.translationUnavailable
             recognizedText: view.recognizedText
             visibleCount: view.visibleCount
+            windowSize: Qt.size(view.width, view.height)
             onSettingsRequested: view.isShowingTranslationSettings = true
         }
     }

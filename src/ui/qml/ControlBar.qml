@@ -9,10 +9,13 @@ Card {
     id: bar
     objectName: "controlBar"
     property bool compact: false
+    // A low window: tighter padding.
+    property bool dense: false
     property bool isRecording: false
     property bool isTranslationEnabled: true
     property bool translationUnavailable: false
 
+    padding: dense ? 8 : 12
     Layout.preferredHeight: controls.implicitHeight + 2 * padding
     GridLayout {
         id: controls
@@ -21,7 +24,7 @@ Card {
         anchors.verticalCenter: parent.verticalCenter
         columns: bar.compact ? 1 : 2
         columnSpacing: 10
-        rowSpacing: 10
+        rowSpacing: bar.dense ? 6 : 10
 
         RowLayout {
             Layout.fillWidth: true

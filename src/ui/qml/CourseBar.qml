@@ -11,9 +11,12 @@ Card {
     property bool isCourseActive: false
     property bool isEndingCourse: false
     property int visibleCount: 0
+    // A low window: tighter padding.
+    property bool dense: false
     // "回看本节课": the course that just ended.
     signal reviewRequested()
 
+    padding: dense ? 7 : 12
     Layout.preferredHeight: 30 + 2 * padding
     RowLayout {
         anchors.fill: parent

@@ -11,14 +11,21 @@ Card {
     id: header
     objectName: "headerCard"
     property bool isRecording: false
+    // A low window: a smaller badge and no caption line.
+    property bool compact: false
     signal historyRequested()
     signal settingsRequested()
 
-    Layout.preferredHeight: 46 + 2 * padding
+    padding: compact ? 8 : 12
+    Layout.preferredHeight: (compact ? 32 : 46) + 2 * padding
     RowLayout {
         anchors.fill: parent
         spacing: 10
-        AppBadge { Layout.alignment: Qt.AlignVCenter }
+        AppBadge {
+            Layout.alignment: Qt.AlignVCenter
+            Layout.preferredWidth: header.compact ? 32 : 46
+            Layout.preferredHeight: header.compact ? 32 : 46
+        }
         ColumnLayout {
             Layout.fillWidth: true
             Layout.minimumWidth: 60
@@ -33,6 +40,7 @@ Card {
                 elide: Text.ElideRight
             }
             Text {
+                visible: !header.compact
                 Layout.fillWidth: true
                 text: "Voxleaf · 英语实时识别与翻译"
                 font.pixelSize: Theme.FontFootnote
