@@ -123,6 +123,19 @@ void CourseReviewModel::setRetranslateState(RetranslateState s, QString message,
     Q_EMIT retranslateStateChanged();
 }
 
+QString CourseReviewModel::exportedFileName() const
+{
+    return m_exportedPath.isEmpty() ? QString() : QFileInfo(m_exportedPath).fileName();
+}
+
+void CourseReviewModel::setExportMessage(QString message, QString path, bool failed)
+{
+    m_exportMessage = std::move(message);
+    m_exportedPath = std::move(path);
+    m_exportFailed = failed;
+    Q_EMIT exportChanged();
+}
+
 void CourseReviewModel::startReview()
 {
     const QString key = storedKeyTrimmed();
@@ -141,6 +154,7 @@ void CourseReviewModel::startReview()
             if (saved) {
                 diag(QStringLiteral("审阅文档已保存: ") + saved.value());
                 setReviewState(ReviewState::Done, QStringLiteral("审阅完成，文档已保存"), QUrl::fromLocalFile(saved.value()));
+                setExportMessage(QStringLiteral("审阅文档已保存：") + QFileInfo(saved.value()).fileName(), saved.value());
             } else {
                 setReviewState(ReviewState::Failed, QStringLiteral("生成失败：") + saved.error().message);
             }
@@ -185,15 +199,43 @@ void CourseReviewModel::exportSubtitle(const QString &format)
         return;
     const auto saved =
         SubtitleExporter::save(m_course, f == QLatin1String("srt") ? SubtitleExporter::Format::SRT : SubtitleExporter::Format::VTT);
-    if (!saved)
+    if (!saved) {
+        // Nothing to write, or nowhere to write it.
+        if (hasEntries())
+            setExportMessage(QStringLiteral("导出字幕失败：无法访问桌面目录"), {}, true);
         return;
+    }
     if (!*saved) {
-        setReviewState(ReviewState::Failed, QStringLiteral("导出字幕失败：") + saved->error().message);
+        diag(QStringLiteral("导出字幕失败: ") + saved->error().message);
+        setExportMessage(QStringLiteral("导出字幕失败：") + saved->error().message, {}, true);
         return;
     }
     diag(QStringLiteral("字幕已导出: ") + saved->value());
-    if (auto desktop = platform().desktop)
-        desktop->revealInFileBrowser(saved->value());
+    setExportMessage(QStringLiteral("字幕已导出：") + QFileInfo(saved->value()).fileName(), saved->value());
+}
+
+void CourseReviewModel::openExported()
+{
+    if (m_exportedPath.isEmpty())
+        return;
+    auto desktop = platform().desktop;
+    if (!desktop || !desktop->openWithDefaultApplication(m_exportedPath))
+        setExportMessage(QStringLiteral("无法打开「%1」：没有可用的默认应用").arg(exportedFileName()), m_exportedPath, true);
+}
+
+void CourseReviewModel::revealExported()
+{
+    if (m_exportedPath.isEmpty())
+        return;
+    auto desktop = platform().desktop;
+    if (!desktop || !desktop->revealInFileBrowser(m_exportedPath))
+        setExportMessage(QStringLiteral("无法在文件管理器中显示「%1」").arg(exportedFileName()), m_exportedPath, true);
+}
+
+void CourseReviewModel::dismissExportMessage()
+{
+    if (!m_exportMessage.isEmpty() || !m_exportedPath.isEmpty())
+        setExportMessage({}, {});
 }
 
 void CourseReviewModel::openDocument()

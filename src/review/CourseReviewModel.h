@@ -1,7 +1,8 @@
 #pragma once
 // The state behind the review window of one course: the course shown (which a
 // re-translation replaces), the DeepSeek review and its document, the
-// re-translation and the subtitle export. The window only binds to it; the
+// re-translation, the subtitle export and the message naming the file just
+// written (exported subtitles, the saved document). The window only binds to it; the
 // recording player lives with the window and reports its failures through
 // reportPlaybackFailure().
 #include "course/CourseRecords.h"
@@ -47,6 +48,14 @@ class CourseReviewModel : public QObject {
     Q_PROPERTY(int retranslatedCount READ retranslatedCount NOTIFY retranslateStateChanged)
     Q_PROPERTY(QString retranslateMessage READ retranslateMessage NOTIFY retranslateStateChanged)
 
+    // The file just written (subtitles, review document) and the message
+    // about it: "字幕已导出：…" / "审阅文档已保存：…", or why the export or
+    // opening it failed (exportFailed). Empty once dismissed.
+    Q_PROPERTY(QString exportMessage READ exportMessage NOTIFY exportChanged)
+    Q_PROPERTY(bool exportFailed READ exportFailed NOTIFY exportChanged)
+    Q_PROPERTY(QString exportedPath READ exportedPath NOTIFY exportChanged)
+    Q_PROPERTY(QString exportedFileName READ exportedFileName NOTIFY exportChanged)
+
 public:
     enum class ReviewState { Idle, Working, Done, Failed };
     Q_ENUM(ReviewState)
@@ -86,12 +95,23 @@ public:
     int retranslatedCount() const { return m_retranslatedCount; }
     QString retranslateMessage() const { return m_retranslateMessage; }
 
+    QString exportMessage() const { return m_exportMessage; }
+    bool exportFailed() const { return m_exportFailed; }
+    QString exportedPath() const { return m_exportedPath; }
+    QString exportedFileName() const;
+
     // Reviews the course with DeepSeek and saves the document on the Desktop.
     Q_INVOKABLE void startReview();
     // Translates the whole course again; a success replaces the course.
     Q_INVOKABLE void retranslate();
-    // "srt" or "vtt": writes the subtitles to the Desktop and reveals the file.
+    // "srt" or "vtt": writes the subtitles to the Desktop; the export
+    // message names the file (or the failure).
     Q_INVOKABLE void exportSubtitle(const QString &format);
+    // The file of the export message, with its default application / in the
+    // file manager; a failure replaces the message.
+    Q_INVOKABLE void openExported();
+    Q_INVOKABLE void revealExported();
+    Q_INVOKABLE void dismissExportMessage();
     Q_INVOKABLE void openDocument();
     Q_INVOKABLE void revealDocument();
     Q_INVOKABLE void revealRecording();
@@ -106,10 +126,12 @@ Q_SIGNALS:
     void actionsChanged();
     void reviewStateChanged();
     void retranslateStateChanged();
+    void exportChanged();
 
 private:
     void setReviewState(ReviewState s, QString message = {}, QUrl url = {});
     void setRetranslateState(RetranslateState s, QString message = {}, int count = 0);
+    void setExportMessage(QString message, QString path, bool failed = false);
     QString trimmedKey() const { return m_apiKey.trimmed(); }
 
     CourseSession m_course;
@@ -124,6 +146,9 @@ private:
     bool m_isRetranslating = false;
     int m_retranslatedCount = 0;
     QString m_retranslateMessage;
+    QString m_exportMessage;
+    QString m_exportedPath;
+    bool m_exportFailed = false;
 };
 
 } // namespace vox

@@ -64,6 +64,7 @@ void CoursePlaybackModel::updateCourse(const CourseSession &course)
     m_course = course;
     m_hasCourse = true;
     emit courseChanged();
+    updatePlayingEntry();
 }
 
 QVariant CoursePlaybackModel::courseVariant() const
@@ -191,6 +192,25 @@ void CoursePlaybackModel::setState(bool playing, double position, double duratio
     m_position = position;
     m_duration = duration;
     emit stateChanged();
+    updatePlayingEntry();
+}
+
+void CoursePlaybackModel::updatePlayingEntry()
+{
+    int index = -1;
+    if (m_isPlaying) {
+        const auto &entries = m_course.entries;
+        for (int i = int(entries.size()) - 1; i >= 0; --i) {
+            if (entries[size_t(i)].audioTime <= m_position) {
+                index = i;
+                break;
+            }
+        }
+    }
+    if (index == m_playingEntry)
+        return;
+    m_playingEntry = index;
+    emit playingEntryIndexChanged();
 }
 
 bool CoursePlaybackModel::openPlayer()
@@ -247,15 +267,29 @@ void CoursePlaybackModel::seekToEntry(int index)
 
 void CoursePlaybackModel::seekToTime(double audioTime)
 {
-    if (!recordingExists() || !(audioTime > 0) || !m_course.recordingURL)
+    // An entry without a known position in the recording does not seek.
+    if (!(audioTime > 0))
         return;
-    double duration = m_duration;
-    if (!m_player) {
-        if (!openPlayer())
-            return;
-        duration = m_player->duration();
-    }
-    const double target = std::min(audioTime, std::max(duration - kEndMargin, 0.0));
+    playFrom(audioTime);
+}
+
+void CoursePlaybackModel::seekToFraction(double fraction)
+{
+    if (!std::isfinite(fraction) || !recordingExists() || !m_course.recordingURL)
+        return;
+    if (!m_player && !openPlayer())
+        return;
+    playFrom(std::clamp(fraction, 0.0, 1.0) * m_player->duration());
+}
+
+void CoursePlaybackModel::playFrom(double position)
+{
+    if (!recordingExists() || !m_course.recordingURL)
+        return;
+    if (!m_player && !openPlayer())
+        return;
+    const double duration = m_player->duration();
+    const double target = std::clamp(position, 0.0, std::max(duration - kEndMargin, 0.0));
     m_player->setCurrentTime(target);
     m_player->play();
     setState(true, target, duration);

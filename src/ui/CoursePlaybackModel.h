@@ -1,7 +1,7 @@
 #pragma once
 // Playback of a course recording in the course review window: the recording
-// bar's play/pause button and caption, and seeking to a sentence when its row
-// is clicked. The player comes from the platform (vox::platform().players);
+// bar's play/pause button, caption and seekable progress bar, seeking to a
+// sentence when its row is clicked, and which sentence is being heard. The player comes from the platform (vox::platform().players);
 // the position is refreshed every 0.25 s through vox::timeSource().
 // A course with an archive file is shown as that file holds it now, and a
 // re-translation is written back into the same file (CourseArchive::save).
@@ -44,6 +44,10 @@ class CoursePlaybackModel : public QObject {
     Q_PROPERTY(QString caption READ caption NOTIFY stateChanged)
     // Position over duration, 0…1.
     Q_PROPERTY(double progress READ progress NOTIFY stateChanged)
+    // The entry being heard: the last one whose audio time is not after the
+    // position (entries are in spoken order, each lasting until the next);
+    // -1 when not playing or before the first entry.
+    Q_PROPERTY(int playingEntryIndex READ playingEntryIndex NOTIFY playingEntryIndexChanged)
     Q_PROPERTY(QString playButtonText READ playButtonText NOTIFY stateChanged)
     Q_PROPERTY(QString statusSymbol READ statusSymbol NOTIFY stateChanged)
     // The live key points kept with the course.
@@ -84,6 +88,7 @@ public:
     double playbackDuration() const { return m_duration; }
     QString caption() const;
     double progress() const;
+    int playingEntryIndex() const { return m_playingEntry; }
     QString playButtonText() const;
     QString statusSymbol() const;
     QStringList summaryPoints() const { return m_course.summaryPoints; }
@@ -97,6 +102,9 @@ public:
     // Plays from the entry's position (at most half a second before the end).
     Q_INVOKABLE void seekToEntry(int index);
     void seekToTime(double audioTime);
+    // Plays from that fraction (0…1) of the recording, at most half a second
+    // before the end; the progress bar's click and drag.
+    Q_INVOKABLE void seekToFraction(double fraction);
     // The window closes: the player and the timer stop.
     Q_INVOKABLE void stopPlayback();
     // Selects the recording in the file manager.
@@ -107,6 +115,7 @@ Q_SIGNALS:
     void glossaryChanged();
     void reviewChanged();
     void stateChanged();
+    void playingEntryIndexChanged();
     // Opening the recording failed (also reported to the review model,
     // which shows "无法播放录音：" + description).
     void failed(const QString &description);
@@ -122,7 +131,9 @@ private:
     void startPlaybackTimer();
     void stopTimer();
     void tick();
+    void playFrom(double position);
     void setState(bool playing, double position, double duration);
+    void updatePlayingEntry();
 
     CourseSession m_course;
     bool m_hasCourse = false;
@@ -133,6 +144,7 @@ private:
     bool m_isPlaying = false;
     double m_position = 0;
     double m_duration = 0;
+    int m_playingEntry = -1;
     QString m_saveError;
 };
 

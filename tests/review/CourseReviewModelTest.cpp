@@ -85,6 +85,10 @@ TEST_F(CourseReviewModelTest, ReviewSavesTheDocumentOnce)
     EXPECT_EQ(m.documentFileName(), QStringLiteral("2025-05-02 14-03-09 课堂记录.html"));
     EXPECT_TRUE(QString::fromUtf8(readFile(m.documentUrl().toLocalFile())).contains(QStringLiteral("<h1>测试课</h1>")));
 
+    EXPECT_EQ(m.exportMessage(), QStringLiteral("审阅文档已保存：2025-05-02 14-03-09 课堂记录.html"));
+    EXPECT_EQ(m.exportedPath(), m.documentUrl().toLocalFile());
+    EXPECT_TRUE(desktop->opened.isEmpty());
+
     m.revealDocument();
     m.openDocument();
     EXPECT_EQ(desktop->revealed, QStringList{m.documentUrl().toLocalFile()});
@@ -195,14 +199,28 @@ TEST_F(CourseReviewModelTest, ReviewDocumentShowsARetranslationThatFinishedMeanw
     EXPECT_TRUE(html.contains(QStringLiteral("<div class=\"dst\">重译 sentence 1</div>")));
 }
 
-TEST_F(CourseReviewModelTest, SubtitleExport)
+TEST_F(CourseReviewModelTest, SubtitleExportNamesTheFileWhichOpensOrShowsOnlyOnRequest)
 {
     CourseReviewModel m(makeCourse(3));
+    int changes = 0;
+    QObject::connect(&m, &CourseReviewModel::exportChanged, [&] { ++changes; });
     m.exportSubtitle(QStringLiteral("vtt"));
     const QString vtt = courseFolder() + QStringLiteral("/字幕/2025-05-02 14-03-09 课堂字幕.vtt");
     EXPECT_TRUE(QFileInfo::exists(vtt));
-    EXPECT_EQ(desktop->revealed, QStringList{vtt});
+    EXPECT_EQ(m.exportMessage(), QStringLiteral("字幕已导出：2025-05-02 14-03-09 课堂字幕.vtt"));
+    EXPECT_EQ(m.exportedPath(), vtt);
+    EXPECT_FALSE(m.exportFailed());
+    EXPECT_EQ(changes, 1);
+    EXPECT_TRUE(desktop->revealed.isEmpty()); // the message is the feedback
     EXPECT_EQ(m.reviewState(), RState::Idle);
+    m.openExported();
+    m.revealExported();
+    EXPECT_EQ(desktop->opened, QStringList{vtt});
+    EXPECT_EQ(desktop->revealed, QStringList{vtt});
+    m.dismissExportMessage();
+    EXPECT_TRUE(m.exportMessage().isEmpty());
+    m.revealExported(); // nothing left to show
+    EXPECT_EQ(desktop->revealed.size(), 1);
 
     // A file where the subtitle folder should be.
     QDir(courseFolder() + QStringLiteral("/字幕")).removeRecursively();
@@ -210,11 +228,17 @@ TEST_F(CourseReviewModelTest, SubtitleExport)
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     m.exportSubtitle(QStringLiteral("srt"));
-    EXPECT_EQ(m.reviewState(), RState::Failed);
-    EXPECT_TRUE(m.reviewMessage().startsWith(QStringLiteral("导出字幕失败："))) << m.reviewMessage().toStdString();
-    EXPECT_EQ(desktop->revealed.size(), 1);
+    EXPECT_TRUE(m.exportFailed());
+    EXPECT_TRUE(m.exportMessage().startsWith(QStringLiteral("导出字幕失败："))) << m.exportMessage().toStdString();
+    EXPECT_TRUE(m.exportedPath().isEmpty());
+    EXPECT_EQ(m.reviewState(), RState::Idle);
 
+    // No Desktop folder is a failure too; an empty course exports nothing.
+    desktop->setDesktop({});
+    m.dismissExportMessage();
+    m.exportSubtitle(QStringLiteral("srt"));
+    EXPECT_EQ(m.exportMessage(), QStringLiteral("导出字幕失败：无法访问桌面目录"));
     CourseReviewModel empty(makeCourse(0));
     empty.exportSubtitle(QStringLiteral("srt"));
-    EXPECT_EQ(empty.reviewState(), RState::Idle);
+    EXPECT_TRUE(empty.exportMessage().isEmpty());
 }

@@ -1,11 +1,13 @@
-// The course review sheet: recording playback and seeking through the fake
-// player on virtual time, and the key field and empty course wired to the
-// review model (whose rules CourseReviewModelTest covers).
+// The course review sheet: recording playback and seeking (rows, progress
+// bar) through the fake player on virtual time, the sentence being heard, the
+// export message, and the key field and empty course wired to the review
+// model (whose rules CourseReviewModelTest covers).
 #include "UiHarness.h"
 #include "platform/Settings.h"
 #include "ui/CoursePlaybackModel.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QQmlPropertyMap>
 #include <QSignalSpy>
@@ -61,6 +63,31 @@ struct ReviewFixture : ::testing::Test {
         return f.fileName();
     }
     QString symbol() const { return h.find("playbackSymbol")->property("name").toString(); }
+    // The window point at `fraction` of the progress bar's width.
+    QPoint onProgressBar(double fraction) const
+    {
+        QQuickItem *bar = h.find("playbackProgress");
+        return bar->mapToScene(QPointF(bar->width() * fraction, bar->height() / 2)).toPoint();
+    }
+    // The rows showing the playing accent.
+    QStringList highlightedRows() const
+    {
+        QStringList rows;
+        for (QQuickItem *accent : h.findAll("playingAccent"))
+            if (accent->isVisible())
+                rows << accent->parentItem()->objectName();
+        return rows;
+    }
+    // The row lies wholly inside the list's viewport.
+    bool inView(const QString &row) const
+    {
+        QQuickItem *list = h.find("entryList");
+        QQuickItem *item = h.find(row, list);
+        if (!item)
+            return false;
+        const QRectF r = item->mapRectToItem(list, QRectF(0, 0, item->width(), item->height()));
+        return r.top() >= 0 && r.bottom() <= list->height();
+    }
     bool enabled(const char *name) const { return h.find(name)->isEnabled(); }
 };
 
@@ -138,6 +165,98 @@ TEST_F(ReviewFixture, SeekingClampsBeforeTheEndPauseThenPlayStartsFromZeroAndThe
     EXPECT_EQ(h.text("playbackCaption"), "00:00:10 / 00:00:10");
 }
 
+TEST_F(ReviewFixture, SeekToFractionClampsAndThePlayingEntryFollowsThePosition)
+{
+    CoursePlaybackModel m;
+    m.setCourse(makeCourse(recording(), {2.0, 4.0, 4.0, 7.0}));
+    QSignalSpy entryChanges(&m, &CoursePlaybackModel::playingEntryIndexChanged);
+    m.seekToFraction(0.1); // before the first entry; the first seek opens the player
+    auto *p = static_cast<fake::FakeAudioPlayer *>(m.player());
+    ASSERT_NE(p, nullptr);
+    EXPECT_TRUE(p->isPlaying());
+    EXPECT_DOUBLE_EQ(p->currentTime(), 1.0);
+    EXPECT_EQ(m.playingEntryIndex(), -1);
+    p->advance(1.0);
+    time->advance(0.25);
+    EXPECT_EQ(m.playingEntryIndex(), 0);
+    p->advance(2.5); // 4.5: the later of two entries at 4 s
+    time->advance(0.25);
+    EXPECT_EQ(m.playingEntryIndex(), 2);
+
+    m.seekToFraction(3.0); // half a second before the end; the last entry lasts until then
+    EXPECT_DOUBLE_EQ(p->currentTime(), 9.5);
+    EXPECT_EQ(m.playingEntryIndex(), 3);
+    m.seekToFraction(-1.0);
+    EXPECT_DOUBLE_EQ(p->currentTime(), 0.0);
+    EXPECT_EQ(m.playingEntryIndex(), -1);
+    EXPECT_EQ(entryChanges.count(), 4);
+
+    // Paused there is no entry being heard; a seek plays again.
+    m.seekToFraction(0.5);
+    EXPECT_EQ(m.playingEntryIndex(), 2);
+    m.togglePlayback();
+    EXPECT_EQ(m.playingEntryIndex(), -1);
+    m.seekToFraction(0.75);
+    EXPECT_EQ(m.player(), p);
+    EXPECT_TRUE(p->isPlaying());
+    EXPECT_TRUE(m.isTimerRunning());
+    EXPECT_DOUBLE_EQ(m.playbackPosition(), 7.5);
+    EXPECT_EQ(m.playingEntryIndex(), 3);
+}
+
+TEST_F(ReviewFixture, ProgressBarSeeksOnClickAndOnReleaseOfADragAndThePlayedRowIsHighlightedInView)
+{
+    std::vector<double> times;
+    for (int i = 0; i < 30; ++i)
+        times.push_back(0.1 + 0.3 * i);
+    open(makeCourse(recording(), times));
+    ASSERT_TRUE(h.shown("playbackProgress")); // seekable before anything played
+    EXPECT_TRUE(highlightedRows().isEmpty());
+    ASSERT_TRUE(inView("entryRow0"));
+    ASSERT_FALSE(inView("entryRow26"));
+
+    QTest::mouseClick(h.window, Qt::LeftButton, {}, onProgressBar(0.8));
+    h.settle();
+    ASSERT_NE(player(), nullptr);
+    EXPECT_TRUE(player()->isPlaying());
+    EXPECT_NEAR(player()->currentTime(), 8.0, 0.05); // within a pixel
+    EXPECT_EQ(playback->playingEntryIndex(), 26);
+    EXPECT_EQ(highlightedRows(), QStringList{"entryRow26"});
+    EXPECT_TRUE(inView("entryRow26"));
+
+    // Dragging previews under the handle and seeks where it is let go.
+    QTest::mousePress(h.window, Qt::LeftButton, {}, onProgressBar(0.2));
+    EXPECT_NEAR(player()->currentTime(), 2.0, 0.05);
+    QTest::mouseMove(h.window, onProgressBar(0.4));
+    QTest::mouseMove(h.window, onProgressBar(0.6));
+    h.settle();
+    QQuickItem *handle = h.find("playbackHandle");
+    EXPECT_NEAR(handle->x() + handle->width() / 2, h.find("playbackProgress")->width() * 0.6, 1.5);
+    EXPECT_NEAR(player()->currentTime(), 2.0, 0.05);
+    QTest::mouseRelease(h.window, Qt::LeftButton, {}, onProgressBar(0.6));
+    h.settle();
+    EXPECT_NEAR(player()->currentTime(), 6.0, 0.05);
+    EXPECT_EQ(highlightedRows(), QStringList{"entryRow19"});
+    EXPECT_TRUE(inView("entryRow19"));
+}
+
+TEST_F(ReviewFixture, ExportMessageOpensOrShowsTheFileAndCloses)
+{
+    open(makeCourse(recording(), {1.0, 2.0}));
+    EXPECT_FALSE(h.shown("exportMessage"));
+    playback->reviewModel()->exportSubtitle("srt");
+    h.settle();
+    ASSERT_TRUE(h.shown("exportMessage"));
+    const QString path = playback->reviewModel()->exportedPath();
+    EXPECT_EQ(h.text("exportMessageText"), "字幕已导出：" + QFileInfo(path).fileName());
+    h.click("openExportedButton");
+    h.click("revealExportedButton");
+    EXPECT_EQ(h.fakePlatform.desktop->opened, QStringList{path});
+    EXPECT_EQ(h.fakePlatform.desktop->revealed, QStringList{path});
+    h.click("dismissExportButton");
+    EXPECT_FALSE(h.shown("exportMessage"));
+}
+
 TEST_F(ReviewFixture, ClosingStopsPlayerAndTimerRevealSelectsTheRecordingAndAnUnreadableOneIsReported)
 {
     const QString path = recording();
@@ -192,8 +311,11 @@ TEST_F(ReviewFixture, ScreenshotsInEveryTheme)
     h.store->setValue(Keys::DeepSeekApiKey, "sk-demo");
     for (const char *theme : kThemes) {
         h.store->setValue(Keys::UiTheme, theme);
-        open(makeCourse(recording(), {1.5, 4.0, 7.25, 9.0, 12.0, 15.0, 18.0, 21.0, 24.0}));
-        h.click("entryRow1");
-        EXPECT_TRUE(savePng(h.window, QStringLiteral("review-%1").arg(theme)));
+        open(makeCourse(recording(), {0.5, 1.5, 2.5, 3.5, 4.5, 5.5, 6.5, 7.25, 9.0}));
+        playback->seekToFraction(0.75);
+        playback->reviewModel()->exportSubtitle("srt");
+        EXPECT_TRUE(savePng(h.window, QStringLiteral("review-playing-export-%1").arg(theme)));
+        // The message above the list pushes nothing being heard out of view.
+        EXPECT_TRUE(inView("entryRow7")) << theme;
     }
 }

@@ -3,10 +3,13 @@ import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Voxleaf
 
-// The course review sheet (1020 × 640): all translations of one course, the
-// recording with seeking, the course's live key points, subtitle export,
-// re-translation (written back to the course's file) and the DeepSeek review. The course is the host's `reviewingCourse` when it has one (the
-// history sheet), otherwise the engine's completed course.
+// The course review sheet (1020 × 640): all translations of one course with
+// the sentence being heard highlighted, the recording with seeking (rows and
+// progress bar), the course's live key points, subtitle export and the
+// message naming the file written, re-translation (written back to the
+// course's file) and the DeepSeek review. The course is the host's
+// `reviewingCourse` when it has one (the history sheet), otherwise the
+// engine's completed course.
 Item {
     id: view
     objectName: "courseReviewView"
@@ -168,19 +171,68 @@ Item {
                     color: Theme.textSecondary
                 }
             }
-            Rectangle {
+            // The progress bar seeks: a press jumps there, a drag moves the
+            // handle and seeks again where it is let go.
+            Item {
+                id: progressBar
                 objectName: "playbackProgress"
-                visible: playbackModel.playbackDuration > 0
                 Layout.preferredWidth: 240
                 Layout.maximumWidth: 240
-                implicitHeight: 4
-                radius: 2
-                color: Qt.rgba(Theme.textSecondary.r, Theme.textSecondary.g, Theme.textSecondary.b, 0.25)
+                implicitHeight: 20
+                // Where the handle is held while dragging, else -1.
+                property real dragFraction: -1
+                readonly property real shownFraction: dragFraction >= 0 ? dragFraction : playbackModel.progress
+                function fractionAt(x) { return Math.max(0, Math.min(1, x / width)) }
+
                 Rectangle {
-                    width: parent.width * playbackModel.progress
-                    height: parent.height
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: parent.width
+                    height: 4
                     radius: 2
+                    color: Qt.rgba(Theme.textSecondary.r, Theme.textSecondary.g, Theme.textSecondary.b, 0.25)
+                    Rectangle {
+                        width: parent.width * progressBar.shownFraction
+                        height: parent.height
+                        radius: 2
+                        color: view.blue
+                    }
+                }
+                Rectangle {
+                    objectName: "playbackHandle"
+                    anchors.verticalCenter: parent.verticalCenter
+                    x: progressBar.width * progressBar.shownFraction - width / 2
+                    width: 12
+                    height: 12
+                    radius: 6
                     color: view.blue
+                    border.width: 2
+                    border.color: Theme.isDark ? "#1c1c1e" : "white"
+                    scale: progressMouse.pressed || progressMouse.containsMouse ? 1.2 : 1.0
+                    Behavior on scale { NumberAnimation { duration: 100 } }
+                }
+                MouseArea {
+                    id: progressMouse
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    preventStealing: true
+                    cursorShape: Qt.PointingHandCursor
+                    onPressed: (mouse) => {
+                        progressBar.dragFraction = progressBar.fractionAt(mouse.x)
+                        playbackModel.seekToFraction(progressBar.dragFraction)
+                    }
+                    onPositionChanged: (mouse) => {
+                        if (pressed)
+                            progressBar.dragFraction = progressBar.fractionAt(mouse.x)
+                    }
+                    onReleased: (mouse) => {
+                        playbackModel.seekToFraction(progressBar.fractionAt(mouse.x))
+                        progressBar.dragFraction = -1
+                    }
+                    onCanceled: progressBar.dragFraction = -1
+                }
+                HelpToolTip {
+                    text: "点击或拖动，跳转到课堂录音中的任意位置"
+                    visible: progressMouse.containsMouse && !progressMouse.pressed
                 }
             }
             Item { Layout.fillWidth: true }
@@ -222,6 +274,75 @@ Item {
         }
         HDivider { visible: view.review ? view.review.recordingExists : false }
 
+        // The file just written (exported subtitles, the saved review
+        // document), or why writing or opening it failed.
+        Rectangle {
+            id: exportNotice
+            objectName: "exportMessage"
+            readonly property bool failed: view.review ? view.review.exportFailed : false
+            readonly property color tint: failed ? view.red : view.green
+            visible: view.review ? view.review.exportMessage.length > 0 : false
+            Layout.fillWidth: true
+            Layout.leftMargin: 14
+            Layout.rightMargin: 14
+            Layout.topMargin: 8
+            Layout.bottomMargin: 8
+            implicitHeight: exportRow.implicitHeight + 12
+            radius: 8
+            color: Qt.rgba(tint.r, tint.g, tint.b, Theme.isDark ? 0.16 : 0.1)
+            border.width: 1
+            border.color: Qt.rgba(tint.r, tint.g, tint.b, 0.5)
+            RowLayout {
+                id: exportRow
+                anchors.fill: parent
+                anchors.leftMargin: 12
+                anchors.rightMargin: 6
+                anchors.topMargin: 6
+                anchors.bottomMargin: 6
+                spacing: 8
+                Symbol {
+                    name: exportNotice.failed ? "xmark.octagon.fill" : "checkmark.circle.fill"
+                    size: 15
+                    color: exportNotice.tint
+                }
+                Text {
+                    objectName: "exportMessageText"
+                    Layout.fillWidth: true
+                    text: view.review ? view.review.exportMessage : ""
+                    elide: Text.ElideMiddle
+                    maximumLineCount: 1
+                    font.pixelSize: Theme.FontFootnote
+                    font.bold: !exportNotice.failed
+                    color: exportNotice.failed ? view.red : Theme.textPrimary
+                }
+                ThemedButton {
+                    objectName: "openExportedButton"
+                    visible: view.review ? view.review.exportedPath.length > 0 : false
+                    text: "打开"
+                    fontSize: Theme.FontCaption
+                    help: "用默认应用打开这个文件"
+                    onClicked: view.review.openExported()
+                }
+                ThemedButton {
+                    objectName: "revealExportedButton"
+                    visible: view.review ? view.review.exportedPath.length > 0 : false
+                    text: "在文件夹中显示"
+                    symbol: "folder"
+                    symbolSize: 13
+                    fontSize: Theme.FontCaption
+                    help: "在文件管理器中选中这个文件"
+                    onClicked: view.review.revealExported()
+                }
+                IconButton {
+                    objectName: "dismissExportButton"
+                    symbol: "xmark.circle.fill"
+                    tint: Theme.textSecondary
+                    help: "关闭提示"
+                    onClicked: view.review.dismissExportMessage()
+                }
+            }
+        }
+
         RowLayout {
             Layout.fillWidth: true
             Layout.fillHeight: true
@@ -259,17 +380,39 @@ Item {
                     model: view.review ? view.review.entries : null
                     boundsBehavior: Flickable.StopAtBounds
                     ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+                    // The sentence being heard is brought into view when it
+                    // changes and when the list shrinks (a message appearing
+                    // above it); otherwise the list stays free to scroll.
+                    function showPlayingEntry() {
+                        if (playbackModel.playingEntryIndex >= 0)
+                            positionViewAtIndex(playbackModel.playingEntryIndex, ListView.Contain)
+                    }
+                    onHeightChanged: showPlayingEntry()
+                    Connections {
+                        target: playbackModel
+                        function onPlayingEntryIndexChanged() { entryList.showPlayingEntry() }
+                    }
                     delegate: Item {
                         id: entryItem
                         objectName: "entryRow" + index
                         required property var model
                         required property int index
+                        // The sentence being heard in the recording.
+                        readonly property bool isPlaying: index === playbackModel.playingEntryIndex
                         width: entryList.width
                         height: rowContent.implicitHeight + 21
                         Rectangle {
                             anchors.fill: parent
-                            color: rowMouse.containsMouse ? Qt.rgba(Theme.primary.r, Theme.primary.g,
-                                                                    Theme.primary.b, 0.07) : "transparent"
+                            color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b,
+                                           entryItem.isPlaying ? (Theme.isDark ? 0.18 : 0.12)
+                                                               : rowMouse.containsMouse ? 0.07 : 0)
+                        }
+                        Rectangle {
+                            objectName: "playingAccent"
+                            visible: entryItem.isPlaying
+                            width: 3
+                            height: parent.height
+                            color: Theme.primary
                         }
                         TranslationRow {
                             id: rowContent
