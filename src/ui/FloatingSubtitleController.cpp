@@ -82,9 +82,13 @@ QRectF resizedFrame(const QRectF &start, double dx, double dy, const QSizeF &min
     return QRectF(start.x(), start.y(), w, h);
 }
 
-double englishFontSize(double subtitleFontSize)
+double entryBackdropOpacity(double cardOpacity)
 {
-    return std::max(subtitleFontSize - 2, 10.0);
+    constexpr double kCover = 0.85;
+    constexpr double kLeast = 0.4;
+    if (cardOpacity >= kCover)
+        return kLeast;
+    return std::max(kLeast, 1 - (1 - kCover) / (1 - cardOpacity));
 }
 
 } // namespace subtitle
@@ -107,6 +111,13 @@ FloatingSubtitleController::FloatingSubtitleController(QObject *parent)
 {
     connect(m_entries.get(), &LatestEntriesModel::countChanged, this, &FloatingSubtitleController::entriesChanged);
     connect(&settings(), &Settings::changed, this, &FloatingSubtitleController::onSettingChanged);
+    // Any change of the shown texts or of the setting fits the sizes anew.
+    connect(m_entries.get(), &QAbstractItemModel::rowsInserted, this, &FloatingSubtitleController::refit);
+    connect(m_entries.get(), &QAbstractItemModel::rowsRemoved, this, &FloatingSubtitleController::refit);
+    connect(m_entries.get(), &QAbstractItemModel::dataChanged, this, &FloatingSubtitleController::refit);
+    connect(m_entries.get(), &QAbstractItemModel::modelReset, this, &FloatingSubtitleController::refit);
+    connect(this, &FloatingSubtitleController::subtitleFontSizeChanged, this, &FloatingSubtitleController::refit);
+    refit();
 }
 
 FloatingSubtitleController::~FloatingSubtitleController()
@@ -162,6 +173,36 @@ void FloatingSubtitleController::setSubtitleFontSize(double v)
     if (!std::isfinite(v))
         return;
     settings().setValue(QString::fromLatin1(Keys::SubtitleFontSize), std::clamp(std::round(v), 11.0, 24.0));
+}
+
+void FloatingSubtitleController::setBodySize(const QSizeF &size)
+{
+    if (size == m_bodySize)
+        return;
+    m_bodySize = size;
+    emit bodySizeChanged();
+    refit();
+}
+
+void FloatingSubtitleController::refit()
+{
+    std::vector<subtitle::ShownEntry> shown;
+    for (int row = 0; row < m_entries->rowCount(); ++row)
+        shown.push_back({m_entries->entry(row).source, m_entries->entry(row).target});
+    const subtitle::FittedText fit = subtitle::fitText(shown, m_bodySize, subtitleFontSize());
+    if (fit.chineseSize == m_fitted.chineseSize && fit.englishSize == m_fitted.englishSize
+        && fit.lineLimit == m_fitted.lineLimit)
+        return;
+    m_fitted = fit;
+    emit fittedTextChanged();
+}
+
+void FloatingSubtitleController::setStyleControlsOpen(bool open)
+{
+    if (open == m_styleControlsOpen)
+        return;
+    m_styleControlsOpen = open;
+    emit styleControlsOpenChanged();
 }
 
 QString FloatingSubtitleController::themeName() const

@@ -9,6 +9,7 @@
 #include "course/CourseRecords.h"
 #include "engine/SpeechEngine.h"
 #include "platform/WindowHints.h"
+#include "ui/SubtitleTextFit.h"
 
 #include <QObject>
 #include <QPointer>
@@ -54,8 +55,9 @@ QRectF placement(const QRectF &available, const QRectF &stored, const QSizeF &si
 QRectF resizedFrame(const QRectF &start, double dx, double dy,
                     const QSizeF &minimum = QSizeF(kMinimumWidth, kMinimumHeight));
 
-// The English line's point size for a Chinese size.
-double englishFontSize(double subtitleFontSize);
+// The opacity of an entry's own backdrop for the card's opacity: the two
+// together always cover at least 85 % of what lies behind the text.
+double entryBackdropOpacity(double cardOpacity);
 
 } // namespace subtitle
 
@@ -69,6 +71,20 @@ class FloatingSubtitleController : public QObject {
     Q_PROPERTY(double subtitleOpacity READ subtitleOpacity WRITE setSubtitleOpacity NOTIFY subtitleOpacityChanged)
     Q_PROPERTY(double subtitleFontSize READ subtitleFontSize WRITE setSubtitleFontSize NOTIFY subtitleFontSizeChanged)
     Q_PROPERTY(double englishFontSize READ englishFontSize NOTIFY subtitleFontSizeChanged)
+    // The size of the area the entries are laid out in, set by the view; the
+    // text sizes fitted to it (see SubtitleTextFit.h).
+    Q_PROPERTY(QSizeF bodySize READ bodySize WRITE setBodySize NOTIFY bodySizeChanged)
+    Q_PROPERTY(int fittedChineseSize READ fittedChineseSize NOTIFY fittedTextChanged)
+    Q_PROPERTY(int fittedEnglishSize READ fittedEnglishSize NOTIFY fittedTextChanged)
+    Q_PROPERTY(int fittedLineLimit READ fittedLineLimit NOTIFY fittedTextChanged)
+    // The entry layout the fit assumes.
+    Q_PROPERTY(int entryPaddingX READ entryPaddingX CONSTANT)
+    Q_PROPERTY(int entryPaddingY READ entryPaddingY CONSTANT)
+    Q_PROPERTY(int entryLineGap READ entryLineGap CONSTANT)
+    Q_PROPERTY(int entryGap READ entryGap CONSTANT)
+    Q_PROPERTY(double entryBackdropOpacity READ entryBackdropOpacity NOTIFY subtitleOpacityChanged)
+    // The opacity and font-size controls shown in the title row.
+    Q_PROPERTY(bool styleControlsOpen READ styleControlsOpen WRITE setStyleControlsOpen NOTIFY styleControlsOpenChanged)
     Q_PROPERTY(QString themeName READ themeName NOTIFY themeNameChanged)
     Q_PROPERTY(bool darkAppearance READ darkAppearance NOTIFY darkAppearanceChanged)
     Q_PROPERTY(bool isSubtitleVisible READ isSubtitleVisible NOTIFY isSubtitleVisibleChanged)
@@ -93,6 +109,18 @@ public:
     double subtitleFontSize() const;
     void setSubtitleFontSize(double v);
     double englishFontSize() const { return subtitle::englishFontSize(subtitleFontSize()); }
+    QSizeF bodySize() const { return m_bodySize; }
+    void setBodySize(const QSizeF &size);
+    int fittedChineseSize() const { return m_fitted.chineseSize; }
+    int fittedEnglishSize() const { return m_fitted.englishSize; }
+    int fittedLineLimit() const { return m_fitted.lineLimit; }
+    static int entryPaddingX() { return subtitle::kEntryPaddingX; }
+    static int entryPaddingY() { return subtitle::kEntryPaddingY; }
+    static int entryLineGap() { return subtitle::kEntryLineGap; }
+    static int entryGap() { return subtitle::kEntryGap; }
+    double entryBackdropOpacity() const { return subtitle::entryBackdropOpacity(subtitleOpacity()); }
+    bool styleControlsOpen() const { return m_styleControlsOpen; }
+    void setStyleControlsOpen(bool open);
     QString themeName() const;
     bool darkAppearance() const { return m_darkAppearance; }
     bool isSubtitleVisible() const;
@@ -136,6 +164,9 @@ Q_SIGNALS:
     void isSubtitleVisibleChanged();
     void windowChanged();
     void engineChanged();
+    void bodySizeChanged();
+    void fittedTextChanged();
+    void styleControlsOpenChanged();
     // After a resize drag ended, with the stored frame (bottom-left form).
     void frameStored(const QString &text);
 
@@ -149,6 +180,7 @@ private:
     void storeFrame();
     void applyDesktopHints();
     void onSettingChanged(const QString &key);
+    void refit();
 
     // From the process-wide platform when the controller is made.
     std::shared_ptr<WindowHints> m_windowHints;
@@ -160,6 +192,9 @@ private:
     std::optional<QRectF> m_resizeStartFrame;
     std::optional<QPointF> m_moveStartPos;
     bool m_exiting = false;
+    QSizeF m_bodySize;
+    subtitle::FittedText m_fitted;
+    bool m_styleControlsOpen = false;
 };
 
 } // namespace vox

@@ -16,6 +16,15 @@ void HistoryModel::setKeyword(const QString &k)
     refilter();
 }
 
+void HistoryModel::setHighlightColor(const QColor &color)
+{
+    if (color == m_highlightColor)
+        return;
+    m_highlightColor = color;
+    m_displayed.setHighlightColor(color.isValid() ? color.name() : QString());
+    emit highlightColorChanged();
+}
+
 void HistoryModel::reload()
 {
     m_courses = CourseArchive::loadAll();
@@ -25,7 +34,7 @@ void HistoryModel::reload()
 void HistoryModel::refilter()
 {
     // The keyword goes to the search as typed; the search trims it.
-    m_displayed.setCourses(CourseArchive::search(m_courses, m_keyword));
+    m_displayed.setCourses(CourseArchive::search(m_courses, m_keyword), m_keyword);
     emit rowsChanged();
 }
 

@@ -5,6 +5,7 @@
 #include "course/CourseListModel.h"
 #include "course/CourseRecords.h"
 
+#include <QColor>
 #include <QObject>
 #include <QString>
 #include <QVariant>
@@ -19,8 +20,10 @@ class HistoryModel : public QObject {
     QML_ELEMENT
     // The search text as typed.
     Q_PROPERTY(QString keyword READ keyword WRITE setKeyword NOTIFY keywordChanged)
-    // The courses found, in search order.
+    // The courses found, in search order, each with the sentences that hold
+    // the keyword, highlighted in `highlightColor`.
     Q_PROPERTY(vox::CourseListModel *rows READ rows CONSTANT)
+    Q_PROPERTY(QColor highlightColor READ highlightColor WRITE setHighlightColor NOTIFY highlightColorChanged)
     Q_PROPERTY(int courseCount READ courseCount NOTIFY rowsChanged)
     // The text shown instead of an empty list.
     Q_PROPERTY(QString emptyText READ emptyText NOTIFY rowsChanged)
@@ -34,6 +37,8 @@ public:
     QString keyword() const { return m_keyword; }
     void setKeyword(const QString &k);
     CourseListModel *rows() { return &m_displayed; }
+    QColor highlightColor() const { return m_highlightColor; }
+    void setHighlightColor(const QColor &color);
     int courseCount() const { return int(m_courses.size()); }
     QString emptyText() const;
     const std::vector<CourseSession> &displayed() const { return m_displayed.courses(); }
@@ -56,6 +61,7 @@ public:
 
 Q_SIGNALS:
     void keywordChanged();
+    void highlightColorChanged();
     void rowsChanged();
     void reviewingCourseChanged();
 
@@ -65,6 +71,7 @@ private:
     QString m_keyword;
     std::vector<CourseSession> m_courses;
     CourseListModel m_displayed;
+    QColor m_highlightColor;
     std::optional<CourseSession> m_reviewing;
 };
 

@@ -1,11 +1,14 @@
 // The floating subtitle window: placement, stored frame, resizing, showing
-// and hiding, the two newest translations and the font-size rule.
+// and hiding, the two newest translations, their size fitted to the window,
+// the style controls and the font-size rule.
 #include "UiHarness.h"
 #include "platform/Settings.h"
 #include "ui/FloatingSubtitleController.h"
 #include "ui/PlatformChoice.h"
 
 #include <QGuiApplication>
+#include <QPainter>
+#include <QQuickPaintedItem>
 #include <QScreen>
 #include <gtest/gtest.h>
 
@@ -47,6 +50,51 @@ struct SubtitleFixture : ::testing::Test {
         return c->window() ? h.find(name, c->window()->contentItem()) : nullptr;
     }
     QString storedFrame() { return h.store->string(Keys::FloatingSubtitleFrame); }
+    int pixelSize(const char *text, int entry = 0) const
+    {
+        return h.find(text, item(QStringLiteral("subtitleEntry%1").arg(entry)))->property("font").value<QFont>().pixelSize();
+    }
+    static QRectF sceneRect(QQuickItem *i) { return i->mapRectToScene(QRectF(0, 0, i->width(), i->height())); }
+    // Every entry lies inside the body, clear of the style controls, its texts whole.
+    void expectEntriesWhollyVisible() const
+    {
+        const QRectF body = sceneRect(item("subtitleBody"));
+        QQuickItem *style = item("stylePopup");
+        ASSERT_GT(c->entries()->rowCount(), 0);
+        for (int row = 0; row < c->entries()->rowCount(); ++row) {
+            QQuickItem *entry = item(QStringLiteral("subtitleEntry%1").arg(row));
+            ASSERT_NE(entry, nullptr);
+            const QRectF r = sceneRect(entry);
+            EXPECT_TRUE(body.contains(r)) << row << " " << r.bottom() << " > " << body.bottom();
+            EXPECT_TRUE(QRectF(QPointF(), c->window()->size()).contains(r)) << row;
+            if (style->isVisible())
+                EXPECT_FALSE(sceneRect(style).intersects(r)) << row;
+            for (const char *text : {"sourceText", "targetText"})
+                EXPECT_FALSE(h.find(text, entry)->property("truncated").toBool()) << row << text;
+        }
+    }
+};
+
+const std::vector<subtitle::ShownEntry> kTwo{{"Sentence number 1.", "第 1 句。"}, {"Sentence number 2.", "第 2 句。"}};
+
+// A bright, busy desktop, put behind the card for a screenshot (the window's
+// own picture has no transparency to lay over one).
+class BusyDesktop : public QQuickPaintedItem {
+public:
+    explicit BusyDesktop(QQuickWindow *window) : QQuickPaintedItem(window->contentItem())
+    {
+        setZ(-1);
+        setSize(window->size());
+    }
+    void paint(QPainter *p) override
+    {
+        for (int x = 0; x < width(); x += 14)
+            p->fillRect(x, 0, 14, int(height()), QColor::fromHsv((x * 5) % 360, 90, 255));
+        for (int y = 12; y < height(); y += 15) {
+            p->setPen(y % 2 ? Qt::white : Qt::black);
+            p->drawText(2 + y % 7, y, QStringLiteral("Lorem ipsum dolor sit amet 背景文字干扰 consectetur adipiscing elit"));
+        }
+    }
 };
 
 } // namespace
@@ -78,6 +126,48 @@ TEST(SubtitleGeometry, FrameTextRoundTripsInBottomLeftCoordinates)
     EXPECT_EQ(subtitle::rectFromString("{{12.5, -3}, {280, 170.25}}"), QRectF(12.5, -3, 280, 170.25));
     for (const char *bad : {"", "garbage", "{{1, 2}, {3}}", "{{a, 2}, {3, 4}}", "{{1, 2}, {3, 4}} x"})
         EXPECT_EQ(subtitle::rectFromString(QString::fromLatin1(bad)), QRectF()) << bad;
+}
+
+TEST(SubtitleTextFit, GrowsWithTheBodyWithinTheSettingAndTheCap)
+{
+    using namespace subtitle;
+    EXPECT_EQ(fitCap(15), 37);
+    EXPECT_EQ(fitCap(24), 48);
+    const FittedText small = fitText(kTwo, {300, 130}, 15);
+    const FittedText large = fitText(kTwo, {400, 180}, 15);
+    EXPECT_GT(small.chineseSize, 15);
+    EXPECT_GT(large.chineseSize, small.chineseSize);
+    EXPECT_EQ(fitText(kTwo, {3000, 3000}, 15).chineseSize, 37);
+    // The largest that fits: one pixel more would not.
+    EXPECT_LE(entriesHeight(kTwo, 400, large.chineseSize, large.englishSize), 180);
+    EXPECT_GT(entriesHeight(kTwo, 400, large.chineseSize + 1, englishSizeFor(large.chineseSize + 1, 15)), 180);
+    // The English line keeps its ratio to the setting's sizes (13 to 15).
+    EXPECT_EQ(large.englishSize, std::lround(large.chineseSize * 13.0 / 15));
+    EXPECT_EQ(large.lineLimit, INT_MAX);
+    // No body yet: the setting's sizes.
+    EXPECT_EQ(fitText(kTwo, {}, 15).chineseSize, 15);
+
+    // Text too long for the body: the setting's size, never less, and as many
+    // lines as leave both entries room.
+    const std::vector<ShownEntry> crowded(2, {QStringLiteral("a long English sentence ").repeated(8),
+                                              QStringLiteral("很长的中文译文").repeated(12)});
+    const FittedText fit = fitText(crowded, {300, 130}, 15);
+    EXPECT_EQ(fit.chineseSize, 15);
+    EXPECT_EQ(fit.englishSize, 13);
+    EXPECT_LT(fit.lineLimit, INT_MAX);
+    EXPECT_LE(entriesHeight(crowded, 300, 15, 13, fit.lineLimit), 130);
+    if (fit.lineLimit > 1)
+        EXPECT_GT(entriesHeight(crowded, 300, 15, 13, fit.lineLimit + 1), 130);
+}
+
+TEST(SubtitleTextFit, EntryBackdropKeepsTheTextReadableAtAnyCardOpacity)
+{
+    for (double card = 0.3; card <= 1.0; card += 0.05) {
+        const double backdrop = subtitle::entryBackdropOpacity(card);
+        EXPECT_GE(1 - (1 - card) * (1 - backdrop), 0.85 - 1e-9) << card;
+        EXPECT_GE(backdrop, 0.4) << card;
+    }
+    EXPECT_DOUBLE_EQ(subtitle::entryBackdropOpacity(0.95), 0.4);
 }
 
 TEST_F(SubtitleFixture, FirstShowPlacesTheDefaultFrameStoresVisibilityAndResizeStopsAtTheMinimum)
@@ -169,21 +259,68 @@ TEST_F(SubtitleFixture, ShowsTheNewestTwoNewestFirst)
     EXPECT_FALSE(item("emptyState")->isVisible());
 }
 
-TEST_F(SubtitleFixture, EnglishLineIsTwoPointsSmallerButNeverBelowTen)
+TEST_F(SubtitleFixture, TheTextGrowsWithTheWindowAndStaysWhollyVisible)
 {
-    h.land({makeEntry(1)});
+    h.land({makeEntry(1), makeEntry(2)});
+    c->showSubtitle();
+    ASSERT_NE(c->window(), nullptr);
+    h.settle();
+    const int first = c->fittedChineseSize();
+    EXPECT_GT(first, 15);
+    EXPECT_EQ(pixelSize("targetText"), first);
+    EXPECT_EQ(pixelSize("sourceText", 1), c->fittedEnglishSize());
+    expectEntriesWhollyVisible();
+
+    c->resizeDrag(240, 160);
+    c->endResize();
+    h.settle();
+    EXPECT_GT(c->fittedChineseSize(), first);
+    EXPECT_EQ(pixelSize("targetText", 1), c->fittedChineseSize());
+    expectEntriesWhollyVisible();
+    // A longer sentence takes its room from the size.
+    const int enlarged = c->fittedChineseSize();
+    h.land({makeEntry(3, QStringLiteral("A much longer sentence that needs a few lines of its own to be shown."),
+                      QStringLiteral("一个长得多的句子，需要好几行才能完整显示出来。"))});
+    h.settle();
+    EXPECT_LT(c->fittedChineseSize(), enlarged);
+    expectEntriesWhollyVisible();
+}
+
+TEST_F(SubtitleFixture, TheStyleButtonTogglesTheControlsWhichLeaveTheEntriesWhollyVisible)
+{
+    h.land({makeEntry(1), makeEntry(2)});
+    c->showSubtitle();
+    ASSERT_NE(c->window(), nullptr);
+    h.settle();
+    const int closedSize = c->fittedChineseSize();
+    h.click(item("styleMenuButton"));
+    EXPECT_TRUE(item("stylePopup")->isVisible());
+    EXPECT_TRUE(item("opacitySlider")->isVisible());
+    EXPECT_EQ(c->fittedChineseSize(), closedSize); // the body keeps its room
+    expectEntriesWhollyVisible();
+
+    h.click(item("styleMenuButton"));
+    EXPECT_FALSE(item("stylePopup")->isVisible());
+    EXPECT_FALSE(c->styleControlsOpen());
+}
+
+TEST_F(SubtitleFixture, AtTheSettingsSizeTheEnglishLineIsTwoPointsSmallerButNeverBelowTen)
+{
+    // Sentences too long to grow in the first window.
+    const QString english = QStringLiteral("A sentence long enough to fill the subtitle window on its own. ").repeated(3);
+    const QString chinese = QStringLiteral("一句足够长、单独就能占满字幕窗的译文。").repeated(3);
+    h.land({makeEntry(1, english, chinese), makeEntry(2, english, chinese)});
     h.store->setValue(Keys::SubtitleFontSize, 11.0);
     c->showSubtitle();
     ASSERT_NE(c->window(), nullptr);
-    auto sizeOf = [&](const char *name) {
-        return h.find(name, item("subtitleEntry0"))->property("font").value<QFont>().pixelSize();
-    };
-    EXPECT_EQ(sizeOf("sourceText"), 10);
-    EXPECT_EQ(sizeOf("targetText"), 11);
+    h.settle();
+    EXPECT_EQ(pixelSize("sourceText"), 10);
+    EXPECT_EQ(pixelSize("targetText"), 11);
+    EXPECT_TRUE(h.find("targetText", item("subtitleEntry1"))->property("truncated").toBool());
     c->setSubtitleFontSize(24);
     h.settle();
-    EXPECT_EQ(sizeOf("sourceText"), 22);
-    EXPECT_EQ(sizeOf("targetText"), 24);
+    EXPECT_EQ(pixelSize("sourceText"), 22);
+    EXPECT_EQ(pixelSize("targetText"), 24);
     EXPECT_EQ(h.store->real(Keys::SubtitleFontSize), 24.0);
     c->setSubtitleOpacity(0.5);
     EXPECT_EQ(h.store->real(Keys::SubtitleOpacity), 0.5);
@@ -211,7 +348,25 @@ TEST_F(SubtitleFixture, ScreenshotsInEveryTheme)
             make(); // the appearance is chosen when the window is made
             c->showSubtitle();
             ASSERT_NE(c->window(), nullptr);
-            EXPECT_TRUE(savePng(c->window(), QStringLiteral("subtitle-%1%2").arg(theme, withEntries ? "" : "-empty")));
+            const QString name = QStringLiteral("subtitle-%1%2").arg(theme, withEntries ? "" : "-empty");
+            EXPECT_TRUE(savePng(c->window(), name));
+            if (!withEntries)
+                continue;
+            // With the style controls open, enlarged, and faint over a busy desktop.
+            c->setStyleControlsOpen(true);
+            EXPECT_TRUE(savePng(c->window(), name + "-style"));
+            c->setStyleControlsOpen(false);
+            c->resizeDrag(260, 120);
+            c->endResize();
+            EXPECT_TRUE(savePng(c->window(), name + "-enlarged"));
+            c->setSubtitleOpacity(0.3);
+            {
+                BusyDesktop desktop(c->window());
+                EXPECT_TRUE(savePng(c->window(), name + "-faint"));
+            }
+            c->setSubtitleOpacity(0.95);
+            c->resizeDrag(-260, -120);
+            c->endResize();
         }
     }
 }

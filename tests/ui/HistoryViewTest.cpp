@@ -47,7 +47,26 @@ struct HistoryFixture : ::testing::Test {
         CourseArchive::save(
             course(1'777'800'000, 5400, {{"Matrices multiply", "矩阵相乘"}, {"An eigenvalue", "特征值"}}));
     }
+    // A course with five sentences holding "matri", the newest of all.
+    void saveManyHits()
+    {
+        CourseArchive::save(course(1'777'900'000, 1200,
+                                   {{"Matrix rank", "矩阵的秩"},
+                                    {"A <b>bold</b> MATRIX & more", "粗体矩阵"},
+                                    {"Nothing", "无"},
+                                    {"Matrices again", "又是矩阵"},
+                                    {"Matrix four", "四"},
+                                    {"Matrix five", "五"}}));
+    }
     QString cell(int r, int role) const { return model->rows()->index(r).data(role).toString(); }
+    QStringList texts(const QString &name, QQuickItem *root) const
+    {
+        QStringList out;
+        for (QQuickItem *i : h.findAll(name, root))
+            if (i->isVisible())
+                out << i->property("text").toString();
+        return out;
+    }
 };
 
 } // namespace
@@ -152,6 +171,33 @@ TEST_F(HistoryFixture, ClickingARowOpensTheReviewSheetWithKeyPointsAndARetransla
     EXPECT_FALSE(model->hasReviewingCourse());
 }
 
+TEST_F(HistoryFixture, ASearchListsTheSentencesEachCourseWasFoundByWithTheKeywordHighlighted)
+{
+    saveThree();
+    saveManyHits();
+    open();
+    h.typeInto("searchField", "matri");
+    ASSERT_EQ(model->rows()->rowCount(), 2);
+    const QString mark = QStringLiteral("<b><font color=\"%1\">%2</font></b>").arg(h.theme->primary().name());
+    QQuickItem *row = h.find("courseRow0");
+    EXPECT_EQ(texts("rowMatch", row), (QStringList{mark.arg("Matri") + "x rank",
+                                                   "A &lt;b&gt;bold&lt;/b&gt; " + mark.arg("MATRI") + "X &amp; more",
+                                                   mark.arg("Matri") + "ces again"}));
+    EXPECT_EQ(texts("rowMoreMatches", row), QStringList{"另有 2 句"});
+    EXPECT_FALSE(h.find("rowPreview", row)->isVisible());
+    row = h.find("courseRow1");
+    EXPECT_EQ(texts("rowMatch", row), QStringList{mark.arg("Matri") + "ces multiply"});
+    EXPECT_TRUE(texts("rowMoreMatches", row).isEmpty());
+    EXPECT_TRUE(savePng(h.window, "history-hits"));
+
+    // Without a keyword the rows show their first sentence again.
+    h.clearField("searchField");
+    ASSERT_EQ(model->rows()->rowCount(), 4);
+    row = h.find("courseRow0");
+    EXPECT_TRUE(texts("rowMatch", row).isEmpty());
+    EXPECT_EQ(texts("rowPreview", row), QStringList{"Matrix rank"});
+}
+
 TEST_F(HistoryFixture, ScreenshotsInEveryTheme)
 {
     saveThree();
@@ -161,5 +207,7 @@ TEST_F(HistoryFixture, ScreenshotsInEveryTheme)
         EXPECT_TRUE(savePng(h.window, QStringLiteral("history-%1").arg(theme)));
         model->setKeyword("傅里叶");
         EXPECT_TRUE(savePng(h.window, QStringLiteral("history-%1-nomatch").arg(theme)));
+        model->setKeyword("矩阵");
+        EXPECT_TRUE(savePng(h.window, QStringLiteral("history-%1-hits").arg(theme)));
     }
 }

@@ -74,6 +74,8 @@ Window {
         ColumnLayout {
             anchors.fill: parent
             anchors.margins: 12
+            // The text inside the entries ends above the resize handle.
+            anchors.bottomMargin: 17
             spacing: 8
 
             RowLayout {
@@ -86,12 +88,71 @@ Window {
                 }
                 Text {
                     objectName: "subtitleTitle"
+                    visible: !win.controller.styleControlsOpen
                     text: "实时字幕 · 最近两句"
                     font.bold: true
                     font.pixelSize: Theme.FontFootnote
                     color: win.labelColor
                 }
-                Item { Layout.fillWidth: true }
+                Item {
+                    visible: !win.controller.styleControlsOpen
+                    Layout.fillWidth: true
+                }
+                // The style controls take the title's place: the entries keep
+                // all of the body.
+                Rectangle {
+                    id: stylePopup
+                    objectName: "stylePopup"
+                    visible: win.controller.styleControlsOpen
+                    Layout.fillWidth: true
+                    implicitHeight: 22
+                    radius: 7
+                    color: win.dark ? Qt.rgba(0.16, 0.16, 0.18, 0.92) : Qt.rgba(0.98, 0.98, 0.98, 0.92)
+                    border.width: 1
+                    border.color: win.withAlpha(win.secondaryLabelColor, 0.4)
+                    RowLayout {
+                        id: styleRow
+                        anchors.fill: parent
+                        anchors.leftMargin: 6
+                        anchors.rightMargin: 6
+                        spacing: 4
+                        Text {
+                            text: "透明度"
+                            font.pixelSize: Theme.FontFootnote
+                            color: win.labelColor
+                        }
+                        Slider {
+                            objectName: "opacitySlider"
+                            Layout.fillWidth: true
+                            Layout.preferredWidth: 100
+                            implicitHeight: 20
+                            from: 0.3
+                            to: 1.0
+                            live: true
+                            value: win.controller.subtitleOpacity
+                            onMoved: win.controller.subtitleOpacity = value
+                        }
+                        Text {
+                            Layout.leftMargin: 4
+                            text: "字号"
+                            font.pixelSize: Theme.FontFootnote
+                            color: win.labelColor
+                        }
+                        Slider {
+                            objectName: "fontSizeSlider"
+                            Layout.fillWidth: true
+                            Layout.preferredWidth: 100
+                            implicitHeight: 20
+                            from: 11
+                            to: 24
+                            stepSize: 1
+                            snapMode: Slider.SnapAlways
+                            live: true
+                            value: win.controller.subtitleFontSize
+                            onMoved: win.controller.subtitleFontSize = value
+                        }
+                    }
+                }
                 ToolButton {
                     id: styleButton
                     objectName: "styleMenuButton"
@@ -112,7 +173,7 @@ Window {
                         text: "字幕窗样式：透明度 / 字号"
                         visible: styleButton.hovered
                     }
-                    onClicked: stylePopup.opened ? stylePopup.close() : stylePopup.open()
+                    onClicked: win.controller.styleControlsOpen = !win.controller.styleControlsOpen
                 }
                 ToolButton {
                     id: closeButton
@@ -140,9 +201,17 @@ Window {
 
             // Body: the placeholder, or the newest two translations.
             Item {
+                id: body
+                objectName: "subtitleBody"
                 Layout.fillWidth: true
                 Layout.fillHeight: true
                 clip: true
+
+                Binding {
+                    target: win.controller
+                    property: "bodySize"
+                    value: Qt.size(body.width, body.height)
+                }
 
                 ColumnLayout {
                     objectName: "emptyState"
@@ -172,32 +241,36 @@ Window {
                     objectName: "entryColumn"
                     visible: win.controller.hasEntries
                     width: parent.width
-                    spacing: 8
+                    spacing: win.controller.entryGap
                     Repeater {
                         objectName: "entryRepeater"
                         model: win.controller.entries
+                        // Sizes and line counts come from the controller, fitted to the body.
                         Rectangle {
                             objectName: "subtitleEntry" + index
                             width: entryColumn.width
-                            height: entryText.implicitHeight + 16
+                            height: entryText.implicitHeight + 2 * win.controller.entryPaddingY
                             radius: 10
-                            color: win.dark ? Qt.rgba(0, 0, 0, 0.4) : Qt.rgba(1, 1, 1, 0.35)
+                            // Opaque enough of its own for the text to stay readable
+                            // however transparent the card is.
+                            color: win.dark ? Qt.rgba(0, 0, 0, win.controller.entryBackdropOpacity)
+                                            : Qt.rgba(1, 1, 1, win.controller.entryBackdropOpacity)
                             border.width: 1
                             border.color: win.withAlpha(Theme.stroke, 0.8)
                             Column {
                                 id: entryText
-                                x: 10
-                                y: 8
-                                width: parent.width - 20
-                                spacing: 3
+                                x: win.controller.entryPaddingX
+                                y: win.controller.entryPaddingY
+                                width: parent.width - 2 * win.controller.entryPaddingX
+                                spacing: win.controller.entryLineGap
                                 Text {
                                     objectName: "sourceText"
                                     width: parent.width
                                     text: model.source
                                     color: win.secondaryLabelColor
-                                    font.pixelSize: win.controller.englishFontSize
+                                    font.pixelSize: win.controller.fittedEnglishSize
                                     wrapMode: Text.Wrap
-                                    maximumLineCount: 2
+                                    maximumLineCount: win.controller.fittedLineLimit
                                     elide: Text.ElideRight
                                 }
                                 Text {
@@ -205,10 +278,10 @@ Window {
                                     width: parent.width
                                     text: model.target
                                     color: win.labelColor
-                                    font.pixelSize: win.controller.subtitleFontSize
+                                    font.pixelSize: win.controller.fittedChineseSize
                                     font.weight: Font.Medium
                                     wrapMode: Text.Wrap
-                                    maximumLineCount: 2
+                                    maximumLineCount: win.controller.fittedLineLimit
                                     elide: Text.ElideRight
                                 }
                             }
@@ -253,68 +326,6 @@ Window {
                 }
                 onReleased: win.controller.endResize()
                 onCanceled: win.controller.endResize()
-            }
-        }
-    }
-
-    Popup {
-        id: stylePopup
-        objectName: "stylePopup"
-        x: Math.max(4, win.width - width - 10)
-        y: 36
-        padding: 10
-        background: Rectangle {
-            radius: 8
-            color: win.dark ? Qt.rgba(0.16, 0.16, 0.18, 0.97) : Qt.rgba(0.98, 0.98, 0.98, 0.97)
-            border.width: 1
-            border.color: win.withAlpha(win.secondaryLabelColor, 0.4)
-        }
-        contentItem: Column {
-            spacing: 6
-            Row {
-                spacing: 6
-                Text {
-                    width: 40
-                    anchors.verticalCenter: parent.verticalCenter
-                    text: "透明度"
-                    font.pixelSize: Theme.FontFootnote
-                    color: win.labelColor
-                }
-                Slider {
-                    objectName: "opacitySlider"
-                    width: 130
-                    from: 0.3
-                    to: 1.0
-                    live: true
-                    value: win.controller.subtitleOpacity
-                    onMoved: win.controller.subtitleOpacity = value
-                }
-            }
-            Row {
-                spacing: 6
-                Text {
-                    width: 40
-                    anchors.verticalCenter: parent.verticalCenter
-                    text: "字号"
-                    font.pixelSize: Theme.FontFootnote
-                    color: win.labelColor
-                }
-                Slider {
-                    objectName: "fontSizeSlider"
-                    width: 130
-                    from: 11
-                    to: 24
-                    stepSize: 1
-                    snapMode: Slider.SnapAlways
-                    live: true
-                    value: win.controller.subtitleFontSize
-                    onMoved: win.controller.subtitleFontSize = value
-                }
-            }
-            Text {
-                text: "设置会自动记住"
-                font.pixelSize: Theme.FontTiny
-                color: win.secondaryLabelColor
             }
         }
     }

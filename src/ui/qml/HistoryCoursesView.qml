@@ -17,7 +17,10 @@ Item {
     // Called by the review sheet opened from here.
     function applyReviewingCourse(playback) { return historyModel.applyReviewingCourse(playback) }
 
-    HistoryModel { id: historyModel }
+    HistoryModel {
+        id: historyModel
+        highlightColor: Theme.primary
+    }
     // The archive is read each time the sheet is shown.
     Component.onCompleted: historyModel.reload()
 
@@ -172,13 +175,37 @@ Item {
                         }
                         Text {
                             objectName: "rowPreview"
-                            visible: rowCard.model.hasPreview
+                            visible: rowCard.model.hasPreview && rowCard.model.matchCount === 0
                             Layout.fillWidth: true
                             text: rowCard.model.preview
                             elide: Text.ElideRight
                             maximumLineCount: 1
                             font.pixelSize: Theme.FontCaption
                             color: Theme.textSecondary
+                        }
+                        // While searching: the sentences the course was found by.
+                        Repeater {
+                            model: rowCard.model.matches
+                            Text {
+                                objectName: "rowMatch"
+                                required property string modelData
+                                Layout.fillWidth: true
+                                text: modelData
+                                textFormat: Text.StyledText
+                                wrapMode: Text.Wrap
+                                maximumLineCount: 2
+                                elide: Text.ElideRight
+                                font.pixelSize: Theme.FontCaption
+                                color: Theme.textSecondary
+                            }
+                        }
+                        Text {
+                            objectName: "rowMoreMatches"
+                            visible: text !== ""
+                            text: rowCard.model.moreMatches
+                            font.pixelSize: Theme.FontTiny
+                            color: Theme.textSecondary
+                            opacity: 0.85
                         }
                     }
                     MouseArea {
