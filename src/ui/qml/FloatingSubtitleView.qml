@@ -121,7 +121,7 @@ Window {
                             font.pixelSize: Theme.FontFootnote
                             color: win.labelColor
                         }
-                        Slider {
+                        CompactSlider {
                             objectName: "opacitySlider"
                             Layout.fillWidth: true
                             Layout.preferredWidth: 100
@@ -138,7 +138,7 @@ Window {
                             font.pixelSize: Theme.FontFootnote
                             color: win.labelColor
                         }
-                        Slider {
+                        CompactSlider {
                             objectName: "fontSizeSlider"
                             Layout.fillWidth: true
                             Layout.preferredWidth: 100

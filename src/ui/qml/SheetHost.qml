@@ -14,7 +14,8 @@ Item {
     property int sheetHeight: 560
     property string title: ""
     property var host: null
-    property Window parentWindow: null
+    // The window it stands over (a QQuickWindow: the main window or another sheet).
+    property var parentWindow: null
     readonly property var window: instantiator.object
     signal closed()
 

@@ -69,7 +69,9 @@ Card {
                 id: englishArea
                 objectName: "englishArea"
                 Layout.fillWidth: true
-                Layout.preferredHeight: Math.ceil(englishMetrics.height * 1.32 * card.englishLines) + 4
+                // (The idle hint may take more: nothing is being read then.)
+                Layout.preferredHeight: Math.max(Math.ceil(englishMetrics.height * 1.32 * card.englishLines) + 4,
+                                                 emptyHint.visible ? emptyHint.implicitHeight : 0)
 
                 RowLayout {
                     id: waitingHint
