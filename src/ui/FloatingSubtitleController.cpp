@@ -239,6 +239,10 @@ bool FloatingSubtitleController::createWindow()
     emit darkAppearanceChanged();
 
     QQmlComponent component(engine, QUrl(QStringLiteral("qrc:/qt/qml/Voxleaf/qml/FloatingSubtitleView.qml")));
+    if (!component.isReady()) { // (creating from a broken component crashes)
+        diag(QStringLiteral("字幕窗：创建失败 ") + component.errorString());
+        return false;
+    }
     QObject *obj = component.createWithInitialProperties({{QStringLiteral("controller"), QVariant::fromValue(this)}});
     auto *window = qobject_cast<QQuickWindow *>(obj);
     if (!window) {
