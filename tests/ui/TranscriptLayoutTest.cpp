@@ -151,6 +151,7 @@ TEST_F(TranscriptLayout, FollowsTheNewestSentenceOnlyWhileScrolledToIt)
     ASSERT_NE(same, nullptr);
     EXPECT_NEAR(inWindow(same).top(), readingY, 0.5);
     EXPECT_FALSE(wholeInView(rowOf(h, lecture(13).target), view));
+    EXPECT_TRUE(savePng(h.window(), "main-cyberpunk-scrolled-back"));
 
     // "回到最新" shows the newest again, and following resumes.
     h.click("backToNewestButton");

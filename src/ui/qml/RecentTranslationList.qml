@@ -59,6 +59,7 @@ Item {
         z: 2
         text: "回到最新"
         symbol: "arrow.up"
+        prominent: true
         tint: Theme.primary
         fontSize: Theme.FontFootnote
         help: "滚动到最新一句译文，之后新译文到达时自动跟随"
