@@ -1,29 +1,15 @@
 #include "AudioDeviceManager.h"
 
-#include <QVariantMap>
-
 namespace vox {
 
 AudioDeviceManager::AudioDeviceManager(QObject *parent) : AudioDeviceManager(vox::platform(), parent) {}
 
 AudioDeviceManager::AudioDeviceManager(const Platform &platform, QObject *parent)
-    : QObject(parent), m_platform(platform)
+    : QObject(parent), m_platform(platform), m_list(this)
 {
     // A microphone plugged in or pulled out shows in the list at once.
     if (m_platform.captureDevices)
         m_platform.captureDevices->watch(this, [this] { refresh(); });
-}
-
-QVariantList AudioDeviceManager::devicesVariant() const
-{
-    QVariantList list;
-    for (const auto &d : m_devices) {
-        QVariantMap m;
-        m.insert(QStringLiteral("id"), d.id);
-        m.insert(QStringLiteral("name"), d.name);
-        list.append(m);
-    }
-    return list;
 }
 
 void AudioDeviceManager::setSelectedDeviceID(const QString &id)
@@ -47,22 +33,16 @@ void AudioDeviceManager::refresh()
             if (d.connected && !d.suspended)
                 list.push_back(AudioDevice{d.uniqueID, d.localizedName});
     }
-    if (list != m_devices) {
-        m_devices = std::move(list);
-        emit devicesChanged();
-    }
-    if (m_selected) {
-        for (const auto &d : m_devices)
-            if (d.id == *m_selected)
-                return;
-    }
+    m_list.setDevices(list);
+    if (m_selected && m_list.indexOf(*m_selected) >= 0)
+        return;
     if (m_platform.captureDevices) {
         if (auto def = m_platform.captureDevices->defaultDevice()) {
             select(def->uniqueID);
             return;
         }
     }
-    select(m_devices.empty() ? std::nullopt : std::optional<QString>(m_devices.front().id));
+    select(devices().empty() ? std::nullopt : std::optional<QString>(devices().front().id));
 }
 
 std::vector<AudioObjectID> AudioDeviceManager::allAudioDeviceIDs(HardwareAudio &hw)

@@ -1,26 +1,19 @@
 #pragma once
 // The selectable microphones and the mapping of a chosen one to the hardware
 // layer's device id (whose default-input setting the engine switches).
+#include "engine/AudioDeviceList.h"
 #include "platform/Platform.h"
 
 #include <QObject>
 #include <QString>
-#include <QVariantList>
 #include <optional>
 #include <vector>
 
 namespace vox {
 
-struct AudioDevice {
-    QString id;   // the capture device's unique identifier
-    QString name; // its display name
-    bool operator==(const AudioDevice &) const = default;
-};
-
 class AudioDeviceManager : public QObject {
     Q_OBJECT
-    // Maps {id, name}, in the platform's discovery order.
-    Q_PROPERTY(QVariantList devices READ devicesVariant NOTIFY devicesChanged)
+    Q_PROPERTY(vox::AudioDeviceList *list READ list CONSTANT)
     // Empty when nothing is selected.
     Q_PROPERTY(QString selectedDeviceID READ selectedDeviceIDString WRITE setSelectedDeviceID NOTIFY
                    selectedDeviceIDChanged)
@@ -28,8 +21,8 @@ public:
     explicit AudioDeviceManager(QObject *parent = nullptr);
     explicit AudioDeviceManager(const Platform &platform, QObject *parent = nullptr);
 
-    const std::vector<AudioDevice> &devices() const { return m_devices; }
-    QVariantList devicesVariant() const;
+    const std::vector<AudioDevice> &devices() const { return m_list.devices(); }
+    AudioDeviceList *list() { return &m_list; }
     const std::optional<QString> &selectedDeviceID() const { return m_selected; }
     QString selectedDeviceIDString() const { return m_selected.value_or(QString()); }
     void setSelectedDeviceID(const QString &id);
@@ -45,14 +38,13 @@ public:
     static std::optional<AudioObjectID> audioDeviceID(const QString &deviceID, const Platform &platform);
 
 Q_SIGNALS:
-    void devicesChanged();
     void selectedDeviceIDChanged();
 
 private:
     void select(std::optional<QString> id);
 
     Platform m_platform;
-    std::vector<AudioDevice> m_devices;
+    AudioDeviceList m_list;
     std::optional<QString> m_selected;
 };
 

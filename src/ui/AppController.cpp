@@ -50,7 +50,6 @@ AppController::AppController(AppModels models, DesktopServices *desktop, QObject
     connect(permissions(), &PermissionManager::statusChanged, this, &AppController::permissionsChanged);
 
     AudioDeviceManager *dm = deviceManager();
-    connect(dm, &AudioDeviceManager::devicesChanged, this, &AppController::devicesChanged);
     connect(dm, &AudioDeviceManager::selectedDeviceIDChanged, this, &AppController::selectedDeviceChanged);
     connect(this, &AppController::selectedDeviceChanged, this, &AppController::onSelectedDeviceChanged);
     m_lastSelectedDevice = selectedDeviceID();
@@ -136,14 +135,6 @@ void AppController::onRequestAllFinished()
 }
 
 // Devices -------------------------------------------------------------------
-
-QVariantList AppController::devices() const
-{
-    QVariantList out;
-    for (const AudioDevice &d : deviceManager()->devices())
-        out.append(QVariantMap{{QStringLiteral("id"), d.id}, {QStringLiteral("name"), d.name}});
-    return out;
-}
 
 QString AppController::selectedDeviceID() const
 {

@@ -60,8 +60,8 @@ class AppController : public QObject {
     Q_PROPERTY(QString denialHint READ denialHint NOTIFY permissionsChanged)
     Q_PROPERTY(bool isRequestingPermissions READ isRequestingPermissions NOTIFY isRequestingPermissionsChanged)
 
-    // Devices as [{id, name}] and the selection ("" = none).
-    Q_PROPERTY(QVariantList devices READ devices NOTIFY devicesChanged)
+    // The microphones (rows "id", "name") and the selection ("" = none).
+    Q_PROPERTY(vox::AudioDeviceList *devices READ devices CONSTANT)
     Q_PROPERTY(QString selectedDeviceID READ selectedDeviceID WRITE setSelectedDeviceID NOTIFY selectedDeviceChanged)
 
     // Engine values in the shapes the views show.
@@ -118,7 +118,7 @@ public:
     QString denialHint() const;
     bool isRequestingPermissions() const { return m_requesting; }
 
-    QVariantList devices() const;
+    AudioDeviceList *devices() const { return deviceManager()->list(); }
     QString selectedDeviceID() const;
     void setSelectedDeviceID(const QString &id);
 
@@ -178,7 +178,6 @@ public:
 Q_SIGNALS:
     void permissionsChanged();
     void isRequestingPermissionsChanged();
-    void devicesChanged();
     void selectedDeviceChanged();
     void engineStateChanged();
     void durationsChanged();

@@ -42,6 +42,13 @@ struct AudioDeviceManagerType {
     QML_UNCREATABLE("App.deviceManager")
 };
 
+struct AudioDeviceListType {
+    Q_GADGET
+    QML_FOREIGN(vox::AudioDeviceList)
+    QML_NAMED_ELEMENT(AudioDeviceList)
+    QML_UNCREATABLE("App.devices")
+};
+
 struct RecognizerModelType {
     Q_GADGET
     QML_FOREIGN(vox::RecognizerModel)

@@ -9,16 +9,10 @@
 
 namespace vox {
 
-namespace {
-QString title(const SentenceModelInfo &m)
+RecognizerSettingsModel::RecognizerSettingsModel(QObject *parent)
+    : QObject(parent), m_models(modelsFolder(), this)
 {
-    if (m.id.endsWith(QLatin1String("-q5_1")))
-        return m.id.left(m.id.size() - 5) + QStringLiteral("（量化 q5_1）");
-    return m.id;
 }
-} // namespace
-
-RecognizerSettingsModel::RecognizerSettingsModel(QObject *parent) : QObject(parent) {}
 
 RecognizerSettingsModel::~RecognizerSettingsModel() = default;
 
@@ -34,21 +28,6 @@ QString RecognizerSettingsModel::modelsFolder() const
 {
     const auto &desktop = platform().desktop;
     return SentenceModelCatalog::folder(desktop ? desktop->applicationDataFolder() : QDir::homePath());
-}
-
-QVariantList RecognizerSettingsModel::models() const
-{
-    QVariantList out;
-    for (const auto &m : SentenceModelCatalog::models()) {
-        const QString path = QDir(modelsFolder()).filePath(m.fileName);
-        out.append(QVariantMap{{QStringLiteral("id"), m.id},
-                               {QStringLiteral("title"), title(m)},
-                               {QStringLiteral("sizeText"),
-                                QStringLiteral("约 %1 MB").arg(qRound(double(m.approxBytes) / (1 << 20)))},
-                               {QStringLiteral("downloaded"), QFileInfo(path).isFile()},
-                               {QStringLiteral("path"), path}});
-    }
-    return out;
 }
 
 QString RecognizerSettingsModel::downloadUrl() const
@@ -73,30 +52,12 @@ QString RecognizerSettingsModel::downloadingId() const
     return m_download && m_download->isRunning() ? m_download->model().id : QString();
 }
 
-double RecognizerSettingsModel::progress() const
-{
-    if (!m_download || m_download->total() <= 0)
-        return 0;
-    return double(m_download->received()) / double(m_download->total());
-}
-
-QString RecognizerSettingsModel::progressText() const
-{
-    if (!m_download || !m_download->isRunning())
-        return {};
-    const double mb = double(m_download->received()) / (1 << 20);
-    if (m_download->total() <= 0)
-        return QStringLiteral("%1 MB").arg(mb, 0, 'f', 1);
-    return QStringLiteral("%1 / %2 MB").arg(mb, 0, 'f', 1).arg(double(m_download->total()) / (1 << 20), 0, 'f', 1);
-}
-
 void RecognizerSettingsModel::download(const QString &id)
 {
     const SentenceModelInfo *model = SentenceModelCatalog::find(id);
     if (!model || (m_download && m_download->isRunning()))
         return;
     m_download = std::make_unique<ModelDownload>(*model, QUrl(downloadUrl()), modelsFolder());
-    connect(m_download.get(), &ModelDownload::progress, this, &RecognizerSettingsModel::downloadChanged);
     connect(m_download.get(), &ModelDownload::finished, this, [this](bool ok, const QString &text) {
         if (ok) {
             m_message = QStringLiteral("下载完成：%1").arg(QFileInfo(text).fileName());
@@ -106,10 +67,10 @@ void RecognizerSettingsModel::download(const QString &id)
             m_message = text;
         }
         emit downloadChanged();
-        emit modelsChanged();
     });
-    m_message = QStringLiteral("正在下载 %1…").arg(title(*model));
+    m_message = QStringLiteral("正在下载 %1…").arg(WhisperModelList::title(*model));
     m_download->start();
+    m_models.follow(m_download.get());
     emit downloadChanged();
 }
 

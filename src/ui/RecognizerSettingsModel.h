@@ -5,11 +5,11 @@
 // publisher or a mirror ("whisper_download_url").
 #include "engine/ModelDownload.h"
 #include "engine/RecognizerModel.h"
+#include "ui/WhisperModelList.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QVariantList>
 #include <QtQml/qqmlregistration.h>
 #include <memory>
 
@@ -19,12 +19,11 @@ class RecognizerSettingsModel : public QObject {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(vox::RecognizerModel *recognizer READ recognizer WRITE setRecognizer NOTIFY recognizerChanged)
-    // [{id, title, sizeText, downloaded, path}] in catalogue order.
-    Q_PROPERTY(QVariantList models READ models NOTIFY modelsChanged)
+    // The catalogue in its order; a row carries its own download progress.
+    Q_PROPERTY(vox::WhisperModelList *models READ models CONSTANT)
     Q_PROPERTY(QString downloadUrl READ downloadUrl WRITE setDownloadUrl NOTIFY downloadUrlChanged)
+    // Empty unless a download runs.
     Q_PROPERTY(QString downloadingId READ downloadingId NOTIFY downloadChanged)
-    Q_PROPERTY(double progress READ progress NOTIFY downloadChanged)
-    Q_PROPERTY(QString progressText READ progressText NOTIFY downloadChanged)
     Q_PROPERTY(QString downloadMessage READ downloadMessage NOTIFY downloadChanged)
 
 public:
@@ -33,12 +32,10 @@ public:
 
     RecognizerModel *recognizer() const { return m_recognizer; }
     void setRecognizer(RecognizerModel *r);
-    QVariantList models() const;
+    WhisperModelList *models() { return &m_models; }
     QString downloadUrl() const;
     void setDownloadUrl(const QString &url);
     QString downloadingId() const;
-    double progress() const;
-    QString progressText() const;
     QString downloadMessage() const { return m_message; }
 
     Q_INVOKABLE void download(const QString &id);
@@ -52,12 +49,12 @@ public:
 
 Q_SIGNALS:
     void recognizerChanged();
-    void modelsChanged();
     void downloadUrlChanged();
     void downloadChanged();
 
 private:
     QPointer<RecognizerModel> m_recognizer;
+    WhisperModelList m_models;
     std::unique_ptr<ModelDownload> m_download;
     QString m_message;
 };

@@ -203,20 +203,8 @@ QStringList TranslationSettingsModel::entrySources() const
 
 void TranslationSettingsModel::refreshCandidates()
 {
-    QVariantList list;
-    if (m_glossary) {
-        for (const GlossaryCandidate &c : m_glossary->candidates(entrySources(), kCandidateLimit)) {
-            list.append(QVariantMap{
-                {QStringLiteral("word"), c.word},
-                {QStringLiteral("count"), c.count},
-                {QStringLiteral("label"), QStringLiteral("%1 ×%2").arg(c.word).arg(c.count)},
-                {QStringLiteral("help"), QStringLiteral("填入「%1」（本节课出现 %2 次）").arg(c.word).arg(c.count)}});
-        }
-    }
-    if (list == m_candidates)
-        return;
-    m_candidates = list;
-    emit candidatesChanged();
+    m_candidates.setCandidates(m_glossary ? m_glossary->candidates(entrySources(), kCandidateLimit)
+                                          : std::vector<GlossaryCandidate>());
 }
 
 QString TranslationSettingsModel::localTranslationUrl() const

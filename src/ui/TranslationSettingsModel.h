@@ -7,13 +7,13 @@
 // "translationEngine" property by the view and never stored.
 #include "engine/SpeechEngine.h"
 #include "glossary/GlossaryManager.h"
+#include "ui/GlossaryCandidateList.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
-#include <QVariantList>
 #include <QtQml/qqmlregistration.h>
 #include <memory>
 
@@ -39,8 +39,8 @@ class TranslationSettingsModel : public QObject {
 
     // The terms are the glossary's rows.
     Q_PROPERTY(int termCount READ termCount NOTIFY termsChanged)
-    // [{word, count, label, help}], at most 8.
-    Q_PROPERTY(QVariantList candidates READ candidates NOTIFY candidatesChanged)
+    // At most 8, from the engine's translations.
+    Q_PROPERTY(vox::GlossaryCandidateList *candidates READ candidates CONSTANT)
 
     Q_PROPERTY(QString localTranslationUrl READ localTranslationUrl WRITE setLocalTranslationUrl NOTIFY
                    localTranslationUrlChanged)
@@ -83,7 +83,7 @@ public:
     QString importMessage() const { return m_importMessage; }
 
     int termCount() const;
-    QVariantList candidates() const { return m_candidates; }
+    GlossaryCandidateList *candidates() { return &m_candidates; }
 
     QString localTranslationUrl() const;
     bool localUrlFromEnvironment() const;
@@ -115,7 +115,6 @@ Q_SIGNALS:
     void conflictMessageChanged();
     void importMessageChanged();
     void termsChanged();
-    void candidatesChanged();
     void localTranslationUrlChanged();
     void serviceStateChanged();
 
@@ -135,7 +134,7 @@ private:
     QString m_newTarget;
     QString m_conflictMessage;
     QString m_importMessage;
-    QVariantList m_candidates;
+    GlossaryCandidateList m_candidates{this};
     ServiceState m_serviceState = Checking;
     QString m_serviceStatus;
     std::shared_ptr<int> m_probeGeneration = std::make_shared<int>(0);

@@ -5,6 +5,8 @@
 #include "platform/fake/FakePlatform.h"
 #include "support/TestEnv.h"
 
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
 #include <gtest/gtest.h>
 
 using namespace vox;
@@ -40,7 +42,35 @@ TEST(AudioDeviceManager, RefreshKeepsAConnectedSelectionAndRepairsAGoneOne)
     fakes.captureDevices->devices.clear();
     m.refresh();
     EXPECT_FALSE(m.selectedDeviceID().has_value());
-    EXPECT_TRUE(m.devicesVariant().isEmpty());
+    EXPECT_EQ(m.list()->rowCount(), 0);
+}
+
+TEST(AudioDeviceList, ANewDiscoveryChangesOnlyTheRowsThatDiffer)
+{
+    AudioDeviceList list;
+    QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::Warning);
+    list.setDevices({{"a", "A"}, {"b", "B"}, {"c", "C"}});
+    QSignalSpy removed(&list, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy inserted(&list, &QAbstractItemModel::rowsInserted);
+    QSignalSpy renamed(&list, &QAbstractItemModel::dataChanged);
+    QSignalSpy reset(&list, &QAbstractItemModel::modelReset);
+    // "a" pulled out, "b" renamed, "d" plugged in.
+    const std::vector<AudioDevice> next{{"b", "B 2"}, {"c", "C"}, {"d", "D"}};
+    list.setDevices(next);
+    EXPECT_EQ(list.devices(), next);
+    ASSERT_EQ(removed.count(), 1);
+    EXPECT_EQ(removed[0][1].toInt(), 0);
+    ASSERT_EQ(inserted.count(), 1);
+    EXPECT_EQ(inserted[0][1].toInt(), 2);
+    ASSERT_EQ(renamed.count(), 1);
+    EXPECT_EQ(renamed[0][0].toModelIndex().row(), 0);
+    EXPECT_EQ(list.data(list.index(0), AudioDeviceList::NameRole), "B 2");
+    EXPECT_EQ(reset.count(), 0);
+    // Reordered by the platform: the rows follow.
+    const std::vector<AudioDevice> reordered{{"d", "D"}, {"b", "B 2"}, {"c", "C"}};
+    list.setDevices(reordered);
+    EXPECT_EQ(list.devices(), reordered);
+    EXPECT_EQ(list.indexOf("c"), 2);
 }
 
 TEST(AudioDeviceManager, DeviceIdByUidThenByName)

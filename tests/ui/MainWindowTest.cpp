@@ -64,7 +64,7 @@ TEST_F(MainWindow, FirstStartWithNoStoredSettings)
     EXPECT_EQ(h.window()->minimumSize(), QSize(560, 440));
     EXPECT_TRUE(h.shown("contentView"));
     // The main view asked for the device list once it was shown.
-    EXPECT_EQ(h.app()->devices().size(), 2);
+    EXPECT_EQ(h.app()->devices()->rowCount(), 2);
     EXPECT_EQ(h.app()->selectedDeviceID(), "builtin-uid");
     EXPECT_EQ(h.text("statusBadgeText"), "就绪");
     EXPECT_EQ(h.text("emptyTranslationsText"), "翻译结果将显示在这里（显示最近 10 条）");
@@ -193,7 +193,16 @@ TEST_F(MainWindow, DeviceChangeRestartsOnlyWhileRecording)
 
     h.fakes->captureDevices->devices.push_back(CaptureDevice{"usb-headset", "USB 耳机", true, false});
     h.click("refreshButton");
-    EXPECT_EQ(h.app()->devices().size(), 3);
+    EXPECT_EQ(h.app()->devices()->rowCount(), 3);
+    // The microphone in use renamed and the one listed before it pulled out:
+    // the picker follows the rows.
+    h.devices->setSelectedDeviceID(kOther);
+    auto &listed = h.fakes->captureDevices->devices;
+    listed[1].localizedName = "内置麦克风（后）";
+    listed.erase(listed.begin());
+    h.click("refreshButton");
+    EXPECT_EQ(h.find("devicePicker")->property("count").toInt(), 2);
+    EXPECT_EQ(h.find("devicePicker")->property("displayText").toString(), "内置麦克风（后）");
 }
 
 TEST_F(MainWindow, CourseBarArrangementsAndCounts)

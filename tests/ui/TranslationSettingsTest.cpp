@@ -8,6 +8,7 @@
 #include "ui/TranslationSettingsModel.h"
 
 #include <QFile>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -26,6 +27,11 @@ struct SettingsFixture : ::testing::Test {
         ASSERT_NE(h.load("TranslationSettingsView.qml", QSize(500, 560)), nullptr) << h.lastError.toStdString();
         model = h.view->property("model").value<TranslationSettingsModel *>();
         ASSERT_NE(model, nullptr);
+    }
+    RecognizerSettingsModel *recognizerSettings() const
+    {
+        auto *section = h.view->findChild<QObject *>(QStringLiteral("recognizerSection"));
+        return section ? section->property("model").value<RecognizerSettingsModel *>() : nullptr;
     }
     bool enabled(const char *name) const { return h.find(name)->isEnabled(); }
 };
@@ -135,16 +141,16 @@ TEST_F(SettingsFixture, SuggestionChipsComeFromTheCurrentTranslations)
 {
     open();
     EXPECT_FALSE(h.shown("candidateSection"));
-    EXPECT_TRUE(model->candidates().isEmpty());
+    EXPECT_EQ(model->candidates()->rowCount(), 0);
 
     h.glossary->add("Matrix", "矩阵");
     h.land({entry("The matrix and the eigenvalue"), entry("Every eigenvalue of a matrix; eigenvalue again")});
     h.settle();
     ASSERT_TRUE(h.shown("candidateSection"));
-    const QVariantList c = model->candidates();
-    ASSERT_FALSE(c.isEmpty());
-    EXPECT_EQ(c[0].toMap().value("label").toString(), "eigenvalue ×3");
-    EXPECT_EQ(c[0].toMap().value("help").toString(), "填入「eigenvalue」（本节课出现 3 次）");
+    ASSERT_GT(model->candidates()->rowCount(), 0);
+    EXPECT_EQ(model->candidates()->candidates()[0], (GlossaryCandidate{"eigenvalue", 3}));
+    EXPECT_EQ(h.text("chip_eigenvalue"), "eigenvalue ×3");
+    EXPECT_EQ(h.find("chip_eigenvalue")->property("help").toString(), "填入「eigenvalue」（本节课出现 3 次）");
 }
 
 TEST_F(SettingsFixture, ImportReportsBothOutcomes)
@@ -191,12 +197,10 @@ TEST_F(SettingsFixture, LocalServiceLineSaysWhetherItAnswers)
 TEST_F(SettingsFixture, RecognizerSectionSwitchesToAChosenModelAndBack)
 {
     open();
-    auto *section = h.view->findChild<QObject *>(QStringLiteral("recognizerSection"));
-    ASSERT_NE(section, nullptr);
-    auto *recognizerSettings = section->property("model").value<RecognizerSettingsModel *>();
+    auto *recognizerSettings = this->recognizerSettings();
     ASSERT_NE(recognizerSettings, nullptr);
     EXPECT_EQ(h.text("currentRecognizer"), QStringLiteral("当前识别器：PocketSphinx"));
-    EXPECT_EQ(recognizerSettings->models().size(), 4);
+    EXPECT_EQ(recognizerSettings->models()->rowCount(), 4);
     EXPECT_FALSE(enabled("pocketSphinxButton"));
 
     // A file that is not there: said, and PocketSphinx stays.
@@ -219,6 +223,37 @@ TEST_F(SettingsFixture, RecognizerSectionSwitchesToAChosenModelAndBack)
     recognizerSettings->usePocketSphinx();
     EXPECT_EQ(h.engine->recognizerName(), QStringLiteral("PocketSphinx"));
     EXPECT_FALSE(h.store->contains(Keys::WhisperModelPath));
+}
+
+TEST_F(SettingsFixture, AModelDownloadChangesItsOwnRowOnly)
+{
+    HttpTestServer server;
+    server.route("GET", QStringLiteral("/ggml-base.en-q5_1.bin"), [](const HttpTestRequest &) {
+        HttpTestReply reply = HttpTestReply::text(200, QByteArray(256 << 10, 'x'));
+        reply.contentType = "application/octet-stream";
+        return reply;
+    });
+    open();
+    RecognizerSettingsModel *settings = recognizerSettings();
+    ASSERT_NE(settings, nullptr);
+    settings->setDownloadUrl(server.url().toString());
+    WhisperModelList *models = settings->models();
+    const int row = models->rowOf(QStringLiteral("base.en-q5_1"));
+    QSignalSpy changed(models, &QAbstractItemModel::dataChanged);
+    QSignalSpy reset(models, &QAbstractItemModel::modelReset);
+
+    settings->download(QStringLiteral("base.en-q5_1"));
+    EXPECT_TRUE(h.find("model_base.en-q5_1")->property("downloading").toBool());
+    ASSERT_TRUE(waitFor([&] { return settings->downloadingId().isEmpty(); }));
+    ASSERT_GE(changed.count(), 3); // started, progress, ended
+    for (const QList<QVariant> &args : changed) {
+        EXPECT_EQ(args[0].toModelIndex().row(), row);
+        EXPECT_EQ(args[1].toModelIndex().row(), row);
+    }
+    EXPECT_EQ(reset.count(), 0);
+    EXPECT_FALSE(models->data(models->index(row), WhisperModelList::DownloadingRole).toBool());
+    EXPECT_TRUE(h.text("downloadMessage").startsWith(QStringLiteral("下载的文件不是完整的 Whisper 模型")))
+        << h.text("downloadMessage").toStdString();
 }
 
 TEST_F(SettingsFixture, ScreenshotsInEveryTheme)

@@ -5,22 +5,18 @@ import Voxleaf
 // The input device picker: names shown, ids as values, at most 260 wide.
 ComboBox {
     id: picker
-    property var devices: []
+    property AudioDeviceList devices
     property string selectedId: ""
     signal picked(string id)
 
     model: devices
     textRole: "name"
     valueRole: "id"
-    readonly property int selectedIndex: {
-        for (var i = 0; i < devices.length; ++i)
-            if (devices[i].id === selectedId)
-                return i
-        return -1
-    }
+    // Found again whenever rows come or go.
+    readonly property int selectedIndex: devices && devices.count > 0 ? devices.indexOf(selectedId) : -1
     currentIndex: selectedIndex
-    displayText: selectedIndex >= 0 ? devices[selectedIndex].name : "无可用输入设备"
-    onActivated: index => picked(devices[index].id)
+    displayText: selectedIndex >= 0 ? currentText : "无可用输入设备"
+    onActivated: index => picked(valueAt(index))
     focusPolicy: Qt.NoFocus
     hoverEnabled: true
 
@@ -56,12 +52,12 @@ ComboBox {
         border.color: Theme.stroke
     }
     delegate: ItemDelegate {
-        required property var modelData
+        required property string name
         required property int index
         width: picker.width
         highlighted: picker.highlightedIndex === index
         contentItem: Text {
-            text: modelData.name
+            text: name
             font.pixelSize: Theme.FontBody
             color: Theme.textPrimary
             elide: Text.ElideRight

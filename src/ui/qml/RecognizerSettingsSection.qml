@@ -64,19 +64,19 @@ ColumnLayout {
     Repeater {
         model: recognizerModel.models
         RowLayout {
-            objectName: "model_" + modelData.id
+            objectName: "model_" + model.id
             Layout.fillWidth: true
             spacing: 8
-            readonly property bool downloading: recognizerModel.downloadingId === modelData.id
+            readonly property bool downloading: model.downloading
             Text {
-                text: "Whisper " + modelData.title
+                text: "Whisper " + model.title
                 font.pixelSize: Theme.FontFootnote
                 color: Theme.textPrimary
                 Layout.preferredWidth: 190
                 elide: Text.ElideRight
             }
             Text {
-                text: modelData.sizeText
+                text: model.sizeText
                 font.pixelSize: Theme.FontCaption
                 color: Theme.textSecondary
                 Layout.preferredWidth: 64
@@ -87,11 +87,11 @@ ColumnLayout {
                 visible: parent.downloading
                 from: 0
                 to: 1
-                value: recognizerModel.progress
+                value: model.progress
             }
             Text {
                 visible: parent.downloading
-                text: recognizerModel.progressText
+                text: model.progressText
                 font.pixelSize: Theme.FontCaption
                 color: Theme.textSecondary
             }
@@ -101,11 +101,11 @@ ColumnLayout {
                 fontSize: 12
                 enabled: !!section.recognizer && section.recognizer.available
                          && (parent.downloading || recognizerModel.downloadingId.length === 0)
-                text: parent.downloading ? "取消" : modelData.downloaded ? "使用" : "下载"
-                symbol: parent.downloading ? "xmark.circle.fill" : modelData.downloaded ? "checkmark" : "square.and.arrow.down"
+                text: parent.downloading ? "取消" : model.downloaded ? "使用" : "下载"
+                symbol: parent.downloading ? "xmark.circle.fill" : model.downloaded ? "checkmark" : "square.and.arrow.down"
                 onClicked: parent.downloading ? recognizerModel.cancelDownload()
-                         : modelData.downloaded ? recognizerModel.useModel(modelData.id)
-                         : recognizerModel.download(modelData.id)
+                         : model.downloaded ? recognizerModel.useModel(model.id)
+                         : recognizerModel.download(model.id)
             }
         }
     }

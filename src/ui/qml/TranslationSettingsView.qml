@@ -373,7 +373,7 @@ Item {
                     // Suggestions from the current lecture.
                     ColumnLayout {
                         objectName: "candidateSection"
-                        visible: settingsModel.candidates.length > 0
+                        visible: settingsModel.candidates.count > 0
                         Layout.fillWidth: true
                         spacing: 6
                         Text {
@@ -389,16 +389,16 @@ Item {
                                 objectName: "candidateRepeater"
                                 model: settingsModel.candidates
                                 ThemedButton {
-                                    objectName: "chip_" + modelData.word
-                                    text: modelData.label
-                                    help: modelData.help
+                                    objectName: "chip_" + model.word
+                                    text: model.label
+                                    help: model.help
                                     fontSize: Theme.FontCaption
                                     fontWeight: Font.Normal
                                     padding: 2
                                     leftPadding: 8
                                     rightPadding: 8
                                     implicitHeight: 22
-                                    onClicked: settingsModel.chooseCandidate(modelData.word)
+                                    onClicked: settingsModel.chooseCandidate(model.word)
                                 }
                             }
                         }
