@@ -71,7 +71,21 @@ Window {
             onReleased: win.controller.endMove()
         }
 
+        // The title row's own backdrop, like the entries', so it stays
+        // readable however faint the card is.
+        Rectangle {
+            objectName: "titleBackdrop"
+            x: columns.x + titleRow.x - 6
+            y: columns.y + titleRow.y - 3
+            width: titleRow.width + 12
+            height: titleRow.height + 6
+            radius: 8
+            color: win.dark ? Qt.rgba(0, 0, 0, win.controller.entryBackdropOpacity)
+                            : Qt.rgba(1, 1, 1, win.controller.entryBackdropOpacity)
+        }
+
         ColumnLayout {
+            id: columns
             anchors.fill: parent
             anchors.margins: 12
             // The text inside the entries ends above the resize handle.
@@ -79,6 +93,7 @@ Window {
             spacing: 8
 
             RowLayout {
+                id: titleRow
                 Layout.fillWidth: true
                 spacing: 6
                 Symbol {
