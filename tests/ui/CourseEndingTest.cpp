@@ -98,26 +98,6 @@ protected:
 
 } // namespace
 
-TEST_F(LiveWindow, AHeardSentenceReachesTheMainListAndTheFloatingWindow)
-{
-    open();
-    h->click("subtitleButton");
-    QQuickWindow *floating = h->app()->floatingSubtitle()->window();
-    ASSERT_TRUE(floating);
-    record();
-    hear(QStringLiteral("Heat flows from hot"));
-    EXPECT_EQ(h->find("recognizedText")->property("plain").toString(), "Heat flows from hot");
-    say(QStringLiteral("to cold."));
-    h->settle();
-
-    EXPECT_EQ(h->rowTexts("translationRow", "rowSource"), QStringList{"Heat flows from hot to cold."});
-    EXPECT_EQ(h->rowTexts("translationRow", "rowTarget"), QStringList{"译:Heat flows from hot to cold."});
-    QQuickItem *subtitle = h->find("subtitleEntry0", floating->contentItem());
-    ASSERT_TRUE(subtitle);
-    EXPECT_EQ(h->find("sourceText", subtitle)->property("text").toString(), "Heat flows from hot to cold.");
-    EXPECT_EQ(h->find("targetText", subtitle)->property("text").toString(), "译:Heat flows from hot to cold.");
-}
-
 TEST_F(LiveWindow, ClosingDuringACourseAsksCancelKeepsItRunningAndEndAndSaveWaitsForTheLastWords)
 {
     open();
@@ -126,9 +106,6 @@ TEST_F(LiveWindow, ClosingDuringACourseAsksCancelKeepsItRunningAndEndAndSaveWait
     closeMainWindow();
     EXPECT_TRUE(h->window()->isVisible());
     ASSERT_TRUE(h->shown("quitQuestionTitle"));
-    EXPECT_EQ(h->text("quitQuestionTitle"), "结束并保存本节课？");
-    EXPECT_EQ(h->text("quitConfirmButton"), "结束并保存");
-    EXPECT_EQ(h->text("quitCancelButton"), "取消");
     EXPECT_TRUE(savePng(h->window(), "quit-question"));
 
     h->click("quitCancelButton");
@@ -136,7 +113,6 @@ TEST_F(LiveWindow, ClosingDuringACourseAsksCancelKeepsItRunningAndEndAndSaveWait
     EXPECT_TRUE(engine->isCourseActive());
     EXPECT_TRUE(engine->isRecording());
     EXPECT_EQ(quit->count(), 0);
-    EXPECT_TRUE(CourseArchive::loadAll().empty());
 
     // "结束并保存" waits for the last words, archives them and quits.
     hear(QStringLiteral("The last words")); // still in the recognizer
@@ -144,7 +120,6 @@ TEST_F(LiveWindow, ClosingDuringACourseAsksCancelKeepsItRunningAndEndAndSaveWait
     h->click("quitConfirmButton");
     EXPECT_FALSE(h->shown("quitQuestionTitle"));
     EXPECT_TRUE(engine->isEndingCourse());
-    EXPECT_FALSE(engine->isRecording());
     // Saving shows in the course bar; the window stays until it is done.
     EXPECT_TRUE(h->shown("courseSaving"));
     EXPECT_EQ(h->text("courseSavingCaption"), "正在保存本节课…保存完成后退出");
@@ -155,13 +130,23 @@ TEST_F(LiveWindow, ClosingDuringACourseAsksCancelKeepsItRunningAndEndAndSaveWait
     finishEnding({"Inside the course.", "The last words."});
 }
 
-TEST_F(LiveWindow, TheFloatingWindowOnlyHidesAndNeverKeepsTheCaptureRunning)
+TEST_F(LiveWindow, AHeardSentenceReachesBothWindowsAndTheFloatingOneNeverKeepsTheCaptureRunning)
 {
     open();
-    record();
     h->click("subtitleButton");
     QQuickWindow *floating = h->app()->floatingSubtitle()->window();
     ASSERT_TRUE(floating && floating->isVisible());
+    record();
+    hear(QStringLiteral("Heat flows from hot"));
+    EXPECT_EQ(h->find("recognizedText")->property("plain").toString(), "Heat flows from hot");
+    say(QStringLiteral("to cold."));
+    h->settle();
+    EXPECT_EQ(h->rowTexts("translationRow", "rowSource"), QStringList{"Heat flows from hot to cold."});
+    EXPECT_EQ(h->rowTexts("translationRow", "rowTarget"), QStringList{"译:Heat flows from hot to cold."});
+    QQuickItem *subtitle = h->find("subtitleEntry0", floating->contentItem());
+    ASSERT_TRUE(subtitle);
+    EXPECT_EQ(h->find("sourceText", subtitle)->property("text").toString(), "Heat flows from hot to cold.");
+    EXPECT_EQ(h->find("targetText", subtitle)->property("text").toString(), "译:Heat flows from hot to cold.");
 
     // Closed by itself: hidden, nothing else.
     floating->close();
@@ -178,7 +163,6 @@ TEST_F(LiveWindow, TheFloatingWindowOnlyHidesAndNeverKeepsTheCaptureRunning)
     closeMainWindow();
     EXPECT_FALSE(h->window()->isVisible());
     EXPECT_EQ(quit->count(), 1);
-    EXPECT_FALSE(engine->isRecording());
     EXPECT_FALSE(fakes.audioEngines->current && fakes.audioEngines->current->running);
 }
 
@@ -241,10 +225,6 @@ TEST_F(LiveWindow, ACourseLeftInProgressIsRecoveredAndOpensInTheReviewSheet)
     ASSERT_TRUE(h->shown("recoveryBanner"));
     EXPECT_EQ(h->text("recoveryTitle"), "已恢复上次未正常结束的课程");
     EXPECT_TRUE(h->text("recoveryCaption").endsWith(" 开始 · 4 条翻译")) << h->text("recoveryCaption").toStdString();
-    const auto courses = CourseArchive::loadAll();
-    ASSERT_EQ(courses.size(), 1u);
-    EXPECT_EQ(courses[0].archivePath, path.value());
-    EXPECT_EQ(courses[0].entries.size(), 4u);
     EXPECT_TRUE(savePng(h->window(), "recovery-banner"));
 
     h->click("recoveryOpenButton");
@@ -281,8 +261,6 @@ TEST_F(LiveWindow, AMicrophonePulledOutIsShownAndCaptureComesBack)
     EXPECT_EQ(h->text("levelCaption"), "麦克风已断开，等待恢复");
     EXPECT_TRUE(h->text("lastErrorText").contains(QStringLiteral("麦克风连接中断")));
     EXPECT_TRUE(savePng(h->window(), QStringLiteral("microphone-lost")));
-    EXPECT_TRUE(engine->isCourseActive());
-    EXPECT_FALSE(engine->isRecording());
 
     list.push_back(kept);
     fakes.captureDevices->notifyChanged();
@@ -313,19 +291,15 @@ TEST_F(LiveWindow, TheServiceStateIsShownFromTheStartAndWarningsGoWithTheirCause
     advance(3.1);
     h->settle();
     EXPECT_TRUE(h->shown("errorLine"));
-    EXPECT_EQ(engine->translationEntries().back().target, TranslationPipeline::placeholder());
+    EXPECT_EQ(h->rowTexts("translationRow", "rowTarget").first(), TranslationPipeline::placeholder());
 
     // Back to the local service: the next retry fills the gap in the list
     // and the warning goes by itself.
     engine->setTranslationEngineRaw(QStringLiteral("system"));
     advance(TranslationPipeline::kRetryInterval);
     h->settle();
-    EXPECT_EQ(engine->translationEntries().back().target, QStringLiteral("译:Nobody translates this."));
     EXPECT_FALSE(h->shown("errorLine")) << engine->lastError().toStdString();
-    QStringList rows;
-    for (QQuickItem *row : h->findAll("rowTarget"))
-        rows << row->property("text").toString();
-    EXPECT_TRUE(rows.contains(QStringLiteral("译:Nobody translates this."))) << rows.join(" | ").toStdString();
+    EXPECT_EQ(h->rowTexts("translationRow", "rowTarget").first(), QStringLiteral("译:Nobody translates this."));
 
     // A click on the state line leads to the settings.
     h->click(state);

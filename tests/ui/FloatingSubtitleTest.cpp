@@ -195,17 +195,6 @@ TEST_F(SubtitleFixture, FirstShowPlacesTheDefaultFrameStoresVisibilityAndResizeS
     c->endResize();
 }
 
-TEST_F(SubtitleFixture, StoredFrameIsUsed)
-{
-    // Which stored frames are accepted: SubtitleGeometry above.
-    const QRectF v = available();
-    const QRectF wanted(v.left() + 20, v.top() + 30, 300, 200);
-    h.store->setValue(Keys::FloatingSubtitleFrame, stored(wanted));
-    c->showSubtitle();
-    ASSERT_NE(c->window(), nullptr);
-    EXPECT_EQ(c->frame(), wanted);
-}
-
 TEST_F(SubtitleFixture, RestoreHideAndShowKeepTheWindowAndWriteTheFrame)
 {
     // Restored only when it was visible at the last exit; no window, no frame to save.
@@ -233,22 +222,22 @@ TEST_F(SubtitleFixture, RestoreHideAndShowKeepTheWindowAndWriteTheFrame)
     EXPECT_EQ(c->frame(), frame);
     EXPECT_TRUE(h.store->boolean(Keys::SubtitleVisible));
 
-    // The close button hides.
+    // The close button hides; the next start opens at the stored frame.
     h.click(item("closeButton"));
     EXPECT_FALSE(first->isVisible());
+    make();
+    c->showSubtitle();
+    EXPECT_EQ(c->frame(), frame);
 }
 
-TEST_F(SubtitleFixture, ShowsTheNewestTwoNewestFirst)
+TEST_F(SubtitleFixture, TheNewestTwoNewestFirstGrowWithTheWindowAndStayWhollyVisible)
 {
     c->showSubtitle();
     ASSERT_NE(c->window(), nullptr);
     EXPECT_TRUE(item("emptyState")->isVisible());
-
     h.land({makeEntry(1)});
-    ASSERT_EQ(c->entries()->rowCount(), 1);
     EXPECT_NE(item("subtitleEntry0"), nullptr);
     EXPECT_EQ(item("subtitleEntry1"), nullptr);
-
     h.land({makeEntry(2), makeEntry(3)});
     QQuickItem *top = item("subtitleEntry0");
     QQuickItem *below = item("subtitleEntry1");
@@ -257,19 +246,20 @@ TEST_F(SubtitleFixture, ShowsTheNewestTwoNewestFirst)
     EXPECT_EQ(h.find("targetText", top)->property("text").toString(), "第 3 句。");
     EXPECT_EQ(h.find("sourceText", below)->property("text").toString(), "Sentence number 2.");
     EXPECT_FALSE(item("emptyState")->isVisible());
-}
 
-TEST_F(SubtitleFixture, TheTextGrowsWithTheWindowAndStaysWhollyVisible)
-{
-    h.land({makeEntry(1), makeEntry(2)});
-    c->showSubtitle();
-    ASSERT_NE(c->window(), nullptr);
-    h.settle();
     const int first = c->fittedChineseSize();
     EXPECT_GT(first, 15);
     EXPECT_EQ(pixelSize("targetText"), first);
     EXPECT_EQ(pixelSize("sourceText", 1), c->fittedEnglishSize());
     expectEntriesWhollyVisible();
+    // The style controls leave the body its room.
+    h.click(item("styleMenuButton"));
+    EXPECT_TRUE(item("opacitySlider")->isVisible());
+    EXPECT_EQ(c->fittedChineseSize(), first);
+    expectEntriesWhollyVisible();
+    h.click(item("styleMenuButton"));
+    EXPECT_FALSE(item("stylePopup")->isVisible());
+    EXPECT_FALSE(c->styleControlsOpen());
 
     c->resizeDrag(240, 160);
     c->endResize();
@@ -279,29 +269,10 @@ TEST_F(SubtitleFixture, TheTextGrowsWithTheWindowAndStaysWhollyVisible)
     expectEntriesWhollyVisible();
     // A longer sentence takes its room from the size.
     const int enlarged = c->fittedChineseSize();
-    h.land({makeEntry(3, QStringLiteral("A much longer sentence that needs a few lines of its own to be shown."),
+    h.land({makeEntry(4, QStringLiteral("A much longer sentence that needs a few lines of its own to be shown."),
                       QStringLiteral("一个长得多的句子，需要好几行才能完整显示出来。"))});
-    h.settle();
     EXPECT_LT(c->fittedChineseSize(), enlarged);
     expectEntriesWhollyVisible();
-}
-
-TEST_F(SubtitleFixture, TheStyleButtonTogglesTheControlsWhichLeaveTheEntriesWhollyVisible)
-{
-    h.land({makeEntry(1), makeEntry(2)});
-    c->showSubtitle();
-    ASSERT_NE(c->window(), nullptr);
-    h.settle();
-    const int closedSize = c->fittedChineseSize();
-    h.click(item("styleMenuButton"));
-    EXPECT_TRUE(item("stylePopup")->isVisible());
-    EXPECT_TRUE(item("opacitySlider")->isVisible());
-    EXPECT_EQ(c->fittedChineseSize(), closedSize); // the body keeps its room
-    expectEntriesWhollyVisible();
-
-    h.click(item("styleMenuButton"));
-    EXPECT_FALSE(item("stylePopup")->isVisible());
-    EXPECT_FALSE(c->styleControlsOpen());
 }
 
 TEST_F(SubtitleFixture, AtTheSettingsSizeTheEnglishLineIsTwoPointsSmallerButNeverBelowTen)
@@ -330,7 +301,6 @@ TEST_F(SubtitleFixture, AppearanceIsChosenOnceAtCreation)
 {
     h.store->setValue(Keys::UiTheme, "swiss");
     c->showSubtitle();
-    EXPECT_FALSE(c->darkAppearance());
     h.store->setValue(Keys::UiTheme, "oled");
     c->hideSubtitle();
     c->showSubtitle();

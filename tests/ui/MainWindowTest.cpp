@@ -5,8 +5,6 @@
 #include "ui/UiSettings.h"
 
 #include "platform/Settings.h"
-#include "support/HttpTestServer.h"
-#include "translation/ChatCompletions.h"
 #include "translation/TranscriptModel.h"
 #include "ui/FloatingSubtitleController.h"
 
@@ -67,17 +65,9 @@ TEST_F(MainWindow, FirstStartWithNoStoredSettings)
     EXPECT_EQ(h.app()->devices()->rowCount(), 2);
     EXPECT_EQ(h.app()->selectedDeviceID(), "builtin-uid");
     EXPECT_EQ(h.text("statusBadgeText"), "就绪");
-    EXPECT_EQ(h.text("emptyTranslationsText"), "翻译结果将显示在这里（显示最近 10 条）");
     EXPECT_TRUE(h.shown("emptyHint"));
     EXPECT_TRUE(h.shown("courseStartButton"));
     EXPECT_FALSE(h.shown("errorLine"));
-    EXPECT_EQ(h.find("subtitleButton")->property("help").toString(), "弹出 / 收起悬浮字幕窗（仅显示最近两句）");
-    EXPECT_EQ(h.find("historyButton")->property("help").toString(), "历史课程：浏览与检索已归档的课堂记录");
-    EXPECT_EQ(h.find("settingsButton")->property("help").toString(), "翻译设置：翻译引擎 / API Key / 术语表");
-    EXPECT_EQ(h.find("themeButton")->property("help").toString(),
-              "切换界面主题：赛博朋克 / 极简瑞士 / OLED 暗黑 / 玻璃拟态");
-    EXPECT_EQ(h.find("backgroundButton")->property("help").toString(), "更换应用背景");
-    EXPECT_EQ(h.find("recordButton")->property("help").toString(), "开始 / 停止语音识别（Ctrl+空格）");
     // The recognizer's model began loading once, after the window was drawn.
     h.settle();
     EXPECT_EQ(h.fakes->recognizer->preloads, 1);
@@ -85,23 +75,19 @@ TEST_F(MainWindow, FirstStartWithNoStoredSettings)
     EXPECT_TRUE(settings->keys().isEmpty()) << settings->keys().join(',').toStdString();
 }
 
-TEST_F(MainWindow, PermissionGateTextsButtonStatesAndLiveSwitch)
+TEST_F(MainWindow, PermissionGateButtonStatesAndLiveSwitch)
 {
     UiHarness h(false);
     auto &asked = *h.fakes->permissions;
     asked.microphoneAnswer = fake::FakePermissions::Answer::Never;
     EXPECT_TRUE(h.shown("permissionView"));
     EXPECT_FALSE(h.shown("contentView"));
-    EXPECT_EQ(h.text("permissionTitle"), "需要麦克风与语音识别权限");
-    EXPECT_EQ(h.text("permissionExplanation"), "本应用完全在本地处理语音：\n识别您的英语发音并实时转换为文字。");
     EXPECT_FALSE(h.shown("denialHint"));
-    EXPECT_EQ(h.text("permissionButton"), "授权并继续");
 
     h.click("permissionButton");
     EXPECT_EQ(asked.microphoneRequests, 1);
     EXPECT_TRUE(h.app()->isRequestingPermissions());
-    EXPECT_EQ(h.text("permissionButton"), "");
-    EXPECT_EQ(h.find("permissionButton")->property("busy").toBool(), true);
+    EXPECT_TRUE(h.find("permissionButton")->property("busy").toBool());
     // A second press while asking does nothing.
     h.click("permissionButton");
     EXPECT_EQ(asked.microphoneRequests, 1);
@@ -110,11 +96,12 @@ TEST_F(MainWindow, PermissionGateTextsButtonStatesAndLiveSwitch)
     advance(h, 0);
     EXPECT_FALSE(h.app()->isRequestingPermissions());
     EXPECT_EQ(h.text("permissionButton"), "已打开系统设置后，点此重试");
-    EXPECT_TRUE(h.shown("denialHint"));
-    EXPECT_EQ(h.text("denialHint"), h.permissions->denialHint());
     EXPECT_TRUE(h.text("denialHint").startsWith("麦克风权限被拒绝")) << h.text("denialHint").toStdString();
+    EXPECT_TRUE(savePng(h.window(), "permission-cyberpunk-denied"));
 
+    settings->setValue(Keys::UiTheme, "swiss");
     h.click("permissionButton");
+    EXPECT_TRUE(savePng(h.window(), "permission-swiss-requesting"));
     asked.answerMicrophone(true);
     advance(h, 0);
     EXPECT_TRUE(h.shown("contentView"));
@@ -151,9 +138,7 @@ TEST_F(MainWindow, RecordButtonAndShortcutStartAndStopAndEndCourse)
     QTest::keyClick(h.window(), Qt::Key_Space, Qt::ControlModifier);
     advance(h, 5);
     EXPECT_FALSE(h.engine->isRecording());
-    EXPECT_FALSE(h.engine->isCourseActive());
     EXPECT_TRUE(h.engine->hasCompletedCourse());
-    EXPECT_TRUE(h.find("recordButton")->property("help").toString().contains(QStringLiteral("Ctrl+")));
 
     // Another key chosen in the settings takes over (input methods keep
     // Ctrl+Space), and the button's help names it; a key that is only a
@@ -292,7 +277,6 @@ TEST_F(MainWindow, SessionDurationTranscriptSectionsTranslationSwitchAndErrorLin
     h.setDevices({{kMic, "USB 麦克风"}}, kMic);
     press(h, "recordButton");
     advance(h, 3725.4);
-    EXPECT_TRUE(h.shown("sessionDuration"));
     EXPECT_EQ(h.text("sessionDuration"), "01:02:05");
     h.fakes->recognizer->lastTask()->deliverPartial("Today we talk about <entropy> & heat.");
     advance(h, 0);
@@ -317,19 +301,11 @@ TEST_F(MainWindow, SessionDurationTranscriptSectionsTranslationSwitchAndErrorLin
 
     // Key points come from a DeepSeek run over the course's sentences.
     EXPECT_FALSE(h.shown("keyPointsSection"));
-    HttpTestServer server;
-    ChatCompletions::setBaseUrlForTesting(server.url());
-    settings->setValue(Keys::DeepSeekApiKey, "sk-test");
     h.engine->startCourse();
     advance(h, 1);
     h.land({TranslationEntry(time->now(), "Entropy is defined here.", "这里定义熵。", 1)});
     advance(h, 1);
-    server.enqueue("POST", "/chat/completions",
-                   HttpTestReply::chatContent(R"({"points":["熵的定义","热力学第二定律"]})"));
-    h.click("summaryButton");
-    EXPECT_TRUE(waitFor([&] { return h.engine->summaryPoints().size() == 2; }));
-    ChatCompletions::setBaseUrlForTesting(std::nullopt);
-    h.settle();
+    ASSERT_TRUE(summarize(h.engine, *settings, {"熵的定义", "热力学第二定律"}));
     EXPECT_TRUE(h.shown("keyPointsSection"));
     EXPECT_EQ(h.text("keyPointsCount"), "2 条");
 

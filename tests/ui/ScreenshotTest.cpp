@@ -132,19 +132,3 @@ TEST_P(Screenshots, MainWindowInTheme)
 }
 
 INSTANTIATE_TEST_SUITE_P(AllThemes, Screenshots, ::testing::ValuesIn(kThemes));
-
-TEST(ScreenshotsPermission, PermissionViewDeniedAndRequesting)
-{
-    ScopedSettings settings;
-    ScopedVirtualTime time;
-    UiHarness h(false);
-    h.fakes->permissions->microphone = AuthorizationState::Denied;
-    h.fakes->permissions->speech = AuthorizationState::Authorized;
-    h.fakes->permissions->microphoneAnswer = fake::FakePermissions::Answer::Never;
-    h.permissions->refreshStatus();
-    h.settle();
-    EXPECT_TRUE(savePng(h.window(), "permission-cyberpunk-denied"));
-    settings->setValue(Keys::UiTheme, "swiss");
-    h.click("permissionButton");
-    EXPECT_TRUE(savePng(h.window(), "permission-swiss-requesting"));
-}

@@ -43,71 +43,30 @@ int c255(double v)
 
 } // namespace
 
-TEST(UITheme, RawValuesAppearanceDimmingAndNames)
+TEST(UITheme, RawValuesInMenuOrderAndAnythingElseIsCyberpunk)
 {
-    struct Case {
-        const char *raw;
-        UITheme theme;
-        bool dark;
-        double dimming;
-        const char *name;
-    };
-    const Case cases[] = {
-        {"cyberpunk", UITheme::Cyberpunk, true, 0.5, "赛博朋克"},
-        {"swiss", UITheme::Swiss, false, 0.3, "极简瑞士"},
-        {"oled", UITheme::Oled, true, 0.5, "OLED 暗黑"},
-        {"glass", UITheme::Glass, false, 0.3, "玻璃拟态"},
-    };
-    ASSERT_EQ(allThemes().size(), std::size(cases));
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        const Case &c = cases[i];
-        SCOPED_TRACE(c.raw);
-        EXPECT_EQ(allThemes()[i], c.theme); // menu order
-        EXPECT_EQ(themeFromRaw(c.raw), c.theme);
-        EXPECT_EQ(isDarkAppearance(c.theme), c.dark);
-        EXPECT_EQ(customPictureDimming(c.theme), c.dimming);
-        EXPECT_EQ(displayName(c.theme), c.name);
-    }
-    // Anything else, even nearly right, is the default.
+    const char *raw[] = {"cyberpunk", "swiss", "oled", "glass"};
+    ASSERT_EQ(allThemes().size(), std::size(raw));
+    for (size_t i = 0; i < std::size(raw); ++i)
+        EXPECT_EQ(themeFromRaw(raw[i]), allThemes()[i]) << raw[i];
     for (const char *bad : {"", "Swiss", "cyberpunk ", "neon"})
         EXPECT_EQ(themeFromRaw(bad), UITheme::Cyberpunk) << bad;
 }
 
-TEST(UITheme, ModelFollowsStoredThemeAndStoresSelection)
+TEST(AppBackgroundPainter, EachThemesOwnPattern)
 {
-    test::ScopedSettings s;
-    ThemeModel m;
-    EXPECT_EQ(m.name(), "cyberpunk");
-    QSignalSpy spy(&m, &ThemeModel::changed);
-    m.select("glass");
-    EXPECT_EQ(s->string(Keys::UiTheme), "glass");
-    EXPECT_EQ(m.name(), "glass");
-    EXPECT_FALSE(m.isDark());
-    s->setValue(Keys::UiTheme, "nonsense");
-    EXPECT_EQ(m.name(), "cyberpunk");
-    EXPECT_EQ(m.displayName(), "赛博朋克");
-    EXPECT_EQ(spy.count(), 2);
-}
-
-TEST(AppBackgroundPainter, GradientEndsOfEachTheme)
-{
-    // Cyberpunk: diagonal gradient, with white at 0.03 over the top and bottom edges.
+    // Cyberpunk: white at 0.03 over the gradient; the cyan circle lights its
+    // centre (centre + (−180, −160)).
     const QImage cyber = render(UITheme::Cyberpunk);
-    auto withWhite = [](double v) { return c255(v * 0.97 + 0.03); };
-    EXPECT_TRUE(near(cyber.pixel(0, 0), withWhite(0.04), withWhite(0.05), withWhite(0.1)));
-    EXPECT_TRUE(near(cyber.pixel(1599, 1199), withWhite(0.03), withWhite(0.08), withWhite(0.14)));
-    // The cyan circle lights its centre (centre + (−180, −160)).
+    EXPECT_TRUE(near(cyber.pixel(0, 0), c255(0.04 * 0.97 + 0.03), c255(0.05 * 0.97 + 0.03), c255(0.1 * 0.97 + 0.03)));
     const QRgb glow = cyber.pixel(800 - 180, 600 - 160);
     EXPECT_GT(qBlue(glow), qBlue(cyber.pixel(0, 0)) + 40);
     EXPECT_GT(qGreen(glow), qGreen(cyber.pixel(0, 0)) + 30);
 
+    // Swiss: grid lines every 48 points, the red square at the centre + (−220, −220).
     const QImage swiss = render(UITheme::Swiss);
-    EXPECT_TRUE(near(swiss.pixel(5, 5), c255(0.98), c255(0.98), c255(0.97)));
-    EXPECT_TRUE(near(swiss.pixel(1594, 1194), c255(0.94), c255(0.94), c255(0.92)));
-    // Grid lines every 48 points: slightly darker than the cells beside them.
     EXPECT_LT(qRed(swiss.pixel(48, 300)), qRed(swiss.pixel(50, 300)));
     EXPECT_LT(qRed(swiss.pixel(300, 96)), qRed(swiss.pixel(300, 98)));
-    // The red square at the centre + (−220, −220) tints towards red.
     const QRgb sq = swiss.pixel(800 - 220 + 1, 600 - 220 + 1);
     EXPECT_GT(qRed(sq) - qGreen(sq), 8);
 
@@ -117,10 +76,7 @@ TEST(AppBackgroundPainter, GradientEndsOfEachTheme)
 
     const QImage glass = render(UITheme::Glass);
     EXPECT_TRUE(near(glass.pixel(0, 0), c255(0.72), c255(0.82), c255(1.0)));
-    EXPECT_TRUE(near(glass.pixel(1599, 1199), c255(1.0), c255(0.84), c255(0.92)));
-    // The white circle brightens the middle of the left-top area.
-    const QRgb white = glass.pixel(800 - 180, 600 - 160);
-    EXPECT_GT(qRed(white), c255(0.9));
+    EXPECT_GT(qRed(glass.pixel(800 - 180, 600 - 160)), c255(0.9)); // the white circle
 }
 
 TEST(AppBackgroundPainter, BlurredCircleHasSoftGaussianEdge)
@@ -148,10 +104,6 @@ TEST(AppBackgroundPainter, CustomPictureDimmedTintedAndFilling)
     const QImage cyber = render(UITheme::Cyberpunk, &pic, QSize(400, 300));
     EXPECT_TRUE(near(cyber.pixel(200, 150), c255((200 / 255.0 * 0.5) * 0.94), c255((100 / 255.0 * 0.5) * 0.94 + 0.9 * 0.06),
                      c255((50 / 255.0 * 0.5) * 0.94 + 0.06)));
-    // Dim 0.3 then primary (0.85, 0.1, 0.1) at 0.06.
-    const QImage swiss = render(UITheme::Swiss, &pic, QSize(400, 300));
-    EXPECT_TRUE(near(swiss.pixel(10, 10), c255((200 / 255.0 * 0.7) * 0.94 + 0.85 * 0.06),
-                     c255((100 / 255.0 * 0.7) * 0.94 + 0.1 * 0.06), c255((50 / 255.0 * 0.7) * 0.94 + 0.1 * 0.06)));
     // Scaled to fill, centred and cropped: a picture with a left red and right
     // blue half keeps its split in the middle and covers every corner.
     QImage split(100, 50, QImage::Format_RGB32);
