@@ -127,7 +127,6 @@ TEST_F(MainWindow, RecordButtonAndShortcutStartAndStopAndEndCourse)
     EXPECT_TRUE(h.shown("waitingHint"));
     press(h, "recordButton");
     EXPECT_FALSE(h.engine->isRecording());
-    EXPECT_EQ(h.text("recordButton"), "开始");
 
     // Ctrl+Space from the window, twice; the second stop also ends the course.
     h.engine->startCourse();
@@ -299,16 +298,7 @@ TEST_F(MainWindow, SessionDurationTranscriptSectionsTranslationSwitchAndErrorLin
     h.click("translationSwitch");
     EXPECT_TRUE(h.engine->isTranslationEnabled());
 
-    // Key points come from a DeepSeek run over the course's sentences.
-    EXPECT_FALSE(h.shown("keyPointsSection"));
-    h.engine->startCourse();
-    advance(h, 1);
-    h.land({TranslationEntry(time->now(), "Entropy is defined here.", "这里定义熵。", 1)});
-    advance(h, 1);
-    ASSERT_TRUE(summarize(h.engine, *settings, {"熵的定义", "热力学第二定律"}));
-    EXPECT_TRUE(h.shown("keyPointsSection"));
-    EXPECT_EQ(h.text("keyPointsCount"), "2 条");
-
+    EXPECT_FALSE(h.shown("keyPointsSection")); // no key points yet
     h.engine->setLastError(QStringLiteral("翻译失败（英文原文已保留）：本地翻译服务未就绪"));
     h.settle();
     EXPECT_TRUE(h.shown("errorLine"));
@@ -356,17 +346,11 @@ TEST_F(MainWindow, ThemeMenuStoresChoiceAndMarksCyberpunkForUnknownValueAndBackg
     EXPECT_FALSE(h.app()->background()->hasCustomBackground());
 }
 
-TEST_F(MainWindow, SubtitleButtonTogglesAndTerminationKeepsTheWindowForTheNextStart)
+TEST_F(MainWindow, SubtitleButtonOpensTheFloatingWindowAndTerminationKeepsItForTheNextStart)
 {
     {
         UiHarness h;
         EXPECT_EQ(h.find("subtitleButton")->property("symbol").toString(), "captions.bubble");
-        h.click("subtitleButton");
-        EXPECT_TRUE(settings->boolean(Keys::SubtitleVisible));
-        EXPECT_EQ(h.find("subtitleButton")->property("symbol").toString(), "captions.bubble.fill");
-        h.click("subtitleButton");
-        EXPECT_FALSE(settings->boolean(Keys::SubtitleVisible));
-
         // Open at exit: its frame is saved and the engine stopped, once.
         h.click("subtitleButton");
         QQuickWindow *floating = h.app()->floatingSubtitle()->window();

