@@ -218,29 +218,22 @@ TEST_F(ReviewFixture, ProgressBarSeeksOnClickAndOnReleaseOfADragAndThePlayedRowI
     EXPECT_TRUE(inView("entryRow19"));
 }
 
-TEST_F(ReviewFixture, ExportMessageOpensOrShowsTheFileAndCloses)
+TEST_F(ReviewFixture, FilesOpenOrShowClosingStopsThePlayerAndAnUnreadableRecordingIsReported)
 {
-    open(makeCourse(recording(), {1.0, 2.0}));
+    const QString recorded = recording();
+    open(makeCourse(recorded, {1.0}));
     EXPECT_FALSE(h.shown("exportMessage"));
     playback->reviewModel()->exportSubtitle("srt");
     h.settle();
-    ASSERT_TRUE(h.shown("exportMessage"));
-    const QString path = playback->reviewModel()->exportedPath();
-    EXPECT_EQ(h.text("exportMessageText"), "字幕已导出：" + QFileInfo(path).fileName());
+    const QString exported = playback->reviewModel()->exportedPath();
+    EXPECT_EQ(h.text("exportMessageText"), "字幕已导出：" + QFileInfo(exported).fileName());
     h.click("openExportedButton");
     h.click("revealExportedButton");
-    EXPECT_EQ(h.fakePlatform.desktop->opened, QStringList{path});
-    EXPECT_EQ(h.fakePlatform.desktop->revealed, QStringList{path});
+    h.click("revealRecordingButton");
+    EXPECT_EQ(h.fakePlatform.desktop->opened, QStringList{exported});
+    EXPECT_EQ(h.fakePlatform.desktop->revealed, (QStringList{exported, recorded}));
     h.click("dismissExportButton");
     EXPECT_FALSE(h.shown("exportMessage"));
-}
-
-TEST_F(ReviewFixture, ClosingStopsPlayerAndTimerRevealSelectsTheRecordingAndAnUnreadableOneIsReported)
-{
-    const QString path = recording();
-    open(makeCourse(path, {1.0}));
-    h.click("revealRecordingButton");
-    EXPECT_EQ(h.fakePlatform.desktop->revealed, QStringList{path});
 
     QSignalSpy dismissed(h.view, SIGNAL(dismiss()));
     h.click("playButton");
@@ -250,14 +243,12 @@ TEST_F(ReviewFixture, ClosingStopsPlayerAndTimerRevealSelectsTheRecordingAndAnUn
     EXPECT_EQ(dismissed.count(), 1);
     h.click("closeButton");
     EXPECT_EQ(dismissed.count(), 2);
-
     fake::FakeAudioPlayer *p = player();
     playback->stopPlayback();
     EXPECT_FALSE(p->isPlaying());
     EXPECT_FALSE(playback->isTimerRunning());
 
-    // A recording that cannot be read is reported in the panel.
-    QFile::remove(path);
+    QFile::remove(recorded);
     h.click("playButton");
     EXPECT_FALSE(playback->isPlayingRecording());
     EXPECT_TRUE(playback->review()->property("reviewMessage").toString().startsWith("无法播放录音："));

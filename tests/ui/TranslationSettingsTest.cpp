@@ -81,7 +81,7 @@ TEST_F(SettingsFixture, CountClampedSubjectAndKeyTrimmedAndTheEnginePickerStores
         EXPECT_FALSE(k.contains("engine")) << k.toStdString();
 }
 
-TEST_F(SettingsFixture, AddButtonAddsThePairAndEmptiesBothFieldsThenDeleteAndClearAll)
+TEST_F(SettingsFixture, AddButtonAddsThePairAndEmptiesBothFieldsThenDeleteClearAllAndImport)
 {
     open();
     EXPECT_FALSE(enabled("addTermButton"));
@@ -104,18 +104,42 @@ TEST_F(SettingsFixture, AddButtonAddsThePairAndEmptiesBothFieldsThenDeleteAndCle
     h.click("clearAllButton");
     EXPECT_TRUE(h.shown("emptyGlossary"));
     EXPECT_FALSE(enabled("clearAllButton"));
+
+    // An import reports what it added, or that it added nothing.
+    QTemporaryDir dir;
+    QFile f(dir.filePath("terms.md"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("| 英文 | 中文 | 注释 |\n|---|---|---|\n| gradient | 梯度 | |\n| matrix | 矩阵 | 线代 |\n");
+    f.close();
+    model->importGlossary(QUrl()); // cancelled chooser
+    EXPECT_EQ(model->importMessage(), QString());
+    model->importGlossary(QUrl::fromLocalFile(f.fileName()));
+    EXPECT_EQ(model->importMessage(), "导入成功：新增 2 条术语。");
+    model->importGlossary(QUrl::fromLocalFile(f.fileName()));
+    h.settle();
+    EXPECT_TRUE(h.shown("importMessage"));
+    EXPECT_EQ(h.text("importMessage"), "没有导入任何术语（文件为空、格式不符或术语已存在）。");
 }
 
-TEST_F(SettingsFixture, ConflictMessageStaysUntilTheNextAddOrChip)
+TEST_F(SettingsFixture, ChipsComeFromTheTranslationsAndAConflictStaysUntilTheNextAddOrChip)
 {
-    h.glossary->add("gradient", "梯度");
-    h.land({entry("The descent follows the descent direction")});
     open();
+    EXPECT_FALSE(h.shown("candidateSection"));
+    h.glossary->add("gradient", "梯度");
+    h.glossary->add("Matrix", "矩阵");
+    h.land({entry("The matrix and the eigenvalue"), entry("Every eigenvalue of a matrix; eigenvalue again"),
+            entry("The descent follows the descent direction")});
+    h.settle();
+    ASSERT_TRUE(h.shown("candidateSection"));
+    EXPECT_FALSE(h.find("chip_matrix"));
+    EXPECT_EQ(h.text("chip_eigenvalue"), "eigenvalue ×3");
+    EXPECT_EQ(h.find("chip_eigenvalue")->property("help").toString(), "填入「eigenvalue」（本节课出现 3 次）");
+
     model->setNewSource("slope");
     model->setNewTarget("梯度");
     model->addTerm();
     const QString conflict = "译文「梯度」已被「gradient」使用，请确认是否要与现有术语区分。";
-    EXPECT_EQ(h.glossary->terms().size(), 1u); // not added
+    EXPECT_EQ(h.glossary->terms().size(), 2u); // not added
     h.settle();
     EXPECT_TRUE(h.shown("conflictMessage"));
     // Typing keeps it.
@@ -129,39 +153,7 @@ TEST_F(SettingsFixture, ConflictMessageStaysUntilTheNextAddOrChip)
     model->setNewSource("slope");
     model->addTerm(); // 斜率 is free: added, message cleared
     EXPECT_EQ(model->conflictMessage(), QString());
-    EXPECT_EQ(h.glossary->terms().size(), 2u);
-}
-
-TEST_F(SettingsFixture, SuggestionChipsComeFromTheCurrentTranslations)
-{
-    open();
-    EXPECT_FALSE(h.shown("candidateSection"));
-    h.glossary->add("Matrix", "矩阵");
-    h.land({entry("The matrix and the eigenvalue"), entry("Every eigenvalue of a matrix; eigenvalue again")});
-    h.settle();
-    ASSERT_TRUE(h.shown("candidateSection"));
-    EXPECT_FALSE(h.find("chip_matrix"));
-    EXPECT_EQ(h.text("chip_eigenvalue"), "eigenvalue ×3");
-    EXPECT_EQ(h.find("chip_eigenvalue")->property("help").toString(), "填入「eigenvalue」（本节课出现 3 次）");
-}
-
-TEST_F(SettingsFixture, ImportReportsBothOutcomes)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("terms.md");
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("| 英文 | 中文 | 注释 |\n|---|---|---|\n| gradient | 梯度 | |\n| matrix | 矩阵 | 线代 |\n");
-    f.close();
-    open();
-    model->importGlossary(QUrl()); // cancelled chooser
-    EXPECT_EQ(model->importMessage(), QString());
-    model->importGlossary(QUrl::fromLocalFile(path));
-    EXPECT_EQ(model->importMessage(), "导入成功：新增 2 条术语。");
-    model->importGlossary(QUrl::fromLocalFile(path));
-    h.settle();
-    EXPECT_EQ(h.text("importMessage"), "没有导入任何术语（文件为空、格式不符或术语已存在）。");
-    EXPECT_TRUE(h.shown("importMessage"));
+    EXPECT_EQ(h.glossary->terms().size(), 3u);
 }
 
 TEST_F(SettingsFixture, LocalServiceLineSaysWhetherItAnswers)
