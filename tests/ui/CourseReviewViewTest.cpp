@@ -93,14 +93,26 @@ struct ReviewFixture : ::testing::Test {
 
 } // namespace
 
-TEST_F(ReviewFixture, HeaderShowsTimesDurationAndCountOfTheHostsOrTheEnginesCourse)
+TEST_F(ReviewFixture, HeaderOfTheHostsOrTheEnginesCourseTheKeyFieldEnablesTheActionsAndAnEmptyCourse)
 {
+    h.store->setValue(Keys::DeepSeekApiKey, QString());
     open(makeCourse({}, {1, 2, 3}));
     const QString caption = h.text("headerCaption");
     EXPECT_TRUE(caption.endsWith(" · 时长 01:02:05 · 共 3 条")) << caption.toStdString();
     EXPECT_FALSE(h.shown("recordingBar"));
     h.click("entryRow1"); // without a recording: nothing
     EXPECT_EQ(playback->player(), nullptr);
+    for (const char *button : {"retranslateButton", "reviewButton", "saveKeyButton"})
+        EXPECT_FALSE(enabled(button)) << button;
+    h.typeInto("apiKeyField", "  sk-abc  ");
+    EXPECT_EQ(h.store->string(Keys::DeepSeekApiKey), "sk-abc");
+    for (const char *button : {"retranslateButton", "reviewButton", "saveKeyButton"})
+        EXPECT_TRUE(enabled(button)) << button;
+
+    open(makeCourse({}, {}));
+    EXPECT_TRUE(h.shown("noEntries"));
+    EXPECT_FALSE(h.shown("entryList"));
+    EXPECT_FALSE(enabled("reviewButton"));
 
     // Without a host course the engine's completed course is shown.
     h.engine->startCourse();
@@ -254,23 +266,6 @@ TEST_F(ReviewFixture, FilesOpenOrShowClosingStopsThePlayerAndAnUnreadableRecordi
     EXPECT_TRUE(playback->review()->property("reviewMessage").toString().startsWith("无法播放录音："));
     h.settle();
     EXPECT_TRUE(h.shown("reviewFailed"));
-}
-
-TEST_F(ReviewFixture, KeyFieldEnablesTheActionsAndAnEmptyCourseShowsTheNotice)
-{
-    h.store->setValue(Keys::DeepSeekApiKey, QString());
-    open(makeCourse({}, {1.0, 2.0}));
-    for (const char *button : {"retranslateButton", "reviewButton", "saveKeyButton"})
-        EXPECT_FALSE(enabled(button)) << button;
-    h.typeInto("apiKeyField", "  sk-abc  ");
-    EXPECT_EQ(h.store->string(Keys::DeepSeekApiKey), "sk-abc");
-    for (const char *button : {"retranslateButton", "reviewButton", "saveKeyButton"})
-        EXPECT_TRUE(enabled(button)) << button;
-
-    open(makeCourse({}, {}));
-    EXPECT_TRUE(h.shown("noEntries"));
-    EXPECT_FALSE(h.shown("entryList"));
-    EXPECT_FALSE(enabled("reviewButton"));
 }
 
 TEST_F(ReviewFixture, ScreenshotsInEveryTheme)
