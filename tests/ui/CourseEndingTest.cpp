@@ -1,9 +1,6 @@
 // The main window over a real engine on the fake platform and virtual time:
-// a heard sentence reaches the main list and the floating window; closing it
-// during a course asks first, "结束并保存" archives the course and
-// then quits, "取消" keeps the course; the floating window never keeps the
-// capture going; termination signals end without asking; a course left in
-// progress by a process that is gone is recovered and announced.
+// sentences heard live, the ways the application ends during a course, and
+// a course recovered from a process that is gone.
 #include "UiHarness.h"
 
 #include "course/CourseArchive.h"

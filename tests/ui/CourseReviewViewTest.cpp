@@ -1,7 +1,5 @@
-// The course review sheet: recording playback and seeking (rows, progress
-// bar) through the fake player on virtual time, the sentence being heard, the
-// export message, and the key field and empty course wired to the review
-// model (whose rules CourseReviewModelTest covers).
+// The course review sheet over the fake player on virtual time (the review
+// model's rules are CourseReviewModelTest's).
 #include "UiHarness.h"
 #include "platform/Settings.h"
 #include "ui/CoursePlaybackModel.h"

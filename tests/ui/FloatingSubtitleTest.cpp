@@ -1,6 +1,4 @@
-// The floating subtitle window: placement, stored frame, resizing, showing
-// and hiding, the two newest translations, their size fitted to the window,
-// the style controls and the font-size rule.
+// The floating subtitle window and its geometry and text-fit rules.
 #include "UiHarness.h"
 #include "platform/Settings.h"
 #include "ui/FloatingSubtitleController.h"

@@ -1,6 +1,4 @@
-// The history sheet: the archive read when shown, the search with its two
-// empty texts, the rows, and opening a course in the review sheet, where its
-// key points show and a re-translation is written back to its file.
+// The history sheet over the course archive, and the review sheet it opens.
 #include "UiHarness.h"
 #include "course/CourseArchive.h"
 #include "platform/Settings.h"

@@ -1,6 +1,4 @@
-// The main window loaded offscreen over the real models on the fake
-// platform: permission gate, record and course controls, transcript area,
-// menus, settings bindings and termination.
+// The main window loaded offscreen over the real models on the fake platform.
 #include "UiHarness.h"
 #include "ui/UiSettings.h"
 

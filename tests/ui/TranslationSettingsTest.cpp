@@ -1,6 +1,4 @@
-// The translation settings sheet: stored values written as they change, the
-// glossary section's add/conflict/suggestion/import/delete paths, the engine
-// picker and the local translation service line.
+// The translation settings sheet.
 #include "UiHarness.h"
 #include "platform/Settings.h"
 #include "support/HttpTestServer.h"

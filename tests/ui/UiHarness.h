@@ -1,12 +1,7 @@
 #pragma once
-// Views loaded offscreen for the tests, always over the real models on the
-// fake platform (fake recognizer, audio, permissions and desktop):
-// UiHarness is the main window; WindowHarness loads one secondary view
-// (settings, history, course review; the floating subtitle window goes
-// through its controller) in an engine whose App is a controller over the
-// same models (a real engine and glossary over the temporary store).
-// Sentences reach an engine either through the fake recognizer or, where
-// only the landed result matters, straight through its translation pipeline.
+// Views loaded offscreen over the real models on the fake platform: UiHarness
+// is the main window; WindowHarness loads one secondary view in an engine
+// whose App is a controller over the same models.
 #include "engine/AudioDeviceManager.h"
 #include "engine/PermissionManager.h"
 #include "engine/RecognizerModel.h"
@@ -31,7 +26,6 @@ namespace vox::test {
 
 inline const char *const kThemes[] = {"cyberpunk", "swiss", "oled", "glass"};
 
-// Lets the event loop run for `ms` milliseconds.
 void settle(int ms = 30);
 // Scrolls the item into view in every enclosing Flickable, clicks its centre and settles.
 void click(QQuickItem *item);
@@ -54,14 +48,12 @@ public:
     QList<QQuickItem *> findAll(const QString &name, QQuickItem *root = nullptr) const;
     // The first visible one of them, else the first.
     QQuickItem *find(const QString &name, QQuickItem *root = nullptr) const;
-    // The item and all its ancestors are visible.
     bool shown(const QString &name) const;
     QString text(const QString &name) const;
     void click(QQuickItem *item) { test::click(item); }
     void click(const QString &name) { test::click(find(name)); }
     // Focuses the field and types `text` (any characters) into it.
     void typeInto(const QString &name, const QString &text);
-    // Selects everything in the field and deletes it.
     void clearField(const QString &name);
     void settle(int ms = 30) const { test::settle(ms); }
     // The texts of `field` in every visible item named `row`, top to bottom.
