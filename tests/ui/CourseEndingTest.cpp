@@ -272,14 +272,12 @@ TEST_F(LiveWindow, TheServiceStateIsShownFromTheStartAndWarningsGoWithTheirCause
     open();
     engine->setCaptureSilenceLimit(std::numeric_limits<double>::infinity()); // the fake microphone pauses
     h->settle();
-    QQuickItem *state = h->find("serviceStateText");
-    ASSERT_TRUE(state);
-    EXPECT_EQ(state->property("text").toString(), QStringLiteral("本地翻译服务已连接"));
+    EXPECT_EQ(h->text("serviceStateText"), QStringLiteral("本地翻译服务已连接"));
 
     // Online translation without a key: said before anything is spoken.
     engine->setTranslationEngineRaw(QStringLiteral("deepseek"));
     h->settle();
-    EXPECT_EQ(state->property("text").toString(), QStringLiteral("DeepSeek 在线翻译：未填写 API Key"));
+    EXPECT_EQ(h->text("serviceStateText"), QStringLiteral("DeepSeek 在线翻译：未填写 API Key"));
 
     // A sentence that cannot be translated keeps the placeholder and a
     // warning on its own backdrop.
@@ -299,6 +297,6 @@ TEST_F(LiveWindow, TheServiceStateIsShownFromTheStartAndWarningsGoWithTheirCause
     EXPECT_EQ(h->rowTexts("translationRow", "rowTarget").first(), QStringLiteral("译:Nobody translates this."));
 
     // A click on the state line leads to the settings.
-    h->click(state);
+    h->click("serviceStateText");
     EXPECT_TRUE(h->find("translationSettingsSheet")->property("shown").toBool());
 }

@@ -301,9 +301,8 @@ TEST_F(MainWindow, ThemeMenuStoresChoiceAndMarksCyberpunkForUnknownValueAndBackg
     UiHarness h;
     h.click("themeButton");
     h.settle(200);
-    QQuickItem *cyber = h.find("themeItem_cyberpunk");
-    ASSERT_TRUE(cyber);
-    EXPECT_TRUE(cyber->property("current").toBool());
+    ASSERT_TRUE(h.find("themeItem_cyberpunk"));
+    EXPECT_TRUE(h.find("themeItem_cyberpunk")->property("current").toBool());
     EXPECT_FALSE(h.find("themeItem_swiss")->property("current").toBool());
     EXPECT_EQ(h.text("themeCaption"), "赛博朋克 · 当前主题");
 

@@ -84,12 +84,10 @@ QStringList overflowing(QQuickItem *root, QQuickItem *window)
             continue;
         const QRectF r = c->mapRectToItem(window, QRectF(0, 0, c->width(), c->height()));
         if (r.right() > window->width() + 0.5 || r.bottom() > window->height() + 0.5)
-            out << QStringLiteral("%1 (%2) %3,%4 %5x%6")
+            out << QStringLiteral("%1 (%2) right %3, bottom %4")
                        .arg(c->objectName(), QString::fromLatin1(c->metaObject()->className()))
-                       .arg(r.x())
-                       .arg(r.y())
-                       .arg(r.width())
-                       .arg(r.height());
+                       .arg(r.right())
+                       .arg(r.bottom());
         out << overflowing(c, window);
     }
     return out;
