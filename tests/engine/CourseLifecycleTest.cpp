@@ -22,6 +22,10 @@ protected:
         EngineFixture::SetUp();
         engine->setTranslationSession(std::make_shared<fake::InstantTranslationSession>());
     }
+    static std::optional<CourseSession> onDisk(const QString &file)
+    {
+        return CourseSession::decode(Files::readRegularFile(file).value());
+    }
 };
 
 TEST_F(CourseTest, EntriesBeforeTheStartAreLeftOutAndTheArchiveIsWrittenOnce)
@@ -51,10 +55,9 @@ TEST_F(CourseTest, EntriesBeforeTheStartAreLeftOutAndTheArchiveIsWrittenOnce)
     const QString file = engine->courseArchivePath();
     ASSERT_FALSE(file.isEmpty());
     EXPECT_EQ(engine->courseEntryCount(), 1); // its own entries, not the list's
-    auto onDisk = [&] { return CourseSession::decode(Files::readRegularFile(file).value()); };
-    ASSERT_TRUE(onDisk().has_value());
-    EXPECT_TRUE(onDisk()->inProgress);
-    ASSERT_EQ(onDisk()->entries.size(), 1u);
+    ASSERT_TRUE(onDisk(file).has_value());
+    EXPECT_TRUE(onDisk(file)->inProgress);
+    ASSERT_EQ(onDisk(file)->entries.size(), 1u);
     EXPECT_TRUE(CourseArchive::loadAll().empty()); // not listed as finished yet
 
     // Ending right after a sentence is spoken, before its final result:
@@ -76,9 +79,9 @@ TEST_F(CourseTest, EntriesBeforeTheStartAreLeftOutAndTheArchiveIsWrittenOnce)
     EXPECT_EQ(c.entries[1].source, QStringLiteral("The last words."));
     EXPECT_EQ(c.recordingPath(), recording);
     EXPECT_EQ(c.archivePath, file);
-    ASSERT_TRUE(onDisk().has_value());
-    EXPECT_FALSE(onDisk()->inProgress);
-    EXPECT_EQ(onDisk()->entries.size(), 2u);
+    ASSERT_TRUE(onDisk(file).has_value());
+    EXPECT_FALSE(onDisk(file)->inProgress);
+    EXPECT_EQ(onDisk(file)->entries.size(), 2u);
 
     // A second endCourse does nothing; the duration keeps its last value.
     engine->endCourse();
@@ -101,9 +104,8 @@ TEST_F(CourseTest, EndingWaitsForTheBatchesStillTranslatingAndTheEngineGoingAway
 
     // The waiting English is on disk before it is translated.
     advance(LiveCourse::kSaveDelay + 0.1);
-    auto onDisk = [&] { return CourseSession::decode(Files::readRegularFile(file).value()); };
-    ASSERT_EQ(onDisk()->pendingEntries.size(), 1u);
-    EXPECT_EQ(onDisk()->pendingEntries[0].source, QStringLiteral("Waiting for its translation."));
+    ASSERT_EQ(onDisk(file)->pendingEntries.size(), 1u);
+    EXPECT_EQ(onDisk(file)->pendingEntries[0].source, QStringLiteral("Waiting for its translation."));
 
     engine->endCourse();
     advance(5);
@@ -114,7 +116,7 @@ TEST_F(CourseTest, EndingWaitsForTheBatchesStillTranslatingAndTheEngineGoingAway
     advance(0.2);
     ASSERT_TRUE(engine->completedCourse().has_value());
     ASSERT_EQ(engine->completedCourse()->entries.size(), 1u);
-    EXPECT_EQ(onDisk()->entries[0].target, QStringLiteral("等待翻译。"));
+    EXPECT_EQ(onDisk(file)->entries[0].target, QStringLiteral("等待翻译。"));
 
     // The engine released mid-course (the application quitting at once):
     // the course is finished with the waiting English and its placeholder.
@@ -124,7 +126,7 @@ TEST_F(CourseTest, EndingWaitsForTheBatchesStillTranslatingAndTheEngineGoingAway
     startSession();
     hear(QStringLiteral("Still waiting."));
     engine.reset();
-    const auto saved = CourseSession::decode(Files::readRegularFile(second).value());
+    const auto saved = onDisk(second);
     ASSERT_TRUE(saved.has_value());
     EXPECT_FALSE(saved->inProgress);
     ASSERT_EQ(saved->entries.size(), 1u);
@@ -144,16 +146,15 @@ TEST_F(CourseTest, SentencesKeptWithThePlaceholderAreTranslatedAgainIntoTheEnded
     advance(0.5);
     ASSERT_TRUE(engine->completedCourse().has_value());
     const QString file = engine->completedCourse()->archivePath;
-    auto onDisk = [&] { return CourseSession::decode(Files::readRegularFile(file).value()); };
-    ASSERT_EQ(onDisk()->entries.size(), 1u);
-    EXPECT_EQ(onDisk()->entries[0].target, TranslationPipeline::placeholder());
+    ASSERT_EQ(onDisk(file)->entries.size(), 1u);
+    EXPECT_EQ(onDisk(file)->entries[0].target, TranslationPipeline::placeholder());
 
     // The service is back: the next retry fills the gap in the ended course
     // and its file.
     engine->setTranslationEngineRaw(QStringLiteral("system"));
     advance(TranslationPipeline::kRetryInterval);
     EXPECT_EQ(engine->completedCourse()->entries[0].target, QStringLiteral("译:Lost for now."));
-    EXPECT_EQ(onDisk()->entries[0].target, QStringLiteral("译:Lost for now."));
+    EXPECT_EQ(onDisk(file)->entries[0].target, QStringLiteral("译:Lost for now."));
 }
 
 TEST_F(CourseTest, OneRecordingForAllSessionsOfACourse)

@@ -68,8 +68,6 @@ TEST_F(DeepSeekClientTest, SendsTheExactRequestInGroupsOfTwenty)
     for (int g = 0; g < 3; ++g) {
         SCOPED_TRACE(g);
         const auto &req = server.requests()[size_t(g)];
-        EXPECT_EQ(req.method, "POST");
-        EXPECT_EQ(req.path, QStringLiteral("/chat/completions"));
         EXPECT_EQ(req.header("content-type"), "application/json");
         EXPECT_EQ(req.header("authorization"), "Bearer sk-test");
         const QJsonObject body = req.json();
