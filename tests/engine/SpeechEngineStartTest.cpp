@@ -49,11 +49,6 @@ struct StartFailure {
     int audioEngines;
 };
 
-void PrintTo(const StartFailure &c, std::ostream *os)
-{
-    *os << c.name;
-}
-
 class StartFailureTest : public StartTest, public ::testing::WithParamInterface<StartFailure> { };
 
 TEST_P(StartFailureTest, ShowsTheMessageAndLeavesNothingBehind)

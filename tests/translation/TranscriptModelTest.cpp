@@ -23,8 +23,6 @@ QStringList column(const QAbstractItemModel &m, int role)
 
 } // namespace
 
-// Appends past the limit, a changed translation and a changing count: every
-// step checked by the model tester on both models.
 TEST(TranscriptModelTest, RowsFollowAppendsTheLimitAndChangedTranslationsNewestFirst)
 {
     TranscriptModel all(3);

@@ -25,7 +25,6 @@ struct StubHost : PipelineHost {
     std::vector<QString> errors;
     double requestStart = 0;
     int pendingCleared = 0;
-    int refreshes = 0;
     std::vector<QString> clearReasons;
 
     std::vector<PipelineNotice> settled;
@@ -33,7 +32,7 @@ struct StubHost : PipelineHost {
     void settleNotice(PipelineNotice cause) override { settled.push_back(cause); }
     double requestStartRecordingTime() const override { return requestStart; }
     void clearPendingSince() override { ++pendingCleared; }
-    void refreshRecognizedText() override { ++refreshes; }
+    void refreshRecognizedText() override { }
     void logRecognizedTextBeforeClear(const QString &reason) override { clearReasons.push_back(reason); }
     QString lastError() const { return errors.empty() ? QString() : errors.back(); }
 };
