@@ -35,21 +35,6 @@ std::shared_ptr<FakeRecognitionRequest> keptRequest()
     return request;
 }
 
-TEST(AudioForwarder, FortyEightKilohertzStereoBecomesSixteenKilohertzMono)
-{
-    Harness h(kStereo48);
-    auto request = keptRequest();
-    h.forwarder.setRequest(request);
-    for (int i = 0; i < 30; ++i)
-        h.forwarder.handle(constant(kStereo48, 4096, 0.2f));
-    auto got = request->buffers();
-    ASSERT_EQ(got.size(), 30u);
-    EXPECT_EQ(got[0].format(), PcmFormat::target());
-    EXPECT_EQ(got[0].frameLength(), 1365u);
-    // Over many buffers the output length stays exact (one third).
-    EXPECT_NEAR(double(request->appendedFrames()), 30 * 4096 / 3.0, 1.0);
-}
-
 TEST(AudioForwarder, BuffersUpToTheLimitWhileDetachedAndReplaysInOrder)
 {
     Harness h(PcmFormat::target());

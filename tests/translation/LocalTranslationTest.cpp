@@ -60,8 +60,6 @@ TEST(LocalTranslationTest, ProbePicksZhHansThenZhAndASessionWithoutChineseGivesT
         auto p = probe(server.url());
         ASSERT_TRUE(p.session);
         EXPECT_EQ(p.session->targetCode(), expected);
-        EXPECT_EQ(server.requests().front().method, "GET");
-        EXPECT_EQ(server.requests().front().path, QStringLiteral("/languages"));
         if (!expected.isEmpty())
             continue;
 
@@ -114,10 +112,7 @@ TEST(LocalTranslationTest, BatchGoesOutInOneRequestAndComesBackInOrder)
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.value(), (QStringList{zh("First."), zh("Second."), zh("Third.")}));
     ASSERT_EQ(server.requestCount(), 1);
-    const auto &req = server.requests().front();
-    EXPECT_EQ(req.method, "POST");
-    EXPECT_EQ(req.path, QStringLiteral("/translate"));
-    EXPECT_EQ(req.json(),
+    EXPECT_EQ(server.requests().front().json(),
         (QJsonObject{{"q", QJsonArray{"First.", "Second.", "Third."}}, {"source", "en"}, {"target", "zh-Hans"},
             {"format", "text"}}));
 }
