@@ -276,8 +276,7 @@ TEST_F(PocketSphinxRecognizerTest, SentencesWordRangesAndTimes)
     EXPECT_TRUE(continued);
 }
 
-// A request of faint noise only: an empty final result, no error, also with
-// contextual strings of which one word is missing from the dictionary.
+// Also with a contextual word missing from the dictionary.
 TEST_F(PocketSphinxRecognizerTest, SilenceEndsWithEmptyFinalResult)
 {
     std::vector<float> quiet;
@@ -349,8 +348,6 @@ TEST_F(PocketSphinxRecognizerTest, TasksInARowKeepTheirAudioApartAndCancelSilenc
     EXPECT_EQ(s_rec->queuedSeconds(), 0);
 }
 
-// Unbroken speech past the limit is cut into utterances without a sentence
-// end, and audio in a format other than 16 kHz is refused with an error.
 TEST_F(PocketSphinxRecognizerTest, LongSpeechIsCutAndWrongRateIsAnError)
 {
     const std::vector<float> a = readClip(QStringLiteral("0870")); // 7 s of unbroken speech
