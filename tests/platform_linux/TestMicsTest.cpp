@@ -4,8 +4,7 @@
 #include "platform/linux/QtAudioEngine.h"
 #include "platform/linux/QtCaptureDevices.h"
 #include "platform/linux/SinkAudioPlayer.h"
-#include "platform/linux/SndfileAudioFiles.h"
-#include "support/TestEnv.h"
+#include "support/WavHeader.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -13,7 +12,6 @@
 #include <gtest/gtest.h>
 #include <pulse/def.h>
 #include <atomic>
-#include <cmath>
 
 using namespace vox;
 using namespace vox::test;
@@ -121,16 +119,8 @@ TEST_F(TestMics, PlayerFollowsWallTimeHoldsWhenPausedAndRewindsAtTheEnd)
 {
     // A 2 s recording in the course format.
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("课堂录音.caf"));
-    {
-        SndfileAudioFiles files;
-        auto w = files.createForWriting(path, PcmFormat::target());
-        ASSERT_TRUE(w);
-        ASSERT_TRUE(w.value()->write(makeBuffer(PcmFormat::target(), 32000, [](quint32, quint32 i) {
-            return float(0.2 * std::sin(i * 0.1));
-        })));
-        w.value()->close();
-    }
+    const QString path =
+        writeTone(dir.filePath(QStringLiteral("课堂录音.caf")), SF_FORMAT_CAF | SF_FORMAT_FLOAT, 16000, 1, 32000, 0.2, 0.1);
     SinkAudioPlayer player;
     EXPECT_FALSE(player.load(dir.filePath(QStringLiteral("missing.caf"))));
     ASSERT_TRUE(player.load(path));
