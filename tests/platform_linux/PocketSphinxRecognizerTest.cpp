@@ -315,8 +315,7 @@ TEST_F(PocketSphinxRecognizerTest, TasksInARowKeepTheirAudioApartAndCancelSilenc
     auto taskB = s_rec->startTask(reqB, cb.handler());
     feed(*reqB, clipB);
     taskB->finish();
-    ASSERT_TRUE(ca.waitEnd());
-    ASSERT_TRUE(cb.waitEnd());
+    ASSERT_TRUE(ca.waitEnd() && cb.waitEnd());
     ASSERT_TRUE(ca.final && cb.final);
 
     const QString ta = ca.final->bestTranscription.formattedString.toLower();
@@ -334,11 +333,10 @@ TEST_F(PocketSphinxRecognizerTest, TasksInARowKeepTheirAudioApartAndCancelSilenc
     auto taskC = s_rec->startTask(reqC, cc.handler());
     feed(*reqC, clipA);
     taskC->cancel();
-    int callsAtCancel = 0;
-    {
+    const int callsAtCancel = [&] {
         std::lock_guard lk(cc.m);
-        callsAtCancel = cc.calls;
-    }
+        return cc.calls;
+    }();
     feed(*reqC, clipB);
     reqC->endAudio();
     ASSERT_TRUE(s_rec->waitUntilIdle(60000));
