@@ -1,6 +1,5 @@
 #pragma once
-// The headless tool end to end: lectures made from real recordings and
-// espeak-ng, and fixtures that run voxleaf-cli with a private home and
+// The headless tool end to end: a lecture made from real recordings, and fixtures that run voxleaf-cli with a private home and
 // local imitations of the translation services.
 #include "support/HttpTestServer.h"
 #include "support/SpeechMeasures.h"
@@ -22,7 +21,6 @@
 #include <sndfile.h>
 
 #include <cmath>
-#include <optional>
 
 namespace vox::test {
 
@@ -45,13 +43,11 @@ struct Lecture {
     }
 };
 
-inline bool run(const QString &program, const QStringList &args, int timeoutMs = 120000)
+inline bool sox(const QStringList &args)
 {
     QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(timeoutMs))
-        return false;
-    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    p.start(QStringLiteral("sox"), args);
+    return p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 inline double soundSeconds(const QString &path)
@@ -81,70 +77,40 @@ inline double rmsAt(const QString &path, double at, double seconds)
     return n > 0 ? std::sqrt(sum / double(n * info.channels)) : 0;
 }
 
-inline bool sox(const QStringList &args)
+// The LibriVox recordings with pauses between them, as one 16 kHz mono file
+// with a lead-in and faint noise, recording where each starts.
+inline Lecture librivoxLecture(const QString &dir)
 {
-    return run(QStringLiteral("sox"), args);
-}
-
-// Concatenates clips (spoken by espeak-ng where no file is given) with pauses
-// into one 16 kHz mono file with a lead-in and faint noise, recording where
-// each clip starts.
-inline Lecture assemble(const QString &dir, const QString &name, const std::vector<std::pair<QString, QString>> &clips,
-                 double gap)
-{
+    const double gap = 1.5;
     const QStringList mono16k = {"-r", "16000", "-c", "1", "-b", "16"};
-    const QString base = QDir(dir).filePath(name);
+    const QString base = QDir(dir).filePath(QStringLiteral("librivox.wav"));
     Lecture lecture;
     lecture.path = base;
     QStringList parts = {base + ".lead.wav"};
     if (!sox(QStringList{"-n"} + mono16k + QStringList{parts[0], "trim", "0", QString::number(gap)}))
         return {};
     double t = gap;
-    for (auto [path, text] : clips) {
+    const QRegularExpression line(QStringLiteral("^<s> (.*) </s> \\((.*)\\)$"));
+    const QString list = QString::fromUtf8(readFile(kLibrivox + QStringLiteral("/transcription")));
+    for (const QString &l : list.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const auto m = line.match(l.trimmed());
+        if (!m.hasMatch())
+            continue;
         parts << QStringLiteral("%1.%2.wav").arg(base).arg(parts.size());
-        if (path.isEmpty()) {
-            path = parts.back() + ".tts.wav";
-            if (!run(QStringLiteral("espeak-ng"), {"-v", "en-us", "-s", "150", "-w", path, text}))
-                return {};
-        }
         const QStringList level = {"vol", "0.6", "pad", "0", QString::number(gap)};
-        if (!sox(QStringList{path} + mono16k + QStringList{parts.back()} + level))
+        if (!sox(QStringList{kLibrivox + QLatin1Char('/') + m.captured(2) + QStringLiteral(".wav")} + mono16k
+                 + QStringList{parts.back()} + level))
             return {};
-        lecture.sentences.push_back({text, t});
+        lecture.sentences.push_back({m.captured(1), t});
         t += soundSeconds(parts.back());
     }
     const QString clean = base + ".clean.wav", noise = base + ".noise.wav";
-    if (!sox(parts + QStringList{clean})
+    if (parts.size() < 2 || !sox(parts + QStringList{clean})
         || !sox(QStringList{"-R", "-n"} + mono16k
                 + QStringList{noise, "synth", QString::number(t + 1), "whitenoise", "vol", "0.003"})
         || !sox({"-m", clean, noise, lecture.path, "trim", "0", QString::number(t)}))
         return {};
     return lecture;
-}
-
-inline Lecture librivoxLecture(const QString &dir)
-{
-    QFile f(kLibrivox + QStringLiteral("/transcription"));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    std::vector<std::pair<QString, QString>> clips;
-    const QRegularExpression line(QStringLiteral("^<s> (.*) </s> \\((.*)\\)$"));
-    for (const QString &l : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        const auto m = line.match(l.trimmed());
-        if (m.hasMatch())
-            clips.push_back({kLibrivox + QLatin1Char('/') + m.captured(2) + QStringLiteral(".wav"), m.captured(1)});
-    }
-    return assemble(dir, QStringLiteral("librivox.wav"), clips, 1.5);
-}
-
-inline Lecture espeakLecture(const QString &dir)
-{
-    return assemble(dir, QStringLiteral("espeak.wav"),
-                    {{{}, QStringLiteral("Today we will talk about the structure of the cell.")},
-                     {{}, QStringLiteral("The nucleus holds the genetic material of the cell.")},
-                     {{}, QStringLiteral("Energy is produced by small organs inside the cell.")},
-                     {{}, QStringLiteral("Next week we will study how cells divide and grow.")}},
-                    1.5);
 }
 
 struct Landed {
@@ -157,7 +123,6 @@ struct CliRun {
     bool finished = false;
     std::vector<Landed> entries;
     QString stdErr;
-    QString stdOut;
 
     QString joinedSources() const
     {
@@ -220,8 +185,6 @@ protected:
         if (QStandardPaths::findExecutable(QStringLiteral("sox")).isEmpty())
             return;
         s_librivox = librivoxLecture(s_dir->path());
-        if (!QStandardPaths::findExecutable(QStringLiteral("espeak-ng")).isEmpty())
-            s_espeak = espeakLecture(s_dir->path());
     }
     static void TearDownTestSuite() { s_dir.reset(); }
 
@@ -253,9 +216,8 @@ protected:
             p->waitForFinished();
         }
         r.exitCode = p->exitCode();
-        r.stdOut = QString::fromUtf8(p->readAllStandardOutput());
         r.stdErr = QString::fromUtf8(p->readAllStandardError());
-        r.entries = parseEntries(r.stdOut);
+        r.entries = parseEntries(QString::fromUtf8(p->readAllStandardOutput()));
         return r;
     }
 
@@ -293,7 +255,7 @@ protected:
     }
 
     static inline std::unique_ptr<QTemporaryDir> s_dir;
-    static inline Lecture s_librivox, s_espeak;
+    static inline Lecture s_librivox;
     HttpTestServer m_deepseek;
 };
 

@@ -3,53 +3,36 @@
 // of the local translation server. Nothing here reaches the internet.
 #include "E2EFixture.h"
 
-#include "course/CourseArchive.h"
-#include "platform/Platform.h"
-#include "platform/fake/FakeDesktopServices.h"
 #include "support/WhisperModelWriter.h"
-
-#include <cmath>
 
 using namespace vox;
 using namespace vox::test;
 
-namespace {
-
 // Measured with the default (single-pass) decoder and the stock model: the
-// LibriVox lecture gives a word error rate of 0.38, the espeak-ng lecture
-// 0.87 (the stock acoustic model copes badly with synthetic voices). The
-// bounds leave a margin; a broken path (lost audio, dropped or duplicated
-// sentences, wrong order) lands far above them.
+// LibriVox lecture gives a word error rate of 0.38. The bound leaves a
+// margin; a broken path (lost audio, dropped or duplicated sentences, wrong
+// order) lands far above it.
 constexpr double kLibrivoxWerBound = 0.5;
-constexpr double kEspeakWerBound = 1.0; // some words right; the structure checks carry this test
-
-void checkRun(const CliRun &r, const Lecture &lecture, double werBound)
-{
-    ASSERT_TRUE(r.finished);
-    ASSERT_EQ(r.exitCode, 0) << r.stdErr.toStdString();
-    ASSERT_FALSE(r.entries.empty()) << r.stdErr.toStdString();
-    const double duration = soundSeconds(lecture.path);
-    double previous = 0;
-    for (const auto &e : r.entries) {
-        EXPECT_EQ(e.target, QStringLiteral("译：") + e.source) << "one translation per sentence, in order";
-        EXPECT_GE(e.audioTime, previous) << "audio times never go back";
-        EXPECT_LT(e.audioTime, duration);
-        previous = e.audioTime;
-        // The audio at an entry's time is speech, not the pause before it.
-        EXPECT_GT(rmsAt(lecture.path, e.audioTime, 0.4), 0.01) << e.source.toStdString() << " at " << e.audioTime;
-    }
-    const double wer = wordErrorRate(lecture.reference(), r.joinedSources());
-    std::printf("word error rate %.3f over %d entries\n", wer, int(r.entries.size()));
-    EXPECT_LT(wer, werBound);
-}
-
-} // namespace
 
 TEST_F(EndToEnd, LibrivoxLectureLandsInOrderWithArchiveAndSubtitlesAndTheSecondRunComesFromTheCache)
 {
     const QString srt = m_home.filePath(QStringLiteral("out/lecture.srt"));
     const CliRun r = transcribe(s_librivox.path, {"--engine", "deepseek", "--course", "--srt", srt});
-    checkRun(r, s_librivox, kLibrivoxWerBound);
+    ASSERT_TRUE(r.finished);
+    ASSERT_EQ(r.exitCode, 0) << r.stdErr.toStdString();
+    ASSERT_FALSE(r.entries.empty()) << r.stdErr.toStdString();
+    double previous = 0;
+    for (const auto &e : r.entries) {
+        EXPECT_EQ(e.target, QStringLiteral("译：") + e.source) << "one translation per sentence, in order";
+        EXPECT_GE(e.audioTime, previous) << "audio times never go back";
+        EXPECT_LT(e.audioTime, soundSeconds(s_librivox.path));
+        previous = e.audioTime;
+        // The audio at an entry's time is speech, not the pause before it.
+        EXPECT_GT(rmsAt(s_librivox.path, e.audioTime, 0.4), 0.01) << e.source.toStdString() << " at " << e.audioTime;
+    }
+    const double wer = wordErrorRate(s_librivox.reference(), r.joinedSources());
+    std::printf("word error rate %.3f over %d entries\n", wer, int(r.entries.size()));
+    EXPECT_LT(wer, kLibrivoxWerBound);
 
     // A sentence known to start at a given place starts there (within 0.5 s).
     const Spoken &known = s_librivox.sentences.at(1); // "he was not an ill disposed young man"
@@ -75,9 +58,7 @@ TEST_F(EndToEnd, LibrivoxLectureLandsInOrderWithArchiveAndSubtitlesAndTheSecondR
     EXPECT_TRUE(r.stdErr.contains(QStringLiteral("课程已存档")));
 
     // One subtitle cue per entry.
-    QFile sub(srt);
-    ASSERT_TRUE(sub.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(sub.readAll()).count(QStringLiteral(" --> ")), int(r.entries.size()));
+    EXPECT_EQ(QString::fromUtf8(readFile(srt)).count(QStringLiteral(" --> ")), int(r.entries.size()));
 
     // The same file again gives the same sentences and translations, and no
     // request reaches the server: they come from the cache.
@@ -91,14 +72,6 @@ TEST_F(EndToEnd, LibrivoxLectureLandsInOrderWithArchiveAndSubtitlesAndTheSecondR
         EXPECT_EQ(second.entries[i].target, r.entries[i].target);
     }
     EXPECT_EQ(m_deepseek.requestCount(QStringLiteral("/chat/completions")), requests);
-}
-
-TEST_F(EndToEnd, EspeakLectureRecognizedAndTranslated)
-{
-    if (s_espeak.path.isEmpty())
-        GTEST_SKIP() << "espeak-ng is missing";
-    const CliRun r = transcribe(s_espeak.path, {"--engine", "deepseek"});
-    checkRun(r, s_espeak, kEspeakWerBound);
 }
 
 TEST_F(EndToEnd, ServersDownKeepEveryEnglishSentenceWithThePlaceholder)
@@ -136,30 +109,4 @@ TEST_F(EndToEnd, AWhisperModelDecodesEverySentenceAgainAndABadOneLeavesPocketSph
     ASSERT_EQ(cut.exitCode, 0) << cut.stdErr.toStdString();
     EXPECT_TRUE(cut.stdErr.contains(QStringLiteral("识别模型文件不完整"))) << cut.stdErr.toStdString();
     EXPECT_LE(wordErrorRate(s_librivox.reference(), cut.joinedSources()), kLibrivoxWerBound);
-}
-
-TEST_F(EndToEnd, BadInputGivesAClearErrorAndNonZeroExit)
-{
-    const QString junk = m_home.filePath(QStringLiteral("not-audio.wav"));
-    ASSERT_TRUE(writeFile(junk, "this is not a sound file"));
-    const CliRun r = transcribe(junk, {});
-    EXPECT_NE(r.exitCode, 0);
-    EXPECT_TRUE(r.stdErr.contains(QStringLiteral("无法读取音频文件"))) << r.stdErr.toStdString();
-    EXPECT_TRUE(r.stdOut.isEmpty());
-}
-
-TEST_F(EndToEnd, ListenOnTheTestMicrophoneHearsItsClip)
-{
-    VOX_REQUIRE_TEST_MICS(testMicsMissing());
-    const QStringList words = normalizedWords(QString::fromUtf8(readFile(testMicsFile(QStringLiteral("clip48.txt")))));
-
-    auto p = startCli({"listen", "--device", "vox_mic48", "--no-translate", "--json"});
-    waitFor([] { return false; }, 15000);
-    p->terminate(); // SIGTERM stops cleanly, as Ctrl+C does
-    ASSERT_TRUE(ended(*p));
-    const QString heard = QString::fromUtf8(p->readAllStandardOutput());
-    int known = 0;
-    for (const QString &w : normalizedWords(heard))
-        known += words.contains(w) ? 1 : 0;
-    EXPECT_GE(known, 3) << "heard: " << heard.toStdString() << "\n" << p->readAllStandardError().toStdString();
 }

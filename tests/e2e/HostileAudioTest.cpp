@@ -1,6 +1,4 @@
-// The headless tool on audio files whose headers do not match what is in
-// them: a sample rate no recording has is refused before anything runs; a
-// file cut short while it is being read says so on standard error.
+// The headless tool on input that is not what it claims to be.
 #include "E2EFixture.h"
 #include "support/WavHeader.h"
 
@@ -22,23 +20,19 @@ protected:
 
 } // namespace
 
-// 227 KB claiming 7 Hz once made a 1 GB recording; 1 Hz failed every
-// conversion and still ended with 0.
-TEST_F(HostileAudio, ImpossibleSampleRatesAreRefusedAsUnreadableInput)
+// 227 KB claiming 7 Hz once made a 1 GB recording (the other impossible
+// rates are FileAudioEngineTest's).
+TEST_F(HostileAudio, AnImpossibleSampleRateIsRefusedAsUnreadableInput)
 {
-    for (quint32 rate : {7u, 1u, 500000u}) {
-        SCOPED_TRACE(rate);
-        const QString path = writeWav(QStringLiteral("claims-%1.wav").arg(rate), 16000, 113000);
-        ASSERT_FALSE(path.isEmpty());
-        ASSERT_TRUE(claimSampleRate(path, rate));
-        auto p = startCli({QStringLiteral("transcribe"), path, QStringLiteral("--no-translate"), QStringLiteral("--json")});
-        ASSERT_TRUE(p->waitForFinished(60000));
-        const QString err = QString::fromUtf8(p->readAllStandardError());
-        EXPECT_EQ(p->exitCode(), 65) << err.toStdString();
-        EXPECT_TRUE(err.contains(QStringLiteral("音频文件的采样率 %1 Hz 超出支持范围（8000–384000 Hz）（%2）").arg(rate).arg(path)))
-            << err.toStdString();
-        EXPECT_TRUE(p->readAllStandardOutput().isEmpty());
-    }
+    const QString path = writeWav(QStringLiteral("claims-7.wav"), 16000, 113000);
+    ASSERT_TRUE(claimSampleRate(path, 7));
+    auto p = startCli({QStringLiteral("transcribe"), path, QStringLiteral("--no-translate"), QStringLiteral("--json")});
+    ASSERT_TRUE(p->waitForFinished(60000));
+    const QString err = QString::fromUtf8(p->readAllStandardError());
+    EXPECT_EQ(p->exitCode(), 65) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("音频文件的采样率 7 Hz 超出支持范围（8000–384000 Hz）（%1）").arg(path)))
+        << err.toStdString();
+    EXPECT_TRUE(p->readAllStandardOutput().isEmpty());
 }
 
 // 20 s promised, cut to 3 s once the tool has opened the file: it says the
@@ -46,7 +40,6 @@ TEST_F(HostileAudio, ImpossibleSampleRatesAreRefusedAsUnreadableInput)
 TEST_F(HostileAudio, AFileCutShortWhileReadIsReported)
 {
     const QString path = writeWav(QStringLiteral("cut.wav"), 16000, 20 * 16000);
-    ASSERT_FALSE(path.isEmpty());
     const qint64 header = QFileInfo(path).size() - 20 * 16000 * 2;
     auto p = startCli({QStringLiteral("transcribe"), path, QStringLiteral("--no-translate"), QStringLiteral("--json"),
         QStringLiteral("--realtime")});

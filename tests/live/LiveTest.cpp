@@ -51,27 +51,22 @@ TEST_F(Live, EngineSessionOnThe48kMicrophoneRecognisesHandsOnAndRecords)
     ASSERT_TRUE(home.isValid());
     Platform p = makeLinuxPlatform();
     ASSERT_TRUE(p.recognizer->isAvailable()) << "the PocketSphinx model is missing";
-    auto desktop = std::make_shared<fake::FakeDesktopServices>(home.filePath(QStringLiteral("Desktop")),
-                                                               home.filePath(QStringLiteral("data")));
-    QDir().mkpath(home.filePath(QStringLiteral("Desktop")));
-    QDir().mkpath(home.filePath(QStringLiteral("data")));
-    p.desktop = desktop;
+    for (const char *sub : {"Desktop", "data"})
+        QDir(home.path()).mkpath(QLatin1String(sub));
+    p.desktop = std::make_shared<fake::FakeDesktopServices>(home.filePath(QStringLiteral("Desktop")),
+                                                            home.filePath(QStringLiteral("data")));
 
     // Start from the other microphone so the switch and its undoing are seen.
     const AudioObjectID mic48 = idOf(QStringLiteral("vox_mic48"));
     const AudioObjectID mic16 = idOf(QStringLiteral("vox_mic16"));
     ASSERT_NE(mic48, 0u);
     ASSERT_TRUE(hw.setDefaultInputDevice(mic16));
-    const auto before = hw.defaultInputDevice();
-    ASSERT_TRUE(before);
 
     AudioDeviceManager devices(p);
     devices.refresh();
-    std::optional<QString> deviceID;
-    for (const AudioDevice &d : devices.devices())
-        if (d.id == QLatin1String("vox_mic48"))
-            deviceID = d.id;
-    ASSERT_TRUE(deviceID) << "vox_mic48 is not among the engine's devices";
+    const auto listed = devices.devices();
+    ASSERT_TRUE(std::any_of(listed.begin(), listed.end(), [](const AudioDevice &d) { return d.id == "vox_mic48"; }))
+        << "vox_mic48 is not among the engine's devices";
 
     QFile clip(testMicsFile(QStringLiteral("clip48.txt")));
     ASSERT_TRUE(clip.open(QIODevice::ReadOnly));
@@ -83,13 +78,11 @@ TEST_F(Live, EngineSessionOnThe48kMicrophoneRecognisesHandsOnAndRecords)
                          handedOn.emplace_back(reason, chunks);
                      });
 
-    engine.start(*deviceID);
+    engine.start(QStringLiteral("vox_mic48"));
     ASSERT_TRUE(waitFor([&] { return engine.isRecording(); }, 5000)) << engine.lastError().toStdString();
     QElapsedTimer session;
     session.start();
-    const auto during = hw.defaultInputDevice();
-    ASSERT_TRUE(during);
-    EXPECT_EQ(during.value(), mic48);
+    EXPECT_EQ(hw.defaultInputDevice().value(), mic48);
     const QString path = engine.currentRecordingPath();
 
     // Words of the clip within a few seconds (2-4 s on a quiet machine; the
@@ -109,10 +102,7 @@ TEST_F(Live, EngineSessionOnThe48kMicrophoneRecognisesHandsOnAndRecords)
     ASSERT_FALSE(handedOn.empty()) << "no chunk handed on; recognizedText: " << engine.recognizedText().toStdString();
     EXPECT_TRUE(handedDuringSession) << "the first chunk came only at stop: " << handedOn.front().first.toStdString();
 
-    // The default input is back where it was.
-    const auto after = hw.defaultInputDevice();
-    ASSERT_TRUE(after);
-    EXPECT_EQ(after.value(), before.value());
+    EXPECT_EQ(hw.defaultInputDevice().value(), mic16); // the default input is back where it was
 
     // The recording holds the captured audio, measured against wall time:
     // never more than the time that passed (the last tap unfilled at stop is

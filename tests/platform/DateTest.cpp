@@ -2,7 +2,6 @@
 
 #include <QRegularExpression>
 #include <QTimeZone>
-#include <cmath>
 #include <ctime>
 #include <gtest/gtest.h>
 #include <limits>
@@ -30,14 +29,11 @@ template <typename F> void withTimeZone(const char *tz, F f)
 
 TEST(Date, FormattedDuration)
 {
-    EXPECT_EQ(formattedDuration(0), "00:00:00");
-    EXPECT_EQ(formattedDuration(3725), "01:02:05");
-    EXPECT_EQ(formattedDuration(3725.99), "01:02:05"); // whole seconds
-    EXPECT_EQ(formattedDuration(59.999), "00:00:59");
-    EXPECT_EQ(formattedDuration(360000), "100:00:00");
-    EXPECT_EQ(formattedDuration(-5), "00:00:00");
-    EXPECT_EQ(formattedDuration(std::numeric_limits<double>::quiet_NaN()), "00:00:00");
-    EXPECT_EQ(formattedDuration(-std::numeric_limits<double>::infinity()), "00:00:00");
+    const std::pair<double, const char *> cases[] = {{3725.99, "01:02:05"}, {59.999, "00:00:59"},
+        {360000, "100:00:00"}, {-5, "00:00:00"}, {std::numeric_limits<double>::quiet_NaN(), "00:00:00"},
+        {-std::numeric_limits<double>::infinity(), "00:00:00"}};
+    for (const auto &[seconds, text] : cases)
+        EXPECT_EQ(formattedDuration(seconds), text) << seconds; // whole seconds, never negative
     // Absurd durations still give a well-formed text.
     for (double huge : {1e18, std::numeric_limits<double>::max(), std::numeric_limits<double>::infinity()}) {
         const QString s = formattedDuration(huge);
@@ -47,28 +43,22 @@ TEST(Date, FormattedDuration)
 
 TEST(Date, FileStampAndReference)
 {
-    EXPECT_EQ(Date::fromUnix(978307200.0).sinceReference, 0.0);
     const QDateTime utc(QDate(2026, 3, 9), QTime(14, 5, 7, 250), QTimeZone::utc());
     const Date d = Date::fromQDateTime(utc);
     EXPECT_DOUBLE_EQ(d.sinceReference, 794757907.25);
     EXPECT_EQ(d.toQDateTime().toUTC(), utc);
-    EXPECT_DOUBLE_EQ(d.addSeconds(10).secondsSince(d), 10);
 
     withTimeZone("UTC0", [&] {
         EXPECT_EQ(fileStamp(d), "2026-03-09 14-05-07");
         EXPECT_EQ(fileStamp(Date{0}), "2001-01-01 00-00-00");
+        EXPECT_EQ(fileStamp(Date{1e300}), "275760-09-13 00-00-00");
+        EXPECT_EQ(fileStamp(Date{std::numeric_limits<double>::quiet_NaN()}), "1970-01-01 00-00-00");
     });
     withTimeZone("CST-8", [&] { EXPECT_EQ(fileStamp(d), "2026-03-09 22-05-07"); });
 
     // Dates far outside any calendar never crash and still give a stamp.
-    for (double s :
-        {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), -1e300, 1e300}) {
+    for (double s : {std::numeric_limits<double>::infinity(), -1e300}) {
         const QString stamp = fileStamp(Date{s});
-        EXPECT_FALSE(stamp.isEmpty()) << s;
-        EXPECT_FALSE(stamp.contains(u'/')) << s;
+        EXPECT_FALSE(stamp.isEmpty() || stamp.contains(u'/')) << s;
     }
-    withTimeZone("UTC0", [&] {
-        EXPECT_EQ(fileStamp(Date{1e300}), "275760-09-13 00-00-00");
-        EXPECT_EQ(fileStamp(Date{std::numeric_limits<double>::quiet_NaN()}), "1970-01-01 00-00-00");
-    });
 }

@@ -59,10 +59,8 @@ protected:
 
 TEST_F(Diag, LineFormatAndReset)
 {
-    ASSERT_FALSE(diagPath().isEmpty());
     resetDiagLog();
     EXPECT_FALSE(QFile::exists(diagPath()));
-    resetDiagLog(); // a missing file is no error
 
     const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
     diag(QStringLiteral("课程开始"));
@@ -71,11 +69,9 @@ TEST_F(Diag, LineFormatAndReset)
 
     const QStringList lines = logLines();
     ASSERT_EQ(lines.size(), 2);
-    const auto first = kLine.match(lines[0]);
-    ASSERT_TRUE(first.hasMatch()) << lines[0].toStdString();
+    const auto first = kLine.match(lines[0]), second = kLine.match(lines[1]);
+    ASSERT_TRUE(first.hasMatch() && second.hasMatch()) << lines.join(u'\n').toStdString();
     EXPECT_EQ(first.captured(2), QStringLiteral("课程开始"));
-    const auto second = kLine.match(lines[1]);
-    ASSERT_TRUE(second.hasMatch()) << lines[1].toStdString();
     EXPECT_EQ(second.captured(2), QStringLiteral("[forwarder] converter ready: 48000 Hz → 16000 Hz"));
 
     // The stamp is UTC wall time.
@@ -83,11 +79,6 @@ TEST_F(Diag, LineFormatAndReset)
     stamp.setTimeZone(QTimeZone::utc());
     EXPECT_GE(stamp, before.addMSecs(-before.time().msec()));
     EXPECT_LE(stamp, after);
-
-    resetDiagLog();
-    EXPECT_TRUE(logLines().isEmpty());
-    diag(QStringLiteral("again"));
-    EXPECT_EQ(logLines().size(), 1);
 }
 
 TEST_F(Diag, ConcurrentWritersNeverTearLines)
@@ -124,10 +115,8 @@ TEST_F(Diag, ConcurrentWritersNeverTearLines)
         const int t = b.captured(2).toInt();
         ASSERT_LT(t, kThreads);
         EXPECT_EQ(b.hasCaptured(1), t % 2 == 1);
-        // Each writer's lines appear in the order it wrote them.
-        EXPECT_EQ(b.captured(3).toInt(), next[size_t(t)]++);
+        EXPECT_EQ(b.captured(3).toInt(), next[size_t(t)]++); // each writer's lines in its order
     }
-    resetDiagLog();
 }
 
 // The log holds every sentence: readable by its user only, and never written
@@ -136,11 +125,6 @@ TEST_F(Diag, PrivateToItsUserAndNeverWrittenThroughALinkOrAnotherFile)
 {
     const QString path = diagPath();
     QTemporaryDir elsewhere;
-    ASSERT_TRUE(elsewhere.isValid());
-
-    resetDiagLog();
-    diag(QStringLiteral("first"));
-    EXPECT_EQ(pathMode(path), unsigned(S_IFREG | 0600));
 
     // A file left readable by others is tightened before anything goes in;
     // it is ours, so what it held stays.
@@ -207,7 +191,6 @@ TEST_F(Diag, PrivateToItsUserAndNeverWrittenThroughALinkOrAnotherFile)
     resetDiagLog();
 }
 
-// Without an override the log lives in the user's state folder.
 TEST(DiagPath, DefaultIsInTheUsersStateFolder)
 {
     const QByteArray state = qgetenv("XDG_STATE_HOME"), home = qgetenv("HOME");
@@ -217,10 +200,9 @@ TEST(DiagPath, DefaultIsInTheUsersStateFolder)
     EXPECT_EQ(defaultDiagPath(), QStringLiteral("/srv/state/voxleaf/diag.log"));
     qputenv("XDG_STATE_HOME", "relative/state"); // not absolute: ignored
     EXPECT_EQ(defaultDiagPath(), QStringLiteral("/home/学生/.local/state/voxleaf/diag.log"));
-    qunsetenv("XDG_STATE_HOME");
-    EXPECT_EQ(defaultDiagPath(), QStringLiteral("/home/学生/.local/state/voxleaf/diag.log"));
-    EXPECT_FALSE(defaultDiagPath().startsWith(QStringLiteral("/tmp")));
     qputenv("HOME", home);
     if (hadState)
         qputenv("XDG_STATE_HOME", state);
+    else
+        qunsetenv("XDG_STATE_HOME");
 }

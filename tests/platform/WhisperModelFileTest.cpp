@@ -26,9 +26,7 @@ ModelFailure failureOf(const QString &path)
 
 TEST(WhisperModelFileTest, StandardModelsAreNamedAndTheirSizesFollowFromTheGeometry)
 {
-    EXPECT_EQ(WhisperModelFile::modelName(WhisperModelFile::tinyEn()), QStringLiteral("tiny.en"));
     EXPECT_EQ(WhisperModelFile::modelName(WhisperModelFile::baseEn(9)), QStringLiteral("base.en-q5_1"));
-    EXPECT_EQ(WhisperModelFile::modelName(WhisperModelFile::smallEn()), QStringLiteral("small.en"));
     auto multilingual = WhisperModelFile::baseEn();
     multilingual.nVocab = 51865;
     EXPECT_EQ(WhisperModelFile::modelName(multilingual), QStringLiteral("base"));
@@ -50,7 +48,6 @@ TEST(WhisperModelFileTest, AWrittenModelIsDescribedAndDamagedOrStrangeFilesAreRe
     const QString path = dir.filePath(QStringLiteral("ggml-test.bin"));
     const auto geometry = test::tinyTestGeometry(9);
     const qint64 size = test::writeWhisperModel(path, geometry);
-    ASSERT_GT(size, 0);
     const auto described = WhisperModelFile::inspect(path);
     ASSERT_TRUE(described.ok()) << described.error().message.toStdString();
     EXPECT_EQ(described.value().geometry, geometry);
@@ -70,7 +67,6 @@ TEST(WhisperModelFileTest, AWrittenModelIsDescribedAndDamagedOrStrangeFilesAreRe
         EXPECT_EQ(failureOf(path), ModelFailure::Truncated) << cut;
     }
     // Something else under the name, or a tensor of another shape: foreign.
-    file.seek(0);
     file.write("RIFF\x24\x00\x00\x00WAVEfmt ", 16);
     file.flush();
     EXPECT_EQ(failureOf(path), ModelFailure::Foreign);
@@ -79,7 +75,6 @@ TEST(WhisperModelFileTest, AWrittenModelIsDescribedAndDamagedOrStrangeFilesAreRe
     ASSERT_GT(at, 8);
     otherShape[at - 8] = 2; // its first dimension
     file.seek(0);
-    file.resize(0);
     file.write(otherShape);
     file.flush();
     EXPECT_EQ(failureOf(path), ModelFailure::Foreign);

@@ -1,5 +1,3 @@
-// The file-backed audio engine: formats libsndfile reads, buffer slicing in
-// the file's own format, back-pressure without loss, end of file, bad files.
 #include "platform/linux/FileAudioEngine.h"
 #include "support/TestEnv.h"
 #include "support/WavHeader.h"
@@ -125,7 +123,6 @@ TEST(FileAudioEngine, DeliversEveryFrameOfEachFormatInTapSizedBuffersDespiteBack
     }
 }
 
-// A consumer that never wants more: stop ends the wait at once.
 TEST(FileAudioEngine, StopEndsTheWaitForAConsumer)
 {
     QTemporaryDir dir;

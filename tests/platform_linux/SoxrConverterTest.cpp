@@ -66,7 +66,6 @@ std::vector<PcmBuffer> toneInput(quint64 totalFrames, std::vector<quint32> sizes
 TEST(SoxrConverter, MicrophoneBuffersBecomeOneThirdLongAndKeepTheToneOnly)
 {
     auto c = SoxrConverter::create(k48Stereo, k16Mono);
-    ASSERT_TRUE(c);
     const quint64 total = 4096ull * 60; // about 5 s
     std::vector<quint32> per;
     const std::vector<float> out = run(*c, toneInput(total, {4096}), false, &per);
@@ -124,7 +123,6 @@ TEST(SoxrConverter, DownmixAveragesChannelsAndSameRateMonoPassesThrough)
 {
     // Same rate, stereo to mono: exact averages, no delay.
     auto mix = SoxrConverter::create(PcmFormat{16000, 2, false}, k16Mono);
-    ASSERT_TRUE(mix);
     PcmBuffer in = makeBuffer(PcmFormat{16000, 2, false}, 100, [](quint32 c, quint32 i) {
         return c == 0 ? float(i) / 100.0f : 0.0f;
     });
@@ -146,10 +144,9 @@ TEST(SoxrConverter, DownmixAveragesChannelsAndSameRateMonoPassesThrough)
 
 TEST(SoxrConverter, RefusesImpossibleFormatsAndMismatchedBuffers)
 {
-    EXPECT_FALSE(SoxrConverter::create(PcmFormat{0, 2, false}, k16Mono));
-    EXPECT_FALSE(SoxrConverter::create(PcmFormat{48000, 0, false}, k16Mono));
-    EXPECT_FALSE(SoxrConverter::create(PcmFormat{NAN, 1, false}, k16Mono));
-    EXPECT_FALSE(SoxrConverter::create(PcmFormat{48000, 3, false}, PcmFormat{16000, 2, false}));
+    for (const auto &[from, to] : {std::pair{PcmFormat{0, 2, false}, k16Mono}, {PcmFormat{48000, 0, false}, k16Mono},
+             {PcmFormat{NAN, 1, false}, k16Mono}, {PcmFormat{48000, 3, false}, PcmFormat{16000, 2, false}}})
+        EXPECT_FALSE(SoxrConverter::create(from, to)) << from.sampleRate << " Hz, " << from.channels;
     EXPECT_TRUE(SoxrConverter::create(PcmFormat{44100, 1, false}, PcmFormat{16000, 2, false}));
 
     auto c = SoxrConverter::create(k48Stereo, k16Mono);
