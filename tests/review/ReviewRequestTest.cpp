@@ -126,22 +126,6 @@ TEST(ReviewDecoding, StrictResult)
     EXPECT_FALSE(ReviewResult::decode("[]").ok());
 }
 
-TEST_F(ReviewRequestTest, ReviewSendsItsOwnPromptsAndTemperature)
-{
-    server.enqueue("POST", "/chat/completions", HttpTestReply::chatContent(QString::fromUtf8(bytes(reviewJson()))));
-    auto r = runReview(makeEntries(3));
-    ASSERT_TRUE(r.ok()) << r.error().message.toStdString();
-    EXPECT_EQ(r.value().title, QStringLiteral("细胞生物学"));
-
-    // The envelope itself is the shared one the translation client tests.
-    ASSERT_EQ(server.requestCount("/chat/completions"), 1);
-    const QJsonObject body = server.requests().front().json();
-    EXPECT_DOUBLE_EQ(body["temperature"].toDouble(), 0.3);
-    EXPECT_FALSE(body.contains("max_tokens"));
-    EXPECT_EQ(server.requests().front().message(0), RS::reviewPrompt());
-    EXPECT_EQ(server.requests().front().message(1), RS::buildPrompt(makeEntries(3)));
-}
-
 TEST_F(ReviewRequestTest, ReviewFailures)
 {
     const QJsonObject fractional = with("topics", QJsonArray{QJsonObject{{"name", "x"}, {"count", 1.5}}});
