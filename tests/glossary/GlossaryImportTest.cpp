@@ -111,9 +111,7 @@ TEST(GlossaryCandidates, CountsLongerWordsThatAreNotStopWordsOrTerms)
     const std::vector<GlossaryCandidate> rest(c.begin() + 1, c.end());
     for (const auto &w : {"descent", "uses", "gradients"})
         EXPECT_NE(std::find(rest.begin(), rest.end(), GlossaryCandidate{w, 1}), rest.end()) << w;
-
     EXPECT_TRUE(g.candidates({QStringLiteral("gradient descent")}, 0).empty());
-    EXPECT_TRUE(g.candidates({}, 8).empty());
 
     // Stop words of four letters and more, digits and hyphens as separators,
     // other scripts, and glossary sources in any letter case.

@@ -80,7 +80,6 @@ TEST(GlossaryManager, RemoveAndClearSave)
 
     g.add(QStringLiteral("gamma"), QStringLiteral("伽马"));
     g.clear();
-    EXPECT_TRUE(g.terms().empty());
     EXPECT_EQ(g.rowCount(), 0);
     EXPECT_TRUE(GlossaryManager().terms().empty());
 }
