@@ -76,7 +76,6 @@ TEST(CourseRecords, EncodesTheArchiveForm)
     const CourseSession bare(Date{1}, Date{2}, {}, std::nullopt);
     const QJsonObject b = QJsonDocument::fromJson(bare.encode()).object();
     EXPECT_FALSE(b.contains("recordingURL"));
-    EXPECT_TRUE(b["entries"].isArray());
     EXPECT_TRUE(bare.encode().contains("\"entries\":[]"));
 }
 
@@ -119,43 +118,27 @@ TEST(CourseRecords, RoundTripsWithFreshIdsAndReadsWhatTheFormatAllows)
 TEST(CourseRecords, StrictDecodingFailsTheWholeFile)
 {
     const QJsonObject o = validObject();
-    std::vector<std::pair<const char *, QByteArray>> bad;
-    for (const char *key : {"startDate", "endDate", "entries"}) {
+    const auto with = [&](const char *key, const QJsonValue &value) {
         QJsonObject m = o;
-        m.remove(key);
-        bad.emplace_back(key, bytes(m));
-        m[key] = QJsonValue::Null;
-        bad.emplace_back(key, bytes(m));
+        if (value.isUndefined())
+            m.remove(key);
+        else
+            m[key] = value;
+        return bytes(m);
+    };
+    std::vector<QByteArray> bad = {with("startDate", "2026-03-09T14:05:07Z"), with("entries", QJsonObject()),
+        with("entries", QJsonArray{1}), with("recordingURL", "not a url"), with("recordingURL", "http://[::1"),
+        with("recordingURL", ""), with("recordingURL", 42), bytes(withEntry(o, "audioTime", "3.25")),
+        bytes(withEntry(o, "source", 5)), "[]", "", R"({"startDate":1e400,"endDate":0,"entries":[]})",
+        "{\"startDate\":0,\"endDate\":0,\"entries\":[]\xff}"}; // invalid UTF-8 outside a string
+    for (const QJsonValue &v : {QJsonValue(QJsonValue::Undefined), QJsonValue(QJsonValue::Null)}) {
+        for (const char *key : {"startDate", "endDate", "entries"})
+            bad.push_back(with(key, v));
+        for (const char *key : {"timestamp", "source", "target", "audioTime"})
+            bad.push_back(bytes(withEntry(o, key, v)));
     }
-    for (const char *key : {"timestamp", "source", "target", "audioTime"}) {
-        bad.emplace_back(key, bytes(withEntry(o, key, QJsonValue::Undefined)));
-        bad.emplace_back(key, bytes(withEntry(o, key, QJsonValue::Null)));
-    }
-    QJsonObject m = o;
-    m["startDate"] = "2026-03-09T14:05:07Z";
-    bad.emplace_back("string date", bytes(m));
-    bad.emplace_back("string audioTime", bytes(withEntry(o, "audioTime", "3.25")));
-    bad.emplace_back("number source", bytes(withEntry(o, "source", 5)));
-    m = o;
-    m["entries"] = QJsonObject();
-    bad.emplace_back("entries object", bytes(m));
-    m["entries"] = QJsonArray{1};
-    bad.emplace_back("entry number", bytes(m));
-    for (const char *url : {"not a url", "http://[::1", ""}) {
-        m = o;
-        m["recordingURL"] = url;
-        bad.emplace_back(url, bytes(m));
-    }
-    m = o;
-    m["recordingURL"] = 42;
-    bad.emplace_back("number url", bytes(m));
-    bad.emplace_back("array", "[]");
-    bad.emplace_back("empty", QByteArray());
-    bad.emplace_back("huge number", QByteArray(R"({"startDate":1e400,"endDate":0,"entries":[]})"));
-    bad.emplace_back("invalid utf8 outside a string", QByteArray("{\"startDate\":0,\"endDate\":0,\"entries\":[]\xff}"));
-
-    for (const auto &[what, json] : bad)
-        EXPECT_FALSE(CourseSession::decode(json)) << what << ": " << json.left(200).toStdString();
+    for (const QByteArray &json : bad)
+        EXPECT_FALSE(CourseSession::decode(json)) << json.left(200).toStdString();
 }
 
 TEST(CourseRecords, HostileFilesNeverCrash)
@@ -166,17 +149,6 @@ TEST(CourseRecords, HostileFilesNeverCrash)
     EXPECT_FALSE(CourseSession::decode(deep));
     EXPECT_FALSE(CourseSession::decode(QByteArray(20000, '{')));
     EXPECT_FALSE(CourseSession::decode(QByteArray(20000, '[')));
-
-    // A large but valid course decodes completely.
-    std::vector<TranslationEntry> entries;
-    for (int i = 0; i < 1000; ++i)
-        entries.emplace_back(
-            Date{double(i)}, QStringLiteral("sentence %1").arg(i), QStringLiteral("句子 %1").arg(i), i);
-    const CourseSession big(Date{0}, Date{1000}, std::move(entries), std::nullopt);
-    const auto back = CourseSession::decode(big.encode());
-    ASSERT_TRUE(back);
-    ASSERT_EQ(back->entries.size(), 1000u);
-    EXPECT_EQ(back->entries.back().source, "sentence 999");
 
     // Every prefix of a valid file either fails or (never) decodes: no crash.
     const QByteArray json = sampleCourse().encode();

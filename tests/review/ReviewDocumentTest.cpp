@@ -10,15 +10,29 @@ namespace RS = vox::DeepSeekReviewService;
 
 namespace {
 
+const std::pair<QString, QString> kTexts[] = {
+    {"Good afternoon, today we continue with cellular respiration.", "下午好，今天我们继续讲细胞呼吸。"},
+    {"The Krebs cycle takes place in the mitochondrial matrix.", "克雷布斯循环发生在线粒体基质中。"},
+    {"ATP synthase uses that gradient like a turbine.", "ATP 合酶像涡轮一样利用这个梯度。"},
+};
+
+// A review with every section, in the words of a real one.
 ReviewResult fullResult()
 {
     ReviewResult r;
-    r.title = QStringLiteral("细胞");
-    r.summary = QStringLiteral("总结");
-    r.improvedEntries = {ImprovedEntry{"a <b>", "旧", "新", "注"}, ImprovedEntry{"b", "x", "y", ""}};
-    r.keyPoints = {QStringLiteral("一"), QStringLiteral("二")};
-    r.vocabulary = {VocabularyItem{"cell", "细胞", "例句"}, VocabularyItem{"atp", "能量", ""}};
-    r.topics = {TopicCount{"甲", 10}, TopicCount{"乙", 5}};
+    r.title = QStringLiteral("细胞呼吸 & <能量>");
+    r.summary = QStringLiteral("本节课系统讲解了细胞呼吸的三个阶段：糖酵解、三羧酸循环与电子传递链，"
+                               "并说明了 ATP 合酶如何利用质子梯度合成 ATP。");
+    r.improvedEntries = {
+        ImprovedEntry{kTexts[1].first, kTexts[1].second, "三羧酸循环（克雷布斯循环）发生在线粒体基质中。",
+            "国内教材多称“三羧酸循环”"},
+        ImprovedEntry{kTexts[2].first, kTexts[2].second, "ATP 合酶像涡轮机一样利用这一梯度。", QString()},
+    };
+    r.keyPoints = {QStringLiteral("糖酵解在细胞质中进行，净产生 2 个 ATP。"),
+        QStringLiteral("电子传递链在线粒体内膜上建立质子梯度。")};
+    r.vocabulary = {VocabularyItem{"glycolysis", "糖酵解", "糖酵解不需要氧气。"},
+        VocabularyItem{"proton gradient", "质子梯度", ""}};
+    r.topics = {TopicCount{"糖酵解", 12}, TopicCount{"三羧酸循环", 9}, TopicCount{"课堂安排", 0}};
     return r;
 }
 
@@ -121,22 +135,16 @@ TEST(ReviewDocument, HeroDurationsAndPageFrame)
     const QString hero = RS::heroSection(makeCourse(3), fullResult());
     EXPECT_EQ(hero,
         QStringLiteral(
-            "<div class=\"hero\">\n<h1>细胞</h1>\n<div class=\"meta\">📅 2025年5月2日 · 🕐 14:03:09 ～ 15:05:14"
+            "<div class=\"hero\">\n<h1>细胞呼吸 &amp; &lt;能量&gt;</h1>\n<div class=\"meta\">📅 2025年5月2日 · 🕐 14:03:09 ～ 15:05:14"
             "（时长 01:02:05）</div>\n<div>\n<span class=\"badge\">共 3 条翻译</span>\n"
             "<span class=\"badge\">2 处改进</span>\n<span class=\"badge\">2 个要点</span>\n"
             "<span class=\"badge\">DeepSeek 审阅</span>\n</div>\n</div>"));
     EXPECT_TRUE(RS::heroSection(makeCourse(0, 360000.9), fullResult()).contains(QStringLiteral("（时长 100:00:00）")));
 
     const QString html = RS::buildHTML(makeCourse(3), fullResult());
-    EXPECT_TRUE(
-        html.startsWith(QStringLiteral("<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"UTF-8\">\n"
-                                       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1.0\">\n"
-                                       "<title>细胞</title>\n<style>\n*{box-sizing:border-box;}\nbody{")));
-    EXPECT_TRUE(
-        html.contains(QStringLiteral("@media (max-width:640px){.vocab{grid-template-columns:1fr;}}\n</style>\n</head>\n"
-                                     "<body>\n<div class=\"page\">\n<div class=\"hero\">")));
-    EXPECT_TRUE(html.endsWith(QStringLiteral(
-        "</details>\n</div>\n<footer>由 DeepSeek 审阅生成 · 实时课堂翻译记录</footer>\n</div>\n</body>\n</html>")));
+    EXPECT_TRUE(html.startsWith(QStringLiteral("<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"UTF-8\">\n")));
+    EXPECT_TRUE(html.contains(QStringLiteral("</style>\n</head>\n<body>\n<div class=\"page\">\n") + hero));
+    EXPECT_TRUE(html.endsWith(QStringLiteral("</div>\n</body>\n</html>")));
 }
 
 TEST(ReviewDocument, FullEntriesListEveryEntry)
@@ -164,7 +172,6 @@ TEST_F(ReviewDocumentFile, SavedInTheCourseFolderNamedByStart)
     EXPECT_FALSE(blocked.error().message.isEmpty());
     ASSERT_TRUE(QFile::remove(courseFolder()));
 
-    EXPECT_EQ(RS::documentFileName(makeCourse(3)), QStringLiteral("2025-05-02 14-03-09 课堂记录.html"));
     auto saved = RS::saveDocument(makeCourse(3), fullResult());
     ASSERT_TRUE(saved.ok()) << saved.error().message.toStdString();
     EXPECT_EQ(saved.value(), courseFolder() + QStringLiteral("/2025-05-02 14-03-09 课堂记录.html"));
@@ -176,11 +183,6 @@ TEST_F(ReviewDocumentFile, SavedInTheCourseFolderNamedByStart)
     ASSERT_TRUE(RS::saveDocument(makeCourse(3), other).ok());
     EXPECT_TRUE(QString::fromUtf8(readFile(saved.value())).contains(QStringLiteral("<h1>第二次</h1>")));
     EXPECT_EQ(QDir(courseFolder()).entryList(QDir::Files | QDir::Hidden).size(), 1);
-
-    desktop->setDesktop({});
-    auto noDesktop = RS::saveDocument(makeCourse(3), fullResult());
-    ASSERT_FALSE(noDesktop.ok());
-    EXPECT_EQ(noDesktop.error(), (Error{"DeepSeek", -3, QStringLiteral("无法访问桌面目录")}));
 }
 
 // A realistic document with every section, left in the build tree as
@@ -188,38 +190,13 @@ TEST_F(ReviewDocumentFile, SavedInTheCourseFolderNamedByStart)
 // contain is checked by the tests above.
 TEST_F(ReviewDocumentFile, SampleDocumentWithEverySection)
 {
-    const Date start = localDate(2025, 5, 2, 14, 3, 9);
-    const std::pair<QString, QString> texts[] = {
-        {"Good afternoon, today we continue with cellular respiration.", "下午好，今天我们继续讲细胞呼吸。"},
-        {"The Krebs cycle takes place in the mitochondrial matrix.", "克雷布斯循环发生在线粒体基质中。"},
-        {"ATP synthase uses that gradient like a turbine.", "ATP 合酶像涡轮一样利用这个梯度。"},
-    };
-    std::vector<TranslationEntry> entries;
-    for (int i = 0; i < 3; ++i)
-        entries.emplace_back(start.addSeconds(40.0 * i + 5), texts[i].first, texts[i].second, 40.0 * i + 3);
-    const CourseSession c(start, start.addSeconds(3725), entries, std::nullopt);
-
-    ReviewResult r;
-    r.title = QStringLiteral("细胞呼吸：从糖酵解到 ATP 合酶 & <能量>");
-    r.summary = QStringLiteral("本节课系统讲解了细胞呼吸的三个阶段：糖酵解、三羧酸循环与电子传递链，"
-                               "并说明了 ATP 合酶如何利用质子梯度合成 ATP。");
-    r.improvedEntries = {
-        ImprovedEntry{texts[1].first, texts[1].second, "三羧酸循环（克雷布斯循环）发生在线粒体基质中。",
-            "国内教材多称“三羧酸循环”"},
-        ImprovedEntry{texts[2].first, texts[2].second, "ATP 合酶像涡轮机一样利用这一梯度。", QString()},
-    };
-    r.keyPoints = {QStringLiteral("糖酵解在细胞质中进行，净产生 2 个 ATP。"),
-        QStringLiteral("电子传递链在线粒体内膜上建立质子梯度。")};
-    r.vocabulary = {VocabularyItem{"glycolysis", "糖酵解", "糖酵解不需要氧气。"},
-        VocabularyItem{"proton gradient", "质子梯度", ""}};
-    r.topics = {TopicCount{"糖酵解", 12}, TopicCount{"三羧酸循环", 9}, TopicCount{"课堂安排", 0}};
-
-    auto saved = DeepSeekReviewService::saveDocument(c, r);
+    CourseSession c = makeCourse(3);
+    for (size_t i = 0; i < c.entries.size(); ++i)
+        std::tie(c.entries[i].source, c.entries[i].target) = kTexts[i];
+    const auto saved = RS::saveDocument(c, fullResult());
     ASSERT_TRUE(saved.ok());
-
-    const QString buildDir = qEnvironmentVariable("VOX_BUILD_DIR");
-    if (!buildDir.isEmpty()) {
-        const QString out = QDir(buildDir).filePath(QStringLiteral("review_sample.html"));
+    if (const QString dir = qEnvironmentVariable("VOX_BUILD_DIR"); !dir.isEmpty()) {
+        const QString out = QDir(dir).filePath(QStringLiteral("review_sample.html"));
         QFile::remove(out);
         EXPECT_TRUE(QFile::copy(saved.value(), out));
     }

@@ -50,10 +50,9 @@ QJsonObject with(const QString &key, const QJsonValue &value)
 
 class ReviewRequestTest : public ReviewFixture {
 protected:
-    Result<ReviewResult> runReview(
-        const std::vector<TranslationEntry> &entries, const QString &key = QStringLiteral("sk-test"))
+    Result<ReviewResult> runReview(const std::vector<TranslationEntry> &entries)
     {
-        return awaitResult<ReviewResult>([&](auto done) { RS::review(entries, key, nullptr, done); });
+        return awaitResult<ReviewResult>([&](auto done) { RS::review(entries, "sk-test", nullptr, done); });
     }
     Result<QStringList> runSummary(
         const std::vector<TranslationEntry> &entries, const QString &key = QStringLiteral("sk-test"))
@@ -108,7 +107,6 @@ TEST(ReviewDecoding, StrictResult)
     const QJsonObject noteless{{"source", "a"}, {"translated", "b"}, {"improved", "c"}};
     const std::vector<std::pair<const char *, QJsonObject>> bad = {
         {"topic without count", with("topics", QJsonArray{QJsonObject{{"name", "x"}}})},
-        {"fractional count", with("topics", QJsonArray{QJsonObject{{"name", "x"}, {"count", 2.5}}})},
         {"string count", with("topics", QJsonArray{QJsonObject{{"name", "x"}, {"count", "3"}}})},
         {"missing vocabulary", with("vocabulary", QJsonValue::Undefined)},
         {"entry without note", with("improvedEntries", QJsonArray{noteless})},
@@ -116,31 +114,12 @@ TEST(ReviewDecoding, StrictResult)
     };
     for (const auto &[what, o] : bad) {
         auto r = ReviewResult::decode(bytes(o));
-        EXPECT_FALSE(r.ok()) << what;
-        if (!r.ok()) {
-            EXPECT_EQ(r.error().domain, QString::fromLatin1(ChatCompletions::kDecodingDomain)) << what;
-        }
+        ASSERT_FALSE(r.ok()) << what;
+        EXPECT_EQ(r.error().domain, kDecoding) << what;
     }
     // A reply wrapped in a markdown code block is not JSON.
     EXPECT_FALSE(ReviewResult::decode("```json\n" + bytes(reviewJson()) + "\n```").ok());
     EXPECT_FALSE(ReviewResult::decode("[]").ok());
-}
-
-TEST_F(ReviewRequestTest, ReviewSendsItsOwnPromptsTemperatureAndTimeOut)
-{
-    server.enqueue("POST", "/chat/completions", HttpTestReply::chatContent(QString::fromUtf8(bytes(reviewJson()))));
-    auto r = runReview(makeEntries(3));
-    ASSERT_TRUE(r.ok()) << r.error().message.toStdString();
-    EXPECT_EQ(r.value().title, QStringLiteral("细胞生物学"));
-
-    // The envelope itself is the shared one the translation client tests.
-    ASSERT_EQ(server.requestCount("/chat/completions"), 1);
-    const QJsonObject body = server.requests().front().json();
-    EXPECT_DOUBLE_EQ(body["temperature"].toDouble(), 0.3);
-    EXPECT_FALSE(body.contains("max_tokens"));
-    EXPECT_EQ(server.requests().front().message(0), RS::reviewPrompt());
-    EXPECT_EQ(server.requests().front().message(1), RS::buildPrompt(makeEntries(3)));
-    EXPECT_DOUBLE_EQ(RS::reviewRequest({}, {}).timeoutSeconds, 180.0);
 }
 
 TEST_F(ReviewRequestTest, ReviewFailures)
@@ -158,27 +137,19 @@ TEST_F(ReviewRequestTest, ReviewFailures)
         [&] { return runReview(makeEntries(2)); });
 }
 
+// What the live summary tests leave out: the summary's own prompt and
+// temperature, and the answers that are no summary.
 TEST_F(ReviewRequestTest, SummaryRequestAndAnswers)
 {
     server.enqueue("POST", "/chat/completions", HttpTestReply::chatContent(R"({"points":["甲","乙"]})"));
     auto r = runSummary(makeEntries(5));
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.value(), (QStringList{QStringLiteral("甲"), QStringLiteral("乙")}));
-    const QJsonObject body = server.requests().back().json();
-    EXPECT_DOUBLE_EQ(body["temperature"].toDouble(), 0.4);
+    EXPECT_DOUBLE_EQ(server.requests().back().json()["temperature"].toDouble(), 0.4);
     EXPECT_EQ(server.requests().back().message(0), SS::summaryPrompt());
-    EXPECT_EQ(server.requests().back().message(1), SS::buildSummaryText(makeEntries(5)));
-    EXPECT_DOUBLE_EQ(SS::summaryRequest({}, {}).timeoutSeconds, 45.0);
-
-    server.enqueue("POST", "/chat/completions", HttpTestReply::chatContent(R"({"points":[]})"));
-    auto empty = runSummary(makeEntries(1));
-    ASSERT_TRUE(empty.ok());
-    EXPECT_TRUE(empty.value().isEmpty());
 
     expectFailures(server, QStringLiteral("/chat/completions"),
         {
-            {"401", HttpTestReply::text(401, "invalid key"),
-                {"DeepSeekReview", 401, QStringLiteral("DeepSeek 摘要 API 错误（401）：invalid key")}},
             {"no points", HttpTestReply::chatContent(R"({"items":[]})"), {kDecoding, ChatCompletions::MissingKey, {}}},
             {"no choices", HttpTestReply::json(200, QJsonObject{{"choices", QJsonArray{}}}),
                 {"DeepSeekReview", -3, QStringLiteral("未收到有效摘要结果")}},

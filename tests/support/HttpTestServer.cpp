@@ -6,8 +6,6 @@
 
 namespace vox::test {
 
-// ---------------------------------------------------------------- replies
-
 namespace {
 
 HttpTestReply reply(HttpTestReply::Action action, int status = 200, QByteArray body = {})
@@ -59,8 +57,6 @@ HttpTestReply HttpTestReply::chatTranslations(const QStringList &translations)
     const QJsonObject payload{{QStringLiteral("translations"), QJsonArray::fromStringList(translations)}};
     return chatContent(QString::fromUtf8(QJsonDocument(payload).toJson(QJsonDocument::Compact)));
 }
-
-// ---------------------------------------------------------------- server
 
 struct HttpTestServer::Connection {
     QTcpSocket *socket = nullptr; // owned by the QTcpServer's children / deleted on close
@@ -229,8 +225,6 @@ void HttpTestServer::answer(const std::shared_ptr<Connection> &c, const HttpTest
     }
     s->disconnectFromHost();
 }
-
-// ---------------------------------------------------------------- imitations
 
 QStringList HttpTestServer::numberedSentences(const HttpTestRequest &r)
 {

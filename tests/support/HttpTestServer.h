@@ -1,31 +1,17 @@
 #pragma once
-// A small scriptable HTTP/1.1 server on 127.0.0.1 for tests of network code.
-// It stands in for DeepSeek's chat-completions service and for a local
+// A small scriptable HTTP/1.1 server on 127.0.0.1 for tests of network code:
+// it stands in for DeepSeek's chat-completions service and a local
 // LibreTranslate server, and records every request it receives.
 //
-//   vox::test::HttpTestServer server;            // listens on a free port
-//   server.enqueue("POST", "/chat/completions",  // next answer on that route
-//                  HttpTestReply::json(401, {{"error", "bad key"}}));
-//   server.route("GET", "/languages", [](const HttpTestRequest &) {
-//       return HttpTestReply::json(200, QJsonArray{...});
-//   });
-//   ... server.url() ... server.requests() ... server.requestCount("/translate")
-//
-// How a request is answered: the first queued reply of its method and path,
-// else the route handler, else 404. A reply can be held until the test
-// releases it, never answered at all, or answered by closing the connection
-// without a response. Every answer carries "Connection: close".
-//
-// Imitations: installDeepSeek() answers chat-completions requests by
-// translating each numbered "[n] sentence" line of the user message with a
-// function; installLibreTranslate() answers GET /languages and POST /translate.
-//
-// Runs on the thread that created it (the tests' main thread): replies are
-// sent while the test processes events (vox::test::waitFor, VirtualTime).
+// A request is answered by the first reply queued for its method and path,
+// else by the route's handler, else with 404. A reply can also be held until
+// the test releases it, never be answered, or be a connection closed without
+// a response. Every answer carries "Connection: close". The server runs on
+// the thread that made it: replies go out while the test processes events
+// (vox::test::waitFor, VirtualTime).
 #include "TestEnv.h"
 
 #include <QByteArray>
-#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
