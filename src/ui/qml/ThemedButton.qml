@@ -44,6 +44,7 @@ AbstractButton {
             running: control.busy
             Layout.preferredWidth: 16
             Layout.preferredHeight: 16
+            padding: 0 // (the style's padding would leave no room for the dots)
             palette.dark: control.labelColor
         }
         Symbol {
